@@ -1,0 +1,54 @@
+// The barcode component: IQuillon's members over the component state. IUnknown is left to
+// the object that owns an instance (a plain or an aggregated object, server/), since that is
+// where identity and the module lock live.
+#pragma once
+
+#include "component/IQuillon.h"
+#include "component/QuillonState.h"
+
+class CQuillon : public IQuillon, public QuillonState {
+public:
+    CQuillon() = default;
+    CQuillon(const CQuillon&) = delete;
+    CQuillon& operator=(const CQuillon&) = delete;
+
+    // IDispatch: answered from the type information by the server shell.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
+                                            LCID lcid, DISPID* rgDispId) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
+                                     DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+    // Page hooks.
+    HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
+    HRESULT STDMETHODCALLTYPE OnEndPage() override;
+
+    // Requests.
+    HRESULT STDMETHODCALLTYPE get_PNGImage(VARIANT* pVal) override;
+    HRESULT STDMETHODCALLTYPE GetActualRC(VARIANT* ActualRows, VARIANT* ActualCols) override;
+    HRESULT STDMETHODCALLTYPE GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) override;
+
+    // Property accessors (component/Properties.cpp).
+    HRESULT STDMETHODCALLTYPE put_BorderStyle(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Data(BSTR newVal) override;
+    HRESULT STDMETHODCALLTYPE put_ErrorCorrectionLevel(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Orientation(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Columns(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Rows(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_TruncateSymbol(VARIANT_BOOL newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Y2XRatio(FLOAT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Width(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_Height(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE put_NarrowBarWidth(DOUBLE newVal) override;
+    HRESULT STDMETHODCALLTYPE put_BackColor(LONG newVal) override;
+    HRESULT STDMETHODCALLTYPE put_BarColor(LONG newVal) override;
+    HRESULT STDMETHODCALLTYPE get_Mode(SHORT* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_Mode(SHORT newVal) override;
+    HRESULT STDMETHODCALLTYPE get_HandleTilde(VARIANT_BOOL* pVal) override;
+    HRESULT STDMETHODCALLTYPE put_HandleTilde(VARIANT_BOOL newVal) override;
+
+protected:
+    ~CQuillon();
+};

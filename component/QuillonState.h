@@ -1,0 +1,137 @@
+// The component state: the one record of settings, working storage and last results that
+// every barcode object owns. The encoder (encoder/), the renderer (render/) and the PNG
+// writer (png/) are plain operations on it that read and write its fields; each is defined
+// in its own subsystem's folder. Fields are listed in the order the component defines them.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Platform.h"
+
+// Bytes of DataText and DataScratch: at most 4999 bytes of text and a terminating zero.
+constexpr int kDataTextSize = 5000;
+constexpr int kMaxDataLength = kDataTextSize - 1;
+
+// The codeword work areas. The mixed-compaction value list can hold up to three cells per
+// data byte (a one-byte run takes four cells for one byte, text two values), so its area is
+// sized for the longest data; everything past a symbol's 928 codewords can never fit.
+constexpr int kCompactionCells = 3 * kMaxDataLength + 1;
+constexpr int kSymbolCells = 5000;
+constexpr int kMaxSymbolCodewords = 928;
+constexpr int kMaxEccCodewords = 512;
+
+struct CodewordAreas {
+    std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
+    std::uint16_t SymbolCodewords[kSymbolCells];  // descriptor, data, pad and ECC codewords
+    std::uint16_t EccScratch[kMaxEccCodewords];   // register of the error-correction division
+};
+
+// Why the last encoding produced no symbol.
+enum class SymbolFit : std::int32_t {
+    Fits = 0,
+    TooManyRows,       // even 30 columns need more than 90 rows
+    TooManyCodewords,  // the chosen shape would hold more than 928 codewords
+};
+
+class QuillonState {
+public:
+    // ---- Encoder (encoder/) ----
+    // Turns DataText into the finished codeword sequence; on success leaves Columns,
+    // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits.
+    void EncodeData();
+    void ExpandTildeEscapes();
+    void RestoreDataText();
+    static bool IsTextEncodable(BYTE byte);
+    void ClassifyTextChar(BYTE byte);
+    void EncodeTextCompaction();
+    void EncodeByteCompaction();
+    void EncodeMixedCompaction();
+    // Number of error-correction codewords of the current level: 2, 4, ... 512.
+    std::int32_t EccCount() const { return 2 << EccLevel; }
+    // The two steps every compaction takes before it compacts: EccCount and the Columns check.
+    void PrepareDimensioning();
+    // Chooses Columns and ActualRows for `required` codewords; false when no symbol holds them.
+    bool DimensionSymbol(std::int32_t required);
+    void ComputeErrorCorrection();
+    std::int32_t EccCoefficient(std::int32_t j) const;
+
+    // ---- Interface and page objects ----
+    ULONG ReferenceCount = 0;  // apartment-threaded: no atomic operations
+    IDispatch* PageRequest = nullptr;
+    IDispatch* PageResponse = nullptr;
+    IDispatch* PageSession = nullptr;
+    IDispatch* PageServer = nullptr;
+    IDispatch* PageApplication = nullptr;
+
+    // ---- Settings and symbol shape ----
+    std::int32_t BackColorBits = 1;  // 1 when BackColor is pure white, else 4
+    std::int32_t BarColorBits = 1;   // 1 when BarColor is pure black, else 4
+    std::int32_t Rows = 0;           // least number of rows; 0 means no minimum
+    std::int32_t ActualRows = 2;
+    std::int32_t Columns = 3;
+    float Y2XRatio = 3.0f;
+    std::int16_t BorderStyle = 0;  // 0 none, 1 dashed, 2 solid
+    std::int32_t Mode = 0;         // 0 byte, 1 text, 2 mixed compaction
+    std::int32_t EccLevel = 2;
+    std::int32_t Orientation = 0;  // quarter turns counter-clockwise
+    float NarrowBarWidth = 0.07f;  // centimetres
+
+    // ---- Text and drawing ----
+    BYTE DataText[kDataTextSize] = {'1', '2', 0};
+    std::int32_t RunCursor = 0;
+    std::int32_t RowCursor = 0;
+    std::int32_t ModuleWidth = 0;
+    std::int32_t WideBarWidth = 0;
+    std::int32_t MarginTop = 0;
+    std::int32_t SymbolDepth = 0;
+    std::int32_t RowHeight = 0;
+    std::int32_t MarginLeft = 0;
+    std::int32_t ImageHeight = 200;
+    std::int32_t ImageWidth = 300;
+    COLORREF BackColor = 0xFFFFFF;
+    COLORREF BarColor = 0x000000;
+    HDC DrawDC = nullptr;
+    char TextSubmodeLetter = 0;
+    std::int32_t TextSubmodeValue = 0;
+    BOOL MeasureOnly = FALSE;
+    BYTE DataScratch[kDataTextSize] = {};
+    BOOL TruncateSymbol = FALSE;
+    CodewordAreas CodewordBuffer = {};
+    std::int32_t RowDpi = 0;
+    std::int32_t OriginX = 0;
+    std::int32_t OriginY = 0;
+    HBRUSH BarBrush = nullptr;
+    HBRUSH BackBrush = nullptr;
+    HGDIOBJ SavedBrush = nullptr;
+    std::int32_t CodewordCount = 0;
+    char RunWidths[31] = {};
+    std::int32_t DataLength = 0;
+    BOOL HandleTilde = FALSE;
+    SymbolFit LastFit = SymbolFit::Fits;
+
+    // ---- PNG output (used only within one PNGImage request) ----
+    SAFEARRAY* OutputArray = nullptr;
+    std::int32_t OutputPosition = 0;
+    SAFEARRAYBOUND OutputBounds = {};
+    std::int32_t PngWidth = 0;
+    std::int32_t PngHeight = 0;
+    std::int32_t PixelCount = 0;
+    BYTE* RedPlane = nullptr;
+    BYTE* GreenPlane = nullptr;
+    BYTE* BluePlane = nullptr;
+    BYTE PaletteRed[256] = {};
+    BYTE PaletteGreen[256] = {};
+    BYTE PaletteBlue[256] = {};
+    BYTE* IndexBuffer = nullptr;
+    std::int32_t PaletteCount = 0;
+    std::int32_t PaletteEntries = 0;
+    std::int32_t BitDepth = 0;
+    std::uint32_t Crc = 0;
+    std::uint32_t AdlerValue = 0;
+    std::uint32_t AdlerLow = 0;
+    std::uint32_t AdlerHigh = 0;
+    BYTE* ScanlineBuffer = nullptr;
+    BYTE* ZlibStream = nullptr;
+    BYTE BigEndianWord[4] = {};
+    std::int32_t ZlibLength = 0;
+};

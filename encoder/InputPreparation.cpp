@@ -1,0 +1,3 @@
+#include "component/QuillonState.h"
+
+void QuillonState::EncodeData() {}
