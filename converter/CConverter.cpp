@@ -1,0 +1,85 @@
+#include "converter/CConverter.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr int kEscapeLength = 5;  // "~d" and three digits
+
+HRESULT Fail(HRESULT hr, const char16_t* description) {
+    ICreateErrorInfo* create = nullptr;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        create->SetGUID(IID__Converter);
+        create->SetSource(const_cast<LPOLESTR>(u"TarvexUnicode.Converter"));
+        create->SetDescription(const_cast<LPOLESTR>(description));
+        IErrorInfo* error = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error)))) {
+            SetErrorInfo(0, error);
+            error->Release();
+        }
+        create->Release();
+    }
+    return hr;
+}
+
+}  // namespace
+
+HRESULT CConverter::GetTypeInfoCount(UINT*) {
+    return E_NOTIMPL;
+}
+HRESULT CConverter::GetTypeInfo(UINT, LCID, ITypeInfo**) {
+    return E_NOTIMPL;
+}
+HRESULT CConverter::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    return E_NOTIMPL;
+}
+HRESULT CConverter::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    return E_NOTIMPL;
+}
+
+void CConverter::GetByteEscape(std::int16_t value, OLECHAR* escape) {
+    escape[0] = u'~';
+    escape[1] = u'd';
+    escape[2] = static_cast<OLECHAR>(u'0' + value / 100);
+    escape[3] = static_cast<OLECHAR>(u'0' + value % 100 / 10);
+    escape[4] = static_cast<OLECHAR>(u'0' + value % 10);
+}
+
+// The text is converted up to its first U+0000. An error returns no string at all, never a
+// partial one.
+HRESULT CConverter::GetUTF8String(BSTR UnicodeText, BSTR* result) {
+    if (result == nullptr)
+        return E_POINTER;
+    *result = nullptr;
+
+    if (UnicodeText == nullptr || UnicodeText[0] == 0) {
+        *result = SysAllocString(u"");
+        return *result != nullptr ? S_OK : Fail(E_OUTOFMEMORY, u"Out of memory");
+    }
+
+    const int size = WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return Fail(E_FAIL, u"The text could not be converted to UTF-8");
+    const int count = size - 1;  // without the terminating zero
+    if (count > kMaxUtf8Bytes) {
+        return Fail(DISP_E_OVERFLOW,
+                    u"The text's UTF-8 form is longer than 32766 bytes, the most Converter "
+                    u"can escape");
+    }
+
+    std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
+    if (!bytes)
+        return Fail(E_OUTOFMEMORY, u"Out of memory");
+    WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, bytes.get(), size, nullptr, nullptr);
+
+    BSTR escaped = SysAllocStringLen(nullptr, static_cast<UINT>(count * kEscapeLength));
+    if (escaped == nullptr)
+        return Fail(E_OUTOFMEMORY, u"Out of memory");
+    for (int i = 0; i < count; ++i) {
+        GetByteEscape(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i])),
+                      escaped + i * kEscapeLength);
+    }
+    *result = escaped;
+    return S_OK;
+}
