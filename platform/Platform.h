@@ -13,6 +13,7 @@
 #include "platform/HResult.h"
 #include "platform/Memory.h"
 #include "platform/SafeArray.h"
+#include "platform/ScriptingContext.h"
 #include "platform/TextConversion.h"
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
