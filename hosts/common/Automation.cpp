@@ -1,0 +1,175 @@
+#include "hosts/common/Automation.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+std::string DirectoryOfExecutable() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return ".";
+    std::string p(path, static_cast<std::size_t>(n));
+    const std::size_t slash = p.rfind('/');
+    return slash == std::string::npos ? "." : p.substr(0, slash);
+}
+
+// What regsvr does: load the library and let it write its own registry entries.
+HRESULT RegisterLibrary(const std::string& path, std::string* message) {
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        *message = "cannot load " + path + ": " + dlerror();
+        return CO_E_DLLNOTFOUND;
+    }
+    using Entry = HRESULT (*)();
+    auto entry = reinterpret_cast<Entry>(dlsym(module, "DllRegisterServer"));
+    HRESULT hr = CO_E_ERRORINDLL;
+    if (entry == nullptr) {
+        *message = path + " has no DllRegisterServer";
+    } else {
+        hr = entry();
+        if (FAILED(hr))
+            *message = "registering " + path + " failed with " + Hex(hr);
+    }
+    dlclose(module);
+    return hr;
+}
+
+HRESULT TryCreate(const char16_t* progid, IDispatch** object) {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(progid, &clsid);
+    if (FAILED(hr))
+        return hr;
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(object));
+}
+
+// The description the failing member left on the thread, if any.
+std::string TakeErrorDescription() {
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || info == nullptr)
+        return {};
+    BSTR text = nullptr;
+    info->GetDescription(&text);
+    std::string description = text == nullptr ? "" : Utf8FromUtf16(text);
+    SysFreeString(text);
+    info->Release();
+    return description;
+}
+
+}  // namespace
+
+std::u16string Utf16FromUtf8(std::string_view text) {
+    if (text.empty())
+        return {};
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(n), u'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+    if (text.empty())
+        return {};
+    const std::u16string terminated(text);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, terminated.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, terminated.c_str(), -1, out.data(), n, nullptr, nullptr);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+DispatchPtr& DispatchPtr::operator=(DispatchPtr&& other) noexcept {
+    if (this != &other) {
+        Reset();
+        p_ = other.p_;
+        other.p_ = nullptr;
+    }
+    return *this;
+}
+
+void DispatchPtr::Reset() {
+    if (p_ != nullptr)
+        p_->Release();
+    p_ = nullptr;
+}
+
+DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error) {
+    IDispatch* object = nullptr;
+    HRESULT hr = TryCreate(progid, &object);
+    if (FAILED(hr)) {
+        std::string message;
+        const HRESULT registered =
+            RegisterLibrary(DirectoryOfExecutable() + "/" + library, &message);
+        if (FAILED(registered)) {
+            error->hr = registered;
+            error->message = message;
+            return {};
+        }
+        hr = TryCreate(progid, &object);
+    }
+    if (FAILED(hr)) {
+        error->hr = hr;
+        const std::string description = TakeErrorDescription();
+        error->message = "cannot create " + Utf8FromUtf16(progid) + " (" + Hex(hr) + ")" +
+                         (description.empty() ? "" : ": " + description);
+        return {};
+    }
+    return DispatchPtr(object);
+}
+
+HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
+                     std::vector<VARIANT>& args, VARIANT* result, CallError* error) {
+    std::u16string member(name);
+    LPOLESTR names[] = {member.data()};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    if (FAILED(hr)) {
+        error->hr = hr;
+        error->message = "unknown member";
+        return hr;
+    }
+
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put_id = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put_id;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception{};
+    UINT bad_argument = 0;
+    hr = object->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, &bad_argument);
+    if (hr == DISP_E_EXCEPTION) {
+        if (exception.pfnDeferredFillIn != nullptr)
+            exception.pfnDeferredFillIn(&exception);
+        error->hr = exception.scode != 0 ? exception.scode : hr;
+        error->message = exception.bstrDescription == nullptr
+                             ? "failed with " + Hex(error->hr)
+                             : Utf8FromUtf16(exception.bstrDescription);
+        SysFreeString(exception.bstrSource);
+        SysFreeString(exception.bstrDescription);
+        SysFreeString(exception.bstrHelpFile);
+        return error->hr;
+    }
+    if (FAILED(hr)) {
+        error->hr = hr;
+        error->message = hr == DISP_E_TYPEMISMATCH ? "type mismatch"
+                         : hr == DISP_E_OVERFLOW   ? "out of range"
+                                                   : "failed with " + Hex(hr);
+    }
+    return hr;
+}

@@ -1,0 +1,189 @@
+#include "hosts/serve/BarcodeRoutes.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hosts/common/BarcodeSession.h"
+#include "hosts/serve/DemoPage.h"
+#include "hosts/serve/PageContext.h"
+
+namespace {
+
+constexpr const char* kCacheControl = "public, max-age=86400";
+
+std::string Lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+bool IsUtf8Switch(const std::string& name) {
+    return Lower(name) == "utf8";
+}
+
+bool SwitchIsOn(std::string_view value) {
+    const std::string v = Lower(value);
+    return v == "1" || v == "true" || v == "on" || v == "yes";
+}
+
+// The picture depends on the settings alone, so a hash of them, last value of each name
+// (names compared as dispatch compares them), is a strong validator.
+std::string EntityTag(std::string_view route,
+                      const std::vector<std::pair<std::string, std::string>>& settings) {
+    std::map<std::string, std::string> last;
+    for (const auto& [name, value] : settings)
+        last[Lower(name)] = value;
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    auto mix = [&hash](std::string_view text) {
+        for (unsigned char c : text)
+            hash = (hash ^ c) * 1099511628211ull;
+        hash = (hash ^ 0xFF) * 1099511628211ull;  // separator that no text byte forges
+    };
+    mix("quillon 4.0.0.1");
+    mix(route);
+    for (const auto& [name, value] : last) {
+        mix(name);
+        mix(value);
+    }
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "\"%016llx\"", static_cast<unsigned long long>(hash));
+    return tag;
+}
+
+bool MatchesTag(std::string_view if_none_match, std::string_view tag) {
+    if (if_none_match == "*")
+        return true;
+    return if_none_match.find(tag) != std::string_view::npos;
+}
+
+int StatusFor(Failure failure) {
+    switch (failure) {
+        case Failure::None:
+            return 200;
+        case Failure::UnknownProperty:
+        case Failure::BadValue:
+        case Failure::Refused:
+            return 400;
+        case Failure::DoesNotFit:
+            return 422;
+        case Failure::TooLarge:
+            return 413;
+        case Failure::Internal:
+            break;
+    }
+    return 500;
+}
+
+std::string WithoutLineBreaks(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return text;
+}
+
+// Runs one page: context, object, hooks, settings, then the picture or the measurement.
+HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std::string>>& pairs,
+                     const RouteLimits& limits) {
+    bool utf8 = false;
+    for (const auto& [name, value] : pairs) {
+        if (IsUtf8Switch(name))
+            utf8 = SwitchIsOn(value);
+    }
+
+    IScriptingContext* context = CreateScriptingContext();
+    if (context == nullptr)
+        return HttpResponse::Text(503, "out of memory");
+    BarcodeSession session;
+    Outcome outcome = session.Open();
+    bool page_started = false;
+    if (outcome.ok()) {
+        VARIANT argument;
+        VariantInit(&argument);
+        argument.vt = VT_UNKNOWN;
+        argument.punkVal = context;
+        std::vector<VARIANT> args{argument};
+        CallError error;
+        InvokeByName(session.object(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
+        page_started = SUCCEEDED(error.hr);
+        if (!page_started)
+            outcome = {Failure::Internal, "OnStartPage: " + error.message};
+    }
+    context->Release();  // the component holds what it needs of it
+
+    std::vector<std::string> warnings;
+    for (const auto& [name, value] : pairs) {
+        if (!outcome.ok())
+            break;
+        if (IsUtf8Switch(name))
+            continue;
+        std::string warning;
+        outcome = utf8 && Lower(name) == "data" ? session.SetUtf8Data(value)
+                                                : session.Set(name, value, &warning);
+        if (!warning.empty())
+            warnings.push_back(WithoutLineBreaks(warning));
+    }
+
+    HttpResponse response;
+    if (outcome.ok() && picture) {
+        std::vector<std::uint8_t> png;
+        outcome = session.Picture(&png, limits.max_pixels);
+        response.content_type = "image/png";
+        response.body.assign(png.begin(), png.end());
+    } else if (outcome.ok()) {
+        Measurement measurement;
+        outcome = session.Measure(&measurement);
+        response.content_type = "application/json";
+        response.body = measurement.Json() + "\n";
+    }
+    if (page_started) {
+        std::vector<VARIANT> none;
+        CallError error;
+        InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
+    }
+    if (!outcome.ok())
+        return HttpResponse::Text(StatusFor(outcome.failure), outcome.message);
+    for (const std::string& warning : warnings) {
+        response.headers.emplace_back("X-Quillon-Warning", warning);
+    }
+    return response;
+}
+
+}  // namespace
+
+HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits) {
+    if (request.method != "GET" && request.method != "HEAD") {
+        HttpResponse response = HttpResponse::Text(405, "only GET and HEAD are served");
+        response.headers.emplace_back("Allow", "GET, HEAD");
+        return response;
+    }
+    if (request.path == "/") {
+        HttpResponse response;
+        response.content_type = "text/html; charset=utf-8";
+        response.body = DemoPageHtml();
+        response.headers.emplace_back("Cache-Control", "no-cache");
+        return response;
+    }
+    const bool picture = request.path == "/barcode.png";
+    if (!picture && request.path != "/measure") {
+        return HttpResponse::Text(404, "no page at " + request.path);
+    }
+
+    const auto pairs = ParseQuery(request.query);
+    const std::string tag = EntityTag(request.path, pairs);
+    HttpResponse response;
+    const std::string_view if_none_match = request.Header("If-None-Match");
+    if (!if_none_match.empty() && MatchesTag(if_none_match, tag)) {
+        response.status = 304;
+    } else {
+        response = RunPage(picture, pairs, limits);
+    }
+    if (response.status == 200 || response.status == 304) {
+        response.headers.emplace_back("Cache-Control", kCacheControl);
+        response.headers.emplace_back("ETag", tag);
+    }
+    return response;
+}

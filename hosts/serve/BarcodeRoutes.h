@@ -1,0 +1,14 @@
+// The page host's pages: the picture, the measured size and the demo page. Each request gets
+// its own component object, made and used on the worker thread that serves it, between an
+// OnStartPage and an OnEndPage as a page script's object would be.
+#pragma once
+
+#include <cstdint>
+
+#include "hosts/serve/HttpMessage.h"
+
+struct RouteLimits {
+    std::int64_t max_pixels = 16 * 1024 * 1024;  // largest picture served
+};
+
+HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits);

@@ -1,0 +1,233 @@
+#include "hosts/serve/HttpMessage.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace {
+
+// A request line may hold the longest accepted query plus a path of reasonable length; past
+// that no CRLF is waited for.
+constexpr std::size_t kMaxRequestLine = kMaxQueryLength + 4096;
+constexpr std::size_t kMaxHead = kMaxRequestLine + 32 * 1024;
+constexpr std::size_t kMaxBody = 64 * 1024;
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+ParseResult Error(int status) {
+    return {ParseStatus::Error, 0, status};
+}
+
+}  // namespace
+
+std::string_view HttpRequest::Header(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (EqualsIgnoringCase(key, name))
+            return value;
+    }
+    return {};
+}
+
+HttpResponse HttpResponse::Text(int status, std::string text) {
+    HttpResponse response;
+    response.status = status;
+    response.body = std::move(text);
+    if (response.body.empty() || response.body.back() != '\n')
+        response.body += '\n';
+    return response;
+}
+
+std::string PercentDecode(std::string_view text, bool plus_is_space) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '%' && i + 2 < text.size()) {
+            const int high = HexDigit(text[i + 1]);
+            const int low = HexDigit(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out.push_back(static_cast<char>(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        out.push_back(plus_is_space && c == '+' ? ' ' : c);
+    }
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query) {
+    std::vector<std::pair<std::string, std::string>> pairs;
+    while (!query.empty()) {
+        const std::size_t amp = query.find('&');
+        const std::string_view item = query.substr(0, amp);
+        query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+        if (item.empty())
+            continue;
+        const std::size_t equals = item.find('=');
+        pairs.emplace_back(PercentDecode(item.substr(0, equals), true),
+                           equals == std::string_view::npos
+                               ? std::string()
+                               : PercentDecode(item.substr(equals + 1), true));
+    }
+    return pairs;
+}
+
+ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
+    const std::size_t line_end = buffer.find("\r\n");
+    if (line_end == std::string_view::npos) {
+        return buffer.size() > kMaxRequestLine ? Error(414) : ParseResult{};
+    }
+    if (line_end > kMaxRequestLine)
+        return Error(414);
+    const std::size_t head_end = buffer.find("\r\n\r\n");
+    if (head_end == std::string_view::npos) {
+        return buffer.size() > kMaxHead ? Error(431) : ParseResult{};
+    }
+
+    // Request line: METHOD SP TARGET SP HTTP/1.x
+    const std::string_view line = buffer.substr(0, line_end);
+    const std::size_t first_space = line.find(' ');
+    const std::size_t last_space = line.rfind(' ');
+    if (first_space == std::string_view::npos || last_space == first_space)
+        return Error(400);
+    const std::string_view version = line.substr(last_space + 1);
+    if (version != "HTTP/1.1" && version != "HTTP/1.0")
+        return Error(505);
+    const std::string_view target = line.substr(first_space + 1, last_space - first_space - 1);
+    if (target.empty() || target.front() != '/')
+        return Error(400);
+
+    *request = HttpRequest{};
+    request->method = std::string(line.substr(0, first_space));
+    request->http10 = version == "HTTP/1.0";
+    const std::size_t question = target.find('?');
+    request->path = PercentDecode(target.substr(0, question), false);
+    if (question != std::string_view::npos) {
+        request->query = std::string(target.substr(question + 1));
+        if (request->query.size() > kMaxQueryLength)
+            return Error(414);
+    }
+
+    // The header lines, each ending in CRLF.
+    std::string_view rest = buffer.substr(line_end + 2, head_end - line_end);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find("\r\n");
+        if (end == std::string_view::npos)
+            break;
+        const std::string_view header = rest.substr(0, end);
+        rest.remove_prefix(end + 2);
+        if (header.empty())
+            continue;
+        const std::size_t colon = header.find(':');
+        if (colon == std::string_view::npos || colon == 0)
+            return Error(400);
+        request->headers.emplace_back(std::string(header.substr(0, colon)),
+                                      std::string(Trim(header.substr(colon + 1))));
+    }
+
+    const std::string_view connection = request->Header("Connection");
+    request->keep_alive = request->http10 ? EqualsIgnoringCase(connection, "keep-alive")
+                                          : !EqualsIgnoringCase(connection, "close");
+    if (!request->Header("Transfer-Encoding").empty())
+        return Error(501);
+    std::size_t body = 0;
+    const std::string_view length = request->Header("Content-Length");
+    if (!length.empty()) {
+        const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), body);
+        if (ec != std::errc() || end != length.data() + length.size())
+            return Error(400);
+        if (body > kMaxBody)
+            return Error(413);
+    }
+    const std::size_t total = head_end + 4 + body;
+    if (buffer.size() < total)
+        return {};  // the body (ignored) has not all arrived yet
+    return {ParseStatus::Complete, total, 0};
+}
+
+const char* ReasonPhrase(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 304:
+            return "Not Modified";
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 413:
+            return "Payload Too Large";
+        case 414:
+            return "URI Too Long";
+        case 422:
+            return "Unprocessable Content";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 500:
+            return "Internal Server Error";
+        case 501:
+            return "Not Implemented";
+        case 503:
+            return "Service Unavailable";
+        case 505:
+            return "HTTP Version Not Supported";
+        default:
+            return "Unknown";
+    }
+}
+
+std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only) {
+    std::string out;
+    out.reserve(256 + (head_only ? 0 : response.body.size()));
+    out += "HTTP/1.1 ";
+    out += std::to_string(response.status);
+    out += ' ';
+    out += ReasonPhrase(response.status);
+    out += "\r\nServer: quillon-serve\r\n";
+    if (response.status != 304) {
+        out += "Content-Type: ";
+        out += response.content_type;
+        out += "\r\n";
+    }
+    for (const auto& [name, value] : response.headers) {
+        out += name;
+        out += ": ";
+        out += value;
+        out += "\r\n";
+    }
+    if (response.status != 304) {
+        out += "Content-Length: ";
+        out += std::to_string(response.body.size());
+        out += "\r\n";
+    }
+    out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    if (!head_only && response.status != 304)
+        out += response.body;
+    return out;
+}

@@ -1,0 +1,12 @@
+// The page host's side of OnStartPage: a scripting context that hands out the page's Request,
+// Response, Server, Session and Application objects. The component only holds them between
+// OnStartPage and OnEndPage, so here they are plain objects with no members of their own.
+#pragma once
+
+#include "platform/Platform.h"
+
+// Creates a context with its five page objects; the caller owns the one reference.
+IScriptingContext* CreateScriptingContext();
+
+// Page objects alive in this process, for tests that check every one is released.
+long LivePageObjects();
