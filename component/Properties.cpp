@@ -9,7 +9,9 @@
 
 namespace {
 
-bool InRange(int value, int low, int high) { return value >= low && value <= high; }
+bool InRange(int value, int low, int high) {
+    return value >= low && value <= high;
+}
 
 }  // namespace
 
@@ -127,8 +129,8 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
     const int capacity = 2 * (static_cast<int>(characters) + 1);
     std::unique_ptr<char[]> converted(new (std::nothrow) char[capacity]);
     if (!converted) return ReportError(E_OUTOFMEMORY, u"Out of memory converting Data");
-    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted.get(),
-                                            capacity, nullptr, nullptr);
+    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted.get(), capacity,
+                                            nullptr, nullptr);
     if (written <= 0) return S_OK;  // a failed conversion leaves the text as it was
 
     int length = 0;

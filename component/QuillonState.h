@@ -22,8 +22,8 @@ constexpr int kMaxEccCodewords = 512;
 
 struct CodewordAreas {
     std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
-    std::uint16_t SymbolCodewords[kSymbolCells];  // descriptor, data, pad and ECC codewords
-    std::uint16_t EccScratch[kMaxEccCodewords];   // register of the error-correction division
+    std::uint16_t SymbolCodewords[kSymbolCells];       // descriptor, data, pad and ECC codewords
+    std::uint16_t EccScratch[kMaxEccCodewords];        // register of the error-correction division
 };
 
 // Why the last encoding produced no symbol.

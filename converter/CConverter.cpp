@@ -49,8 +49,7 @@ void CConverter::GetByteEscape(std::int16_t value, OLECHAR* escape) {
 // The text is converted up to its first U+0000. An error returns no string at all, never a
 // partial one.
 HRESULT CConverter::GetUTF8String(BSTR UnicodeText, BSTR* result) {
-    if (result == nullptr)
-        return E_POINTER;
+    if (result == nullptr) return E_POINTER;
     *result = nullptr;
 
     if (UnicodeText == nullptr || UnicodeText[0] == 0) {
@@ -59,8 +58,7 @@ HRESULT CConverter::GetUTF8String(BSTR UnicodeText, BSTR* result) {
     }
 
     const int size = WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return Fail(E_FAIL, u"The text could not be converted to UTF-8");
+    if (size <= 0) return Fail(E_FAIL, u"The text could not be converted to UTF-8");
     const int count = size - 1;  // without the terminating zero
     if (count > kMaxUtf8Bytes) {
         return Fail(DISP_E_OVERFLOW,
@@ -69,13 +67,11 @@ HRESULT CConverter::GetUTF8String(BSTR UnicodeText, BSTR* result) {
     }
 
     std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
-    if (!bytes)
-        return Fail(E_OUTOFMEMORY, u"Out of memory");
+    if (!bytes) return Fail(E_OUTOFMEMORY, u"Out of memory");
     WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, bytes.get(), size, nullptr, nullptr);
 
     BSTR escaped = SysAllocStringLen(nullptr, static_cast<UINT>(count * kEscapeLength));
-    if (escaped == nullptr)
-        return Fail(E_OUTOFMEMORY, u"Out of memory");
+    if (escaped == nullptr) return Fail(E_OUTOFMEMORY, u"Out of memory");
     for (int i = 0; i < count; ++i) {
         GetByteEscape(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i])),
                       escaped + i * kEscapeLength);

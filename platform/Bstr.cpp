@@ -27,7 +27,9 @@ BSTR AllocateBytes(const void* source, std::size_t bytes) {
     return reinterpret_cast<BSTR>(text);
 }
 
-unsigned char* BlockOf(BSTR bstr) { return reinterpret_cast<unsigned char*>(bstr) - 4; }
+unsigned char* BlockOf(BSTR bstr) {
+    return reinterpret_cast<unsigned char*>(bstr) - 4;
+}
 
 }  // namespace
 
@@ -42,7 +44,9 @@ BSTR SysAllocStringLen(const OLECHAR* pch, UINT ui) {
     return AllocateBytes(pch, static_cast<std::size_t>(ui) * sizeof(OLECHAR));
 }
 
-BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) { return AllocateBytes(psz, len); }
+BSTR SysAllocStringByteLen(LPCSTR psz, UINT len) {
+    return AllocateBytes(psz, len);
+}
 
 UINT SysStringByteLen(BSTR bstr) {
     if (bstr == nullptr) return 0;
@@ -51,7 +55,9 @@ UINT SysStringByteLen(BSTR bstr) {
     return prefix;
 }
 
-UINT SysStringLen(BSTR bstr) { return SysStringByteLen(bstr) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR bstr) {
+    return SysStringByteLen(bstr) / sizeof(OLECHAR);
+}
 
 void SysFreeString(BSTR bstr) {
     if (bstr != nullptr) CoTaskMemFree(BlockOf(bstr));

@@ -76,4 +76,6 @@ HRESULT IIDFromString(LPCOLESTR text, IID* iid) {
     return S_OK;
 }
 
-HRESULT CLSIDFromString(LPCOLESTR text, CLSID* clsid) { return IIDFromString(text, clsid); }
+HRESULT CLSIDFromString(LPCOLESTR text, CLSID* clsid) {
+    return IIDFromString(text, clsid);
+}

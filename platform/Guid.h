@@ -24,9 +24,15 @@ using REFGUID = const GUID&;
 using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-constexpr bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
-constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
+constexpr bool IsEqualIID(REFIID a, REFIID b) {
+    return a == b;
+}
+constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+    return a == b;
+}
 
 constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 constexpr IID IID_NULL = GUID_NULL;

@@ -3,8 +3,12 @@
 
 #include "platform/WinTypes.h"
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 constexpr int SEVERITY_SUCCESS = 0;
 constexpr int SEVERITY_ERROR = 1;
@@ -16,8 +20,12 @@ constexpr int FACILITY_WIN32 = 7;
 constexpr HRESULT MAKE_HRESULT(unsigned severity, unsigned facility, unsigned code) {
     return static_cast<HRESULT>((severity << 31) | (facility << 16) | code);
 }
-constexpr unsigned HRESULT_CODE(HRESULT hr) { return static_cast<unsigned>(hr) & 0xFFFF; }
-constexpr unsigned HRESULT_FACILITY(HRESULT hr) { return (static_cast<unsigned>(hr) >> 16) & 0x1FFF; }
+constexpr unsigned HRESULT_CODE(HRESULT hr) {
+    return static_cast<unsigned>(hr) & 0xFFFF;
+}
+constexpr unsigned HRESULT_FACILITY(HRESULT hr) {
+    return (static_cast<unsigned>(hr) >> 16) & 0x1FFF;
+}
 
 #define PLATFORM_HRESULT(name, value) constexpr HRESULT name = static_cast<HRESULT>(value##u)
 PLATFORM_HRESULT(S_OK, 0x00000000);

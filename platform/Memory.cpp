@@ -11,6 +11,10 @@ LPVOID CoTaskMemAlloc(SIZE_T cb) {
     return std::malloc(cb == 0 ? 1 : cb);
 }
 
-void CoTaskMemFree(LPVOID pv) { std::free(pv); }
+void CoTaskMemFree(LPVOID pv) {
+    std::free(pv);
+}
 
-void PlatformFailNthAllocation(int n) { allocations_until_failure = n > 0 ? n : 0; }
+void PlatformFailNthAllocation(int n) {
+    allocations_until_failure = n > 0 ? n : 0;
+}

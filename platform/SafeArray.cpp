@@ -62,7 +62,9 @@ bool ElementCount(const SAFEARRAY* psa, std::size_t* count) {
 }
 
 // Bound of dimension nDim counted leftmost first (1-based); stored last dimension first.
-SAFEARRAYBOUND& Bound(SAFEARRAY* psa, UINT nDim) { return psa->rgsabound[psa->cDims - nDim]; }
+SAFEARRAYBOUND& Bound(SAFEARRAY* psa, UINT nDim) {
+    return psa->rgsabound[psa->cDims - nDim];
+}
 
 HRESULT ElementAddress(SAFEARRAY* psa, const LONG* rgIndices, void** address) {
     if (psa == nullptr || rgIndices == nullptr) return E_INVALIDARG;
@@ -172,11 +174,17 @@ HRESULT SafeArrayAccessData(SAFEARRAY* psa, void** ppvData) {
     return S_OK;
 }
 
-HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) { return SafeArrayUnlock(psa); }
+HRESULT SafeArrayUnaccessData(SAFEARRAY* psa) {
+    return SafeArrayUnlock(psa);
+}
 
-UINT SafeArrayGetDim(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cDims; }
+UINT SafeArrayGetDim(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cDims;
+}
 
-UINT SafeArrayGetElemsize(SAFEARRAY* psa) { return psa == nullptr ? 0 : psa->cbElements; }
+UINT SafeArrayGetElemsize(SAFEARRAY* psa) {
+    return psa == nullptr ? 0 : psa->cbElements;
+}
 
 HRESULT SafeArrayGetVartype(SAFEARRAY* psa, VARTYPE* pvt) {
     if (psa == nullptr || pvt == nullptr) return E_INVALIDARG;

@@ -6,8 +6,8 @@
 #include "platform/Dispatch.h"
 
 // {D97A6DA0-A868-11CF-83AE-00B0C90C2BD8}
-constexpr IID IID_IScriptingContext = {0xD97A6DA0, 0xA868, 0x11CF,
-                                       {0x83, 0xAE, 0x00, 0xB0, 0xC9, 0x0C, 0x2B, 0xD8}};
+constexpr IID IID_IScriptingContext = {
+    0xD97A6DA0, 0xA868, 0x11CF, {0x83, 0xAE, 0x00, 0xB0, 0xC9, 0x0C, 0x2B, 0xD8}};
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"

@@ -32,8 +32,12 @@ int UnicodeToWindows1252(char32_t code_point) {
     return -1;
 }
 
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // Reads one code point from UTF-16; an unpaired surrogate comes back as itself.
 char32_t NextCodePoint(const char16_t* text, int length, int* i) {
@@ -132,8 +136,12 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int capacity) {
 
 }  // namespace
 
-DWORD GetLastError() { return last_error; }
-void SetLastError(DWORD dwErrCode) { last_error = dwErrCode; }
+DWORD GetLastError() {
+    return last_error;
+}
+void SetLastError(DWORD dwErrCode) {
+    last_error = dwErrCode;
+}
 
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar,

@@ -67,11 +67,11 @@ TEST_P(IntegerPuts, StoreAcceptedValuesAndIgnoreTheRest) {
     EXPECT_EQ(c.field(q), c.expected);
 }
 
-#define SHORT_PUT(Property, Field)                                                   \
-    [](CQuillon& q, int v) { return q.put_##Property(static_cast<SHORT>(v)); },      \
+#define SHORT_PUT(Property, Field)                                              \
+    [](CQuillon& q, int v) { return q.put_##Property(static_cast<SHORT>(v)); }, \
         [](const CQuillon& q) { return static_cast<int>(q.Field); }
-#define LONG_PUT(Property, Field)                                                    \
-    [](CQuillon& q, int v) { return q.put_##Property(static_cast<LONG>(v)); },       \
+#define LONG_PUT(Property, Field)                                              \
+    [](CQuillon& q, int v) { return q.put_##Property(static_cast<LONG>(v)); }, \
         [](const CQuillon& q) { return static_cast<int>(q.Field); }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,27 +105,21 @@ INSTANTIATE_TEST_SUITE_P(
         IntegerPutCase{"Mode3", SHORT_PUT(Mode, Mode), 3, 0},
         IntegerPutCase{"ModeMinus1", SHORT_PUT(Mode, Mode), -1, 0},
         IntegerPutCase{"BackColorMinus1", LONG_PUT(BackColor, BackColor), -1, 0xFFFFFF},
-        IntegerPutCase{"BackColorHighByte", LONG_PUT(BackColor, BackColor), 0x01FFFFFF,
-                       0xFFFFFF},
-        IntegerPutCase{"BackColorHighByteBits", LONG_PUT(BackColor, BackColorBits), 0x01FFFFFF,
-                       1},
+        IntegerPutCase{"BackColorHighByte", LONG_PUT(BackColor, BackColor), 0x01FFFFFF, 0xFFFFFF},
+        IntegerPutCase{"BackColorHighByteBits", LONG_PUT(BackColor, BackColorBits), 0x01FFFFFF, 1},
         IntegerPutCase{"BackColorNearWhite", LONG_PUT(BackColor, BackColorBits), 0xFFFFFE, 4},
         IntegerPutCase{"BarColor1000000", LONG_PUT(BarColor, BarColor), 0x1000000, 0},
         IntegerPutCase{"BarColor1000000Bits", LONG_PUT(BarColor, BarColorBits), 0x1000000, 1},
         IntegerPutCase{"BarColorRed", LONG_PUT(BarColor, BarColorBits), 0x0000FF, 4},
         IntegerPutCase{"BarColorNegative", LONG_PUT(BarColor, BarColor), -2, 0},
-        IntegerPutCase{"TruncateTrue",
-                       [](CQuillon& q, int v) {
-                           return q.put_TruncateSymbol(static_cast<VARIANT_BOOL>(v));
-                       },
-                       [](const CQuillon& q) { return static_cast<int>(q.TruncateSymbol); }, -1,
-                       1},
-        IntegerPutCase{"TruncateOne",
-                       [](CQuillon& q, int v) {
-                           return q.put_TruncateSymbol(static_cast<VARIANT_BOOL>(v));
-                       },
-                       [](const CQuillon& q) { return static_cast<int>(q.TruncateSymbol); }, 1,
-                       0}),
+        IntegerPutCase{
+            "TruncateTrue",
+            [](CQuillon& q, int v) { return q.put_TruncateSymbol(static_cast<VARIANT_BOOL>(v)); },
+            [](const CQuillon& q) { return static_cast<int>(q.TruncateSymbol); }, -1, 1},
+        IntegerPutCase{
+            "TruncateOne",
+            [](CQuillon& q, int v) { return q.put_TruncateSymbol(static_cast<VARIANT_BOOL>(v)); },
+            [](const CQuillon& q) { return static_cast<int>(q.TruncateSymbol); }, 1, 0}),
     [](const testing::TestParamInfo<IntegerPutCase>& info) { return info.param.name; });
 
 TEST(Properties, HandleTildeIsOnOnlyForVariantTrue) {
@@ -185,14 +179,17 @@ TEST(Properties, NarrowBarWidthAcceptsPositiveFiniteWidthsInSinglePrecision) {
 TEST(DataPut, StoresWindows1252Text) {
     TestQuillon q;
     ASSERT_EQ(PutData(q, u"caf\u00E9 \u20AC5"), S_OK);
-    EXPECT_EQ(DataTextOf(q), "caf\xE9 \x80"
-                             "5");
+    EXPECT_EQ(DataTextOf(q),
+              "caf\xE9 \x80"
+              "5");
 }
 
 TEST(DataPut, UnmappableCharactersBecomeTheDefaultCharacter) {
     TestQuillon q;
     ASSERT_EQ(PutData(q, u"\u0391\u03B2\U0001F600!"), S_OK);  // Greek and an emoji
-    EXPECT_EQ(DataTextOf(q), "??" "?!");
+    EXPECT_EQ(DataTextOf(q),
+              "??"
+              "?!");
 }
 
 TEST(DataPut, EmptyStringStoresEmptyTextAndNullKeepsTheOld) {

@@ -29,8 +29,7 @@ Conversion Convert(const std::u16string* input) {
                                : SysAllocStringLen(input->data(), static_cast<UINT>(input->size()));
     BSTR out = reinterpret_cast<BSTR>(0x1);  // must be overwritten in every case
     Conversion c{converter.GetUTF8String(in, &out), u"<null>"};
-    if (out != nullptr)
-        c.text.assign(out, SysStringLen(out));
+    if (out != nullptr) c.text.assign(out, SysStringLen(out));
     SysFreeString(in);
     SysFreeString(out);
     return c;
@@ -118,8 +117,7 @@ TEST(GetUTF8String, FailsWithNoStringWhenMemoryRunsOut) {
     PlatformFailNthAllocation(0);
     SysFreeString(in);
     IErrorInfo* error = nullptr;
-    if (GetErrorInfo(0, &error) == S_OK)
-        error->Release();
+    if (GetErrorInfo(0, &error) == S_OK) error->Release();
 }
 
 }  // namespace

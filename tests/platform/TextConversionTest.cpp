@@ -7,19 +7,19 @@
 namespace {
 
 std::string ToBytes(UINT code_page, const std::u16string& text) {
-    const int needed = WideCharToMultiByte(code_page, 0, text.c_str(), -1, nullptr, 0, nullptr,
-                                           nullptr);
+    const int needed =
+        WideCharToMultiByte(code_page, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(needed), '\0');
-    const int written = WideCharToMultiByte(code_page, 0, text.c_str(), -1, out.data(), needed,
-                                            nullptr, nullptr);
+    const int written =
+        WideCharToMultiByte(code_page, 0, text.c_str(), -1, out.data(), needed, nullptr, nullptr);
     EXPECT_EQ(written, needed);
     out.resize(out.empty() ? 0 : out.size() - 1);  // drop the converted terminating zero
     return out;
 }
 
 std::u16string FromBytes(UINT code_page, const std::string& bytes) {
-    const int needed = MultiByteToWideChar(code_page, 0, bytes.data(),
-                                           static_cast<int>(bytes.size()), nullptr, 0);
+    const int needed =
+        MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::u16string out(static_cast<std::size_t>(needed), u'\0');
     MultiByteToWideChar(code_page, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(),
                         needed);
@@ -35,7 +35,7 @@ TEST(WideCharToMultiByte, Utf8FollowsTheStandardEncoding) {
         {u"\u00E9", "\xC3\xA9"},
         {u"\u20AC", "\xE2\x82\xAC"},
         {u"\U0001F600", "\xF0\x9F\x98\x80"},
-        {std::u16string(1, char16_t{0xD800}), "\xEF\xBF\xBD"},         // lone high surrogate
+        {std::u16string(1, char16_t{0xD800}), "\xEF\xBF\xBD"},          // lone high surrogate
         {std::u16string(1, char16_t{0xDC00}) + u"x", "\xEF\xBF\xBDx"},  // lone low surrogate
     };
     for (const auto& c : cases) EXPECT_EQ(ToBytes(CP_UTF8, c.text), c.bytes);
@@ -67,8 +67,8 @@ TEST(WideCharToMultiByte, Utf8RefusesADefaultCharacter) {
 TEST(MultiByteToWideChar, DecodesUtf8AndReplacesMalformedBytes) {
     EXPECT_EQ(FromBytes(CP_UTF8, "h\xC3\xA9"), u"h\u00E9");
     EXPECT_EQ(FromBytes(CP_UTF8, "\xF0\x9F\x98\x80"), u"\U0001F600");
-    EXPECT_EQ(FromBytes(CP_UTF8, "\xC3"), u"\uFFFD");                // truncated
-    EXPECT_EQ(FromBytes(CP_UTF8, "\xC0\xAF"), u"\uFFFD\uFFFD");      // overlong
+    EXPECT_EQ(FromBytes(CP_UTF8, "\xC3"), u"\uFFFD");                      // truncated
+    EXPECT_EQ(FromBytes(CP_UTF8, "\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
     EXPECT_EQ(FromBytes(CP_UTF8, "\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // surrogate
     EXPECT_EQ(FromBytes(CP_THREAD_ACP, "\x80\xE9"), u"\u20AC\u00E9");
 }
