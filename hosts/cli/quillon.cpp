@@ -143,31 +143,26 @@ int Run(const Options& options) {
     }
     BarcodeSession session;
     Outcome outcome = session.Open();
-    if (!outcome.ok())
-        return Report(outcome);
+    if (!outcome.ok()) return Report(outcome);
 
     for (const auto& [name, value] : options.settings) {
         std::string warning;
         outcome = options.utf8 && IsDataName(name) ? session.SetUtf8Data(value)
                                                    : session.Set(name, value, &warning);
-        if (!outcome.ok())
-            return Report(outcome);
-        if (!warning.empty())
-            std::fprintf(stderr, "quillon: warning: %s\n", warning.c_str());
+        if (!outcome.ok()) return Report(outcome);
+        if (!warning.empty()) std::fprintf(stderr, "quillon: warning: %s\n", warning.c_str());
     }
 
     if (options.measure) {
         Measurement measurement;
         outcome = session.Measure(&measurement);
-        if (!outcome.ok())
-            return Report(outcome);
+        if (!outcome.ok()) return Report(outcome);
         std::printf("%s\n", measurement.Json().c_str());
         return 0;
     }
     std::vector<std::uint8_t> png;
     outcome = session.Picture(&png);
-    if (!outcome.ok())
-        return Report(outcome);
+    if (!outcome.ok()) return Report(outcome);
     return WritePicture(png, options.output);
 }
 
@@ -176,8 +171,7 @@ int Run(const Options& options) {
 int main(int argc, char** argv) {
     Options options;
     const int parsed = ParseArguments(argc, argv, &options);
-    if (parsed >= 0)
-        return parsed;
+    if (parsed >= 0) return parsed;
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         std::fprintf(stderr, "quillon: the component runtime cannot start\n");

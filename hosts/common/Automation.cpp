@@ -18,8 +18,7 @@ std::string Hex(HRESULT hr) {
 std::string DirectoryOfExecutable() {
     char path[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
-        return ".";
+    if (n <= 0) return ".";
     std::string p(path, static_cast<std::size_t>(n));
     const std::size_t slash = p.rfind('/');
     return slash == std::string::npos ? "." : p.substr(0, slash);
@@ -39,8 +38,7 @@ HRESULT RegisterLibrary(const std::string& path, std::string* message) {
         *message = path + " has no DllRegisterServer";
     } else {
         hr = entry();
-        if (FAILED(hr))
-            *message = "registering " + path + " failed with " + Hex(hr);
+        if (FAILED(hr)) *message = "registering " + path + " failed with " + Hex(hr);
     }
     dlclose(module);
     return hr;
@@ -49,8 +47,7 @@ HRESULT RegisterLibrary(const std::string& path, std::string* message) {
 HRESULT TryCreate(const char16_t* progid, IDispatch** object) {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(progid, &clsid);
-    if (FAILED(hr))
-        return hr;
+    if (FAILED(hr)) return hr;
     return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(object));
 }
@@ -58,8 +55,7 @@ HRESULT TryCreate(const char16_t* progid, IDispatch** object) {
 // The description the failing member left on the thread, if any.
 std::string TakeErrorDescription() {
     IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr)
-        return {};
+    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
     BSTR text = nullptr;
     info->GetDescription(&text);
     std::string description = text == nullptr ? "" : Utf8FromUtf16(text);
@@ -71,8 +67,7 @@ std::string TakeErrorDescription() {
 }  // namespace
 
 std::u16string Utf16FromUtf8(std::string_view text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const int n =
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::u16string out(static_cast<std::size_t>(n), u'\0');
@@ -81,8 +76,7 @@ std::u16string Utf16FromUtf8(std::string_view text) {
 }
 
 std::string Utf8FromUtf16(std::u16string_view text) {
-    if (text.empty())
-        return {};
+    if (text.empty()) return {};
     const std::u16string terminated(text);
     const int n =
         WideCharToMultiByte(CP_UTF8, 0, terminated.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -102,8 +96,7 @@ DispatchPtr& DispatchPtr::operator=(DispatchPtr&& other) noexcept {
 }
 
 void DispatchPtr::Reset() {
-    if (p_ != nullptr)
-        p_->Release();
+    if (p_ != nullptr) p_->Release();
     p_ = nullptr;
 }
 
@@ -154,8 +147,7 @@ HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
     UINT bad_argument = 0;
     hr = object->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, &bad_argument);
     if (hr == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn != nullptr)
-            exception.pfnDeferredFillIn(&exception);
+        if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
         error->hr = exception.scode != 0 ? exception.scode : hr;
         error->message = exception.bstrDescription == nullptr
                              ? "failed with " + Hex(error->hr)

@@ -10,8 +10,7 @@ constexpr HRESULT kDataDoesNotFit = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0
 // Long values (a whole Data text) are cut in messages.
 std::string Shown(std::string_view value) {
     constexpr std::size_t kLongest = 40;
-    if (value.size() <= kLongest)
-        return std::string(value);
+    if (value.size() <= kLongest) return std::string(value);
     return std::string(value.substr(0, kLongest)) + "...";
 }
 
@@ -37,8 +36,7 @@ std::string Measurement::Json() const {
 Outcome BarcodeSession::Open() {
     CallError error;
     object_ = CreateByProgId(u"TarvexQuillon.Quillon", "libTarvexQuillon.so", &error);
-    if (!object_)
-        return Failed(Failure::Internal, error.message);
+    if (!object_) return Failed(Failure::Internal, error.message);
     return {};
 }
 
@@ -47,8 +45,7 @@ Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value)
     CallError error;
     InvokeByName(object_.get(), name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
-    if (error.hr == S_OK)
-        return {};
+    if (error.hr == S_OK) return {};
     return Failed(Failure::Refused, error.message);
 }
 
@@ -96,8 +93,7 @@ Outcome BarcodeSession::SetUtf8Data(std::string_view text) {
     if (!converter_) {
         CallError error;
         converter_ = CreateByProgId(u"TarvexUnicode.Converter", "libTarvexUnicode.so", &error);
-        if (!converter_)
-            return Failed(Failure::Internal, error.message);
+        if (!converter_) return Failed(Failure::Internal, error.message);
     }
     std::vector<VARIANT> args{TextVariant(Utf16FromUtf8(text))};
     VARIANT escaped;
@@ -185,8 +181,7 @@ Outcome BarcodeSession::Measure(Measurement* measurement) {
             return Failed(error.hr == kDataDoesNotFit ? Failure::DoesNotFit : Failure::Internal,
                           error.message);
         }
-        if (!numbers)
-            return Failed(Failure::Internal, "the measuring request returned no numbers");
+        if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
         *request.first = a.lVal;
         *request.second = b.lVal;
     }

@@ -68,8 +68,7 @@ std::span<const PropertyInfo> Properties() {
 
 const PropertyInfo* FindProperty(std::string_view name) {
     for (const PropertyInfo& p : kProperties) {
-        if (EqualsIgnoringCase(p.name, name))
-            return &p;
+        if (EqualsIgnoringCase(p.name, name)) return &p;
     }
     return nullptr;
 }

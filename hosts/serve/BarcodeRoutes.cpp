@@ -36,12 +36,10 @@ bool SwitchIsOn(std::string_view value) {
 std::string EntityTag(std::string_view route,
                       const std::vector<std::pair<std::string, std::string>>& settings) {
     std::map<std::string, std::string> last;
-    for (const auto& [name, value] : settings)
-        last[Lower(name)] = value;
+    for (const auto& [name, value] : settings) last[Lower(name)] = value;
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
     auto mix = [&hash](std::string_view text) {
-        for (unsigned char c : text)
-            hash = (hash ^ c) * 1099511628211ull;
+        for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
         hash = (hash ^ 0xFF) * 1099511628211ull;  // separator that no text byte forges
     };
     mix("quillon 4.0.0.1");
@@ -56,8 +54,7 @@ std::string EntityTag(std::string_view route,
 }
 
 bool MatchesTag(std::string_view if_none_match, std::string_view tag) {
-    if (if_none_match == "*")
-        return true;
+    if (if_none_match == "*") return true;
     return if_none_match.find(tag) != std::string_view::npos;
 }
 
@@ -90,13 +87,11 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
                      const RouteLimits& limits) {
     bool utf8 = false;
     for (const auto& [name, value] : pairs) {
-        if (IsUtf8Switch(name))
-            utf8 = SwitchIsOn(value);
+        if (IsUtf8Switch(name)) utf8 = SwitchIsOn(value);
     }
 
     IScriptingContext* context = CreateScriptingContext();
-    if (context == nullptr)
-        return HttpResponse::Text(503, "out of memory");
+    if (context == nullptr) return HttpResponse::Text(503, "out of memory");
     BarcodeSession session;
     Outcome outcome = session.Open();
     bool page_started = false;
@@ -109,22 +104,18 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         CallError error;
         InvokeByName(session.object(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
         page_started = SUCCEEDED(error.hr);
-        if (!page_started)
-            outcome = {Failure::Internal, "OnStartPage: " + error.message};
+        if (!page_started) outcome = {Failure::Internal, "OnStartPage: " + error.message};
     }
     context->Release();  // the component holds what it needs of it
 
     std::vector<std::string> warnings;
     for (const auto& [name, value] : pairs) {
-        if (!outcome.ok())
-            break;
-        if (IsUtf8Switch(name))
-            continue;
+        if (!outcome.ok()) break;
+        if (IsUtf8Switch(name)) continue;
         std::string warning;
         outcome = utf8 && Lower(name) == "data" ? session.SetUtf8Data(value)
                                                 : session.Set(name, value, &warning);
-        if (!warning.empty())
-            warnings.push_back(WithoutLineBreaks(warning));
+        if (!warning.empty()) warnings.push_back(WithoutLineBreaks(warning));
     }
 
     HttpResponse response;
@@ -144,8 +135,7 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         CallError error;
         InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
     }
-    if (!outcome.ok())
-        return HttpResponse::Text(StatusFor(outcome.failure), outcome.message);
+    if (!outcome.ok()) return HttpResponse::Text(StatusFor(outcome.failure), outcome.message);
     for (const std::string& warning : warnings) {
         response.headers.emplace_back("X-Quillon-Warning", warning);
     }

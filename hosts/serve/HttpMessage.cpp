@@ -20,20 +20,15 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
     return s;
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -45,8 +40,7 @@ ParseResult Error(int status) {
 
 std::string_view HttpRequest::Header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (EqualsIgnoringCase(key, name))
-            return value;
+        if (EqualsIgnoringCase(key, name)) return value;
     }
     return {};
 }
@@ -55,8 +49,7 @@ HttpResponse HttpResponse::Text(int status, std::string text) {
     HttpResponse response;
     response.status = status;
     response.body = std::move(text);
-    if (response.body.empty() || response.body.back() != '\n')
-        response.body += '\n';
+    if (response.body.empty() || response.body.back() != '\n') response.body += '\n';
     return response;
 }
 
@@ -85,8 +78,7 @@ std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view que
         const std::size_t amp = query.find('&');
         const std::string_view item = query.substr(0, amp);
         query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
-        if (item.empty())
-            continue;
+        if (item.empty()) continue;
         const std::size_t equals = item.find('=');
         pairs.emplace_back(PercentDecode(item.substr(0, equals), true),
                            equals == std::string_view::npos
@@ -101,8 +93,7 @@ ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
     if (line_end == std::string_view::npos) {
         return buffer.size() > kMaxRequestLine ? Error(414) : ParseResult{};
     }
-    if (line_end > kMaxRequestLine)
-        return Error(414);
+    if (line_end > kMaxRequestLine) return Error(414);
     const std::size_t head_end = buffer.find("\r\n\r\n");
     if (head_end == std::string_view::npos) {
         return buffer.size() > kMaxHead ? Error(431) : ParseResult{};
@@ -112,14 +103,11 @@ ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
     const std::string_view line = buffer.substr(0, line_end);
     const std::size_t first_space = line.find(' ');
     const std::size_t last_space = line.rfind(' ');
-    if (first_space == std::string_view::npos || last_space == first_space)
-        return Error(400);
+    if (first_space == std::string_view::npos || last_space == first_space) return Error(400);
     const std::string_view version = line.substr(last_space + 1);
-    if (version != "HTTP/1.1" && version != "HTTP/1.0")
-        return Error(505);
+    if (version != "HTTP/1.1" && version != "HTTP/1.0") return Error(505);
     const std::string_view target = line.substr(first_space + 1, last_space - first_space - 1);
-    if (target.empty() || target.front() != '/')
-        return Error(400);
+    if (target.empty() || target.front() != '/') return Error(400);
 
     *request = HttpRequest{};
     request->method = std::string(line.substr(0, first_space));
@@ -128,23 +116,19 @@ ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
     request->path = PercentDecode(target.substr(0, question), false);
     if (question != std::string_view::npos) {
         request->query = std::string(target.substr(question + 1));
-        if (request->query.size() > kMaxQueryLength)
-            return Error(414);
+        if (request->query.size() > kMaxQueryLength) return Error(414);
     }
 
     // The header lines, each ending in CRLF.
     std::string_view rest = buffer.substr(line_end + 2, head_end - line_end);
     while (!rest.empty()) {
         const std::size_t end = rest.find("\r\n");
-        if (end == std::string_view::npos)
-            break;
+        if (end == std::string_view::npos) break;
         const std::string_view header = rest.substr(0, end);
         rest.remove_prefix(end + 2);
-        if (header.empty())
-            continue;
+        if (header.empty()) continue;
         const std::size_t colon = header.find(':');
-        if (colon == std::string_view::npos || colon == 0)
-            return Error(400);
+        if (colon == std::string_view::npos || colon == 0) return Error(400);
         request->headers.emplace_back(std::string(header.substr(0, colon)),
                                       std::string(Trim(header.substr(colon + 1))));
     }
@@ -152,20 +136,16 @@ ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
     const std::string_view connection = request->Header("Connection");
     request->keep_alive = request->http10 ? EqualsIgnoringCase(connection, "keep-alive")
                                           : !EqualsIgnoringCase(connection, "close");
-    if (!request->Header("Transfer-Encoding").empty())
-        return Error(501);
+    if (!request->Header("Transfer-Encoding").empty()) return Error(501);
     std::size_t body = 0;
     const std::string_view length = request->Header("Content-Length");
     if (!length.empty()) {
         const auto [end, ec] = std::from_chars(length.data(), length.data() + length.size(), body);
-        if (ec != std::errc() || end != length.data() + length.size())
-            return Error(400);
-        if (body > kMaxBody)
-            return Error(413);
+        if (ec != std::errc() || end != length.data() + length.size()) return Error(400);
+        if (body > kMaxBody) return Error(413);
     }
     const std::size_t total = head_end + 4 + body;
-    if (buffer.size() < total)
-        return {};  // the body (ignored) has not all arrived yet
+    if (buffer.size() < total) return {};  // the body (ignored) has not all arrived yet
     return {ParseStatus::Complete, total, 0};
 }
 
@@ -227,7 +207,6 @@ std::string SerializeResponse(const HttpResponse& response, bool keep_alive, boo
         out += "\r\n";
     }
     out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    if (!head_only && response.status != 304)
-        out += response.body;
+    if (!head_only && response.status != 304) out += response.body;
     return out;
 }

@@ -36,8 +36,7 @@ struct Connection {
 
 void WriteLogLine(std::FILE* log, const Connection& c, const HttpRequest& request,
                   std::string_view target, int status, std::size_t bytes, double ms) {
-    if (log == nullptr)
-        return;
+    if (log == nullptr) return;
     constexpr std::size_t kShownTarget = 200;
     std::string line = c.peer + " \"" + request.method + " " +
                        std::string(target.substr(0, kShownTarget)) +
@@ -73,10 +72,10 @@ HttpServer::HttpServer(HttpServerConfig config, Handler handler, ThreadHook thre
       stop_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 HttpServer::~HttpServer() {
-    for (int fd : listeners_)
-        close(fd);
-    if (stop_event_ >= 0)
-        close(stop_event_);
+    for (int fd : listeners_) {
+        if (fd >= 0) close(fd);
+    }
+    if (stop_event_ >= 0) close(stop_event_);
 }
 
 bool HttpServer::Listen(std::string* error) {
@@ -110,8 +109,7 @@ bool HttpServer::Listen(std::string* error) {
             bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 1024) != 0) {
             *error = "cannot listen on " + config_.bind + ":" + std::to_string(port_) + ": " +
                      std::strerror(errno);
-            if (fd >= 0)
-                close(fd);
+            if (fd >= 0) close(fd);
             return false;
         }
         listeners_.push_back(fd);
@@ -128,21 +126,22 @@ bool HttpServer::Listen(std::string* error) {
 }
 
 void HttpServer::Stop() {
+    stop_requested_ = true;
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(stop_event_, &one, sizeof one);
 }
 
 void HttpServer::Run() {
     std::vector<std::thread> workers;
-    for (int fd : listeners_)
-        workers.emplace_back([this, fd] { Work(fd); });
-    for (std::thread& worker : workers)
-        worker.join();
+    for (std::size_t i = 0; i < listeners_.size(); ++i) {
+        workers.emplace_back([this, i] { Work(i); });
+    }
+    for (std::thread& worker : workers) worker.join();
 }
 
-void HttpServer::Work(int listener) {
-    if (thread_start_)
-        thread_start_();
+void HttpServer::Work(std::size_t index) {
+    const int listener = listeners_[index];
+    if (thread_start_) thread_start_();
     const int poll = epoll_create1(EPOLL_CLOEXEC);
     epoll_event event{};
     event.events = EPOLLIN;
@@ -170,8 +169,7 @@ void HttpServer::Work(int listener) {
                 c.out_sent += static_cast<std::size_t>(n);
                 continue;
             }
-            if (n < 0 && errno == EINTR)
-                continue;
+            if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 if (!c.writing) {
                     epoll_event e{};
@@ -206,8 +204,7 @@ void HttpServer::Work(int listener) {
         while (!c.close_after_write) {
             HttpRequest request;
             const ParseResult parsed = ParseRequest(c.in, &request);
-            if (parsed.status == ParseStatus::Incomplete)
-                return;
+            if (parsed.status == ParseStatus::Incomplete) return;
             const auto started = Clock::now();
             HttpResponse response;
             bool keep_alive = false;
@@ -222,7 +219,7 @@ void HttpServer::Work(int listener) {
                 } catch (const std::exception& e) {
                     response = HttpResponse::Text(500, std::string("internal error: ") + e.what());
                 }
-                keep_alive = request.keep_alive && !stopping;
+                keep_alive = request.keep_alive && !stopping && !stop_requested_;
                 c.in.erase(0, parsed.consumed);
             }
             const bool head_only = request.method == "HEAD";
@@ -239,8 +236,7 @@ void HttpServer::Work(int listener) {
 
     epoll_event events[256];
     for (;;) {
-        if (stopping && (connections.empty() || Clock::now() > stop_deadline))
-            break;
+        if (stopping && (connections.empty() || Clock::now() > stop_deadline)) break;
         const int n = epoll_wait(poll, events, 256, 1000);
         for (int i = 0; i < n; ++i) {
             const int fd = events[i].data.fd;
@@ -249,16 +245,18 @@ void HttpServer::Work(int listener) {
                     stopping = true;
                     stop_deadline = Clock::now() + kShutdownGrace;
                     epoll_ctl(poll, EPOLL_CTL_DEL, listener, nullptr);
+                    close(listener);  // new connections are refused from now on
+                    listeners_[index] = -1;
+                    close(listener);  // new connections are refused from now on
+                    listeners_[index] = -1;
                     epoll_ctl(poll, EPOLL_CTL_DEL, stop_event_, nullptr);
                     // Idle connections have nothing in flight: close them now.
                     std::vector<int> idle;
                     for (auto& [cfd, c] : connections) {
-                        if (c.in.empty() && c.out.empty())
-                            idle.push_back(cfd);
+                        if (c.in.empty() && c.out.empty()) idle.push_back(cfd);
                         c.close_after_write = c.close_after_write || c.in.empty();
                     }
-                    for (int cfd : idle)
-                        close_connection(cfd);
+                    for (int cfd : idle) close_connection(cfd);
                 }
                 continue;
             }
@@ -268,8 +266,7 @@ void HttpServer::Work(int listener) {
                     socklen_t peer_length = sizeof peer;
                     const int client = accept4(listener, reinterpret_cast<sockaddr*>(&peer),
                                                &peer_length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-                    if (client < 0)
-                        break;
+                    if (client < 0) break;
                     const int on = 1;
                     setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
                     epoll_event e{};
@@ -281,14 +278,11 @@ void HttpServer::Work(int listener) {
                 continue;
             }
             auto found = connections.find(fd);
-            if (found == connections.end())
-                continue;
+            if (found == connections.end()) continue;
             Connection& c = found->second;
             c.last_activity = Clock::now();
-            if ((events[i].events & EPOLLOUT) != 0 && !flush(fd, c))
-                continue;
-            if ((events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) == 0)
-                continue;
+            if ((events[i].events & EPOLLOUT) != 0 && !flush(fd, c)) continue;
+            if ((events[i].events & (EPOLLIN | EPOLLHUP | EPOLLERR)) == 0) continue;
             bool peer_closed = false;
             char chunk[kReadChunk];
             for (;;) {
@@ -297,15 +291,12 @@ void HttpServer::Work(int listener) {
                     c.in.append(chunk, static_cast<std::size_t>(got));
                     continue;
                 }
-                if (got < 0 && errno == EINTR)
-                    continue;
+                if (got < 0 && errno == EINTR) continue;
                 peer_closed = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
                 break;
             }
-            if (!c.close_after_write)
-                serve(c);
-            if (peer_closed)
-                c.close_after_write = true;
+            if (!c.close_after_write) serve(c);
+            if (peer_closed) c.close_after_write = true;
             flush(fd, c);
         }
 
@@ -314,17 +305,14 @@ void HttpServer::Work(int listener) {
         std::vector<int> expired;
         for (const auto& [fd, c] : connections) {
             const auto limit = c.in.empty() ? kIdleTimeout : kRequestTimeout;
-            if (c.out.empty() && now - c.last_activity > limit)
-                expired.push_back(fd);
+            if (c.out.empty() && now - c.last_activity > limit) expired.push_back(fd);
         }
-        for (int fd : expired)
-            close_connection(fd);
+        for (int fd : expired) close_connection(fd);
     }
     for (auto it = connections.begin(); it != connections.end();) {
         close(it->first);
         it = connections.erase(it);
     }
     close(poll);
-    if (thread_stop_)
-        thread_stop_();
+    if (thread_stop_) thread_stop_();
 }

@@ -42,7 +42,7 @@ public:
     void Stop();
 
 private:
-    void Work(int listener);
+    void Work(std::size_t index);
 
     HttpServerConfig config_;
     Handler handler_;
@@ -50,5 +50,6 @@ private:
     ThreadHook thread_stop_;
     std::vector<int> listeners_;
     int stop_event_ = -1;
+    std::atomic<bool> stop_requested_{false};
     int port_ = 0;
 };

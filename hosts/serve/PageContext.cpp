@@ -12,20 +12,17 @@ template <typename Interface>
 class MemberlessDispatch : public Interface {
 public:
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count == nullptr)
-            return E_POINTER;
+        if (count == nullptr) return E_POINTER;
         *count = 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info != nullptr)
-            *info = nullptr;
+        if (info != nullptr) *info = nullptr;
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT names, LCID,
                                             DISPID* ids) override {
-        for (UINT i = 0; ids != nullptr && i < names; ++i)
-            ids[i] = DISPID_UNKNOWN;
+        for (UINT i = 0; ids != nullptr && i < names; ++i) ids[i] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
@@ -35,8 +32,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --references_;
-        if (left == 0)
-            delete this;
+        if (left == 0) delete this;
         return left;
     }
 
@@ -51,8 +47,7 @@ class PageObject final : public MemberlessDispatch<IDispatch> {
 public:
     PageObject() { ++live_page_objects; }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr)
-            return E_POINTER;
+        if (ppv == nullptr) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDispatch) {
             *ppv = static_cast<IDispatch*>(this);
             AddRef();
@@ -71,15 +66,13 @@ public:
     ScriptingContext() { ++live_page_objects; }
     bool Complete() const {
         for (IDispatch* page : pages_) {
-            if (page == nullptr)
-                return false;
+            if (page == nullptr) return false;
         }
         return true;
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr)
-            return E_POINTER;
+        if (ppv == nullptr) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IScriptingContext) {
             *ppv = static_cast<IScriptingContext*>(this);
             AddRef();
@@ -97,14 +90,12 @@ public:
 private:
     ~ScriptingContext() override {
         for (IDispatch* page : pages_) {
-            if (page != nullptr)
-                page->Release();
+            if (page != nullptr) page->Release();
         }
         --live_page_objects;
     }
     HRESULT Give(int index, IDispatch** out) {
-        if (out == nullptr)
-            return E_POINTER;
+        if (out == nullptr) return E_POINTER;
         *out = pages_[index];
         (*out)->AddRef();
         return S_OK;

@@ -22,8 +22,7 @@ namespace {
 HttpServer* running_server = nullptr;
 
 void StopOnSignal(int) {
-    if (running_server != nullptr)
-        running_server->Stop();
+    if (running_server != nullptr) running_server->Stop();
 }
 
 void PrintUsage(std::FILE* out) {
@@ -46,8 +45,7 @@ bool ParseNumber(const char* text, long long low, long long high, long long* val
     char* end = nullptr;
     errno = 0;
     const long long v = std::strtoll(text, &end, 10);
-    if (errno != 0 || end == text || *end != 0 || v < low || v > high)
-        return false;
+    if (errno != 0 || end == text || *end != 0 || v < low || v > high) return false;
     *value = v;
     return true;
 }
@@ -57,8 +55,7 @@ bool ParseNumber(const char* text, long long low, long long high, long long* val
 int main(int argc, char** argv) {
     HttpServerConfig config;
     config.threads = static_cast<int>(std::thread::hardware_concurrency());
-    if (config.threads < 1)
-        config.threads = 1;
+    if (config.threads < 1) config.threads = 1;
     RouteLimits limits;
 
     for (int i = 1; i < argc; ++i) {
@@ -89,12 +86,9 @@ int main(int argc, char** argv) {
                              arg.c_str(), low, high);
                 return 2;
             }
-            if (arg == "--port")
-                config.port = static_cast<int>(number);
-            if (arg == "--threads")
-                config.threads = static_cast<int>(number);
-            if (arg == "--max-pixels")
-                limits.max_pixels = number;
+            if (arg == "--port") config.port = static_cast<int>(number);
+            if (arg == "--threads") config.threads = static_cast<int>(number);
+            if (arg == "--max-pixels") limits.max_pixels = number;
         } else {
             std::fprintf(stderr, "quillon-serve: unknown argument '%s' (see --help)\n",
                          arg.c_str());

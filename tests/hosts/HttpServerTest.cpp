@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "hosts/serve/HttpServer.h"
+#include "tests/hosts/RawHttpClient.h"
+
+namespace {
+
+// A server on a free loopback port with a handler that echoes the path and query, running
+// until the fixture ends.
+class HttpServerTest : public testing::Test {
+protected:
+    void Start(HttpServer::Handler handler) {
+        HttpServerConfig config;
+        config.bind = "127.0.0.1";
+        config.port = 0;
+        config.threads = 2;
+        config.access_log = nullptr;
+        server_ = std::make_unique<HttpServer>(
+            config, std::move(handler), [this] { ++threads_started_; },
+            [this] { ++threads_stopped_; });
+        std::string error;
+        ASSERT_TRUE(server_->Listen(&error)) << error;
+        runner_ = std::thread([this] { server_->Run(); });
+    }
+    void TearDown() override {
+        if (server_) server_->Stop();
+        if (runner_.joinable()) runner_.join();
+    }
+    static HttpResponse Echo(const HttpRequest& request) {
+        return HttpResponse::Text(200, request.path + "?" + request.query);
+    }
+
+    std::unique_ptr<HttpServer> server_;
+    std::thread runner_;
+    std::atomic<int> threads_started_{0};
+    std::atomic<int> threads_stopped_{0};
+};
+
+TEST_F(HttpServerTest, AnswersSeveralRequestsOnOneConnection) {
+    Start(Echo);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.connected());
+    ASSERT_TRUE(client.Send("GET /a?x=1 HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(client.ReadResponse().find("\r\n\r\n/a?x=1\n"), std::string::npos);
+    // Pipelined: both answered, in order.
+    ASSERT_TRUE(client.Send("GET /b HTTP/1.1\r\n\r\nGET /c HTTP/1.1\r\nConnection: close\r\n\r\n"));
+    EXPECT_NE(client.ReadResponse().find("/b?"), std::string::npos);
+    const std::string last = client.ReadResponse();
+    EXPECT_NE(last.find("/c?"), std::string::npos);
+    EXPECT_NE(last.find("Connection: close"), std::string::npos);
+    EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, RequestArrivingInPiecesIsAnsweredOnce) {
+    Start(Echo);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /slow?a"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(client.Send("=b HTTP/1.1\r\nHost: x\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(client.Send("\r\n"));
+    EXPECT_NE(client.ReadResponse().find("/slow?a=b"), std::string::npos);
+}
+
+TEST_F(HttpServerTest, OversizedQueryGets414AndTheConnectionCloses) {
+    Start(Echo);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(
+        client.Send("GET /?" + std::string(kMaxQueryLength + 10, 'q') + " HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(client.ReadResponse().rfind("HTTP/1.1 414 ", 0), 0u);
+    EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, HandlerExceptionBecomes500) {
+    Start([](const HttpRequest&) -> HttpResponse { throw std::runtime_error("boom"); });
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET / HTTP/1.1\r\n\r\n"));
+    EXPECT_EQ(client.ReadResponse().rfind("HTTP/1.1 500 ", 0), 0u);
+}
+
+TEST_F(HttpServerTest, StopFinishesTheRequestInFlight) {
+    std::atomic<bool> entered{false};
+    Start([&entered](const HttpRequest& request) {
+        entered = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return Echo(request);
+    });
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /inflight HTTP/1.1\r\n\r\n"));
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    server_->Stop();
+    const std::string response = client.ReadResponse();
+    EXPECT_NE(response.find("/inflight"), std::string::npos);
+    EXPECT_NE(response.find("Connection: close"), std::string::npos);
+    runner_.join();
+    EXPECT_EQ(threads_started_.load(), 2);
+    EXPECT_EQ(threads_stopped_.load(), 2);
+    RawHttpClient late(server_->port());
+    EXPECT_FALSE(late.connected());  // no longer listening
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// A blocking loopback client that sends exact bytes and reads whole responses, for tests
+// that need control over the wire (pipelining, oversized requests, connection reuse).
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <string>
+
+class RawHttpClient {
+public:
+    explicit RawHttpClient(int port) {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        timeval timeout{10, 0};
+        setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawHttpClient() { close(fd_); }
+    RawHttpClient(const RawHttpClient&) = delete;
+    RawHttpClient& operator=(const RawHttpClient&) = delete;
+
+    bool connected() const { return connected_; }
+
+    bool Send(const std::string& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t n = send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+    // One response: head and a body of Content-Length bytes (none for 304). Empty when the
+    // connection closed or timed out first.
+    std::string ReadResponse() {
+        for (;;) {
+            const std::size_t head_end = buffer_.find("\r\n\r\n");
+            if (head_end != std::string::npos) {
+                std::size_t length = 0;
+                const std::size_t at = buffer_.find("Content-Length: ");
+                if (at != std::string::npos && at < head_end) {
+                    length = std::stoul(buffer_.substr(at + 16));
+                }
+                if (buffer_.rfind("HTTP/1.1 304", 0) == 0) length = 0;
+                if (buffer_.size() >= head_end + 4 + length) {
+                    std::string response = buffer_.substr(0, head_end + 4 + length);
+                    buffer_.erase(0, head_end + 4 + length);
+                    return response;
+                }
+            }
+            char chunk[65536];
+            const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0) return {};
+            buffer_.append(chunk, static_cast<std::size_t>(n));
+        }
+    }
+
+    // True when the server has closed the connection (reads end of stream).
+    bool ClosedByServer() {
+        char c;
+        return recv(fd_, &c, 1, 0) == 0;
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+    std::string buffer_;
+};
