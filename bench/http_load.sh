@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Load on quillon-serve with wrk: the default picture and a picture of 100 characters, each
+# for 10 seconds at 64 connections. Prints requests per second and latency percentiles.
+#
+#   bench/http_load.sh [BUILD_DIR]     (default build/release; needs the wrk package)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+serve="$build/bin/quillon-serve"
+command -v wrk >/dev/null || { echo "http_load: install wrk (apt-get install wrk)" >&2; exit 2; }
+[[ -x $serve ]] || { echo "http_load: build $serve first" >&2; exit 2; }
+
+log=$(mktemp)
+"$serve" --port 0 --quiet >"$log" &
+pid=$!
+trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null; rm -f "$log"' EXIT
+for _ in $(seq 100); do grep -q listening "$log" && break; sleep 0.05; done
+url=$(grep -o 'http://[^ ]*/' "$log")
+
+# 100 characters of text, spaces escaped for the query string.
+text='The quick brown fox jumps over the lazy dog. 0123456789 Sphinx of black quartz, judge my vow! Quillon'
+data="Data=$(printf '%s' "${text:0:100}" | sed 's/ /%20/g')"
+
+run() {
+    local name=$1 target=$2
+    echo "== $name: GET $target"
+    curl -sf -o /dev/null "$url${target#/}" || { echo "http_load: $target fails" >&2; exit 1; }
+    wrk -t2 -c64 -d10s --latency "$url${target#/}" | tee /dev/stderr |
+        awk '/Requests\/sec/ {rps=$2} /^ +50%/ {p50=$2} /^ +99%/ {p99=$2}
+             /Non-2xx|Socket errors/ {errors=errors $0 "; "}
+             END {printf "%s: %s requests/s, p50 %s, p99 %s%s\n", "'"$name"'", rps, p50, p99,
+                  errors ? ", ERRORS: " errors : ", no errors"}' >&2
+}
+run "defaults" "/barcode.png"
+run "100 characters" "/barcode.png?$data"
