@@ -58,7 +58,7 @@ TEST(ByteCompaction, AbcdefAtLevel2FillsFiveRowsWithoutPad) {
     EXPECT_TRUE(VanishesAtGeneratorRoots(symbol, 8));
 }
 
-TEST(ByteCompaction, DefaultObjectGivesTheStandardSymbol) {
+TEST(ByteCompaction, DefaultObjectEncodes12AsTheKnownSymbol) {
     auto q = NewState();
     q->EncodeData();
     ASSERT_EQ(q->LastFit, SymbolFit::Fits);

@@ -77,7 +77,7 @@ void PrintTo(const EccCase& c, std::ostream* os) {
 
 class ErrorCorrection : public ::testing::TestWithParam<EccCase> {};
 
-TEST_P(ErrorCorrection, AppendsTheStandardsCodewords) {
+TEST_P(ErrorCorrection, AppendsTheKnownCodewords) {
     const EccCase& c = GetParam();
     auto q = NewState();
     Codewords expected = c.data;

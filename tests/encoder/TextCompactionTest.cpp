@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"Empty", "", {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(TextCompaction, Pdf417AtLevel1IsTheWholeStandardSequence) {
+TEST(TextCompaction, Pdf417AtLevel1IsTheWholeKnownSequence) {
     auto q = NewState();
     q->EccLevel = 1;
     EncodeDataCells(*q, "PDF417", 1);
