@@ -16,5 +16,6 @@
 #include "platform/TextConversion.h"
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
+#include "platform/VariantConversion.h"
 #include "platform/WinTypes.h"
 #endif
