@@ -19,6 +19,7 @@
 #include "platform/TypeDescription.h"
 #include "platform/TypeInfo.h"
 #include "platform/TypeLibObject.h"
+#include "platform/TypeLibRegistry.h"
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
 #include "platform/VariantConversion.h"
