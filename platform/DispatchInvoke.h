@@ -35,6 +35,7 @@
 // - A [retval] parameter becomes *pVarResult: VT_I2 for short*, VT_BOOL for VARIANT_BOOL*,
 //   VT_BSTR for BSTR*, and so on; the VARIANT itself for VARIANT*. pVarResult, when given, is
 //   set to VT_EMPTY first (its old content is not freed).
+// - A member's success codes (S_FALSE included) are reported as S_OK.
 // - The thread's error object is cleared before the member runs. A member that returns a
 //   failure makes the call return DISP_E_EXCEPTION with EXCEPINFO holding its HRESULT in
 //   scode and the source, description and help of the error object it left; without one the
