@@ -12,9 +12,11 @@
 #include "platform/Guid.h"
 #include "platform/HResult.h"
 #include "platform/Memory.h"
+#include "platform/Registry.h"
 #include "platform/SafeArray.h"
 #include "platform/TextConversion.h"
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
+#include "platform/WinError.h"
 #include "platform/WinTypes.h"
 #endif
