@@ -12,6 +12,7 @@
 #include "platform/Guid.h"
 #include "platform/HResult.h"
 #include "platform/Memory.h"
+#include "platform/Registrar.h"
 #include "platform/Registry.h"
 #include "platform/SafeArray.h"
 #include "platform/TextConversion.h"
