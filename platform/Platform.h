@@ -7,6 +7,7 @@
 #include <windows.h>
 #else
 #include "platform/Bstr.h"
+#include "platform/ClassRuntime.h"
 #include "platform/Dispatch.h"
 #include "platform/ErrorInfo.h"
 #include "platform/Guid.h"
