@@ -49,8 +49,9 @@ void AppendQuoted(std::u16string_view text, std::string* out) {
             flush();
             static constexpr char kHex[] = "0123456789ABCDEF";
             *out += "\\u";
-            for (int shift = 12; shift >= 0; shift -= 4)
+            for (int shift = 12; shift >= 0; shift -= 4) {
                 out->push_back(kHex[(c >> shift) & 0xF]);
+            }
         } else {
             plain += c;
         }

@@ -340,6 +340,20 @@ TEST_F(Registry, ACorruptStoreGivesAnErrorAndIsNeverWrittenOver) {
     }
 }
 
+TEST_F(Registry, AStoreThatCannotBeReadGivesAnError) {
+    // A directory where the file should be: opened, but never read.
+    ASSERT_EQ(mkdir(registry_.file().c_str(), 0755), 0);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u"A", 0, KEY_READ, &key), ERROR_CANTREAD);
+    EXPECT_NE(std::string(PlatformRegistryErrorText()).find("cannot read " + registry_.file()),
+              std::string::npos)
+        << PlatformRegistryErrorText();
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, u"A", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_CANTREAD);
+    EXPECT_EQ(key, nullptr);
+}
+
 TEST_F(Registry, AnEmptyOrMissingStoreIsAnEmptyRegistry) {
     EXPECT_FALSE(KeyExists(u"A"));  // no file yet
     registry_.WriteFile("");
