@@ -7,12 +7,15 @@
 #include <windows.h>
 #else
 #include "platform/Bstr.h"
+#include "platform/ClassRuntime.h"
 #include "platform/Dispatch.h"
 #include "platform/DispatchTable.h"
 #include "platform/ErrorInfo.h"
 #include "platform/Guid.h"
 #include "platform/HResult.h"
 #include "platform/Memory.h"
+#include "platform/Registrar.h"
+#include "platform/Registry.h"
 #include "platform/SafeArray.h"
 #include "platform/ScriptingContext.h"
 #include "platform/StandardDispatch.h"
@@ -24,5 +27,6 @@
 #include "platform/Unknown.h"
 #include "platform/Variant.h"
 #include "platform/VariantConversion.h"
+#include "platform/WinError.h"
 #include "platform/WinTypes.h"
 #endif
