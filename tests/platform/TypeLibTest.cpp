@@ -471,9 +471,13 @@ TEST(TypeLibRegistration, ARevokedDescriptionCallsNoMemberAndIsForgotten) {
         TYPE_E_CANTLOADLIBRARY);
     EXPECT_EQ(gadget.calls, 0);
     EXPECT_EQ(lib->GetTypeInfoCount(), 0u);
+    // The process forgets the library; its registration stays in the registry, whose module
+    // (here one that does not exist) is what a later load would have to go back to.
     ITypeLib* found = nullptr;
+    EXPECT_EQ(LoadRegTypeLib(libid, 1, 0, 0, &found), TYPE_E_CANTLOADLIBRARY);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(UnRegisterTypeLib(libid, 1, 0, 0, SYS_WIN32), S_OK);
     EXPECT_EQ(LoadRegTypeLib(libid, 1, 0, 0, &found), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(UnRegisterTypeLib(libid, 1, 0, 0, SYS_WIN32), TYPE_E_LIBNOTREGISTERED);
 
     // Libraries made from other descriptions are untouched.
     ITypeLib* other = MakeLibrary();
