@@ -8,3 +8,5 @@
 #include "platform/serverkit/ModuleLock.h"
 #include "platform/serverkit/Objects.h"
 #include "platform/serverkit/ServerModule.h"
+#include "platform/serverkit/TypeInfoDispatch.h"
+#include "platform/serverkit/TypeLibrary.h"
