@@ -2,16 +2,13 @@
 // page (CP_ACP, CP_THREAD_ACP) is Windows-1252; CP_UTF8 is UTF-8.
 #pragma once
 
+#include "platform/WinError.h"
 #include "platform/WinTypes.h"
 
 constexpr UINT CP_ACP = 0;
 constexpr UINT CP_THREAD_ACP = 3;
 constexpr UINT CP_UTF8 = 65001;
 constexpr UINT CP_WINDOWS_1252 = 1252;
-
-constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 
 PLATFORM_API DWORD GetLastError();
 PLATFORM_API void SetLastError(DWORD dwErrCode);

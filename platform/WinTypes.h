@@ -7,6 +7,9 @@
 #include <cstdint>
 
 #define PLATFORM_API extern "C" __attribute__((visibility("default")))
+// The platform's few C++ entry points (no Windows counterpart with a C signature), exported
+// even to libraries built with hidden visibility.
+#define PLATFORM_CPP_API __attribute__((visibility("default")))
 #define STDMETHODCALLTYPE
 #define STDAPI PLATFORM_API HRESULT
 

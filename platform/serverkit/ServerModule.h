@@ -1,0 +1,55 @@
+// What an in-process server library is made of, and what its four entry points call.
+//
+// The server lists its classes in a table: each class's identifier, its class-object creator
+// and its registration script. The module creates a class's object on the first
+// DllGetClassObject for it, once (under a module-wide mutex), and keeps it until the library
+// is unloaded. Registration runs each class's script with %MODULE% replaced by the library's
+// own full path.
+//
+//     constexpr serverkit::ServerClass kClasses[] = {
+//         serverkit::ClassEntry<Widget>(CLSID_Widget, kWidgetScript),
+//     };
+//     STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+//         return serverkit::GetModuleClassObject(kClasses, rclsid, riid, ppv);
+//     }
+//     STDAPI DllCanUnloadNow() { return serverkit::ModuleCanUnloadNow(); }
+//     STDAPI DllRegisterServer() { return serverkit::RegisterModule(kClasses); }
+//     STDAPI DllUnregisterServer() { return serverkit::UnregisterModule(kClasses); }
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "platform/Registrar.h"
+#include "platform/serverkit/ClassFactory.h"
+
+namespace serverkit {
+
+struct ServerClass {
+    const CLSID* clsid;
+    HRESULT (*create_class_object)(IClassFactory** factory);
+    const char* registration_script;  // null when the class registers nothing
+};
+
+template <class T>
+constexpr ServerClass ClassEntry(const CLSID& clsid, const char* registration_script) {
+    return {&clsid, &ClassFactory<T>::Create, registration_script};
+}
+
+// DllGetClassObject: E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE (and a null *ppv)
+// for a class not in the table; otherwise the class object's answer to the query for riid.
+HRESULT GetModuleClassObject(std::span<const ServerClass> classes, REFCLSID clsid, REFIID riid,
+                             void** ppv);
+
+// DllRegisterServer and DllUnregisterServer: each class's script, with %MODULE% and the
+// replacements given; the first failure ends the run and is returned (the thread's error
+// object says why).
+HRESULT RegisterModule(std::span<const ServerClass> classes,
+                       const RegistrarReplacements& replacements = {});
+HRESULT UnregisterModule(std::span<const ServerClass> classes,
+                         const RegistrarReplacements& replacements = {});
+
+// The full path of the library (or program) this kit is linked into; empty if unknown.
+std::string ModulePath();
+
+}  // namespace serverkit

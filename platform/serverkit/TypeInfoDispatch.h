@@ -1,0 +1,95 @@
+// IDispatch answered from a registered type library, for classes with a dual interface: the
+// names, DISPIDs and argument types come from the library, and standard dispatch converts
+// each argument to its declared type before the member is called.
+//
+//     serverkit::TypeInfoHolder widget_type_info(LIBID_WidgetLib, 1, 0, IID_IWidget);
+//     class Widget : public serverkit::TypeInfoDispatch<CWidget, IWidget, widget_type_info> {...};
+#pragma once
+
+#include <mutex>
+
+#include "platform/StandardDispatch.h"
+#include "platform/TypeLibRegistry.h"
+
+namespace serverkit {
+
+// The type information of one interface, loaded from its registered library on first need
+// and kept for the life of the module (the holder is a static of the server library). A
+// failed load is not kept: the next call tries again.
+class TypeInfoHolder {
+public:
+    constexpr TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid)
+        : libid_(libid), major_(major), minor_(minor), iid_(iid) {}
+    ~TypeInfoHolder() {
+        if (info_ != nullptr) info_->Release();
+    }
+    TypeInfoHolder(const TypeInfoHolder&) = delete;
+    TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
+
+    // The type information with a reference for the caller, or the loading error.
+    HRESULT Get(ITypeInfo** info) {
+        std::lock_guard lock(mutex_);
+        if (info_ == nullptr) {
+            ITypeLib* library = nullptr;
+            HRESULT hr = LoadRegTypeLib(libid_, major_, minor_, 0, &library);
+            if (FAILED(hr)) return hr;
+            hr = library->GetTypeInfoOfGuid(iid_, &info_);
+            library->Release();
+            if (FAILED(hr)) return hr;
+        }
+        info_->AddRef();
+        *info = info_;
+        return S_OK;
+    }
+
+private:
+    const GUID& libid_;
+    WORD major_;
+    WORD minor_;
+    const IID& iid_;
+    std::mutex mutex_;
+    ITypeInfo* info_ = nullptr;
+};
+
+template <class Base, class Interface, TypeInfoHolder& kTypeInfo>
+class TypeInfoDispatch : public Base {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (pctinfo == nullptr) return E_POINTER;
+        *pctinfo = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) override {
+        if (ppTInfo == nullptr) return E_POINTER;
+        *ppTInfo = nullptr;
+        if (iTInfo != 0) return DISP_E_BADINDEX;
+        return kTypeInfo.Get(ppTInfo);
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID,
+                                            DISPID* rgDispId) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* info = nullptr;
+        HRESULT hr = kTypeInfo.Get(&info);
+        if (FAILED(hr)) return hr;
+        hr = DispGetIDsOfNames(info, rgszNames, cNames, rgDispId);
+        info->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
+                                     DISPPARAMS* pDispParams, VARIANT* pVarResult,
+                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        ITypeInfo* info = nullptr;
+        HRESULT hr = kTypeInfo.Get(&info);
+        if (FAILED(hr)) return hr;
+        hr = DispInvoke(static_cast<Interface*>(this), info, dispIdMember, wFlags, pDispParams,
+                        pVarResult, pExcepInfo, puArgErr);
+        info->Release();
+        return hr;
+    }
+
+protected:
+    ~TypeInfoDispatch() = default;
+};
+
+}  // namespace serverkit

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/platform/TemporaryRegistry.h"
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class Regsvr : public ::testing::Test {
+protected:
+    // Runs the built tool with the arguments (already quoted for the shell).
+    ToolRun Tool(const std::string& arguments) {
+        const std::string out = registry_.directory() + "/out";
+        const std::string err = registry_.directory() + "/err";
+        const std::string command =
+            std::string(REGSVR_PATH) + " " + arguments + " >" + out + " 2>" + err;
+        const int status = std::system(command.c_str());
+        ToolRun run;
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = Read(out);
+        run.err = Read(err);
+        return run;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static std::string FullPath(const char* path) {
+        char resolved[PATH_MAX];
+        return realpath(path, resolved) != nullptr ? resolved : path;
+    }
+
+    TemporaryRegistry registry_;  // the tool inherits QUILLON_REGISTRY
+};
+
+const char16_t kWidgetServer[] = u"CLSID\\{BE0D0261-4B60-4C59-9273-7B82A87240BF}\\InprocServer32";
+
+TEST_F(Regsvr, RegistersAndUnregistersAServer) {
+    ToolRun run = Tool(TEST_SERVER_PATH);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "DllRegisterServer in " + FullPath(TEST_SERVER_PATH) +
+                           " succeeded (registry " + registry_.file() + ").\n");
+    EXPECT_EQ(run.err, "");
+    const std::string path = FullPath(TEST_SERVER_PATH);
+    EXPECT_EQ(GetString(kWidgetServer, u""), std::u16string(path.begin(), path.end()));
+
+    run = Tool(std::string("-u ") + TEST_SERVER_PATH);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "DllUnregisterServer in " + FullPath(TEST_SERVER_PATH) +
+                           " succeeded (registry " + registry_.file() + ").\n");
+    EXPECT_FALSE(KeyExists(kWidgetServer));
+    EXPECT_TRUE(KeyExists(u"CLSID"));
+}
+
+TEST_F(Regsvr, SilentPrintsNothingWhenItSucceeds) {
+    ToolRun run = Tool(std::string("-s ") + TEST_SERVER_PATH);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(KeyExists(kWidgetServer));
+    run = Tool(std::string("-us ") + TEST_SERVER_PATH);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_FALSE(KeyExists(kWidgetServer));
+}
+
+struct FailureCase {
+    const char* what;
+    std::string arguments;
+    int status;
+    std::string message;  // in standard error
+};
+
+TEST_F(Regsvr, FailuresExitWithRegsvr32sCodesAndSayWhy) {
+    const std::string missing = registry_.directory() + "/missing.so";
+    const FailureCase cases[] = {
+        {"no library", "", 1, "no library given"},
+        {"unknown option", std::string("-x ") + TEST_SERVER_PATH, 1, "unknown option -x"},
+        {"two libraries", std::string(TEST_SERVER_PATH) + " " + TEST_SERVER_PATH, 1,
+         "one library at a time"},
+        {"missing library", missing, 3, "cannot load " + missing},
+        {"no entry point", NO_ENTRY_POINT_PATH, 4, "has no entry point DllRegisterServer"},
+        {"no entry point, silent", std::string("-s -u ") + NO_ENTRY_POINT_PATH, 4,
+         "has no entry point DllUnregisterServer"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Tool(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.what;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.what << ": " << run.err;
+        EXPECT_EQ(run.out, "") << c.what;
+    }
+}
+
+TEST_F(Regsvr, AFailingEntryPointReportsItsCodeAndReason) {
+    registry_.WriteFile("Quillon Registry 1\n[Broken\n");
+    const ToolRun run = Tool(std::string("-s ") + TEST_SERVER_PATH);
+    EXPECT_EQ(run.status, 5);
+    // HRESULT_FROM_WIN32(ERROR_REGISTRY_CORRUPT), then the registry's own explanation.
+    EXPECT_NE(run.err.find("DllRegisterServer in " + FullPath(TEST_SERVER_PATH) +
+                           " failed with 0x800703F7: " + registry_.file() + " is corrupt: line 2"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(registry_.ReadFile(), "Quillon Registry 1\n[Broken\n");
+}
+
+TEST_F(Regsvr, HelpIsNoError) {
+    const ToolRun run = Tool("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("usage: regsvr [-u] [-s] LIBRARY.so"), std::string::npos);
+}
+
+}  // namespace

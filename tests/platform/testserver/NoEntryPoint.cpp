@@ -1,0 +1,6 @@
+// A shared library that looks like a server but has no DllGetClassObject.
+#include "platform/HResult.h"
+
+STDAPI DllCanUnloadNow() {
+    return S_OK;
+}
