@@ -9,6 +9,7 @@
 #include "platform/Bstr.h"
 #include "platform/Dispatch.h"
 #include "platform/ErrorInfo.h"
+#include "platform/Gdi.h"
 #include "platform/Guid.h"
 #include "platform/HResult.h"
 #include "platform/Memory.h"
