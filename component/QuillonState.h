@@ -22,8 +22,8 @@ constexpr int kMaxEccCodewords = 512;
 
 struct CodewordAreas {
     std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
-    std::uint16_t SymbolCodewords[kSymbolCells];  // descriptor, data, pad and ECC codewords
-    std::uint16_t EccScratch[kMaxEccCodewords];   // register of the error-correction division
+    std::uint16_t SymbolCodewords[kSymbolCells];       // descriptor, data, pad and ECC codewords
+    std::uint16_t EccScratch[kMaxEccCodewords];        // register of the error-correction division
 };
 
 // Why the last encoding produced no symbol.
@@ -54,6 +54,31 @@ public:
     bool DimensionSymbol(std::int32_t required);
     void ComputeErrorCorrection();
     std::int32_t EccCoefficient(std::int32_t j) const;
+
+    // ---- Renderer (render/) ----
+    // Draws the whole picture into DrawDC: background, symbol (running EncodeData in its
+    // measuring pass) and border. False, with everything it created released, when the screen
+    // or a brush cannot be had.
+    bool RenderSymbol();
+    // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
+    // false when the screen cannot be had.
+    bool ComputeModuleGeometry();
+    // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
+    void DrawSymbolPass();
+    // Paints one run as a bar (painting pass only) and advances RunCursor past it.
+    void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
+                  bool isBar);
+    void DrawBorder(bool solid);
+    // Row assembly: every row of the symbol as runs handed to PaintRun.
+    void PatternToRunWidths(std::uint32_t pattern);
+    std::int32_t LeftRowIndicator(std::int32_t r) const;
+    std::int32_t RightRowIndicator(std::int32_t r) const;
+    void DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
+                         std::int32_t rowOffsetFromLast);
+    void DrawRows();
+    // Whether the state holds a symbol that can be drawn: the last encoding fitted and the
+    // shape and every codeword are inside the limits the pattern tables allow.
+    bool SymbolIsDrawable() const;
 
     // ---- Interface and page objects ----
     ULONG ReferenceCount = 0;  // apartment-threaded: no atomic operations
