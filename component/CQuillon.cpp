@@ -36,7 +36,3 @@ HRESULT CQuillon::OnEndPage() {
     ReleasePageObject(PageApplication);
     return S_OK;
 }
-
-HRESULT CQuillon::get_PNGImage(VARIANT*) { return E_NOTIMPL; }
-HRESULT CQuillon::GetActualRC(VARIANT*, VARIANT*) { return E_NOTIMPL; }
-HRESULT CQuillon::GetActualSize(VARIANT*, VARIANT*) { return E_NOTIMPL; }

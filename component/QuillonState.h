@@ -4,6 +4,7 @@
 // in its own subsystem's folder. Fields are listed in the order the component defines them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/Platform.h"
@@ -79,6 +80,40 @@ public:
     // Whether the state holds a symbol that can be drawn: the last encoding fitted and the
     // shape and every codeword are inside the limits the pattern tables allow.
     bool SymbolIsDrawable() const;
+
+    // ---- PNG writer (png/) ----
+    // Capture and palette. CaptureBitmap copies the drawn bitmap into a new fixed global
+    // block holding a 1- or 4-bit DIB (header, colour table, rows bottom-up); null when the
+    // block or the screen cannot be had. The caller frees the block with GlobalFree.
+    HGLOBAL CaptureBitmap(HBITMAP bitmap);
+    // Fills RedPlane, GreenPlane and BluePlane (ImageWidth × ImageHeight bytes each, top row
+    // first) from a captured block.
+    void UnpackPixels(HGLOBAL block);
+    // Sets PngWidth, PngHeight and PixelCount and allocates IndexBuffer; false when out of
+    // memory.
+    bool AllocateIndexBuffer();
+    void BuildPalette();
+    // The zlib stream of stored blocks over the filtered scanlines; sets ZlibStream,
+    // ZlibLength and the Adler-32 fields. False when out of memory.
+    bool BuildZlibStream();
+    // Writes the whole file into OutputArray from OutputPosition: signature, IHDR, PLTE,
+    // IDAT (which frees ZlibStream) and IEND.
+    void WritePng();
+    void WriteSignature();
+    void WriteHeaderChunk();
+    void WritePaletteChunk();
+    void WriteDataChunk();
+    void WriteEndChunk();
+    // Stores bytes at OutputPosition onward and advances it.
+    void PutBytes(std::int32_t count, const BYTE* bytes);
+    void StoreBigEndian(std::uint32_t value);
+    void CrcReset();
+    void CrcUpdate(const BYTE* bytes, std::size_t count);
+    void AdlerUpdate(const BYTE* bytes, std::size_t count);
+    // Length of the file WritePng writes: 69 + 3 × PaletteEntries + ZlibLength.
+    std::int32_t PngFileLength() const { return 69 + 3 * PaletteEntries + ZlibLength; }
+    // Frees whatever of the planes, IndexBuffer, ScanlineBuffer and ZlibStream is held.
+    void ReleasePngBuffers();
 
     // ---- Interface and page objects ----
     ULONG ReferenceCount = 0;  // apartment-threaded: no atomic operations
