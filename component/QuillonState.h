@@ -56,6 +56,19 @@ public:
     void ComputeErrorCorrection();
     std::int32_t EccCoefficient(std::int32_t j) const;
 
+    // Shared by text and mixed compaction: the sub-mode state machine's two variables (the
+    // current and the return sub-mode, as TextSubmodeLetter letters) and one step of it, which
+    // appends the values of one text-encodable byte to CompactionValues from cell `count` and
+    // returns the new count.
+    struct TextSubmodeState {
+        char Current = 'A';
+        char Return = 'A';
+    };
+    std::int32_t AppendTextValues(BYTE byte, TextSubmodeState& submodes, std::int32_t count);
+    // Shared by byte and mixed compaction: the six-to-five groups and the single bytes of
+    // DataText[begin, end), appended to CompactionValues from cell `count`; returns the new count.
+    std::int32_t AppendByteValues(std::int32_t begin, std::int32_t end, std::int32_t count);
+
     // ---- Renderer (render/) ----
     // Draws the whole picture into DrawDC: background, symbol (running EncodeData in its
     // measuring pass) and border. False, with everything it created released, when the screen

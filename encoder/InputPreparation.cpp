@@ -1,3 +1,89 @@
+// The encoder's entry: the exact bytes to encode, the Mode fallback, and the compaction that
+// Mode selects.
+#include <cstdint>
+
 #include "component/QuillonState.h"
 
-void QuillonState::EncodeData() {}
+namespace {
+
+// Bytes before the first zero, never more than DataText can hold as text: the accessors keep
+// the zero inside the buffer, but a scan that trusted that blindly would run off its end.
+std::int32_t TextLength(const BYTE* text) {
+    std::int32_t n = 0;
+    while (n < kMaxDataLength && text[n] != 0)
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+void QuillonState::EncodeData() {
+    if (HandleTilde) {
+        ExpandTildeEscapes();
+    } else {
+        DataLength = TextLength(DataText);
+    }
+
+    if (Mode == 1) {
+        for (std::int32_t i = 0; i < DataLength; ++i) {
+            if (!IsTextEncodable(DataText[i])) {
+                Mode = 2;  // stays: a later Mode get reports the compaction actually used
+                break;
+            }
+        }
+    }
+
+    switch (Mode) {
+        case 0:
+            EncodeByteCompaction();
+            break;
+        case 1:
+            EncodeTextCompaction();
+            break;
+        default:
+            EncodeMixedCompaction();
+            break;
+    }
+
+    if (HandleTilde)
+        RestoreDataText();
+}
+
+void QuillonState::ExpandTildeEscapes() {
+    const std::int32_t n = TextLength(DataText);
+    for (std::int32_t i = 0; i < n; ++i)
+        DataScratch[i] = DataText[i];
+    DataScratch[n] = 0;
+
+    // The expansion never lengthens the text, so it can be written over DataText in place
+    // while the untouched copy in DataScratch is read. Nothing terminates the result: every
+    // reader takes exactly DataLength bytes, and a '~d000' puts a zero byte inside the data.
+    DataLength = 0;
+    std::int32_t i = 0;
+    while (i < n) {
+        const bool escape = DataScratch[i] == '~' && HandleTilde && i < n - 4 &&
+                            (DataScratch[i + 1] == 'd' || DataScratch[i + 1] == 'D');
+        if (!escape) {
+            DataText[DataLength++] = DataScratch[i];
+            ++i;
+            continue;
+        }
+        // The digits are not checked: any three bytes count, taken as signed values, and
+        // whatever falls outside 0..255 becomes 255.
+        const std::int32_t d1 = static_cast<std::int8_t>(DataScratch[i + 2]);
+        const std::int32_t d2 = static_cast<std::int8_t>(DataScratch[i + 3]);
+        const std::int32_t d3 = static_cast<std::int8_t>(DataScratch[i + 4]);
+        std::int32_t v = ((d1 - '0') * 10 + (d2 - '0')) * 10 + (d3 - '0');
+        if (v < 0 || v > 255)
+            v = 255;
+        DataText[DataLength++] = static_cast<BYTE>(v);
+        i += 5;
+    }
+}
+
+void QuillonState::RestoreDataText() {
+    const std::int32_t m = TextLength(DataScratch);
+    for (std::int32_t i = 0; i < m; ++i)
+        DataText[i] = DataScratch[i];
+    DataText[m] = 0;
+}

@@ -1,0 +1,46 @@
+// Symbol dimensioning: the smallest column count from the Columns setting up that keeps the
+// symbol within 90 rows, then the Rows minimum and the 928-codeword limit.
+#include "component/QuillonState.h"
+
+namespace {
+
+constexpr std::int32_t kMinColumns = 1;
+constexpr std::int32_t kMaxColumns = 30;
+constexpr std::int32_t kDefaultColumns = 3;
+constexpr std::int32_t kMinRows = 3;
+constexpr std::int32_t kMaxRows = 90;
+
+}  // namespace
+
+void QuillonState::PrepareDimensioning() {
+    // EccCount() follows EccLevel by itself. A Columns of 31 is what a symbol that did not
+    // fit leaves behind, and this is where a later request starts again from the default.
+    if (Columns < kMinColumns || Columns > kMaxColumns)
+        Columns = kDefaultColumns;
+}
+
+bool QuillonState::DimensionSymbol(std::int32_t required) {
+    CodewordCount = required;
+    std::int32_t rows = 0;
+    for (;;) {
+        rows = (CodewordCount + Columns - 1) / Columns;
+        if (rows < kMinRows)
+            rows = kMinRows;
+        if (rows <= kMaxRows)
+            break;
+        // The raised column count stays as the caller's setting for later requests.
+        ++Columns;
+        if (Columns > kMaxColumns) {
+            LastFit = SymbolFit::TooManyRows;
+            return false;
+        }
+    }
+    ActualRows = rows > Rows ? rows : Rows;
+    CodewordCount = Columns * ActualRows;
+    if (CodewordCount > kMaxSymbolCodewords) {
+        LastFit = SymbolFit::TooManyCodewords;
+        return false;
+    }
+    LastFit = SymbolFit::Fits;
+    return true;
+}

@@ -1,0 +1,38 @@
+// Text compaction: the whole data as text values, two to a codeword. Text is the mode every
+// symbol starts in, so no latch precedes the data.
+#include "component/QuillonState.h"
+#include "encoder/Codewords.h"
+
+// Each byte gives at most two values (a shift or latch and the character), plus one filler.
+static_assert(2 * kMaxDataLength + 1 <= kCompactionCells);
+
+void QuillonState::EncodeTextCompaction() {
+    PrepareDimensioning();
+
+    TextSubmodeState submodes;
+    std::int32_t k = 0;
+    for (std::int32_t i = 0; i < DataLength; ++i)
+        k = AppendTextValues(DataText[i], submodes, k);
+    std::uint16_t* values = CodewordBuffer.CompactionValues;
+    if (k % 2 != 0)
+        values[k++] = kTextFillerValue;
+
+    if (!DimensionSymbol(k / 2 + 1 + EccCount()))
+        return;
+
+    // A pair 30, 0 pairs up into the pad codeword 900. After a successful dimensioning the
+    // symbol holds at most 928 codewords, so these pairs stay far inside the work area.
+    const std::int32_t dataEnd = CodewordCount - EccCount();
+    while (k / 2 < dataEnd - 1) {
+        values[k++] = kTextValueBase;
+        values[k++] = 0;
+    }
+
+    std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
+    symbol[0] = static_cast<std::uint16_t>(dataEnd);
+    for (std::int32_t p = 0; p < k / 2; ++p) {
+        symbol[1 + p] =
+            static_cast<std::uint16_t>(kTextValueBase * values[2 * p] + values[2 * p + 1]);
+    }
+    ComputeErrorCorrection();
+}
