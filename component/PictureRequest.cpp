@@ -44,11 +44,6 @@ HRESULT OutOfMemory(const char16_t* what) {
     return ReportError(E_OUTOFMEMORY, what);
 }
 
-BYTE* AllocatePlane(std::int32_t width, std::int32_t height) {
-    return static_cast<BYTE*>(
-        CoTaskMemAlloc(static_cast<SIZE_T>(width) * static_cast<SIZE_T>(height)));
-}
-
 }  // namespace
 
 HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
@@ -81,16 +76,10 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
     resources.capture = CaptureBitmap(resources.bitmap);
     if (resources.capture == nullptr)
         return OutOfMemory(u"Not enough memory to read the picture");
-    RedPlane = AllocatePlane(ImageWidth, ImageHeight);
-    GreenPlane = AllocatePlane(ImageWidth, ImageHeight);
-    BluePlane = AllocatePlane(ImageWidth, ImageHeight);
-    if (RedPlane == nullptr || GreenPlane == nullptr || BluePlane == nullptr) {
-        return OutOfMemory(u"Not enough memory for the colour planes");
-    }
-    UnpackPixels(resources.capture);
     if (!AllocateIndexBuffer())
         return OutOfMemory(u"Not enough memory for the palette indices");
-    BuildPalette();
+    UnpackPixels(resources.capture);
+    BuildPalette(resources.capture);
     if (!BuildZlibStream())
         return OutOfMemory(u"Not enough memory for the image data");
 

@@ -99,13 +99,16 @@ public:
     // block holding a 1- or 4-bit DIB (header, colour table, rows bottom-up); null when the
     // block or the screen cannot be had. The caller frees the block with GlobalFree.
     HGLOBAL CaptureBitmap(HBITMAP bitmap);
-    // Fills RedPlane, GreenPlane and BluePlane (ImageWidth × ImageHeight bytes each, top row
-    // first) from a captured block.
-    void UnpackPixels(HGLOBAL block);
-    // Sets PngWidth, PngHeight and PixelCount and allocates IndexBuffer; false when out of
-    // memory.
+    // Sets PngWidth, PngHeight and PixelCount, allocates IndexBuffer and empties the palette;
+    // false when out of memory.
     bool AllocateIndexBuffer();
-    void BuildPalette();
+    // Fills IndexBuffer with each pixel's colour-table index in the captured block, top row
+    // first. The DIB may hold 1, 4 or 8 bits a pixel.
+    void UnpackPixels(HGLOBAL block);
+    // Turns the colour-table indices into palette indices: the palette lists the picture's
+    // distinct colours in the order of their first appearance from the top-left pixel; sets
+    // BitDepth and PaletteEntries.
+    void BuildPalette(HGLOBAL block);
     // The zlib stream of stored blocks over the filtered scanlines; sets ZlibStream,
     // ZlibLength and the Adler-32 fields. False when out of memory.
     bool BuildZlibStream();
@@ -125,7 +128,7 @@ public:
     void AdlerUpdate(const BYTE* bytes, std::size_t count);
     // Length of the file WritePng writes: 69 + 3 × PaletteEntries + ZlibLength.
     std::int32_t PngFileLength() const { return 69 + 3 * PaletteEntries + ZlibLength; }
-    // Frees whatever of the planes, IndexBuffer, ScanlineBuffer and ZlibStream is held.
+    // Frees whatever of IndexBuffer, ScanlineBuffer and ZlibStream is held.
     void ReleasePngBuffers();
 
     // ---- Interface and page objects ----
@@ -189,6 +192,8 @@ public:
     std::int32_t PngWidth = 0;
     std::int32_t PngHeight = 0;
     std::int32_t PixelCount = 0;
+    // Not used: the palette is built from the capture's colour indices, which give the same
+    // palette and indices as a copy of every pixel's colour in three planes (png/Palette.cpp).
     BYTE* RedPlane = nullptr;
     BYTE* GreenPlane = nullptr;
     BYTE* BluePlane = nullptr;

@@ -11,26 +11,18 @@ int StrideOf(std::int32_t width, int bits) {
                             8);
 }
 
-// For every value of a DIB byte, the plane bytes of the pixels it holds: an 8-bit lookup in
-// place of a shift, mask and table read per pixel.
-struct ByteExpansion {
-    BYTE red[256][8];
-    BYTE green[256][8];
-    BYTE blue[256][8];
-};
-
-void BuildExpansion(const RGBQUAD* table, int bits, ByteExpansion& out) {
-    const int per_byte = 8 / bits;
-    const unsigned mask = (1u << bits) - 1;
-    for (unsigned v = 0; v < 256; ++v) {
-        for (int k = 0; k < per_byte; ++k) {
-            const RGBQUAD& entry = table[(v >> (8 - bits * (k + 1))) & mask];
-            out.red[v][k] = entry.rgbRed;
-            out.green[v][k] = entry.rgbGreen;
-            out.blue[v][k] = entry.rgbBlue;
+// For every value of a 1-bit DIB byte, its eight pixels as bytes: one 8-byte copy in place of
+// eight shifts and masks.
+struct OneBitExpansion {
+    BYTE pixels[256][8];
+    constexpr OneBitExpansion() : pixels() {
+        for (int v = 0; v < 256; ++v) {
+            for (int k = 0; k < 8; ++k)
+                pixels[v][k] = static_cast<BYTE>((v >> (7 - k)) & 1);
         }
     }
-}
+};
+constexpr OneBitExpansion kOneBit;
 
 }  // namespace
 
@@ -74,38 +66,33 @@ void QuillonState::UnpackPixels(HGLOBAL block) {
     BITMAPINFOHEADER header;
     std::memcpy(&header, bytes, sizeof header);
     const int bits = header.biBitCount;
-    const auto* table = reinterpret_cast<const RGBQUAD*>(bytes + header.biSize);
     const BYTE* rows = bytes + header.biSize + sizeof(RGBQUAD) * (std::size_t{1} << bits);
     const int stride = StrideOf(ImageWidth, bits);
-    const int per_byte = 8 / bits;
-    const int whole_bytes = ImageWidth / per_byte;
-    const int rest = ImageWidth % per_byte;
+    const std::int32_t width = ImageWidth;
 
-    ByteExpansion expansion;
-    BuildExpansion(table, bits, expansion);
-    BYTE* red = RedPlane;
-    BYTE* green = GreenPlane;
-    BYTE* blue = BluePlane;
-    // The DIB stores its bottom row first; the planes start with the top row.
-    for (std::int32_t s = 0; s < ImageHeight; ++s) {
+    BYTE* out = IndexBuffer;
+    // The DIB stores its bottom row first; the indices start with the top row. Each row holds
+    // exactly `width` pixels: the padding of the DIB row is skipped.
+    for (std::int32_t s = 0; s < ImageHeight; ++s, out += width) {
         const BYTE* row = rows + static_cast<std::size_t>(ImageHeight - 1 - s) * stride;
-        for (int i = 0; i < whole_bytes; ++i) {
-            const BYTE v = row[i];
-            std::memcpy(red, expansion.red[v], 8 / bits);
-            std::memcpy(green, expansion.green[v], 8 / bits);
-            std::memcpy(blue, expansion.blue[v], 8 / bits);
-            red += per_byte;
-            green += per_byte;
-            blue += per_byte;
-        }
-        if (rest > 0) {
-            const BYTE v = row[whole_bytes];
-            std::memcpy(red, expansion.red[v], rest);
-            std::memcpy(green, expansion.green[v], rest);
-            std::memcpy(blue, expansion.blue[v], rest);
-            red += rest;
-            green += rest;
-            blue += rest;
+        if (bits == 8) {
+            std::memcpy(out, row, static_cast<std::size_t>(width));
+        } else if (bits == 4) {
+            std::int32_t x = 0;
+            for (; x + 2 <= width; x += 2) {
+                out[x] = static_cast<BYTE>(row[x / 2] >> 4);
+                out[x + 1] = static_cast<BYTE>(row[x / 2] & 0x0F);
+            }
+            if (x < width)
+                out[x] = static_cast<BYTE>(row[x / 2] >> 4);
+        } else {
+            std::int32_t x = 0;
+            for (; x + 8 <= width; x += 8)
+                std::memcpy(out + x, kOneBit.pixels[row[x / 8]], 8);
+            if (x < width) {
+                std::memcpy(out + x, kOneBit.pixels[row[x / 8]],
+                            static_cast<std::size_t>(width - x));
+            }
         }
     }
 }

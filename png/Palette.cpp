@@ -1,5 +1,12 @@
 // The palette: the picture's distinct colours in the order they first appear, reading from
 // the top-left pixel row by row, and the palette index of every pixel.
+//
+// The indices come straight from the capture's colour table: each table entry is looked up
+// in the palette by its colour the first time a pixel uses it, so the palette and every index
+// are those that comparing each pixel's own colour would give, without copying the colours
+// of all pixels first.
+#include <cstring>
+
 #include "component/QuillonState.h"
 
 bool QuillonState::AllocateIndexBuffer() {
@@ -11,37 +18,35 @@ bool QuillonState::AllocateIndexBuffer() {
     return IndexBuffer != nullptr;
 }
 
-void QuillonState::BuildPalette() {
-    // The capture leaves at most 16 colours in long runs, so the last colour found is
-    // remembered and the linear search runs about once per run.
-    int last = -1;
-    BYTE last_red = 0, last_green = 0, last_blue = 0;
+void QuillonState::BuildPalette(HGLOBAL block) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(block);
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, bytes, sizeof header);
+    const auto* table = reinterpret_cast<const RGBQUAD*>(bytes + header.biSize);
+
+    // Palette index of each colour-table entry, found when a pixel first uses the entry.
+    BYTE palette_index[256];
+    bool placed[256] = {};
     for (std::int32_t p = 0; p < PixelCount; ++p) {
-        const BYTE r = RedPlane[p], g = GreenPlane[p], b = BluePlane[p];
-        if (last < 0 || r != last_red || g != last_green || b != last_blue) {
+        const BYTE entry = IndexBuffer[p];
+        if (!placed[entry]) {
+            const RGBQUAD& colour = table[entry];
             int j = 0;
             while (j < PaletteCount &&
-                   (PaletteRed[j] != r || PaletteGreen[j] != g || PaletteBlue[j] != b)) {
+                   (PaletteRed[j] != colour.rgbRed || PaletteGreen[j] != colour.rgbGreen ||
+                    PaletteBlue[j] != colour.rgbBlue)) {
                 ++j;
             }
             if (j == PaletteCount) {
-                // More than 256 colours cannot come from a 1- or 4-bit capture; should they
-                // ever, the last entry stands for the rest instead of writing past the palette.
-                if (PaletteCount < 256) {
-                    PaletteRed[j] = r;
-                    PaletteGreen[j] = g;
-                    PaletteBlue[j] = b;
-                    ++PaletteCount;
-                } else {
-                    j = 255;
-                }
+                PaletteRed[j] = colour.rgbRed;
+                PaletteGreen[j] = colour.rgbGreen;
+                PaletteBlue[j] = colour.rgbBlue;
+                ++PaletteCount;
             }
-            last = j;
-            last_red = r;
-            last_green = g;
-            last_blue = b;
+            palette_index[entry] = static_cast<BYTE>(j);
+            placed[entry] = true;
         }
-        IndexBuffer[p] = static_cast<BYTE>(last);
+        IndexBuffer[p] = palette_index[entry];
     }
     BitDepth = PaletteCount <= 2 ? 1 : PaletteCount <= 4 ? 2 : PaletteCount <= 16 ? 4 : 8;
     PaletteEntries = 1 << BitDepth;

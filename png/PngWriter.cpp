@@ -126,8 +126,7 @@ void QuillonState::WriteEndChunk() {
 }
 
 void QuillonState::ReleasePngBuffers() {
-    for (BYTE** buffer :
-         {&RedPlane, &GreenPlane, &BluePlane, &IndexBuffer, &ScanlineBuffer, &ZlibStream}) {
+    for (BYTE** buffer : {&IndexBuffer, &ScanlineBuffer, &ZlibStream}) {
         CoTaskMemFree(*buffer);
         *buffer = nullptr;
     }

@@ -15,7 +15,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 struct Captured {
     std::unique_ptr<QuillonState> q = std::make_unique<QuillonState>();
     std::unique_ptr<DrawingSurface> surface;
-    std::vector<BYTE> red, green, blue;
     HGLOBAL block = nullptr;
 
     Captured(int width, int height, COLORREF back, COLORREF bar) {
@@ -31,7 +30,7 @@ struct Captured {
     ~Captured() {
         if (block != nullptr)
             GlobalFree(block);
-        q->RedPlane = q->GreenPlane = q->BluePlane = nullptr;
+        q->ReleasePngBuffers();
     }
     void Fill(int l, int t, int r, int b, COLORREF c) {
         HBRUSH brush = CreateSolidBrush(c);
@@ -42,19 +41,17 @@ struct Captured {
     const BITMAPINFOHEADER& Header() const {
         return *reinterpret_cast<const BITMAPINFOHEADER*>(block);
     }
+    // Unpacks the capture and builds the palette, as the picture request does.
     void Unpack() {
-        const std::size_t n = static_cast<std::size_t>(q->ImageWidth) * q->ImageHeight;
-        red.assign(n, 0xAA);
-        green.assign(n, 0xAA);
-        blue.assign(n, 0xAA);
-        q->RedPlane = red.data();
-        q->GreenPlane = green.data();
-        q->BluePlane = blue.data();
+        ASSERT_TRUE(q->AllocateIndexBuffer());
         q->UnpackPixels(block);
+        q->BuildPalette(block);
     }
-    std::uint32_t Plane(int x, int y) const {
-        const std::size_t i = static_cast<std::size_t>(y) * q->ImageWidth + x;
-        return (std::uint32_t{red[i]} << 16) | (std::uint32_t{green[i]} << 8) | blue[i];
+    // The colour the palette gives the pixel, 0xRRGGBB.
+    std::uint32_t ColourAt(int x, int y) const {
+        const BYTE j = q->IndexBuffer[static_cast<std::size_t>(y) * q->ImageWidth + x];
+        return (std::uint32_t{q->PaletteRed[j]} << 16) | (std::uint32_t{q->PaletteGreen[j]} << 8) |
+               q->PaletteBlue[j];
     }
 };
 
@@ -92,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
                     // The inverted pair is black and white too, but still captured at 4 bits.
                     DepthCase{kBlack, kWhite, 4}, DepthCase{RGB(0, 0, 128), RGB(255, 255, 0), 4}));
 
-TEST(UnpackPixels, PlanesRunTopDownThoughTheCaptureIsBottomUp) {
-    // 13 pixels wide, not a multiple of 8: each plane row still holds exactly 13 pixels.
+TEST(UnpackPixels, IndicesRunTopDownThoughTheCaptureIsBottomUp) {
+    // 13 pixels wide, not a multiple of 8: each row of indices holds exactly 13 pixels.
     Captured cap(13, 3, kWhite, kBlack);
     cap.Fill(0, 0, 1, 1, kBlack);    // top-left
     cap.Fill(12, 2, 13, 3, kBlack);  // bottom-right
@@ -105,7 +102,7 @@ TEST(UnpackPixels, PlanesRunTopDownThoughTheCaptureIsBottomUp) {
         for (int x = 0; x < 13; ++x) {
             const bool black =
                 (x == 0 && y == 0) || (x == 12 && y == 2) || (y == 1 && x >= 5 && x < 8);
-            EXPECT_EQ(cap.Plane(x, y), black ? 0x000000u : 0xFFFFFFu) << x << "," << y;
+            EXPECT_EQ(cap.ColourAt(x, y), black ? 0x000000u : 0xFFFFFFu) << x << "," << y;
         }
     }
 }
@@ -117,11 +114,11 @@ TEST(UnpackPixels, FourBitsGiveTheTableColoursOfAnOddWidth) {
     cap.block = cap.q->CaptureBitmap(cap.surface->bitmap());
     ASSERT_NE(cap.block, nullptr);
     cap.Unpack();
-    EXPECT_EQ(cap.Plane(0, 0), 0x000080u);
-    EXPECT_EQ(cap.Plane(4, 0), 0xFFFF00u);
-    EXPECT_EQ(cap.Plane(0, 1), 0xFF0000u);
-    EXPECT_EQ(cap.Plane(1, 1), 0x000080u);
-    EXPECT_EQ(cap.red.size(), 10u);
+    EXPECT_EQ(cap.ColourAt(0, 0), 0x000080u);
+    EXPECT_EQ(cap.ColourAt(4, 0), 0xFFFF00u);
+    EXPECT_EQ(cap.ColourAt(0, 1), 0xFF0000u);
+    EXPECT_EQ(cap.ColourAt(1, 1), 0x000080u);
+    EXPECT_EQ(cap.q->PixelCount, 10);
 }
 
 TEST(CaptureBitmap, NullWhenTheBlockOrScreenCannotBeHad) {
