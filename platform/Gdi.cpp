@@ -6,6 +6,10 @@
 #include <limits>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Memory.h"
 
 namespace {
@@ -134,6 +138,16 @@ std::int64_t DeviceY(const DeviceContext* dc, std::int64_t y) {
     return y - dc->window_origin.y;
 }
 
+// Two pixels a store.
+void FillPixels(std::uint32_t* out, std::size_t count, std::uint32_t pixel) {
+    const std::uint64_t pair = pixel | (std::uint64_t{pixel} << 32);
+    std::size_t i = 0;
+    for (; i + 2 <= count; i += 2)
+        std::memcpy(out + i, &pair, sizeof pair);
+    if (i < count)
+        out[i] = pixel;
+}
+
 void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
               std::int64_t bottom, std::uint32_t pixel) {
     left = std::max<std::int64_t>(left, 0);
@@ -143,9 +157,17 @@ void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t 
     if (left >= right || top >= bottom)
         return;
     const std::size_t count = static_cast<std::size_t>(right - left);
-    std::uint32_t* row = bitmap->pixels + static_cast<std::size_t>(top) * bitmap->width + left;
-    for (std::int64_t y = top; y < bottom; ++y, row += bitmap->width) {
-        std::fill_n(row, count, pixel);
+    const std::size_t width = static_cast<std::size_t>(bitmap->width);
+    std::uint32_t* first = bitmap->pixels + static_cast<std::size_t>(top) * width + left;
+    FillPixels(first, count, pixel);
+    // The other rows copy the first: one library copy per row instead of a store per pixel.
+    std::uint32_t* row = first + width;
+    for (std::int64_t y = top + 1; y < bottom; ++y, row += width) {
+        if (count >= 16) {
+            std::memcpy(row, first, count * sizeof *row);
+        } else {
+            FillPixels(row, count, pixel);
+        }
     }
 }
 
@@ -240,25 +262,115 @@ unsigned NearestEntry(std::uint32_t pixel, const RGBQUAD* table, int entries) {
     return best;
 }
 
-// Matches pixels to table entries, remembering the last pixel: pictures are long runs of one
-// colour, so the search runs about once per run instead of once per pixel.
+// Matches pixels to table entries, remembering the last two colours met: a picture is made
+// of runs of few colours (a background and bars), so the search runs about once per new
+// colour instead of once per pixel, and telling the two remembered colours apart needs no
+// branch.
 class ColorMatcher {
 public:
     ColorMatcher(const RGBQUAD* table, int entries) : table_(table), entries_(entries) {}
+
     unsigned IndexOf(std::uint32_t pixel) {
-        if (pixel != last_pixel_) {
-            last_pixel_ = pixel;
-            last_index_ = NearestEntry(pixel, table_, entries_);
-        }
-        return last_index_;
+        const bool is_a = pixel == a_;
+        if (!is_a && pixel != b_)
+            Remember(pixel);
+        return pixel == a_ ? index_a_ : index_b_;
     }
 
+    // The bits of `count` pixels (count × bits ≤ 8), first pixel highest. The common case,
+    // every pixel one of the two remembered colours, is computed without a branch per pixel.
+    unsigned Pack(const std::uint32_t* pixels, int count, int bits) {
+        unsigned byte = 0;
+        bool known = true;
+        for (int k = 0; k < count; ++k) {
+            const bool is_a = pixels[k] == a_;
+            known &= is_a | (pixels[k] == b_);
+            byte = (byte << bits) | (is_a ? index_a_ : index_b_);
+        }
+        if (known)
+            return byte;
+        byte = 0;
+        for (int k = 0; k < count; ++k)
+            byte = (byte << bits) | IndexOf(pixels[k]);
+        return byte;
+    }
+
+    struct Pair {
+        std::uint32_t a, b;
+        unsigned index_a, index_b;
+    };
+    Pair Remembered() const { return {a_, b_, index_a_, index_b_}; }
+
 private:
+    void Remember(std::uint32_t pixel) {
+        b_ = a_;
+        index_b_ = index_a_;
+        a_ = pixel;
+        index_a_ = NearestEntry(pixel, table_, entries_);
+    }
+
     const RGBQUAD* table_;
     int entries_;
-    std::uint32_t last_pixel_ = 0xFFFFFFFF;  // no pixel word has a nonzero top byte
-    unsigned last_index_ = 0;
+    // No pixel word has a nonzero top byte, so these match nothing until replaced.
+    std::uint32_t a_ = 0xFFFFFFFF;
+    std::uint32_t b_ = 0xFFFFFFFF;
+    unsigned index_a_ = 0;
+    unsigned index_b_ = 0;
 };
+
+#if defined(__SSE2__)
+// Bit k of the result is bit 7 − k of the index: pixel 0 goes to the most significant bit.
+struct BitReversal {
+    BYTE table[256];
+    constexpr BitReversal() : table() {
+        for (int v = 0; v < 256; ++v) {
+            int r = 0;
+            for (int k = 0; k < 8; ++k)
+                r |= ((v >> k) & 1) << (7 - k);
+            table[v] = static_cast<BYTE>(r);
+        }
+    }
+};
+constexpr BitReversal kBitReversal;
+
+// Which of 8 pixels equal `colour`: bit k for pixel k.
+inline unsigned EqualMask(const std::uint32_t* pixels, __m128i colour) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 4));
+    const unsigned low_mask =
+        static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(low, colour))));
+    const unsigned high_mask =
+        static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(high, colour))));
+    return low_mask | (high_mask << 4);
+}
+#endif
+
+// 1 bit a pixel, 8 pixels a byte. Where the vector unit is known to be there, 8 pixels are
+// compared with the two remembered colours at once.
+BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matcher, BYTE* out,
+                      int* done) {
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 8 <= width; x += 8) {
+        const ColorMatcher::Pair pair = matcher.Remembered();
+        const unsigned is_a = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.a)));
+        const unsigned is_b = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.b)));
+        if ((is_a | is_b) != 0xFF) {
+            *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
+            continue;
+        }
+        // A pixel that is not colour a is colour b.
+        const unsigned ones =
+            (pair.index_a != 0 ? is_a : 0) | (pair.index_b != 0 ? ~is_a & 0xFF : 0);
+        *out++ = kBitReversal.table[ones];
+    }
+#else
+    for (; x + 8 <= width; x += 8)
+        *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
+#endif
+    *done = x;
+    return out;
+}
 
 void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& matcher, BYTE* out,
              std::size_t stride) {
@@ -266,22 +378,22 @@ void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& mat
         std::memcpy(out, pixels, static_cast<std::size_t>(width) * 4);
         return;
     }
-    std::memset(out, 0, stride);
+    BYTE* const row_end = out + stride;
     const int per_byte = 8 / bits;
     int x = 0;
-    for (; x + per_byte <= width; x += per_byte) {
-        unsigned byte = 0;
-        for (int k = 0; k < per_byte; ++k)
-            byte = (byte << bits) | matcher.IndexOf(pixels[x + k]);
-        *out++ = static_cast<BYTE>(byte);
+    if (bits == 1) {
+        out = PackOneBitBytes(pixels, width, matcher, out, &x);
+    } else {
+        for (; x + 2 <= width; x += 2)
+            *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
     }
     if (x < width) {
-        unsigned byte = 0;
-        int used = 0;
-        for (; x < width; ++x, used += bits)
-            byte = (byte << bits) | matcher.IndexOf(pixels[x]);
-        *out = static_cast<BYTE>(byte << (8 - used));
+        const int rest = width - x;
+        *out++ =
+            static_cast<BYTE>(matcher.Pack(pixels + x, rest, bits) << (bits * (per_byte - rest)));
     }
+    while (out < row_end)
+        *out++ = 0;  // the row's padding
 }
 
 }  // namespace

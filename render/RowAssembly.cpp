@@ -1,6 +1,8 @@
 // Row assembly: every row of the symbol becomes start pattern, left row indicator, the row's
 // data codewords, and the right row indicator with the stop pattern (or, truncated, a single
 // bar and space), each handed run by run to the run painter.
+#include <bit>
+
 #include "component/QuillonState.h"
 #include "render/ClusterPatternTable.h"
 
@@ -19,28 +21,25 @@ constexpr std::int32_t kMaxColumns = 30;
 }  // namespace
 
 void QuillonState::PatternToRunWidths(std::uint32_t pattern) {
-    // Runs are found from the rightmost module leftward and stored in that order, then the
-    // digits are reversed so the string reads left to right.
-    int length = 0;
-    std::uint32_t colour = pattern & 1;
-    int count = 0;
-    for (int bit = 0; bit <= 16; ++bit) {
-        const std::uint32_t module = (pattern >> bit) & 1;
-        if (module == colour) {
-            ++count;
-        } else {
-            RunWidths[length++] = static_cast<char>('0' + count);
-            count = 1;
-            colour = module;
-        }
+    // Runs are found from the rightmost module leftward, a whole run at a step (the count of
+    // trailing modules of one colour), and stored from the end of the string backward so
+    // that it reads left to right.
+    char reversed[17];
+    int runs = 0;
+    std::uint32_t modules = pattern & 0x1FFFF;
+    int remaining = 17;
+    while (remaining > 0) {
+        const std::uint32_t same = (modules & 1) != 0 ? ~modules : modules;
+        int run = same == 0 ? remaining : std::countr_zero(same);
+        if (run > remaining)
+            run = remaining;
+        reversed[runs++] = static_cast<char>('0' + run);
+        modules >>= run;
+        remaining -= run;
     }
-    RunWidths[length++] = static_cast<char>('0' + count);
-    for (int i = 0, j = length - 1; i < j; ++i, --j) {
-        const char swap = RunWidths[i];
-        RunWidths[i] = RunWidths[j];
-        RunWidths[j] = swap;
-    }
-    RunWidths[length] = 0;
+    for (int i = 0; i < runs; ++i)
+        RunWidths[i] = reversed[runs - 1 - i];
+    RunWidths[runs] = 0;
 }
 
 std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {

@@ -438,4 +438,51 @@ TEST(GetDIBits, RunsOfColoursAreMatchedPixelByPixel) {
     EXPECT_EQ(bits, (std::vector<BYTE>{0x9A, 0xC9, 0x89, 0x03}));
 }
 
+// Every pixel of a picture with mixed colours in every group of 8, against the nearest
+// colour worked out here: runs, alternations and new colours in any position.
+TEST(GetDIBits, EveryPixelOfAWidePictureBecomesItsNearestEntry) {
+    const COLORREF palette[] = {kWhite,
+                                kBlack,
+                                RGB(0x80, 0x80, 0x80),
+                                RGB(0x7F, 0x7F, 0x7F),
+                                RGB(0xF0, 0x20, 0x10),
+                                RGB(0x20, 0x30, 0xE0)};
+    const int width = 75, height = 6;
+    Canvas canvas(width, height);
+    std::vector<int> chosen;
+    unsigned state = 7;
+    for (int i = 0; i < width * height; ++i) {
+        state = state * 1103515245u + 12345u;
+        // Long runs of one colour, broken now and then.
+        const int pick = (state >> 16) % 10 < 7 ? (i / 9) % 2 : static_cast<int>((state >> 20) % 6);
+        chosen.push_back(pick);
+        canvas.Fill(i % width, i / width, i % width + 1, i / width + 1, palette[pick]);
+    }
+    for (int bits : {1, 4}) {
+        std::vector<BYTE> out;
+        DibInfo info{};
+        ASSERT_EQ(Capture(canvas, bits, out, info, -1), height);
+        const int stride = ((width * bits + 31) & ~31) / 8;
+        for (int i = 0; i < width * height; ++i) {
+            const COLORREF c = palette[chosen[i]];
+            int best = 0;
+            long best_distance = -1;
+            for (int e = 0; e < (1 << bits); ++e) {
+                const BYTE* v = bits == 1 ? (e == 0 ? kVga[0] : kVga[15]) : kVga[e];
+                const long dr = GetRValue(c) - v[0], dg = GetGValue(c) - v[1],
+                           db = GetBValue(c) - v[2];
+                const long d = dr * dr + dg * dg + db * db;
+                if (best_distance < 0 || d < best_distance) {
+                    best = e;
+                    best_distance = d;
+                }
+            }
+            const int x = i % width, y = i / width;
+            const int bit = x * bits;
+            const int got = (out[y * stride + bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+            ASSERT_EQ(got, best) << "bits " << bits << " pixel " << x << "," << y;
+        }
+    }
+}
+
 }  // namespace
