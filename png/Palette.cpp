@@ -73,7 +73,15 @@ void QuillonState::BuildPalette(HGLOBAL block) {
     if (same) {
         // already palette indices
     } else if (one_xor) {
-        for (std::int32_t p = 0; p < count; ++p)
+        const std::uint64_t flips = flip * 0x0101010101010101u;  // eight indices at a time
+        std::int32_t p = 0;
+        for (; p + 8 <= count; p += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, indices + p, 8);
+            eight ^= flips;
+            std::memcpy(indices + p, &eight, 8);
+        }
+        for (; p < count; ++p)
             indices[p] ^= flip;
     } else {
         for (std::int32_t p = 0; p < count; ++p)

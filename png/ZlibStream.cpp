@@ -20,10 +20,15 @@ void PackRow(const BYTE* indices, std::int32_t width, int depth, BYTE* out) {
     }
     std::int32_t x = 0;
     if (depth == 1) {
+        // Eight indices of 0 or 1 read as one little-endian word: the multiplication gathers
+        // the low bit of each byte into the top byte, the first index highest.
         for (; x + 8 <= width; x += 8) {
             const BYTE* i = indices + x;
-            *out++ = static_cast<BYTE>(i[0] << 7 | i[1] << 6 | i[2] << 5 | i[3] << 4 | i[4] << 3 |
-                                       i[5] << 2 | i[6] << 1 | i[7]);
+            const std::uint64_t eight = std::uint64_t{i[0]} | std::uint64_t{i[1]} << 8 |
+                                        std::uint64_t{i[2]} << 16 | std::uint64_t{i[3]} << 24 |
+                                        std::uint64_t{i[4]} << 32 | std::uint64_t{i[5]} << 40 |
+                                        std::uint64_t{i[6]} << 48 | std::uint64_t{i[7]} << 56;
+            *out++ = static_cast<BYTE>((eight * 0x8040201008040201u) >> 56);
         }
     }
     unsigned accumulator = 0;

@@ -109,6 +109,15 @@ void QuillonState::DrawRows() {
         return;
     const std::int32_t along_margin =
         (Orientation == 0 || Orientation == 2) ? MarginLeft : MarginTop;
+    if (MeasureOnly) {
+        // Every pattern is 17 modules and the endings are fixed, so every row has the same
+        // length: measuring needs the cursors where the walk would leave them, not the walk.
+        if (ActualRows > 0) {
+            RunCursor = along_margin + ModuleWidth * (17 * Columns + (TruncateSymbol ? 36 : 69));
+            RowCursor += RowHeight * ActualRows;
+        }
+        return;
+    }
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
         RunCursor = along_margin;

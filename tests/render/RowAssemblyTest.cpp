@@ -249,6 +249,41 @@ TEST(DrawRows, TheMarginAlongTheRowsIsWhereEveryRowStarts) {
     }
 }
 
+// Measuring leaves the cursors where painting the rows leaves them.
+TEST(DrawRows, MeasuringEndsWhereWalkingTheRowsEnds) {
+    auto q = NewState();
+    for (int columns : {1, 2, 3, 7, 30}) {
+        for (int rows : {3, 4, 90}) {
+            for (BOOL truncate : {FALSE, TRUE}) {
+                for (int module : {1, 3}) {
+                    q->Columns = columns;
+                    q->ActualRows = rows;
+                    q->TruncateSymbol = truncate;
+                    q->ModuleWidth = module;
+                    q->WideBarWidth = 2 * module;
+                    q->RowHeight = 4;
+                    q->MarginLeft = 11;
+                    for (int k = 0; k < rows * columns; ++k) {
+                        q->CodewordBuffer.SymbolCodewords[k] = static_cast<std::uint16_t>(k % 929);
+                    }
+                    q->MeasureOnly = TRUE;
+                    q->RunCursor = 11;
+                    q->RowCursor = 5;
+                    q->DrawRows();
+                    const int measured_run = q->RunCursor, measured_row = q->RowCursor;
+                    q->MeasureOnly = FALSE;  // no picture: the fills go nowhere
+                    q->RunCursor = 11;
+                    q->RowCursor = 5;
+                    q->DrawRows();
+                    EXPECT_EQ(measured_run, q->RunCursor);
+                    EXPECT_EQ(measured_row, q->RowCursor);
+                    EXPECT_EQ(measured_run, 11 + module * (17 * columns + (truncate ? 36 : 69)));
+                }
+            }
+        }
+    }
+}
+
 TEST(DrawRows, ZeroRowsDrawNothing) {
     Painter p(200, 4, 1, 2);
     LoadDefaultSymbol(*p.q);
