@@ -35,7 +35,20 @@ struct Bitmap : Object {
     int height;
     std::uint32_t* pixels;
     DeviceContext* selected_into;
+    // A new bitmap is black. The pixels are cleared only when first needed, and not at all
+    // when the first drawing covers the whole picture, as the background of every picture
+    // does: that saves a pass over every pixel.
+    bool cleared;
 };
+
+void Clear(Bitmap* bitmap) {
+    if (bitmap->cleared || bitmap->pixels == nullptr)
+        return;
+    std::memset(bitmap->pixels, 0,
+                static_cast<std::size_t>(bitmap->width) * static_cast<std::size_t>(bitmap->height) *
+                    sizeof *bitmap->pixels);
+    bitmap->cleared = true;
+}
 
 struct Brush : Object {
     std::uint32_t pixel;  // the brush colour as a pixel word
@@ -53,7 +66,7 @@ struct DeviceContext : Object {
 
 // The stock objects a new memory context starts with. Shared by all threads and never
 // written: stock objects take part in no counting.
-Bitmap stock_bitmap = {{kObjectTag, Kind::Bitmap, true}, 0, 0, nullptr, nullptr};
+Bitmap stock_bitmap = {{kObjectTag, Kind::Bitmap, true}, 0, 0, nullptr, nullptr, true};
 Brush stock_white_brush = {{kObjectTag, Kind::Brush, true}, 0x00FFFFFF, 0};
 
 constexpr std::uint32_t kPenPixel = 0x00000000;  // the default pen: solid black, one pixel
@@ -156,6 +169,11 @@ void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t 
     bottom = std::min<std::int64_t>(bottom, bitmap->height);
     if (left >= right || top >= bottom)
         return;
+    if (left == 0 && top == 0 && right == bitmap->width && bottom == bitmap->height) {
+        bitmap->cleared = true;  // every pixel is about to be written
+    } else {
+        Clear(bitmap);
+    }
     const std::size_t count = static_cast<std::size_t>(right - left);
     const std::size_t width = static_cast<std::size_t>(bitmap->width);
     std::uint32_t* first = bitmap->pixels + static_cast<std::size_t>(top) * width + left;
@@ -464,7 +482,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     bitmap->height = cy;
     bitmap->pixels = reinterpret_cast<std::uint32_t*>(static_cast<BYTE*>(memory) + header);
     bitmap->selected_into = nullptr;
-    std::memset(bitmap->pixels, 0, pixel_count * 4);
+    bitmap->cleared = false;
     return reinterpret_cast<HBITMAP>(bitmap);
 }
 
@@ -589,6 +607,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
     if (dc == nullptr)
         return FALSE;
     if (dc->bitmap->pixels != nullptr) {
+        Clear(dc->bitmap);
         DrawLine(dc->bitmap, DeviceX(dc, dc->position.x), DeviceY(dc, dc->position.y),
                  DeviceX(dc, x), DeviceY(dc, y));
     }
@@ -600,17 +619,18 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
     const DeviceContext* dc = ContextOf(hdc);
     if (dc == nullptr)
         return CLR_INVALID;
-    const Bitmap* bitmap = dc->bitmap;
+    Bitmap* bitmap = dc->bitmap;
     const std::int64_t dx = DeviceX(dc, x);
     const std::int64_t dy = DeviceY(dc, y);
     if (dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height)
         return CLR_INVALID;
+    Clear(bitmap);
     return ColorOf(bitmap->pixels[static_cast<std::size_t>(dy) * bitmap->width + dx]);
 }
 
 int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPBITMAPINFO lpbmi,
               UINT usage) {
-    const Bitmap* bitmap = ObjectOf<Bitmap>(reinterpret_cast<void*>(hbm), Kind::Bitmap);
+    Bitmap* bitmap = ObjectOf<Bitmap>(reinterpret_cast<void*>(hbm), Kind::Bitmap);
     if (ContextOf(hdc) == nullptr || bitmap == nullptr || bitmap->stock || lpvBits == nullptr ||
         lpbmi == nullptr || usage != DIB_RGB_COLORS) {
         return 0;
@@ -628,6 +648,7 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
         return 0;
     }
     const int lines = static_cast<int>(std::min<std::int64_t>(cLines, bitmap->height - start));
+    Clear(bitmap);
 
     const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
     const int entries = bits == 32 ? 0 : 1 << bits;
@@ -639,11 +660,21 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
         ((static_cast<std::size_t>(bitmap->width) * bits + 31) & ~std::size_t{31}) / 8;
     ColorMatcher matcher(table, entries);
     auto* out = static_cast<BYTE*>(lpvBits);
+    const std::size_t row_bytes = static_cast<std::size_t>(bitmap->width) * 4;
+    const std::uint32_t* previous = nullptr;
     for (int j = 0; j < lines; ++j, out += stride) {
         const std::int64_t line = static_cast<std::int64_t>(start) + j;
         const std::int64_t row = bottom_up ? bitmap->height - 1 - line : line;
-        PackRow(bitmap->pixels + static_cast<std::size_t>(row) * bitmap->width, bitmap->width, bits,
-                matcher, out, stride);
+        const std::uint32_t* pixels =
+            bitmap->pixels + static_cast<std::size_t>(row) * bitmap->width;
+        // Pictures repeat rows (a background, bars many pixels high): a row equal to the one
+        // before packs the same, and comparing is much cheaper than packing.
+        if (previous != nullptr && std::memcmp(pixels, previous, row_bytes) == 0) {
+            std::memcpy(out, out - stride, stride);
+        } else {
+            PackRow(pixels, bitmap->width, bits, matcher, out, stride);
+        }
+        previous = pixels;
     }
     return lines;
 }

@@ -71,11 +71,18 @@ void QuillonState::UnpackPixels(HGLOBAL block) {
     const std::int32_t width = ImageWidth;
 
     BYTE* out = IndexBuffer;
+    const BYTE* previous_row = nullptr;
     // The DIB stores its bottom row first; the indices start with the top row. Each row holds
     // exactly `width` pixels: the padding of the DIB row is skipped.
     for (std::int32_t s = 0; s < ImageHeight; ++s, out += width) {
         const BYTE* row = rows + static_cast<std::size_t>(ImageHeight - 1 - s) * stride;
-        if (bits == 8) {
+        // A row like the one above unpacks like it (pictures repeat rows many times).
+        const bool repeated = previous_row != nullptr &&
+                              std::memcmp(row, previous_row, static_cast<std::size_t>(stride)) == 0;
+        previous_row = row;
+        if (repeated) {
+            std::memcpy(out, out - width, static_cast<std::size_t>(width));
+        } else if (bits == 8) {
             std::memcpy(out, row, static_cast<std::size_t>(width));
         } else if (bits == 4) {
             std::int32_t x = 0;

@@ -112,8 +112,12 @@ bool QuillonState::BuildZlibStream() {
     AdlerHigh = 0;
     ScanlineBuffer[0] = 0;  // filter type: none
     for (std::int32_t y = 0; y < PngHeight; ++y) {
-        PackRow(IndexBuffer + static_cast<std::size_t>(y) * PngWidth, PngWidth, BitDepth,
-                ScanlineBuffer + 1);
+        const BYTE* indices = IndexBuffer + static_cast<std::size_t>(y) * PngWidth;
+        // A row of indices like the one above packs like it: the buffer already holds it.
+        if (y == 0 ||
+            std::memcmp(indices, indices - PngWidth, static_cast<std::size_t>(PngWidth)) != 0) {
+            PackRow(indices, PngWidth, BitDepth, ScanlineBuffer + 1);
+        }
         AdlerUpdate(ScanlineBuffer, static_cast<std::size_t>(row_bytes) + 1);
         writer.Write(ScanlineBuffer, row_bytes + 1);
     }

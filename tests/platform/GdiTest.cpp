@@ -123,6 +123,43 @@ TEST(Bitmap, StartsBlackAndRefusesEmptySizes) {
     ReleaseDC(nullptr, screen);
 }
 
+// However a new picture is first used, what was not drawn on is black.
+TEST(Bitmap, IsBlackWhereverNothingWasDrawnFirst) {
+    {
+        Canvas canvas(4, 2);
+        canvas.Line(1, 1, 3, 1);  // a line first: black on black
+        canvas.Fill(0, 0, 1, 1, kWhite);
+        EXPECT_EQ(canvas.Mask(kBlack), (std::vector<std::string>{".###", "####"}));
+    }
+    {
+        Canvas canvas(9, 2);
+        std::vector<BYTE> bits;
+        DibInfo info{};
+        ASSERT_EQ(Capture(canvas, 1, bits, info), 2);  // read back before anything is drawn
+        EXPECT_EQ(bits, std::vector<BYTE>(8, 0));
+    }
+    {
+        Canvas canvas(3, 3);
+        canvas.Fill(0, 0, 3, 3, RGB(9, 9, 9));  // covers everything
+        canvas.Fill(1, 1, 2, 2, kWhite);
+        EXPECT_EQ(canvas.Mask(RGB(9, 9, 9)), (std::vector<std::string>{"###", "#.#", "###"}));
+    }
+}
+
+TEST(GetDIBits, RepeatedRowsAreEachPacked) {
+    // Rows 0 and 1 alike, row 2 different, row 3 like row 1 again.
+    Canvas canvas(16, 4);
+    canvas.Fill(0, 0, 16, 4, kWhite);
+    canvas.Fill(2, 0, 5, 2, kBlack);
+    canvas.Fill(9, 2, 10, 3, kBlack);
+    canvas.Fill(2, 3, 5, 4, kBlack);
+    std::vector<BYTE> bits;
+    DibInfo info{};
+    ASSERT_EQ(Capture(canvas, 1, bits, info, -1), 4);
+    EXPECT_EQ(bits, (std::vector<BYTE>{0xC7, 0xFF, 0, 0, 0xC7, 0xFF, 0, 0, 0xFF, 0xBF, 0, 0, 0xC7,
+                                       0xFF, 0, 0}));
+}
+
 TEST(FillRect, CoversLeftAndTopButNotRightAndBottom) {
     Canvas canvas(6, 5);
     canvas.Fill(1, 1, 4, 3, RGB(10, 20, 30));

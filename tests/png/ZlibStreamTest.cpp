@@ -133,6 +133,21 @@ INSTANTIATE_TEST_SUITE_P(Depths, ScanlinePacking,
                                          PackingCase{8, 1, 4}, PackingCase{3, 2, 8},
                                          PackingCase{1000, 200, 1}));
 
+TEST(ScanlinePacking, RepeatedRowsArePackedAgain) {
+    for (int depth : {1, 2, 4, 8}) {
+        Indexed picture(13, 5, depth);
+        // Rows 0, 1 and 3 alike; rows 2 and 4 differ from the row above.
+        for (int x = 0; x < 13; ++x) {
+            picture.indices[13 + x] = picture.indices[x];
+            picture.indices[39 + x] = picture.indices[x];
+            picture.indices[26 + x] = static_cast<BYTE>((picture.indices[x] + 1) % (1 << depth));
+        }
+        ASSERT_TRUE(picture.q->BuildZlibStream());
+        const std::vector<BYTE> expected = picture.ExpectedScanlines();
+        EXPECT_EQ(Inflate(picture.Stream(), expected.size()), expected) << depth;
+    }
+}
+
 TEST(ScanlinePacking, A300PixelRowAtOneBitEndsInFourPixelsAndFourZeroBits) {
     Indexed picture(300, 1, 1);
     for (int x = 0; x < 300; ++x)
