@@ -132,7 +132,8 @@ public:
     void ReleasePngBuffers();
 
     // ---- Interface and page objects ----
-    ULONG ReferenceCount = 0;  // apartment-threaded: no atomic operations
+    // (The object's reference count is kept by the object that owns the state: a plain or an
+    // aggregated object of the server, without atomic operations.)
     IDispatch* PageRequest = nullptr;
     IDispatch* PageResponse = nullptr;
     IDispatch* PageSession = nullptr;
