@@ -1,6 +1,6 @@
-// The barcode component: IQuillon's members over the component state. IUnknown is left to
-// the object that owns an instance (a plain or an aggregated object, server/), since that is
-// where identity and the module lock live.
+// The barcode component: IQuillon's members over the component state. IUnknown and IDispatch
+// are left to the server (server/): identity and the module lock live in the object that
+// owns an instance, and dispatch is answered from the registered type library.
 #pragma once
 
 #include "component/IQuillon.h"
@@ -11,15 +11,6 @@ public:
     CQuillon() = default;
     CQuillon(const CQuillon&) = delete;
     CQuillon& operator=(const CQuillon&) = delete;
-
-    // IDispatch: answered from the type information by the server shell.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                            LCID lcid, DISPID* rgDispId) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                     DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
     // Page hooks.
     HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;

@@ -4,6 +4,7 @@
 // in its own subsystem's folder. Fields are listed in the order the component defines them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/Platform.h"
@@ -68,8 +69,71 @@ public:
     // DataText[begin, end), appended to CompactionValues from cell `count`; returns the new count.
     std::int32_t AppendByteValues(std::int32_t begin, std::int32_t end, std::int32_t count);
 
+    // ---- Renderer (render/) ----
+    // Draws the whole picture into DrawDC: background, symbol (running EncodeData in its
+    // measuring pass) and border. False, with everything it created released, when the screen
+    // or a brush cannot be had.
+    bool RenderSymbol();
+    // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
+    // false when the screen cannot be had.
+    bool ComputeModuleGeometry();
+    // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
+    void DrawSymbolPass();
+    // Paints one run as a bar (painting pass only) and advances RunCursor past it.
+    void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
+                  bool isBar);
+    void DrawBorder(bool solid);
+    // Row assembly: every row of the symbol as runs handed to PaintRun.
+    void PatternToRunWidths(std::uint32_t pattern);
+    std::int32_t LeftRowIndicator(std::int32_t r) const;
+    std::int32_t RightRowIndicator(std::int32_t r) const;
+    void DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
+                         std::int32_t rowOffsetFromLast);
+    void DrawRows();
+    // Whether the state holds a symbol that can be drawn: the last encoding fitted and the
+    // shape and every codeword are inside the limits the pattern tables allow.
+    bool SymbolIsDrawable() const;
+
+    // ---- PNG writer (png/) ----
+    // Capture and palette. CaptureBitmap copies the drawn bitmap into a new fixed global
+    // block holding a 1- or 4-bit DIB (header, colour table, rows bottom-up); null when the
+    // block or the screen cannot be had. The caller frees the block with GlobalFree.
+    HGLOBAL CaptureBitmap(HBITMAP bitmap);
+    // Sets PngWidth, PngHeight and PixelCount, allocates IndexBuffer and empties the palette;
+    // false when out of memory.
+    bool AllocateIndexBuffer();
+    // Fills IndexBuffer with each pixel's colour-table index in the captured block, top row
+    // first. The DIB may hold 1, 4 or 8 bits a pixel.
+    void UnpackPixels(HGLOBAL block);
+    // Turns the colour-table indices into palette indices: the palette lists the picture's
+    // distinct colours in the order of their first appearance from the top-left pixel; sets
+    // BitDepth and PaletteEntries.
+    void BuildPalette(HGLOBAL block);
+    // The zlib stream of stored blocks over the filtered scanlines; sets ZlibStream,
+    // ZlibLength and the Adler-32 fields. False when out of memory.
+    bool BuildZlibStream();
+    // Writes the whole file into OutputArray from OutputPosition: signature, IHDR, PLTE,
+    // IDAT (which frees ZlibStream) and IEND.
+    void WritePng();
+    void WriteSignature();
+    void WriteHeaderChunk();
+    void WritePaletteChunk();
+    void WriteDataChunk();
+    void WriteEndChunk();
+    // Stores bytes at OutputPosition onward and advances it.
+    void PutBytes(std::int32_t count, const BYTE* bytes);
+    void StoreBigEndian(std::uint32_t value);
+    void CrcReset();
+    void CrcUpdate(const BYTE* bytes, std::size_t count);
+    void AdlerUpdate(const BYTE* bytes, std::size_t count);
+    // Length of the file WritePng writes: 69 + 3 × PaletteEntries + ZlibLength.
+    std::int32_t PngFileLength() const { return 69 + 3 * PaletteEntries + ZlibLength; }
+    // Frees whatever of IndexBuffer, ScanlineBuffer and ZlibStream is held.
+    void ReleasePngBuffers();
+
     // ---- Interface and page objects ----
-    ULONG ReferenceCount = 0;  // apartment-threaded: no atomic operations
+    // (The object's reference count is kept by the object that owns the state: a plain or an
+    // aggregated object of the server, without atomic operations.)
     IDispatch* PageRequest = nullptr;
     IDispatch* PageResponse = nullptr;
     IDispatch* PageSession = nullptr;
@@ -129,6 +193,8 @@ public:
     std::int32_t PngWidth = 0;
     std::int32_t PngHeight = 0;
     std::int32_t PixelCount = 0;
+    // Not used: the palette is built from the capture's colour indices, which give the same
+    // palette and indices as a copy of every pixel's colour in three planes (png/Palette.cpp).
     BYTE* RedPlane = nullptr;
     BYTE* GreenPlane = nullptr;
     BYTE* BluePlane = nullptr;

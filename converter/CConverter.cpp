@@ -25,19 +25,6 @@ HRESULT Fail(HRESULT hr, const char16_t* description) {
 
 }  // namespace
 
-HRESULT CConverter::GetTypeInfoCount(UINT*) {
-    return E_NOTIMPL;
-}
-HRESULT CConverter::GetTypeInfo(UINT, LCID, ITypeInfo**) {
-    return E_NOTIMPL;
-}
-HRESULT CConverter::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL;
-}
-HRESULT CConverter::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    return E_NOTIMPL;
-}
-
 void CConverter::GetByteEscape(std::int16_t value, OLECHAR* escape) {
     escape[0] = u'~';
     escape[1] = u'd';

@@ -1,6 +1,6 @@
 // Converter turns Unicode text into "~dNNN" escapes of its UTF-8 bytes, the form the barcode
 // component's Data expands back into bytes when HandleTilde is on. It holds no state.
-// IUnknown is left to the object that owns an instance (server kit), as for the component.
+// IUnknown and IDispatch are left to its server, as for the barcode component.
 #pragma once
 
 #include "converter/IConverter.h"
@@ -9,14 +9,6 @@ class CConverter : public _Converter {
 public:
     // The longest UTF-8 form that converts; one byte more overflows the 16-bit byte count.
     static constexpr int kMaxUtf8Bytes = 32766;
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames,
-                                            LCID lcid, DISPID* rgDispId) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                                     DISPPARAMS* pDispParams, VARIANT* pVarResult,
-                                     EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
     HRESULT STDMETHODCALLTYPE GetUTF8String(BSTR UnicodeText, BSTR* result) override;
 

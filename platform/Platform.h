@@ -11,6 +11,7 @@
 #include "platform/Dispatch.h"
 #include "platform/DispatchTable.h"
 #include "platform/ErrorInfo.h"
+#include "platform/Gdi.h"
 #include "platform/Guid.h"
 #include "platform/HResult.h"
 #include "platform/Memory.h"

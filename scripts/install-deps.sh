@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev libzxing-dev libzint-dev
+    libpng-dev zlib1g-dev libzxing-dev libzint-dev
     libcpp-httplib-dev
 )
 

@@ -1,0 +1,11 @@
+// The PDF417 bar/space patterns of codewords 0..928 in clusters 0, 3 and 6: block 0 is
+// cluster 0, block 1 cluster 3, block 2 cluster 6, each in codeword order. An entry is a
+// 17-module pattern, bit 16 the leftmost module and bit 0 the rightmost, 1 a bar module.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kCodewordValues = 929;
+constexpr int kClusterBlocks = 3;
+
+extern const std::uint32_t ClusterPatternTable[kClusterBlocks * kCodewordValues];

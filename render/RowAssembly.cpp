@@ -1,0 +1,145 @@
+// Row assembly: every row of the symbol becomes start pattern, left row indicator, the row's
+// data codewords, and the right row indicator with the stop pattern (or, truncated, a single
+// bar and space), each handed run by run to the run painter.
+#include <bit>
+
+#include "component/QuillonState.h"
+#include "render/ClusterPatternTable.h"
+
+namespace {
+
+constexpr std::uint32_t kStartPattern = 0x1FEA8;
+constexpr char kPatternColours[] = "bwbwbwbw";
+constexpr char kStopColours[] = "bwbwbwbwb";
+constexpr char kStopWidths[] = "711311121";
+constexpr char kTruncatedColours[] = "bw";
+constexpr char kTruncatedWidths[] = "11";
+
+constexpr std::int32_t kMaxRows = 90;
+constexpr std::int32_t kMaxColumns = 30;
+
+}  // namespace
+
+void QuillonState::PatternToRunWidths(std::uint32_t pattern) {
+    // Runs are found from the rightmost module leftward, a whole run at a step (the count of
+    // trailing modules of one colour), and stored from the end of the string backward so
+    // that it reads left to right.
+    char reversed[17];
+    int runs = 0;
+    std::uint32_t modules = pattern & 0x1FFFF;
+    int remaining = 17;
+    while (remaining > 0) {
+        const std::uint32_t same = (modules & 1) != 0 ? ~modules : modules;
+        int run = same == 0 ? remaining : std::countr_zero(same);
+        if (run > remaining)
+            run = remaining;
+        reversed[runs++] = static_cast<char>('0' + run);
+        modules >>= run;
+        remaining -= run;
+    }
+    for (int i = 0; i < runs; ++i)
+        RunWidths[i] = reversed[runs - 1 - i];
+    RunWidths[runs] = 0;
+}
+
+std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {
+    const std::int32_t base = 30 * (r / 3);
+    switch (r % 3) {
+        case 0:
+            return base + (ActualRows - 1) / 3;
+        case 1:
+            return base + 3 * EccLevel + (ActualRows - 1) % 3;
+        default:
+            return base + Columns - 1;
+    }
+}
+
+std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
+    const std::int32_t base = 30 * (r / 3);
+    switch (r % 3) {
+        case 0:
+            return base + Columns - 1;
+        case 1:
+            return base + (ActualRows - 1) / 3;
+        default:
+            return base + 3 * EccLevel + (ActualRows - 1) % 3;
+    }
+}
+
+void QuillonState::DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
+                                   std::int32_t rowOffsetFromLast) {
+    for (int i = 0; colours[i] != 0 && widths[i] != 0; ++i) {
+        const char code = widths[i];
+        std::int32_t width = 0;
+        if (code >= '1' && code <= '8') {
+            width = (code - '0') * ModuleWidth;
+        } else if (code == 'n') {
+            width = ModuleWidth;
+        } else if (code == 'w') {
+            width = WideBarWidth;
+        } else {
+            continue;  // not a width: nothing is drawn and the cursor stays
+        }
+        PaintRun(width, rowOffset, rowOffsetFromLast, colours[i] == 'b');
+    }
+}
+
+// After a failed encoding the codeword area holds no symbol (and Columns may stand at 31),
+// so nothing may be looked up from it. The shape limits keep every row indicator inside the
+// table (at most 29 × 30 + 29) and every codeword read inside what the encoder wrote.
+bool QuillonState::SymbolIsDrawable() const {
+    if (LastFit != SymbolFit::Fits)
+        return false;
+    if (ActualRows < 0 || ActualRows > kMaxRows)
+        return false;
+    if (Columns < 1 || Columns > kMaxColumns)
+        return false;
+    if (EccLevel < 0 || EccLevel > 8)
+        return false;
+    const std::int32_t cells = ActualRows * Columns;
+    for (std::int32_t k = 0; k < cells; ++k) {
+        if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues)
+            return false;
+    }
+    return true;
+}
+
+void QuillonState::DrawRows() {
+    if (!SymbolIsDrawable())
+        return;
+    const std::int32_t along_margin =
+        (Orientation == 0 || Orientation == 2) ? MarginLeft : MarginTop;
+    if (MeasureOnly) {
+        // Every pattern is 17 modules and the endings are fixed, so every row has the same
+        // length: measuring needs the cursors where the walk would leave them, not the walk.
+        if (ActualRows > 0) {
+            RunCursor = along_margin + ModuleWidth * (17 * Columns + (TruncateSymbol ? 36 : 69));
+            RowCursor += RowHeight * ActualRows;
+        }
+        return;
+    }
+    const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
+    for (std::int32_t r = 0; r < ActualRows; ++r) {
+        RunCursor = along_margin;
+        const std::int32_t row_offset = RowHeight * r;
+        const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
+        const std::uint32_t* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
+
+        PatternToRunWidths(kStartPattern);
+        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+        PatternToRunWidths(cluster[LeftRowIndicator(r)]);
+        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+        for (std::int32_t c = 0; c < Columns; ++c) {
+            PatternToRunWidths(cluster[*codeword++]);
+            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+        }
+        if (TruncateSymbol) {
+            DrawWidthString(kTruncatedColours, kTruncatedWidths, row_offset, row_offset_from_last);
+        } else {
+            PatternToRunWidths(cluster[RightRowIndicator(r)]);
+            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+            DrawWidthString(kStopColours, kStopWidths, row_offset, row_offset_from_last);
+        }
+        RowCursor += RowHeight;
+    }
+}

@@ -1,0 +1,132 @@
+// Runs a host program as a child process for the tests: its arguments, its standard output
+// and error, its exit status; or keeps it running (the HTTP host) until the test ends.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    std::string out;
+    std::string err;
+};
+
+namespace child_process {
+
+inline std::vector<char*> Argv(const std::string& program, std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
+inline void ReadAll(int out_fd, int err_fd, ProcessResult* result) {
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        if (poll(fds, 2, 30000) <= 0) break;
+        for (pollfd& p : fds) {
+            if (p.fd < 0 || p.revents == 0) continue;
+            char buffer[65536];
+            const ssize_t n = read(p.fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                close(p.fd);
+                p.fd = -1;
+                --open;
+                continue;
+            }
+            (&p == &fds[0] ? result->out : result->err).append(buffer, static_cast<size_t>(n));
+        }
+    }
+}
+
+}  // namespace child_process
+
+// Runs program with args to its end. With terminal_stdout, standard output is a terminal.
+inline ProcessResult RunProgram(const std::string& program, std::vector<std::string> args,
+                                bool terminal_stdout = false) {
+    int out[2], err[2];
+    if (pipe(err) != 0) return {};
+    if (terminal_stdout) {
+        if (openpty(&out[0], &out[1], nullptr, nullptr, nullptr) != 0) return {};
+    } else if (pipe(out) != 0) {
+        return {};
+    }
+    const auto argv = child_process::Argv(program, args);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        dup2(err[1], STDERR_FILENO);
+        close(out[0]);
+        close(err[0]);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    ProcessResult result;
+    child_process::ReadAll(out[0], err[0], &result);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// A program left running, stopped with SIGTERM when the object goes.
+class RunningProgram {
+public:
+    RunningProgram(const std::string& program, std::vector<std::string> args) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        const auto argv = child_process::Argv(program, args);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        out_ = out[0];
+    }
+    ~RunningProgram() { Stop(); }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // Reads standard output until a line containing `marker`; the text read, or "" on timeout.
+    std::string WaitFor(const std::string& marker) {
+        std::string seen;
+        while (seen.find(marker) == std::string::npos) {
+            pollfd p{out_, POLLIN, 0};
+            if (poll(&p, 1, 20000) <= 0) return "";
+            char buffer[4096];
+            const ssize_t n = read(out_, buffer, sizeof buffer);
+            if (n <= 0) return "";
+            seen.append(buffer, static_cast<size_t>(n));
+        }
+        return seen;
+    }
+
+    // Sends SIGTERM and waits: the exit status, or -1.
+    int Stop() {
+        if (pid_ <= 0) return -1;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        if (out_ >= 0) close(out_);
+        out_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};

@@ -1,0 +1,205 @@
+// quillon-serve over loopback: every route, status and header, and many clients at once.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "tests/hosts/ChildProcess.h"
+#include "tests/hosts/RawHttpClient.h"
+#include "tests/support/BarcodeDecoder.h"
+#include "tests/support/PngReader.h"
+
+namespace {
+
+struct Response {
+    int status = 0;
+    std::string head;
+    std::string body;
+    std::string Header(const std::string& name) const {
+        const std::size_t at = head.find("\r\n" + name + ": ");
+        if (at == std::string::npos) return "";
+        const std::size_t start = at + name.size() + 4;
+        return head.substr(start, head.find("\r\n", start) - start);
+    }
+};
+
+Response Parse(const std::string& raw) {
+    Response r;
+    const std::size_t end = raw.find("\r\n\r\n");
+    if (raw.size() < 12 || end == std::string::npos) return r;
+    r.status = std::stoi(raw.substr(9, 3));
+    r.head = raw.substr(0, end + 2);
+    r.body = raw.substr(end + 4);
+    return r;
+}
+
+std::string DecodedBody(const Response& r) {
+    const DecodedPng picture =
+        ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size());
+    if (!picture.ok) return "<unreadable PNG>";
+    const auto bytes = DecodePdf417(picture);
+    return bytes ? std::string(bytes->begin(), bytes->end()) : "<no symbol>";
+}
+
+std::string Escaped(const std::string& text) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+class PageHost : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server_ = new RunningProgram(SERVE_PATH, {"--port", "0", "--threads", "2", "--quiet"});
+        const std::string banner = server_->WaitFor("\n");
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(banner, m, std::regex(R"(127\.0\.0\.1:(\d+)/)"))) << banner;
+        port_ = std::stoi(m[1]);
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    static Response Get(const std::string& target, const std::string& extra_headers = "",
+                        const std::string& method = "GET") {
+        RawHttpClient client(port_);
+        if (!client.Send(method + " " + target + " HTTP/1.1\r\nHost: test\r\n" + extra_headers +
+                         "Connection: close\r\n\r\n")) {
+            return {};
+        }
+        return Parse(client.ReadResponse());
+    }
+
+    static RunningProgram* server_;
+    static int port_;
+};
+RunningProgram* PageHost::server_ = nullptr;
+int PageHost::port_ = 0;
+
+TEST_F(PageHost, ThePictureWithItsHeaders) {
+    const Response r = Get("/barcode.png?Data=" + Escaped("Hello, page host") + "&Width=500");
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(r.Header("Content-Type"), "image/png");
+    EXPECT_EQ(r.Header("Content-Length"), std::to_string(r.body.size()));
+    EXPECT_EQ(r.Header("Cache-Control"), "public, max-age=86400");
+    EXPECT_FALSE(r.Header("ETag").empty());
+    EXPECT_EQ(DecodedBody(r), "Hello, page host");
+}
+
+TEST_F(PageHost, TheDefaultsAreTheComponentsDefaults) {
+    const Response r = Get("/barcode.png");
+    ASSERT_EQ(r.status, 200);
+    EXPECT_EQ(r.body.size(), 7886u);  // the 300 × 200 black-and-white picture of "12"
+}
+
+TEST_F(PageHost, AMatchingEntityTagGets304) {
+    const Response first = Get("/barcode.png?Data=cached&Width=400");
+    const std::string tag = first.Header("ETag");
+    ASSERT_FALSE(tag.empty());
+    const Response again = Get("/barcode.png?data=cached&width=400");  // same settings
+    EXPECT_EQ(again.Header("ETag"), tag);
+    const Response revalidated =
+        Get("/barcode.png?Data=cached&Width=400", "If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(revalidated.status, 304);
+    EXPECT_EQ(revalidated.body, "");
+    EXPECT_EQ(revalidated.Header("ETag"), tag);
+    const Response other = Get("/barcode.png?Data=changed&Width=400", "If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(other.status, 200);
+    EXPECT_NE(other.Header("ETag"), tag);
+}
+
+TEST_F(PageHost, MeasureAndTheDemoPage) {
+    const Response measure = Get("/measure");
+    ASSERT_EQ(measure.status, 200);
+    EXPECT_EQ(measure.Header("Content-Type"), "application/json");
+    EXPECT_EQ(measure.body, "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n");
+    const Response page = Get("/");
+    ASSERT_EQ(page.status, 200);
+    EXPECT_EQ(page.Header("Content-Type"), "text/html; charset=utf-8");
+    EXPECT_NE(page.body.find("/barcode.png?"), std::string::npos);
+    const Response head = Get("/barcode.png", "", "HEAD");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.Header("Content-Length"), "7886");
+    EXPECT_EQ(head.body, "");
+}
+
+TEST_F(PageHost, BadInputGetsAClientErrorWithAMessageNeverA500) {
+    const struct {
+        std::string target;
+        int status;
+        std::string message;
+        std::string method = "GET";
+    } cases[] = {
+        {"/barcode.png?Colour=1", 400, "unknown property 'Colour'"},
+        {"/barcode.png?Width=abc", 400, "Width=abc: 'abc' is not a 16-bit integer"},
+        {"/measure?Height=99999", 400, "out of range"},
+        {"/barcode.png?Data=" + std::string(5000, 'x'), 400, "Data is longer than 4999 bytes"},
+        {"/barcode.png?ErrorCorrectionLevel=8&Data=" + std::string(2000, 'x'), 422,
+         "does not fit"},
+        {"/measure?ErrorCorrectionLevel=8&Data=" + std::string(2000, 'x'), 422, "does not fit"},
+        {"/barcode.png?Width=32767&Height=32767", 413, "above this host's limit"},
+        {"/barcode.png?Data=" + std::string(17000, 'q'), 414, "URI Too Long"},
+        {"/nothing", 404, "no page at /nothing"},
+        {"/barcode.png", 405, "only GET and HEAD", "POST"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.substr(0, 60));
+        const Response r = Get(c.target, "", c.method);
+        EXPECT_EQ(r.status, c.status) << r.body;
+        EXPECT_NE(r.body.find(c.message), std::string::npos) << r.body;
+        EXPECT_EQ(r.Header("Content-Type"), "text/plain; charset=utf-8");
+    }
+}
+
+TEST_F(PageHost, IgnoredValuesAreServedWithAWarningHeader) {
+    const Response r = Get("/measure?Width=0");
+    EXPECT_EQ(r.status, 200);
+    EXPECT_NE(r.Header("X-Quillon-Warning").find("Width=0 is outside the accepted range"),
+              std::string::npos);
+}
+
+TEST_F(PageHost, Utf8DataIsCarriedAsItsBytes) {
+    const std::string text = "Ελληνικά — Кириллица — 中文";
+    const Response r = Get("/barcode.png?utf8=1&Data=" + Escaped(text) + "&Width=1400&Height=300");
+    ASSERT_EQ(r.status, 200) << r.body;
+    EXPECT_EQ(DecodedBody(r), text);
+}
+
+TEST_F(PageHost, ManyClientsAtOnceEachGetTheirOwnPicture) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 4; ++t) {
+        clients.emplace_back([t, &wrong] {
+            RawHttpClient client(port_);  // one kept-alive connection per client
+            for (int i = 0; i < 15; ++i) {
+                const std::string data = "client " + std::to_string(t) + " request " +
+                                         std::to_string(i);
+                client.Send("GET /barcode.png?Width=600&Data=" + Escaped(data) +
+                            " HTTP/1.1\r\nHost: test\r\n\r\n");
+                if (DecodedBody(Parse(client.ReadResponse())) != data) ++wrong;
+            }
+        });
+    }
+    for (std::thread& c : clients) c.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(PageHostLifetime, StopsCleanlyOnSigterm) {
+    RunningProgram server(SERVE_PATH, {"--port", "0", "--threads", "1"});
+    EXPECT_NE(server.WaitFor("listening on").find("http://127.0.0.1:"), std::string::npos);
+    EXPECT_EQ(server.Stop(), 0);
+}
+
+}  // namespace

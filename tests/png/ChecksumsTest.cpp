@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "component/QuillonState.h"
+#include "png/CrcTable.h"
+
+namespace {
+
+std::uint32_t Crc32Of(QuillonState& q, const std::string& bytes) {
+    q.CrcReset();
+    q.CrcUpdate(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size());
+    return ~q.Crc;
+}
+
+TEST(CrcTable, HasTheStandardEntries) {
+    EXPECT_EQ(CrcTable[0], 0x00000000u);
+    EXPECT_EQ(CrcTable[1], 0x77073096u);
+    EXPECT_EQ(CrcTable[128], 0xEDB88320u);
+    EXPECT_EQ(CrcTable[255], 0x2D02EF8Du);
+    static_assert(CrcTable[8] == 0x0EDB8832u, "computed while compiling");
+}
+
+struct CrcCase {
+    std::string bytes;
+    std::uint32_t crc;
+};
+
+class Crc32 : public testing::TestWithParam<CrcCase> {};
+
+TEST_P(Crc32, MatchesKnownValues) {
+    auto q = std::make_unique<QuillonState>();
+    EXPECT_EQ(Crc32Of(*q, GetParam().bytes), GetParam().crc);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Known, Crc32,
+    testing::Values(CrcCase{"123456789", 0xCBF43926u},  // the check value of CRC-32
+                    CrcCase{"IEND", 0xAE426082u},       // every PNG file ends with it
+                    // The IHDR of a 300 × 200 picture at bit depth 1, indexed colour.
+                    CrcCase{
+                        std::string("IHDR\x00\x00\x01\x2C\x00\x00\x00\xC8\x01\x03\x00\x00\x00", 17),
+                        0x68114E16u},
+                    CrcCase{std::string("PLTE\xFF\xFF\xFF\x00\x00\x00", 10), 0x55C2D37Eu},
+                    CrcCase{"", 0x00000000u}));
+
+TEST(Crc32, RunsOnAcrossCallsLikeOneBuffer) {
+    auto q = std::make_unique<QuillonState>();
+    std::vector<BYTE> data(100000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<BYTE>(i * 7 + i / 251);
+    q->CrcReset();
+    q->CrcUpdate(data.data(), 4);
+    q->CrcUpdate(data.data() + 4, data.size() - 4);
+    EXPECT_EQ(~q->Crc, crc32(0, data.data(), static_cast<uInt>(data.size())));
+}
+
+TEST(Adler32, MatchesZlibOverLongRuns) {
+    auto q = std::make_unique<QuillonState>();
+    // All 0xFF is the worst case for the sums between reductions.
+    for (std::size_t size :
+         {std::size_t{1}, std::size_t{5552}, std::size_t{5553}, std::size_t{1000000}}) {
+        std::vector<BYTE> data(size, 0xFF);
+        q->AdlerLow = 1;
+        q->AdlerHigh = 0;
+        q->AdlerUpdate(data.data(), data.size());
+        EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow,
+                  adler32(1, data.data(), static_cast<uInt>(data.size())))
+            << size;
+    }
+    const std::string wikipedia = "Wikipedia";
+    q->AdlerLow = 1;
+    q->AdlerHigh = 0;
+    q->AdlerUpdate(reinterpret_cast<const BYTE*>(wikipedia.data()), wikipedia.size());
+    EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, 0x11E60398u);
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "component/QuillonState.h"
+
+namespace {
+
+// A captured block built by hand: a bottom-up DIB of the given depth with the given colour
+// table (0xRRGGBB entries) and one table index per pixel, top row first.
+std::vector<BYTE> MakeBlock(int bits, const std::vector<std::uint32_t>& table, int width,
+                            const std::vector<int>& indices) {
+    const int height = static_cast<int>(indices.size()) / width;
+    const int stride = ((width * bits + 31) & ~31) / 8;
+    const int entries = 1 << bits;
+    std::vector<BYTE> block(40 + 4 * entries + stride * height, 0);
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<WORD>(bits);
+    header.biSizeImage = static_cast<DWORD>(stride * height);
+    std::memcpy(block.data(), &header, 40);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        RGBQUAD q{static_cast<BYTE>(table[i]), static_cast<BYTE>(table[i] >> 8),
+                  static_cast<BYTE>(table[i] >> 16), 0};
+        std::memcpy(block.data() + 40 + 4 * i, &q, 4);
+    }
+    BYTE* rows = block.data() + 40 + 4 * entries;
+    for (int y = 0; y < height; ++y) {
+        BYTE* row = rows + (height - 1 - y) * stride;  // bottom row first
+        for (int x = 0; x < width; ++x) {
+            const int bit = x * bits;
+            row[bit / 8] |= static_cast<BYTE>(indices[y * width + x] << (8 - bits - bit % 8));
+        }
+    }
+    // Padding bits that a careless reader would take for pixels.
+    for (int y = 0; y < height; ++y) {
+        const int used = (width * bits + 7) / 8;
+        for (int i = used; i < stride; ++i)
+            rows[y * stride + i] = 0xFF;
+    }
+    return block;
+}
+
+struct Indexed {
+    std::unique_ptr<QuillonState> q = std::make_unique<QuillonState>();
+    std::vector<BYTE> block;
+
+    Indexed(int bits, const std::vector<std::uint32_t>& table, int width,
+            const std::vector<int>& indices)
+        : block(MakeBlock(bits, table, width, indices)) {
+        q->ImageWidth = width;
+        q->ImageHeight = static_cast<int>(indices.size()) / width;
+    }
+    ~Indexed() { q->ReleasePngBuffers(); }
+    HGLOBAL handle() { return reinterpret_cast<HGLOBAL>(block.data()); }
+    void Build() {
+        ASSERT_TRUE(q->AllocateIndexBuffer());
+        q->UnpackPixels(handle());
+        q->BuildPalette(handle());
+    }
+    std::vector<BYTE> Indices() const {
+        return std::vector<BYTE>(q->IndexBuffer, q->IndexBuffer + q->PixelCount);
+    }
+    std::uint32_t Entry(int j) const {
+        return (std::uint32_t{q->PaletteRed[j]} << 16) | (std::uint32_t{q->PaletteGreen[j]} << 8) |
+               q->PaletteBlue[j];
+    }
+};
+
+constexpr std::uint32_t kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
+                                    0x008080, 0x808080, 0xC0C0C0, 0xFF0000, 0x00FF00, 0xFFFF00,
+                                    0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+
+TEST(Palette, ColoursInOrderOfFirstAppearance) {
+    // Table entries 15 (white), 0 (black), 9 (red), in this order of appearance.
+    Indexed p(4, std::vector<std::uint32_t>(kVga, kVga + 16), 3, {15, 15, 0, 0, 9, 15});
+    p.Build();
+    EXPECT_EQ(p.q->PngWidth, 3);
+    EXPECT_EQ(p.q->PngHeight, 2);
+    EXPECT_EQ(p.q->PixelCount, 6);
+    EXPECT_EQ(p.q->PaletteCount, 3);
+    EXPECT_EQ(p.Entry(0), 0xFFFFFFu);  // the top-left pixel's colour is always entry 0
+    EXPECT_EQ(p.Entry(1), 0x000000u);
+    EXPECT_EQ(p.Entry(2), 0xFF0000u);
+    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 0, 1, 1, 2, 0}));
+    EXPECT_EQ(p.q->BitDepth, 2);
+    EXPECT_EQ(p.q->PaletteEntries, 4);
+}
+
+TEST(Palette, EqualColoursShareAnEntryWhateverTheirTableIndex) {
+    // Entries 1 and 3 hold the same colour: one palette entry, as comparing colours gives.
+    Indexed p(4, {0x102030, 0xABCDEF, 0x102031, 0xABCDEF}, 4, {1, 3, 2, 1, 0, 3, 3, 1});
+    p.Build();
+    EXPECT_EQ(p.q->PaletteCount, 3);
+    EXPECT_EQ(p.Entry(0), 0xABCDEFu);
+    EXPECT_EQ(p.Entry(1), 0x102031u);
+    EXPECT_EQ(p.Entry(2), 0x102030u);
+    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 0, 1, 0, 2, 0, 0, 0}));
+}
+
+TEST(Palette, ColoursDifferingInOneComponentAreDistinct) {
+    Indexed p(4, {0x102030, 0x102031, 0x102130, 0x112030}, 4, {0, 1, 2, 3});
+    p.Build();
+    EXPECT_EQ(p.q->PaletteCount, 4);
+    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 1, 2, 3}));
+}
+
+struct DepthCase {
+    int colours;
+    int bit_depth;
+    int entries;
+};
+
+class BitDepthFromColours : public testing::TestWithParam<DepthCase> {};
+
+TEST_P(BitDepthFromColours, FollowsTheColourCount) {
+    const DepthCase& c = GetParam();
+    std::vector<std::uint32_t> table;
+    for (int i = 0; i < 256; ++i)
+        table.push_back(0x010101u * static_cast<std::uint32_t>(i));
+    std::vector<int> indices;
+    for (int i = 0; i < 2 * c.colours; ++i)
+        indices.push_back(255 - i % c.colours);
+    Indexed p(8, table, 2, indices);
+    p.Build();
+    EXPECT_EQ(p.q->PaletteCount, c.colours);
+    EXPECT_EQ(p.q->BitDepth, c.bit_depth);
+    EXPECT_EQ(p.q->PaletteEntries, c.entries);
+    EXPECT_EQ(p.Entry(0), 0xFFFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, BitDepthFromColours,
+                         testing::Values(DepthCase{1, 1, 2}, DepthCase{2, 1, 2}, DepthCase{3, 2, 4},
+                                         DepthCase{4, 2, 4}, DepthCase{5, 4, 16},
+                                         DepthCase{16, 4, 16}, DepthCase{17, 8, 256},
+                                         DepthCase{256, 8, 256}));
+
+struct UnpackCase {
+    int bits;
+    int width;
+};
+
+class Unpack : public testing::TestWithParam<UnpackCase> {};
+
+// Rows of any width come out top row first with exactly `width` pixels; the padding of the
+// DIB's rows (set to ones here) is never read as pixels.
+TEST_P(Unpack, RowsTopDownWithoutPadding) {
+    const UnpackCase& c = GetParam();
+    const int height = 3;
+    std::vector<std::uint32_t> table;
+    for (int i = 0; i < (1 << c.bits); ++i)
+        table.push_back(static_cast<std::uint32_t>(i));
+    std::vector<int> indices;
+    for (int i = 0; i < c.width * height; ++i)
+        indices.push_back((i * 7 + i / c.width) % (1 << c.bits));
+    // The last row repeats the one above, which unpacks the same.
+    for (int x = 0; x < c.width; ++x)
+        indices[2 * c.width + x] = indices[c.width + x];
+    Indexed p(c.bits, table, c.width, indices);
+    ASSERT_TRUE(p.q->AllocateIndexBuffer());
+    p.q->UnpackPixels(p.handle());
+    std::vector<BYTE> expected(indices.begin(), indices.end());
+    EXPECT_EQ(p.Indices(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, Unpack,
+                         testing::Values(UnpackCase{1, 1}, UnpackCase{1, 8}, UnpackCase{1, 13},
+                                         UnpackCase{1, 300}, UnpackCase{4, 1}, UnpackCase{4, 5},
+                                         UnpackCase{4, 8}, UnpackCase{8, 3}, UnpackCase{8, 4}));
+
+TEST(Palette, EmptiedByEveryRequest) {
+    Indexed p(1, {0, 0xFFFFFF}, 1, {1});
+    p.q->PaletteCount = 9;
+    ASSERT_TRUE(p.q->AllocateIndexBuffer());
+    EXPECT_EQ(p.q->PaletteCount, 0);
+}
+
+TEST(Palette, IndexBufferComesFromTheTaskAllocator) {
+    Indexed p(1, {0, 0xFFFFFF}, 1, {1});
+    PlatformFailNthAllocation(1);
+    EXPECT_FALSE(p.q->AllocateIndexBuffer());
+    PlatformFailNthAllocation(0);
+    EXPECT_EQ(p.q->IndexBuffer, nullptr);
+}
+
+}  // namespace

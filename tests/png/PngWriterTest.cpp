@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "component/QuillonState.h"
+#include "tests/support/PngReader.h"
+
+namespace {
+
+// A state with a palette and index buffer of a width × height picture, ready to be written.
+struct Writer {
+    std::unique_ptr<QuillonState> q = std::make_unique<QuillonState>();
+    std::vector<BYTE> indices;
+    std::vector<BYTE> file;
+
+    Writer(int width, int height, const std::vector<std::uint32_t>& palette, int bit_depth)
+        : indices(static_cast<std::size_t>(width) * height) {
+        q->PngWidth = width;
+        q->PngHeight = height;
+        q->PixelCount = width * height;
+        for (std::size_t i = 0; i < palette.size(); ++i) {
+            q->PaletteRed[i] = static_cast<BYTE>(palette[i] >> 16);
+            q->PaletteGreen[i] = static_cast<BYTE>(palette[i] >> 8);
+            q->PaletteBlue[i] = static_cast<BYTE>(palette[i]);
+        }
+        q->PaletteCount = static_cast<int>(palette.size());
+        q->BitDepth = bit_depth;
+        q->PaletteEntries = 1 << bit_depth;
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = static_cast<BYTE>((i / 3 + i % 7) % palette.size());
+        }
+        q->IndexBuffer = indices.data();
+    }
+    ~Writer() {
+        q->IndexBuffer = nullptr;
+        q->ReleasePngBuffers();
+    }
+    void Write() {
+        ASSERT_TRUE(q->BuildZlibStream());
+        SAFEARRAYBOUND bound{static_cast<ULONG>(q->PngFileLength()), 0};
+        q->OutputArray = SafeArrayCreate(VT_UI1, 1, &bound);
+        ASSERT_NE(q->OutputArray, nullptr);
+        q->OutputPosition = 0;
+        q->WritePng();
+        EXPECT_EQ(q->OutputPosition, q->PngFileLength());
+        EXPECT_EQ(q->ZlibStream, nullptr);  // freed once written
+        const BYTE* data = static_cast<const BYTE*>(q->OutputArray->pvData);
+        file.assign(data, data + q->PngFileLength());
+        SafeArrayDestroy(q->OutputArray);
+        q->OutputArray = nullptr;
+    }
+    std::vector<BYTE> Bytes(std::size_t offset, std::size_t count) const {
+        return std::vector<BYTE>(file.begin() + offset, file.begin() + offset + count);
+    }
+};
+
+TEST(PngFile, DefaultPictureLayout) {
+    // 300 × 200, two colours, white first: the figures of the default picture.
+    Writer w(300, 200, {0xFFFFFF, 0x000000}, 1);
+    w.Write();
+    ASSERT_EQ(w.file.size(), 7886u);
+    EXPECT_EQ(w.Bytes(0, 8), (std::vector<BYTE>{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}));
+    EXPECT_EQ(w.Bytes(8, 8), (std::vector<BYTE>{0, 0, 0, 13, 'I', 'H', 'D', 'R'}));
+    EXPECT_EQ(w.Bytes(16, 13), (std::vector<BYTE>{0x00, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x00, 0xC8,
+                                                  0x01, 0x03, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(w.Bytes(29, 4), (std::vector<BYTE>{0x68, 0x11, 0x4E, 0x16}));
+    EXPECT_EQ(w.Bytes(33, 8), (std::vector<BYTE>{0, 0, 0, 6, 'P', 'L', 'T', 'E'}));
+    EXPECT_EQ(w.Bytes(41, 6), (std::vector<BYTE>{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(w.Bytes(47, 4), (std::vector<BYTE>{0x55, 0xC2, 0xD3, 0x7E}));
+    // IDAT: Z = 7811 = 0x1E83, then the zlib header and the one final stored block.
+    EXPECT_EQ(w.Bytes(51, 8), (std::vector<BYTE>{0x00, 0x00, 0x1E, 0x83, 'I', 'D', 'A', 'T'}));
+    EXPECT_EQ(w.Bytes(59, 7), (std::vector<BYTE>{0x78, 0xDA, 0x01, 0x78, 0x1E, 0x87, 0xE1}));
+    EXPECT_EQ(w.Bytes(7874, 12), (std::vector<BYTE>{0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44,
+                                                    0xAE, 0x42, 0x60, 0x82}));
+}
+
+struct FileCase {
+    int width, height;
+    std::vector<std::uint32_t> palette;
+    int bit_depth;
+};
+
+class PngFiles : public testing::TestWithParam<FileCase> {};
+
+// libpng reads every file back, checking every CRC and the Adler-32, and gets the pixels.
+TEST_P(PngFiles, ReadBackByLibpng) {
+    const FileCase& c = GetParam();
+    Writer w(c.width, c.height, c.palette, c.bit_depth);
+    w.Write();
+    ASSERT_EQ(w.file.size(),
+              static_cast<std::size_t>(69 + 3 * (1 << c.bit_depth) + w.q->ZlibLength));
+    const DecodedPng png = ReadPng(w.file.data(), w.file.size());
+    ASSERT_TRUE(png.ok) << png.error;
+    EXPECT_TRUE(png.error.empty()) << png.error;
+    EXPECT_EQ(png.width, c.width);
+    EXPECT_EQ(png.height, c.height);
+    EXPECT_EQ(png.bit_depth, c.bit_depth);
+    EXPECT_EQ(png.color_type, 3);
+    EXPECT_EQ(png.interlace, 0);
+    // The palette: the colours in use, then white up to 2^depth entries.
+    ASSERT_EQ(png.palette.size(), static_cast<std::size_t>(3 * (1 << c.bit_depth)));
+    for (int j = 0; j < (1 << c.bit_depth); ++j) {
+        const std::uint32_t expected =
+            j < static_cast<int>(c.palette.size()) ? c.palette[j] : 0xFFFFFFu;
+        const std::uint32_t entry = (std::uint32_t{png.palette[3 * j]} << 16) |
+                                    (std::uint32_t{png.palette[3 * j + 1]} << 8) |
+                                    png.palette[3 * j + 2];
+        EXPECT_EQ(entry, expected) << j;
+    }
+    int mismatches = 0;
+    for (int y = 0; y < c.height; ++y) {
+        for (int x = 0; x < c.width; ++x) {
+            mismatches += png.Pixel(x, y) != c.palette[w.indices[y * c.width + x]] ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pictures, PngFiles,
+    testing::Values(FileCase{300, 200, {0xFFFFFF, 0x000000}, 1},
+                    FileCase{1, 1, {0x123456}, 1},  // one colour: the second entry is white
+                    FileCase{17, 9, {0x000000, 0xFFFFFF, 0xFF0000}, 2},
+                    FileCase{33, 5, {0, 0x800000, 0x008000, 0x808000, 0x000080}, 4},
+                    FileCase{7, 300, {0x000080, 0xFFFF00, 0xC0C0C0, 0x00FFFF, 0xFF00FF}, 4},
+                    FileCase{700, 100, {0xFFFFFF, 0x000000, 0x808080}, 2},
+                    // Scanline data beyond one stored block.
+                    FileCase{2000, 300, {0x000000, 0xFFFFFF}, 1},
+                    FileCase{21, 11, {0x010203, 0x040506}, 8}));
+
+TEST(PngFile, TheEndChunkIsAlwaysTheSameTwelveBytes) {
+    Writer w(3, 2, {0xFF0000, 0x00FF00, 0x0000FF}, 2);
+    w.Write();
+    EXPECT_EQ(w.Bytes(w.file.size() - 12, 12),
+              (std::vector<BYTE>{0, 0, 0, 0, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82}));
+}
+
+TEST(PutBytes, NeverWritesOutsideTheArray) {
+    auto q = std::make_unique<QuillonState>();
+    SAFEARRAYBOUND bound{4, 0};
+    q->OutputArray = SafeArrayCreate(VT_UI1, 1, &bound);
+    const BYTE bytes[6] = {1, 2, 3, 4, 5, 6};
+    q->OutputPosition = 0;
+    q->PutBytes(3, bytes);
+    q->PutBytes(3, bytes + 3);  // would run past the end: not stored
+    EXPECT_EQ(q->OutputPosition, 6);
+    const BYTE* data = static_cast<const BYTE*>(q->OutputArray->pvData);
+    EXPECT_EQ(std::vector<BYTE>(data, data + 4), (std::vector<BYTE>{1, 2, 3, 0}));
+    SafeArrayDestroy(q->OutputArray);
+}
+
+TEST(StoreBigEndian, MostSignificantByteFirst) {
+    auto q = std::make_unique<QuillonState>();
+    q->StoreBigEndian(0x01020304u);
+    EXPECT_EQ(std::vector<BYTE>(q->BigEndianWord, q->BigEndianWord + 4),
+              (std::vector<BYTE>{1, 2, 3, 4}));
+}
+
+}  // namespace

@@ -1,0 +1,116 @@
+// What the tests of the two real servers share: a registry of their own in which the servers
+// are registered by the regsvr tool (another process, as an installer would), a thread
+// initialised for the class runtime, and calls by name through IDispatch, as scripts make them.
+#pragma once
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/ClassRuntime.h"
+#include "platform/Platform.h"
+#include "platform/PlatformError.h"
+#include "tests/platform/TemporaryRegistry.h"
+
+// Runs the regsvr tool on a server library; its exit status.
+inline int RunRegsvr(const std::string& arguments) {
+    const std::string command = std::string(REGSVR_PATH) + " -s " + arguments;
+    return std::system(command.c_str());
+}
+
+// Calls one of a library's exported functions by name, loading it for the call.
+inline HRESULT CallExport(const char* path, const char* name) {
+    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) return E_FAIL;
+    auto function = reinterpret_cast<HRESULT (*)()>(dlsym(handle, name));
+    const HRESULT hr = function == nullptr ? E_FAIL : function();
+    dlclose(handle);
+    return hr;
+}
+
+// A VARIANT that clears itself.
+struct Value {
+    VARIANT v;
+    Value() { VariantInit(&v); }
+    explicit Value(const std::u16string& text) {
+        VariantInit(&v);
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    ~Value() { VariantClear(&v); }
+    Value(const Value&) = delete;
+    Value& operator=(const Value&) = delete;
+};
+
+// The outcome of one Invoke: its HRESULT, the argument it blamed, the exception it raised.
+struct Call {
+    HRESULT hr = E_FAIL;
+    UINT bad_argument = 0;
+    SCODE scode = 0;
+    std::u16string description;
+};
+
+inline DISPID IdOf(IDispatch* object, const std::u16string& name) {
+    std::u16string copy = name;
+    LPOLESTR names[] = {copy.data()};
+    DISPID id = DISPID_UNKNOWN;
+    object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    return id;
+}
+
+// args in the caller's order.
+inline Call Invoke(IDispatch* object, const std::u16string& name, WORD flags,
+                   std::vector<VARIANT> args = {}, VARIANT* result = nullptr) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception{};
+    Call call;
+    call.hr = object->Invoke(IdOf(object, name), IID_NULL, 0, flags, &params, result, &exception,
+                             &call.bad_argument);
+    call.scode = exception.scode;
+    if (exception.bstrDescription != nullptr) call.description = exception.bstrDescription;
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+    return call;
+}
+
+inline Call Put(IDispatch* object, const std::u16string& name, const std::u16string& text) {
+    Value value(text);
+    return Invoke(object, name, DISPATCH_PROPERTYPUT, {value.v});
+}
+
+class ServerHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(RunRegsvr(QUILLON_SERVER_PATH), 0);
+        ASSERT_EQ(RunRegsvr(UNICODE_SERVER_PATH), 0);
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    }
+    void TearDown() override {
+        CoFreeUnusedLibraries();
+        CoUninitialize();
+    }
+
+    // Creates a registered class by ProgID, as a page script does.
+    static IDispatch* Create(const char16_t* progid) {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(progid, &clsid), S_OK);
+        IDispatch* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   reinterpret_cast<void**>(&object)),
+                  S_OK)
+            << platform::TakeErrorDescription();
+        return object;
+    }
+
+    TemporaryRegistry registry_;
+};
