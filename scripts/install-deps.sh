@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and benchmarking need.
-# Run as root; safe to run again (it installs only what is missing).
+# Installs what building, testing and benchmarking need on Debian 12: the Debian packages,
+# and playwright-core (from the npm registry) for the browser test of the demo page.
+# Run as root from anywhere; safe to run again (it installs only what is missing).
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev
-    libcpp-httplib-dev
+    chromium wrk curl
 )
+# Machines of this kind come with Node.js; a bare Debian takes Debian's.
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -18,4 +22,8 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [[ ! -d tests/browser/node_modules/playwright-core ]]; then
+    npm ci --prefix tests/browser --no-audit --no-fund --loglevel=error
 fi

@@ -3,9 +3,6 @@
 //
 //   node demo_page.mjs QUILLON_SERVE SCREENSHOT.png
 import { spawn } from "node:child_process";
-import { mkdtempSync } from "node:fs";
-import { tmpdir } from "node:os";
-import { join } from "node:path";
 import { chromium } from "playwright-core";
 
 const [serveBinary, screenshotPath] = process.argv.slice(2);
@@ -36,13 +33,14 @@ function startHost() {
 }
 
 const { host, url } = await startHost();
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium",
-  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-         "--disable-background-networking", "--disable-component-update", "--disable-sync",
-         "--user-data-dir=" + mkdtempSync(join(tmpdir(), "quillon-chromium-"))],
-});
+let browser = null;
 try {
+  // Playwright gives every launch a fresh, empty profile of its own.
+  browser = await chromium.launch({
+    executablePath: "/usr/bin/chromium",
+    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+  });
   const page = await browser.newPage();
   await page.goto(url);
 
@@ -82,7 +80,7 @@ try {
 } catch (error) {
   fail(error.message);
 } finally {
-  await browser.close();
+  if (browser) await browser.close();
   host.kill("SIGTERM");
 }
 if (process.exitCode) process.exit(process.exitCode);

@@ -106,7 +106,9 @@ TEST(QuillonCli, ExitStatusAndMessageForEveryKindOfMistake) {
         SCOPED_TRACE(c.args.back().substr(0, 40));
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-        if (c.status != 0) EXPECT_EQ(r.out, "");
+        if (c.status != 0) {
+            EXPECT_EQ(r.out, "");
+        }
     }
 }
 

@@ -79,7 +79,7 @@ protected:
                          "Connection: close\r\n\r\n")) {
             return {};
         }
-        return Parse(client.ReadResponse());
+        return Parse(method == "HEAD" ? client.ReadUntilClosed() : client.ReadResponse());
     }
 
     static RunningProgram* server_;

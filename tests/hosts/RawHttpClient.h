@@ -63,6 +63,18 @@ public:
         }
     }
 
+    // Everything until the server closes the connection (for HEAD, whose head announces a
+    // body that never comes).
+    std::string ReadUntilClosed() {
+        std::string all = buffer_;
+        buffer_.clear();
+        char chunk[65536];
+        for (ssize_t n; (n = recv(fd_, chunk, sizeof chunk, 0)) > 0;) {
+            all.append(chunk, static_cast<std::size_t>(n));
+        }
+        return all;
+    }
+
     // True when the server has closed the connection (reads end of stream).
     bool ClosedByServer() {
         char c;
