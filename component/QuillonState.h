@@ -193,11 +193,9 @@ public:
     std::int32_t PngWidth = 0;
     std::int32_t PngHeight = 0;
     std::int32_t PixelCount = 0;
-    // Not used: the palette is built from the capture's colour indices, which give the same
-    // palette and indices as a copy of every pixel's colour in three planes (png/Palette.cpp).
-    BYTE* RedPlane = nullptr;
-    BYTE* GreenPlane = nullptr;
-    BYTE* BluePlane = nullptr;
+    // (No colour planes: UnpackPixels keeps each pixel's colour-table index in IndexBuffer
+    // and BuildPalette maps the table's entries to first-appearance palette entries, which
+    // gives the palette and indices that unpacked red, green and blue planes would.)
     BYTE PaletteRed[256] = {};
     BYTE PaletteGreen[256] = {};
     BYTE PaletteBlue[256] = {};
