@@ -11,20 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "component/CQuillon.h"
+#include "tests/component/TestQuillon.h"
 
 namespace {
 
-class BenchQuillon final : public CQuillon {
-public:
-    ~BenchQuillon() = default;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
+// The component called directly, as the server's objects call it, without the server.
+using BenchQuillon = TestQuillon;
 
 struct DataSet {
     const char* name;

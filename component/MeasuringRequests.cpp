@@ -20,25 +20,21 @@ void SetLong(VARIANT* target, std::int32_t value) {
 }  // namespace
 
 HRESULT CQuillon::GetActualRC(VARIANT* pActualRows, VARIANT* pActualCols) {
-    if (pActualRows == nullptr || pActualCols == nullptr)
-        return E_POINTER;
+    if (pActualRows == nullptr || pActualCols == nullptr) return E_POINTER;
     EncodeData();
-    if (LastFit != SymbolFit::Fits)
-        return ReportDataDoesNotFit(*this);
+    if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
     SetShort(pActualRows, ActualRows);
     SetShort(pActualCols, Columns);
     return S_OK;
 }
 
 HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
-    if (ActualWidth == nullptr || ActualHeight == nullptr)
-        return E_POINTER;
+    if (ActualWidth == nullptr || ActualHeight == nullptr) return E_POINTER;
     if (!ComputeModuleGeometry()) {
         return ReportError(E_OUTOFMEMORY, u"Not enough memory to reach the screen");
     }
     EncodeData();
-    if (LastFit != SymbolFit::Fits)
-        return ReportDataDoesNotFit(*this);
+    if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
     // Width counts 17 modules a data column plus start, indicators and stop (70), or start,
     // left indicator and the final bar and space of a truncated row (36). With ModuleWidth at
     // most 32767 and at most 30 columns the product stays far inside 32 bits.

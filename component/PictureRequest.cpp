@@ -12,21 +12,16 @@ public:
     explicit PictureResources(QuillonState& state) : state_(state) {}
     ~PictureResources() {
         state_.ReleasePngBuffers();
-        if (state_.OutputArray != nullptr)
-            SafeArrayDestroy(state_.OutputArray);
+        if (state_.OutputArray != nullptr) SafeArrayDestroy(state_.OutputArray);
         state_.OutputArray = nullptr;
         if (state_.DrawDC != nullptr) {
-            if (old_bitmap != nullptr)
-                SelectObject(state_.DrawDC, old_bitmap);
+            if (old_bitmap != nullptr) SelectObject(state_.DrawDC, old_bitmap);
             DeleteDC(state_.DrawDC);
             state_.DrawDC = nullptr;
         }
-        if (screen != nullptr)
-            ReleaseDC(nullptr, screen);
-        if (bitmap != nullptr)
-            DeleteObject(bitmap);
-        if (capture != nullptr)
-            GlobalFree(capture);
+        if (screen != nullptr) ReleaseDC(nullptr, screen);
+        if (bitmap != nullptr) DeleteObject(bitmap);
+        if (capture != nullptr) GlobalFree(capture);
     }
     PictureResources(const PictureResources&) = delete;
     PictureResources& operator=(const PictureResources&) = delete;
@@ -47,16 +42,13 @@ HRESULT OutOfMemory(const char16_t* what) {
 }  // namespace
 
 HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
-    if (pVal == nullptr)
-        return E_POINTER;
+    if (pVal == nullptr) return E_POINTER;
     PictureResources resources(*this);
 
     resources.screen = GetDC(nullptr);
-    if (resources.screen == nullptr)
-        return OutOfMemory(u"Not enough memory to reach the screen");
+    if (resources.screen == nullptr) return OutOfMemory(u"Not enough memory to reach the screen");
     DrawDC = CreateCompatibleDC(resources.screen);
-    if (DrawDC == nullptr)
-        return OutOfMemory(u"Not enough memory for a drawing context");
+    if (DrawDC == nullptr) return OutOfMemory(u"Not enough memory for a drawing context");
     resources.bitmap = CreateCompatibleBitmap(resources.screen, ImageWidth, ImageHeight);
     if (resources.bitmap == nullptr) {
         return OutOfMemory(u"Not enough memory for a picture of this Width and Height");
@@ -68,26 +60,20 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
     OriginX = 0;
     OriginY = 0;
 
-    if (!RenderSymbol())
-        return OutOfMemory(u"Not enough memory to draw the symbol");
-    if (LastFit != SymbolFit::Fits)
-        return ReportDataDoesNotFit(*this);
+    if (!RenderSymbol()) return OutOfMemory(u"Not enough memory to draw the symbol");
+    if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
 
     resources.capture = CaptureBitmap(resources.bitmap);
-    if (resources.capture == nullptr)
-        return OutOfMemory(u"Not enough memory to read the picture");
-    if (!AllocateIndexBuffer())
-        return OutOfMemory(u"Not enough memory for the palette indices");
+    if (resources.capture == nullptr) return OutOfMemory(u"Not enough memory to read the picture");
+    if (!AllocateIndexBuffer()) return OutOfMemory(u"Not enough memory for the palette indices");
     UnpackPixels(resources.capture);
     BuildPalette(resources.capture);
-    if (!BuildZlibStream())
-        return OutOfMemory(u"Not enough memory for the image data");
+    if (!BuildZlibStream()) return OutOfMemory(u"Not enough memory for the image data");
 
     OutputBounds.cElements = static_cast<ULONG>(PngFileLength());
     OutputBounds.lLbound = 0;
     OutputArray = SafeArrayCreate(VT_UI1, 1, &OutputBounds);
-    if (OutputArray == nullptr)
-        return OutOfMemory(u"Not enough memory for the PNG file");
+    if (OutputArray == nullptr) return OutOfMemory(u"Not enough memory for the PNG file");
     OutputPosition = 0;
     WritePng();
 

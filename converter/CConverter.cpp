@@ -3,24 +3,14 @@
 #include <memory>
 #include <new>
 
+#include "platform/serverkit/ErrorReporting.h"
+
 namespace {
 
 constexpr int kEscapeLength = 5;  // "~d" and three digits
 
 HRESULT Fail(HRESULT hr, const char16_t* description) {
-    ICreateErrorInfo* create = nullptr;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(IID__Converter);
-        create->SetSource(const_cast<LPOLESTR>(u"TarvexUnicode.Converter"));
-        create->SetDescription(const_cast<LPOLESTR>(description));
-        IErrorInfo* error = nullptr;
-        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&error)))) {
-            SetErrorInfo(0, error);
-            error->Release();
-        }
-        create->Release();
-    }
-    return hr;
+    return serverkit::ReportError(hr, IID__Converter, u"TarvexUnicode.Converter", description);
 }
 
 }  // namespace

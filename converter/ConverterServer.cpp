@@ -6,7 +6,6 @@
 
 namespace {
 
-serverkit::EmbeddedTypeLibrary type_library(kTarvexUnicodeLib);
 serverkit::TypeInfoHolder converter_type_info(LIBID_TarvexUnicode, 1, 0, IID__Converter);
 
 class Converter : public serverkit::TypeInfoDispatch<CConverter, _Converter, converter_type_info> {
@@ -26,24 +25,4 @@ constexpr serverkit::ServerClass kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    return serverkit::GetModuleClassObject(kClasses, rclsid, riid, ppv);
-}
-
-STDAPI DllCanUnloadNow() {
-    return serverkit::ModuleCanUnloadNow();
-}
-
-STDAPI DllRegisterServer() {
-    const HRESULT hr = serverkit::RegisterModule(kClasses);
-    return FAILED(hr) ? hr : serverkit::RegisterTypeLibrary(kTarvexUnicodeLib);
-}
-
-STDAPI DllUnregisterServer() {
-    const HRESULT hr = serverkit::UnregisterModule(kClasses);
-    return FAILED(hr) ? hr : serverkit::UnregisterTypeLibrary(kTarvexUnicodeLib);
-}
-
-PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {
-    return &kTarvexUnicodeLib;
-}
+SERVERKIT_ENTRY_POINTS(kClasses, kTarvexUnicodeLib)

@@ -8,7 +8,6 @@
 
 namespace {
 
-serverkit::EmbeddedTypeLibrary type_library(kTarvexQuillonLib);
 serverkit::TypeInfoHolder quillon_type_info(LIBID_TarvexQuillonLib, 1, 0, IID_IQuillon);
 
 class Quillon : public serverkit::TypeInfoDispatch<CQuillon, IQuillon, quillon_type_info> {
@@ -28,24 +27,4 @@ constexpr serverkit::ServerClass kClasses[] = {
 
 }  // namespace
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    return serverkit::GetModuleClassObject(kClasses, rclsid, riid, ppv);
-}
-
-STDAPI DllCanUnloadNow() {
-    return serverkit::ModuleCanUnloadNow();
-}
-
-STDAPI DllRegisterServer() {
-    const HRESULT hr = serverkit::RegisterModule(kClasses);
-    return FAILED(hr) ? hr : serverkit::RegisterTypeLibrary(kTarvexQuillonLib);
-}
-
-STDAPI DllUnregisterServer() {
-    const HRESULT hr = serverkit::UnregisterModule(kClasses);
-    return FAILED(hr) ? hr : serverkit::UnregisterTypeLibrary(kTarvexQuillonLib);
-}
-
-PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {
-    return &kTarvexQuillonLib;
-}
+SERVERKIT_ENTRY_POINTS(kClasses, kTarvexQuillonLib)

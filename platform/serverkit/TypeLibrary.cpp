@@ -22,6 +22,18 @@ HRESULT UnregisterTypeLibrary(const TypeLibDescription& description) {
                              description.lcid, description.syskind);
 }
 
+HRESULT RegisterServer(std::span<const ServerClass> classes,
+                       const TypeLibDescription& type_library) {
+    const HRESULT hr = RegisterModule(classes);
+    return FAILED(hr) ? hr : RegisterTypeLibrary(type_library);
+}
+
+HRESULT UnregisterServer(std::span<const ServerClass> classes,
+                         const TypeLibDescription& type_library) {
+    const HRESULT hr = UnregisterModule(classes);
+    return FAILED(hr) ? hr : UnregisterTypeLibrary(type_library);
+}
+
 EmbeddedTypeLibrary::~EmbeddedTypeLibrary() {
     RevokeTypeLibDescription(&description_);
 }

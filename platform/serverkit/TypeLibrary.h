@@ -1,15 +1,22 @@
 // A server's type library: the description it carries (its stand-in for the TYPELIB
 // resource), registered from the library's own path, and revoked when the library is unloaded
-// so that no one calls into unloaded member code.
-//
-//     serverkit::EmbeddedTypeLibrary widget_library(kWidgetLib);
-//     PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() { return &kWidgetLib; }
-//     ... DllRegisterServer: serverkit::RegisterTypeLibrary(kWidgetLib)
+// so that no one calls into unloaded member code. SERVERKIT_ENTRY_POINTS (ServerKit.h) puts
+// these together for a server.
 #pragma once
 
+#include <span>
+
 #include "platform/TypeDescription.h"
+#include "platform/serverkit/ServerModule.h"
 
 namespace serverkit {
+
+// DllRegisterServer and DllUnregisterServer of a server with a type library: the classes'
+// scripts, then the library (the first failure ends the run and is returned).
+HRESULT RegisterServer(std::span<const ServerClass> classes,
+                       const TypeLibDescription& type_library);
+HRESULT UnregisterServer(std::span<const ServerClass> classes,
+                         const TypeLibDescription& type_library);
 
 // RegisterTypeLib of the description, with this library's full path as the module.
 HRESULT RegisterTypeLibrary(const TypeLibDescription& description);

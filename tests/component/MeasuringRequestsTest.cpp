@@ -212,8 +212,7 @@ TEST(MeasuringRequests, AgreeWithThePicture) {
         int left = 500, right = -1, top = 500, bottom = -1;
         for (int y = 0; y < 500; ++y) {
             for (int x = 0; x < 500; ++x) {
-                if (png.Pixel(x, y) != 0)
-                    continue;
+                if (png.Pixel(x, y) != 0) continue;
                 left = std::min(left, x);
                 right = std::max(right, x);
                 top = std::min(top, y);

@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "tests/component/TestQuillon.h"
+#include "tests/support/WithoutDispatch.h"
 
 namespace {
 
 // A page object that counts its references, so a test can see every AddRef matched.
-class CountedPage final : public IDispatch {
+class CountedPage final : public WithoutDispatch<IDispatch> {
 public:
     ULONG references = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
@@ -17,19 +18,10 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 };
 
 // A scripting context whose page requests are recorded, and one of which can be made to fail.
-class FakeContext final : public IScriptingContext {
+class FakeContext final : public WithoutDispatch<IScriptingContext> {
 public:
     CountedPage pages[5];  // Request, Response, Server, Session, Application
     std::vector<std::string> asked;
@@ -47,15 +39,6 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE get_Request(IDispatch** out) override {
         return Give(0, "Request", out);
     }

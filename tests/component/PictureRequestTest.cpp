@@ -37,8 +37,7 @@ Picture RequestPicture(CQuillon& q) {
         EXPECT_EQ(lower, 0);
     }
     VariantClear(&v);
-    if (!p.file.empty())
-        p.png = ReadPng(p.file.data(), p.file.size());
+    if (!p.file.empty()) p.png = ReadPng(p.file.data(), p.file.size());
     return p;
 }
 
@@ -236,8 +235,7 @@ TEST(PNGImage, NullOutPointer) {
 
 std::u16string RepeatedEscapes(int count) {
     std::u16string text;
-    for (int i = 0; i < count; ++i)
-        text += u"~d" + std::u16string(1, u'1') + u"2" + u"3";
+    for (int i = 0; i < count; ++i) text += u"~d" + std::u16string(1, u'1') + u"2" + u"3";
     return text;
 }
 

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "component/CQuillon.h"
+#include "tests/support/WithoutDispatch.h"
 
-class TestQuillon final : public CQuillon {
+class TestQuillon final : public WithoutDispatch<CQuillon> {
 public:
     ~TestQuillon() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
@@ -13,16 +14,6 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
     ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 
 private:
     ULONG references_ = 0;

@@ -3,10 +3,11 @@
 #include <string>
 
 #include "converter/CConverter.h"
+#include "tests/support/WithoutDispatch.h"
 
 namespace {
 
-class TestConverter final : public CConverter {
+class TestConverter final : public WithoutDispatch<CConverter> {
 public:
     ~TestConverter() = default;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
@@ -15,15 +16,6 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 };
 
 // Converts through the member, keeping the HRESULT and the string (or "<null>").
