@@ -1,5 +1,6 @@
 // The barcode server through its real entry points, loaded by the class runtime.
 #include <atomic>
+#include <climits>
 #include <thread>
 
 #include "component/IQuillon.h"
@@ -30,9 +31,11 @@ std::string ServerEntries() {
 
 TEST_F(QuillonServer, RegistrationWritesExactlyTheClassEntries) {
     const std::string clsid = "CLSID\\{C328BB70-51A2-4538-B390-F8946A7379FF}";
+    char library[PATH_MAX];
+    ASSERT_NE(realpath(QUILLON_SERVER_PATH, library), nullptr);
     const std::string expected =
         clsid + "\n" + clsid + " @=Quillon Class\n" + clsid + "\\InprocServer32\n" + clsid +
-        "\\InprocServer32 @=" + realpath(QUILLON_SERVER_PATH, nullptr) + "\n" + clsid +
+        "\\InprocServer32 @=" + library + "\n" + clsid +
         "\\InprocServer32 ThreadingModel=Apartment\n" + clsid + "\\ProgID\n" + clsid +
         "\\ProgID @=TarvexQuillon.Quillon.1\n" + clsid + "\\Programmable\n" + clsid +
         "\\TypeLib\n" + clsid + "\\TypeLib @={82252240-6716-43F7-8E8D-8D4A667E3C46}\n" + clsid +
