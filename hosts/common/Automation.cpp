@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace {
@@ -44,12 +45,40 @@ HRESULT RegisterLibrary(const std::string& path, std::string* message) {
     return hr;
 }
 
+// The class objects this thread has looked up, by ProgID. A page host creates an object for
+// every request, and finding the class in the registry each time would cost more than the
+// request itself; the class object is kept instead, as page hosts keep theirs.
+class ClassObjectCache {
+public:
+    ~ClassObjectCache() {
+        for (auto& [progid, factory] : factories_) factory->Release();
+    }
+    HRESULT Get(const char16_t* progid, IClassFactory** factory) {
+        const auto found = factories_.find(progid);
+        if (found != factories_.end()) {
+            *factory = found->second;
+            return S_OK;
+        }
+        CLSID clsid{};
+        HRESULT hr = CLSIDFromProgID(progid, &clsid);
+        if (FAILED(hr)) return hr;
+        hr = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                              reinterpret_cast<void**>(factory));
+        if (SUCCEEDED(hr)) factories_.emplace(progid, *factory);
+        return hr;
+    }
+
+private:
+    std::map<std::u16string, IClassFactory*> factories_;
+};
+
+thread_local ClassObjectCache class_objects;
+
 HRESULT TryCreate(const char16_t* progid, IDispatch** object) {
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(progid, &clsid);
+    IClassFactory* factory = nullptr;
+    const HRESULT hr = class_objects.Get(progid, &factory);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                            reinterpret_cast<void**>(object));
+    return factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object));
 }
 
 // The description the failing member left on the thread, if any.
