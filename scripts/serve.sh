@@ -12,5 +12,5 @@ cmake --build "$build" --target quillon quillon-serve regsvr TarvexQuillon Tarve
 "$build/bin/regsvr" "$build/bin/libTarvexQuillon.so"
 "$build/bin/regsvr" "$build/bin/libTarvexUnicode.so"
 
-echo "Demo page: http://127.0.0.1:8080/ (Ctrl-C stops the server)"
+echo "Starting quillon-serve; the URL it prints is the demo page (Ctrl-C stops it)."
 exec "$build/bin/quillon-serve" --bind 127.0.0.1 --port 8080 "$@"
