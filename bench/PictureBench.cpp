@@ -83,8 +83,7 @@ Configured Configure(const DataSet& set) {
     VARIANT w, h;
     VariantInit(&w);
     VariantInit(&h);
-    if (c.q->GetActualSize(&w, &h) != S_OK)
-        std::abort();
+    if (c.q->GetActualSize(&w, &h) != S_OK) std::abort();
     c.width = w.lVal;
     c.height = h.lVal;
     c.columns = c.q->Columns;
@@ -99,8 +98,7 @@ void PictureRequest(benchmark::State& state, const DataSet& set) {
     for (auto _ : state) {
         VARIANT v;
         VariantInit(&v);
-        if (c.q->get_PNGImage(&v) != S_OK)
-            std::abort();
+        if (c.q->get_PNGImage(&v) != S_OK) std::abort();
         bytes = v.parray->rgsabound[0].cElements;
         VariantClear(&v);
     }
@@ -143,8 +141,7 @@ std::size_t ZintPng(const DataSet& set, int columns, std::vector<unsigned char>&
     for (int y = 0; y < symbol->bitmap_height; ++y) {
         std::fill(row.begin(), row.end(), 0);
         for (int x = 0; x < symbol->bitmap_width; ++x, rgb += 3) {
-            if (rgb[0] >= 128)
-                row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            if (rgb[0] >= 128) row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
         }
         png_write_row(png, row.data());
     }
@@ -176,8 +173,7 @@ void LargePicture(benchmark::State& state) {
     for (auto _ : state) {
         VARIANT v;
         VariantInit(&v);
-        if (q->get_PNGImage(&v) != S_OK)
-            std::abort();
+        if (q->get_PNGImage(&v) != S_OK) std::abort();
         VariantClear(&v);
     }
     state.counters["pixels/s"] =
@@ -200,8 +196,7 @@ public:
         for (const DataSet& set : sets) {
             const auto ours = seconds_.find(std::string("PNGImage/") + set.name);
             const auto peer = seconds_.find(std::string("ZintLibpng/") + set.name);
-            if (ours == seconds_.end() || peer == seconds_.end())
-                continue;
+            if (ours == seconds_.end() || peer == seconds_.end()) continue;
             std::printf("  %-10s %8.1f us vs %8.1f us: %.1fx\n", set.name, ours->second * 1e6,
                         peer->second * 1e6, peer->second / ours->second);
         }

@@ -42,8 +42,7 @@ struct Bitmap : Object {
 };
 
 void Clear(Bitmap* bitmap) {
-    if (bitmap->cleared || bitmap->pixels == nullptr)
-        return;
+    if (bitmap->cleared || bitmap->pixels == nullptr) return;
     std::memset(bitmap->pixels, 0,
                 static_cast<std::size_t>(bitmap->width) * static_cast<std::size_t>(bitmap->height) *
                     sizeof *bitmap->pixels);
@@ -77,20 +76,16 @@ thread_local int screen_dpi_y = 0;
 
 template <typename T>
 T* ObjectOf(const void* handle, Kind kind) {
-    if (handle == nullptr)
-        return nullptr;
+    if (handle == nullptr) return nullptr;
     auto* object = static_cast<Object*>(const_cast<void*>(handle));
-    if (object->tag != kObjectTag || object->kind != kind)
-        return nullptr;
+    if (object->tag != kObjectTag || object->kind != kind) return nullptr;
     return static_cast<T*>(object);
 }
 
 DeviceContext* ContextOf(HDC hdc) {
-    if (hdc == nullptr)
-        return nullptr;
+    if (hdc == nullptr) return nullptr;
     auto* object = reinterpret_cast<Object*>(hdc);
-    if (object->tag != kObjectTag)
-        return nullptr;
+    if (object->tag != kObjectTag) return nullptr;
     if (object->kind != Kind::ScreenContext && object->kind != Kind::MemoryContext) {
         return nullptr;
     }
@@ -109,8 +104,7 @@ T* Allocate() {
 
 DeviceContext* NewContext(Kind kind) {
     auto* dc = Allocate<DeviceContext>();
-    if (dc == nullptr)
-        return nullptr;
+    if (dc == nullptr) return nullptr;
     dc->tag = kObjectTag;
     dc->kind = kind;
     dc->stock = false;
@@ -124,10 +118,8 @@ DeviceContext* NewContext(Kind kind) {
 }
 
 void FreeContext(DeviceContext* dc) {
-    if (dc->bitmap != nullptr && !dc->bitmap->stock)
-        dc->bitmap->selected_into = nullptr;
-    if (dc->brush != nullptr && !dc->brush->stock)
-        --dc->brush->selections;
+    if (dc->bitmap != nullptr && !dc->bitmap->stock) dc->bitmap->selected_into = nullptr;
+    if (dc->brush != nullptr && !dc->brush->stock) --dc->brush->selections;
     dc->tag = 0;
     CoTaskMemFree(dc);
 }
@@ -155,10 +147,8 @@ std::int64_t DeviceY(const DeviceContext* dc, std::int64_t y) {
 void FillPixels(std::uint32_t* out, std::size_t count, std::uint32_t pixel) {
     const std::uint64_t pair = pixel | (std::uint64_t{pixel} << 32);
     std::size_t i = 0;
-    for (; i + 2 <= count; i += 2)
-        std::memcpy(out + i, &pair, sizeof pair);
-    if (i < count)
-        out[i] = pixel;
+    for (; i + 2 <= count; i += 2) std::memcpy(out + i, &pair, sizeof pair);
+    if (i < count) out[i] = pixel;
 }
 
 void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
@@ -167,8 +157,7 @@ void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t 
     top = std::max<std::int64_t>(top, 0);
     right = std::min<std::int64_t>(right, bitmap->width);
     bottom = std::min<std::int64_t>(bottom, bitmap->height);
-    if (left >= right || top >= bottom)
-        return;
+    if (left >= right || top >= bottom) return;
     if (left == 0 && top == 0 && right == bitmap->width && bottom == bitmap->height) {
         bitmap->cleared = true;  // every pixel is about to be written
     } else {
@@ -190,8 +179,7 @@ void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t 
 }
 
 void PlotPixel(Bitmap* bitmap, std::int64_t x, std::int64_t y) {
-    if (x < 0 || y < 0 || x >= bitmap->width || y >= bitmap->height)
-        return;
+    if (x < 0 || y < 0 || x >= bitmap->width || y >= bitmap->height) return;
     bitmap->pixels[static_cast<std::size_t>(y) * bitmap->width + x] = kPenPixel;
 }
 
@@ -199,8 +187,7 @@ void PlotPixel(Bitmap* bitmap, std::int64_t x, std::int64_t y) {
 // slanted one steps along its longer axis and rounds the other coordinate to the nearest
 // pixel, visiting only the steps whose major coordinate lies inside the picture.
 void DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
-    if (x0 == x1 && y0 == y1)
-        return;
+    if (x0 == x1 && y0 == y1) return;
     if (y0 == y1) {
         if (x1 > x0)
             FillSpan(bitmap, x0, y0, x1, y0 + 1, kPenPixel);
@@ -239,8 +226,7 @@ void DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1,
         // Nearest pixel to minor_start + minor_delta * i / steps, halves rounded up.
         const std::int64_t numerator = 2 * minor_delta * i + steps;
         std::int64_t offset = numerator / (2 * steps);
-        if (numerator % (2 * steps) != 0 && numerator < 0)
-            --offset;  // floor division
+        if (numerator % (2 * steps) != 0 && numerator < 0) --offset;  // floor division
         const std::int64_t major = major_start + direction * i;
         const std::int64_t minor = minor_start + offset;
         if (x_major)
@@ -290,8 +276,7 @@ public:
 
     unsigned IndexOf(std::uint32_t pixel) {
         const bool is_a = pixel == a_;
-        if (!is_a && pixel != b_)
-            Remember(pixel);
+        if (!is_a && pixel != b_) Remember(pixel);
         return pixel == a_ ? index_a_ : index_b_;
     }
 
@@ -305,11 +290,9 @@ public:
             known &= is_a | (pixels[k] == b_);
             byte = (byte << bits) | (is_a ? index_a_ : index_b_);
         }
-        if (known)
-            return byte;
+        if (known) return byte;
         byte = 0;
-        for (int k = 0; k < count; ++k)
-            byte = (byte << bits) | IndexOf(pixels[k]);
+        for (int k = 0; k < count; ++k) byte = (byte << bits) | IndexOf(pixels[k]);
         return byte;
     }
 
@@ -343,8 +326,7 @@ struct BitReversal {
     constexpr BitReversal() : table() {
         for (int v = 0; v < 256; ++v) {
             int r = 0;
-            for (int k = 0; k < 8; ++k)
-                r |= ((v >> k) & 1) << (7 - k);
+            for (int k = 0; k < 8; ++k) r |= ((v >> k) & 1) << (7 - k);
             table[v] = static_cast<BYTE>(r);
         }
     }
@@ -383,8 +365,7 @@ BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matc
         *out++ = kBitReversal.table[ones];
     }
 #else
-    for (; x + 8 <= width; x += 8)
-        *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
+    for (; x + 8 <= width; x += 8) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
 #endif
     *done = x;
     return out;
@@ -402,39 +383,33 @@ void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& mat
     if (bits == 1) {
         out = PackOneBitBytes(pixels, width, matcher, out, &x);
     } else {
-        for (; x + 2 <= width; x += 2)
-            *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
+        for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
     }
     if (x < width) {
         const int rest = width - x;
         *out++ =
             static_cast<BYTE>(matcher.Pack(pixels + x, rest, bits) << (bits * (per_byte - rest)));
     }
-    while (out < row_end)
-        *out++ = 0;  // the row's padding
+    while (out < row_end) *out++ = 0;  // the row's padding
 }
 
 }  // namespace
 
 HDC GetDC(HWND hwnd) {
-    if (hwnd != nullptr)
-        return nullptr;
+    if (hwnd != nullptr) return nullptr;
     return reinterpret_cast<HDC>(NewContext(Kind::ScreenContext));
 }
 
 int ReleaseDC(HWND hwnd, HDC hdc) {
-    if (hwnd != nullptr)
-        return 0;
+    if (hwnd != nullptr) return 0;
     auto* dc = ObjectOf<DeviceContext>(reinterpret_cast<void*>(hdc), Kind::ScreenContext);
-    if (dc == nullptr)
-        return 0;
+    if (dc == nullptr) return 0;
     FreeContext(dc);
     return 1;
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
-    if (ContextOf(hdc) == nullptr)
-        return 0;
+    if (ContextOf(hdc) == nullptr) return 0;
     switch (index) {
         case LOGPIXELSX:
             return screen_dpi_x > 0 ? screen_dpi_x : kDefaultDpi;
@@ -451,29 +426,24 @@ void PlatformSetScreenResolution(int dpi_x, int dpi_y) {
 }
 
 HDC CreateCompatibleDC(HDC hdc) {
-    if (hdc != nullptr && ContextOf(hdc) == nullptr)
-        return nullptr;
+    if (hdc != nullptr && ContextOf(hdc) == nullptr) return nullptr;
     return reinterpret_cast<HDC>(NewContext(Kind::MemoryContext));
 }
 
 BOOL DeleteDC(HDC hdc) {
     DeviceContext* dc = MemoryContextOf(hdc);
-    if (dc == nullptr)
-        return FALSE;
+    if (dc == nullptr) return FALSE;
     FreeContext(dc);
     return TRUE;
 }
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
-    if (ContextOf(hdc) == nullptr || cx < 1 || cy < 1)
-        return nullptr;
+    if (ContextOf(hdc) == nullptr || cx < 1 || cy < 1) return nullptr;
     const std::size_t pixel_count = static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy);
     const std::size_t header = (sizeof(Bitmap) + 15) & ~std::size_t{15};
-    if (pixel_count > (std::numeric_limits<std::size_t>::max() - header) / 4)
-        return nullptr;
+    if (pixel_count > (std::numeric_limits<std::size_t>::max() - header) / 4) return nullptr;
     void* memory = CoTaskMemAlloc(header + pixel_count * 4);
-    if (memory == nullptr)
-        return nullptr;
+    if (memory == nullptr) return nullptr;
     auto* bitmap = new (memory) Bitmap{};
     bitmap->tag = kObjectTag;
     bitmap->kind = Kind::Bitmap;
@@ -488,8 +458,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
 
 HBRUSH CreateSolidBrush(COLORREF color) {
     auto* brush = Allocate<Brush>();
-    if (brush == nullptr)
-        return nullptr;
+    if (brush == nullptr) return nullptr;
     brush->tag = kObjectTag;
     brush->kind = Kind::Brush;
     brush->stock = false;
@@ -500,29 +469,23 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr || h == nullptr)
-        return nullptr;
+    if (dc == nullptr || h == nullptr) return nullptr;
     if (auto* bitmap = ObjectOf<Bitmap>(h, Kind::Bitmap)) {
         // Only a memory context holds a picture, and a picture is in one context at a time.
-        if (dc->kind != Kind::MemoryContext)
-            return nullptr;
+        if (dc->kind != Kind::MemoryContext) return nullptr;
         if (!bitmap->stock && bitmap->selected_into != nullptr && bitmap->selected_into != dc) {
             return nullptr;
         }
         Bitmap* previous = dc->bitmap;
-        if (!previous->stock)
-            previous->selected_into = nullptr;
-        if (!bitmap->stock)
-            bitmap->selected_into = dc;
+        if (!previous->stock) previous->selected_into = nullptr;
+        if (!bitmap->stock) bitmap->selected_into = dc;
         dc->bitmap = bitmap;
         return reinterpret_cast<HGDIOBJ>(previous);
     }
     if (auto* brush = ObjectOf<Brush>(h, Kind::Brush)) {
         Brush* previous = dc->brush;
-        if (!previous->stock)
-            --previous->selections;
-        if (!brush->stock)
-            ++brush->selections;
+        if (!previous->stock) --previous->selections;
+        if (!brush->stock) ++brush->selections;
         dc->brush = brush;
         return reinterpret_cast<HGDIOBJ>(previous);
     }
@@ -531,19 +494,15 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 
 BOOL DeleteObject(HGDIOBJ ho) {
     if (auto* bitmap = ObjectOf<Bitmap>(ho, Kind::Bitmap)) {
-        if (bitmap->stock)
-            return TRUE;
-        if (bitmap->selected_into != nullptr)
-            return FALSE;
+        if (bitmap->stock) return TRUE;
+        if (bitmap->selected_into != nullptr) return FALSE;
         bitmap->tag = 0;
         CoTaskMemFree(bitmap);
         return TRUE;
     }
     if (auto* brush = ObjectOf<Brush>(ho, Kind::Brush)) {
-        if (brush->stock)
-            return TRUE;
-        if (brush->selections > 0)
-            return FALSE;
+        if (brush->stock) return TRUE;
+        if (brush->selections > 0) return FALSE;
         brush->tag = 0;
         CoTaskMemFree(brush);
         return TRUE;
@@ -553,8 +512,7 @@ BOOL DeleteObject(HGDIOBJ ho) {
 
 int SetMapMode(HDC hdc, int mode) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr || mode != MM_TEXT)
-        return 0;
+    if (dc == nullptr || mode != MM_TEXT) return 0;
     const int previous = dc->map_mode;
     dc->map_mode = mode;
     return previous;
@@ -562,20 +520,16 @@ int SetMapMode(HDC hdc, int mode) {
 
 BOOL SetWindowExtEx(HDC hdc, int x, int y, LPSIZE lpsz) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr)
-        return FALSE;
-    if (lpsz != nullptr)
-        *lpsz = dc->window_extent;
+    if (dc == nullptr) return FALSE;
+    if (lpsz != nullptr) *lpsz = dc->window_extent;
     dc->window_extent = {x, y};
     return TRUE;
 }
 
 BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr)
-        return FALSE;
-    if (lppt != nullptr)
-        *lppt = dc->window_origin;
+    if (dc == nullptr) return FALSE;
+    if (lppt != nullptr) *lppt = dc->window_origin;
     dc->window_origin = {x, y};
     return TRUE;
 }
@@ -583,8 +537,7 @@ BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt) {
 int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
     DeviceContext* dc = ContextOf(hdc);
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
-    if (dc == nullptr || lprc == nullptr || brush == nullptr)
-        return 0;
+    if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
     if (dc->bitmap->pixels != nullptr) {
         FillSpan(dc->bitmap, DeviceX(dc, lprc->left), DeviceY(dc, lprc->top),
                  DeviceX(dc, lprc->right), DeviceY(dc, lprc->bottom), brush->pixel);
@@ -594,18 +547,15 @@ int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
 
 BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT lppt) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr)
-        return FALSE;
-    if (lppt != nullptr)
-        *lppt = dc->position;
+    if (dc == nullptr) return FALSE;
+    if (lppt != nullptr) *lppt = dc->position;
     dc->position = {x, y};
     return TRUE;
 }
 
 BOOL LineTo(HDC hdc, int x, int y) {
     DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr)
-        return FALSE;
+    if (dc == nullptr) return FALSE;
     if (dc->bitmap->pixels != nullptr) {
         Clear(dc->bitmap);
         DrawLine(dc->bitmap, DeviceX(dc, dc->position.x), DeviceY(dc, dc->position.y),
@@ -617,13 +567,11 @@ BOOL LineTo(HDC hdc, int x, int y) {
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
     const DeviceContext* dc = ContextOf(hdc);
-    if (dc == nullptr)
-        return CLR_INVALID;
+    if (dc == nullptr) return CLR_INVALID;
     Bitmap* bitmap = dc->bitmap;
     const std::int64_t dx = DeviceX(dc, x);
     const std::int64_t dy = DeviceY(dc, y);
-    if (dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height)
-        return CLR_INVALID;
+    if (dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height) return CLR_INVALID;
     Clear(bitmap);
     return ColorOf(bitmap->pixels[static_cast<std::size_t>(dy) * bitmap->width + dx]);
 }
@@ -653,8 +601,7 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
     const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
     const int entries = bits == 32 ? 0 : 1 << bits;
     auto* colors = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(lpbmi) + header.biSize);
-    for (int i = 0; i < entries; ++i)
-        colors[i] = table[i];
+    for (int i = 0; i < entries; ++i) colors[i] = table[i];
 
     const std::size_t stride =
         ((static_cast<std::size_t>(bitmap->width) * bits + 31) & ~std::size_t{31}) / 8;
@@ -680,11 +627,9 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
 }
 
 HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
-    if ((uFlags & ~GMEM_ZEROINIT) != GMEM_FIXED)
-        return nullptr;  // movable memory: not here
+    if ((uFlags & ~GMEM_ZEROINIT) != GMEM_FIXED) return nullptr;  // movable memory: not here
     void* block = CoTaskMemAlloc(dwBytes);
-    if (block != nullptr && (uFlags & GMEM_ZEROINIT) != 0)
-        std::memset(block, 0, dwBytes);
+    if (block != nullptr && (uFlags & GMEM_ZEROINIT) != 0) std::memset(block, 0, dwBytes);
     return reinterpret_cast<HGLOBAL>(block);
 }
 

@@ -15,12 +15,10 @@ constexpr SIZE_T kLargeBlock = SIZE_T{8} << 20;
 }  // namespace
 
 LPVOID CoTaskMemAlloc(SIZE_T cb) {
-    if (allocations_until_failure > 0 && --allocations_until_failure == 0)
-        return nullptr;
+    if (allocations_until_failure > 0 && --allocations_until_failure == 0) return nullptr;
     if (cb >= kLargeBlock) {
         void* block = nullptr;
-        if (posix_memalign(&block, kHugePage, cb) != 0)
-            return nullptr;
+        if (posix_memalign(&block, kHugePage, cb) != 0) return nullptr;
         madvise(block, cb & ~(kHugePage - 1), MADV_HUGEPAGE);  // a hint: its result is not needed
         return block;
     }

@@ -17,8 +17,7 @@ struct OneBitExpansion {
     BYTE pixels[256][8];
     constexpr OneBitExpansion() : pixels() {
         for (int v = 0; v < 256; ++v) {
-            for (int k = 0; k < 8; ++k)
-                pixels[v][k] = static_cast<BYTE>((v >> (7 - k)) & 1);
+            for (int k = 0; k < 8; ++k) pixels[v][k] = static_cast<BYTE>((v >> (7 - k)) & 1);
         }
     }
 };
@@ -42,8 +41,7 @@ HGLOBAL QuillonState::CaptureBitmap(HBITMAP bitmap) {
         static_cast<DWORD>(StrideOf(ImageWidth, bits)) * static_cast<DWORD>(ImageHeight);
 
     HDC screen = GetDC(nullptr);
-    if (screen == nullptr)
-        return nullptr;
+    if (screen == nullptr) return nullptr;
     const std::size_t table_bytes = sizeof(RGBQUAD) * entries;
     HGLOBAL block = GlobalAlloc(GMEM_FIXED, sizeof header + table_bytes + header.biSizeImage);
     if (block != nullptr) {
@@ -54,8 +52,7 @@ HGLOBAL QuillonState::CaptureBitmap(HBITMAP bitmap) {
                                     reinterpret_cast<BITMAPINFO*>(bytes), DIB_RGB_COLORS);
         // A picture that could not be read back would be unpacked from whatever the block
         // held; better no picture at all.
-        if (lines != ImageHeight)
-            block = GlobalFree(block);
+        if (lines != ImageHeight) block = GlobalFree(block);
     }
     ReleaseDC(nullptr, screen);
     return block;
@@ -90,12 +87,10 @@ void QuillonState::UnpackPixels(HGLOBAL block) {
                 out[x] = static_cast<BYTE>(row[x / 2] >> 4);
                 out[x + 1] = static_cast<BYTE>(row[x / 2] & 0x0F);
             }
-            if (x < width)
-                out[x] = static_cast<BYTE>(row[x / 2] >> 4);
+            if (x < width) out[x] = static_cast<BYTE>(row[x / 2] >> 4);
         } else {
             std::int32_t x = 0;
-            for (; x + 8 <= width; x += 8)
-                std::memcpy(out + x, kOneBit.pixels[row[x / 8]], 8);
+            for (; x + 8 <= width; x += 8) std::memcpy(out + x, kOneBit.pixels[row[x / 8]], 8);
             if (x < width) {
                 std::memcpy(out + x, kOneBit.pixels[row[x / 8]],
                             static_cast<std::size_t>(width - x));

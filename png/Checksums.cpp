@@ -19,8 +19,7 @@ void QuillonState::CrcUpdate(const BYTE* bytes, std::size_t count) {
         crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^
               t[4][low >> 24] ^ t[3][bytes[4]] ^ t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
     }
-    for (std::size_t i = 0; i < count; ++i)
-        crc = (crc >> 8) ^ CrcTable[(crc ^ bytes[i]) & 0xFF];
+    for (std::size_t i = 0; i < count; ++i) crc = (crc >> 8) ^ CrcTable[(crc ^ bytes[i]) & 0xFF];
     Crc = crc;
 }
 

@@ -10,8 +10,7 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable() {
     std::array<std::uint32_t, 256> table{};
     for (std::uint32_t k = 0; k < 256; ++k) {
         std::uint32_t c = k;
-        for (int step = 0; step < 8; ++step)
-            c = (c & 1) != 0 ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+        for (int step = 0; step < 8; ++step) c = (c & 1) != 0 ? (c >> 1) ^ 0xEDB88320u : c >> 1;
         table[k] = c;
     }
     return table;

@@ -40,8 +40,7 @@ void QuillonState::BuildPalette(HGLOBAL block) {
 
     // Each entry's colour is looked up in the palette, or added to it, in that order.
     BYTE palette_index[256];
-    for (int e = 0; e < 256; ++e)
-        palette_index[e] = static_cast<BYTE>(e);
+    for (int e = 0; e < 256; ++e) palette_index[e] = static_cast<BYTE>(e);
     for (int i = 0; i < entries_met; ++i) {
         const RGBQUAD& colour = table[order[i]];
         int j = 0;
@@ -81,11 +80,9 @@ void QuillonState::BuildPalette(HGLOBAL block) {
             eight ^= flips;
             std::memcpy(indices + p, &eight, 8);
         }
-        for (; p < count; ++p)
-            indices[p] ^= flip;
+        for (; p < count; ++p) indices[p] ^= flip;
     } else {
-        for (std::int32_t p = 0; p < count; ++p)
-            indices[p] = palette_index[indices[p]];
+        for (std::int32_t p = 0; p < count; ++p) indices[p] = palette_index[indices[p]];
     }
     BitDepth = PaletteCount <= 2 ? 1 : PaletteCount <= 4 ? 2 : PaletteCount <= 16 ? 4 : 8;
     PaletteEntries = 1 << BitDepth;

@@ -42,8 +42,7 @@ void PackRow(const BYTE* indices, std::int32_t width, int depth, BYTE* out) {
             used = 0;
         }
     }
-    if (used > 0)
-        *out = static_cast<BYTE>(accumulator << (8 - used));
+    if (used > 0) *out = static_cast<BYTE>(accumulator << (8 - used));
 }
 
 class StoredBlockWriter {
@@ -53,8 +52,7 @@ public:
 
     void Write(const BYTE* bytes, std::int32_t count) {
         while (count > 0) {
-            if (room_ == 0)
-                StartBlock();
+            if (room_ == 0) StartBlock();
             const std::int32_t n = count < room_ ? count : room_;
             std::memcpy(out_, bytes, static_cast<std::size_t>(n));
             out_ += n;

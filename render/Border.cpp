@@ -32,8 +32,7 @@ void QuillonState::DrawBorder(bool solid) {
     for (std::int32_t i = 0; i < w / 4; ++i) {
         const std::int32_t s = x0 + 4 * i;
         std::int32_t e = s + 4;
-        if (drawn && 4 * i + 8 > w - 1)
-            e = x0 + w - 1;
+        if (drawn && 4 * i + 8 > w - 1) e = x0 + w - 1;
         if (drawn) {
             Line(DrawDC, s, y0 + 1, e, y0 + 1);
             Line(DrawDC, s, y0 + h - 1, e, y0 + h - 1);
@@ -43,8 +42,7 @@ void QuillonState::DrawBorder(bool solid) {
     for (std::int32_t i = 0; i < h / 4; ++i) {
         const std::int32_t s = y0 + 4 * i;
         std::int32_t e = s + 4;
-        if (drawn && 4 * i + 8 > h - 1)
-            e = y0 + h - 1;
+        if (drawn && 4 * i + 8 > h - 1) e = y0 + h - 1;
         if (drawn) {
             Line(DrawDC, x0, s, x0, e);
             Line(DrawDC, x0 + w - 1, s, x0 + w - 1, e);

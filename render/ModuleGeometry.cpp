@@ -21,16 +21,14 @@ std::int32_t RoundHalfDown(double v) {
 
 bool QuillonState::ComputeModuleGeometry() {
     HDC screen = GetDC(nullptr);
-    if (screen == nullptr)
-        return false;
+    if (screen == nullptr) return false;
     const bool rows_run_across = Orientation == 0 || Orientation == 2;
     RowDpi = GetDeviceCaps(screen, rows_run_across ? LOGPIXELSX : LOGPIXELSY);
     ReleaseDC(nullptr, screen);
 
     const double x = static_cast<double>(RowDpi) * static_cast<double>(NarrowBarWidth) / 2.54;
     ModuleWidth = x >= kMaxModuleWidth ? kMaxModuleWidth : RoundHalfDown(x);
-    if (ModuleWidth <= 0)
-        ModuleWidth = 1;
+    if (ModuleWidth <= 0) ModuleWidth = 1;
     RowHeight = RoundHalfDown(static_cast<double>(Y2XRatio) * ModuleWidth);
     WideBarWidth = 2 * ModuleWidth;
     return true;

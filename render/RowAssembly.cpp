@@ -31,14 +31,12 @@ void QuillonState::PatternToRunWidths(std::uint32_t pattern) {
     while (remaining > 0) {
         const std::uint32_t same = (modules & 1) != 0 ? ~modules : modules;
         int run = same == 0 ? remaining : std::countr_zero(same);
-        if (run > remaining)
-            run = remaining;
+        if (run > remaining) run = remaining;
         reversed[runs++] = static_cast<char>('0' + run);
         modules >>= run;
         remaining -= run;
     }
-    for (int i = 0; i < runs; ++i)
-        RunWidths[i] = reversed[runs - 1 - i];
+    for (int i = 0; i < runs; ++i) RunWidths[i] = reversed[runs - 1 - i];
     RunWidths[runs] = 0;
 }
 
@@ -88,25 +86,19 @@ void QuillonState::DrawWidthString(const char* colours, const char* widths, std:
 // so nothing may be looked up from it. The shape limits keep every row indicator inside the
 // table (at most 29 × 30 + 29) and every codeword read inside what the encoder wrote.
 bool QuillonState::SymbolIsDrawable() const {
-    if (LastFit != SymbolFit::Fits)
-        return false;
-    if (ActualRows < 0 || ActualRows > kMaxRows)
-        return false;
-    if (Columns < 1 || Columns > kMaxColumns)
-        return false;
-    if (EccLevel < 0 || EccLevel > 8)
-        return false;
+    if (LastFit != SymbolFit::Fits) return false;
+    if (ActualRows < 0 || ActualRows > kMaxRows) return false;
+    if (Columns < 1 || Columns > kMaxColumns) return false;
+    if (EccLevel < 0 || EccLevel > 8) return false;
     const std::int32_t cells = ActualRows * Columns;
     for (std::int32_t k = 0; k < cells; ++k) {
-        if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues)
-            return false;
+        if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues) return false;
     }
     return true;
 }
 
 void QuillonState::DrawRows() {
-    if (!SymbolIsDrawable())
-        return;
+    if (!SymbolIsDrawable()) return;
     const std::int32_t along_margin =
         (Orientation == 0 || Orientation == 2) ? MarginLeft : MarginTop;
     if (MeasureOnly) {

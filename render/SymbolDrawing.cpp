@@ -27,17 +27,12 @@ bool QuillonState::RenderSymbol() {
         MeasureOnly = FALSE;
         SavedBrush = nullptr;
         DrawSymbolPass();
-        if (BorderStyle == 1)
-            DrawBorder(false);
-        if (BorderStyle == 2)
-            DrawBorder(true);
-        if (SavedBrush != nullptr)
-            SelectObject(DrawDC, SavedBrush);
+        if (BorderStyle == 1) DrawBorder(false);
+        if (BorderStyle == 2) DrawBorder(true);
+        if (SavedBrush != nullptr) SelectObject(DrawDC, SavedBrush);
     }
-    if (BarBrush != nullptr)
-        DeleteObject(BarBrush);
-    if (BackBrush != nullptr)
-        DeleteObject(BackBrush);
+    if (BarBrush != nullptr) DeleteObject(BarBrush);
+    if (BackBrush != nullptr) DeleteObject(BackBrush);
     BarBrush = BackBrush = nullptr;
     return ready;
 }
@@ -52,9 +47,7 @@ void QuillonState::DrawSymbolPass() {
     const bool rows_run_across = Orientation == 0 || Orientation == 2;
     RunCursor = rows_run_across ? MarginLeft : MarginTop;
     RowCursor = rows_run_across ? MarginTop : MarginLeft;
-    if (MeasureOnly)
-        EncodeData();
+    if (MeasureOnly) EncodeData();
     DrawRows();
-    if (previous_mode != 0)
-        SetMapMode(DrawDC, previous_mode);
+    if (previous_mode != 0) SetMapMode(DrawDC, previous_mode);
 }

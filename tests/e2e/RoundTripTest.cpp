@@ -130,8 +130,7 @@ void Apply(TestQuillon& q, const Case& c) {
     } else {
         q.put_Columns(static_cast<SHORT>(c.columns));
     }
-    if (c.rows > 0)
-        q.put_Rows(static_cast<SHORT>(c.rows));
+    if (c.rows > 0) q.put_Rows(static_cast<SHORT>(c.rows));
     q.put_TruncateSymbol(c.truncate ? VARIANT_TRUE : VARIANT_FALSE);
     q.put_Orientation(static_cast<SHORT>(c.orientation));
     q.put_BackColor(kColourPairs[c.colours][0]);
@@ -175,8 +174,7 @@ Outcome DrawAndDecode(TestQuillon& q, DecodeEffort effort = DecodeEffort::Search
     out.hr = q.get_PNGImage(&v);
     const std::vector<std::uint8_t> file = BytesOf(v);
     VariantClear(&v);
-    if (FAILED(out.hr))
-        return out;
+    if (FAILED(out.hr)) return out;
     out.png = ReadPng(file.data(), file.size());
     out.decoded = DecodePdf417(out.png, effort);
     return out;
@@ -228,10 +226,8 @@ TEST(RoundTrip, GeneratedSymbolsDecodeToTheirBytes) {
     }
     EXPECT_EQ(decoded, kCases);
     // The generated cases cover what they are meant to cover.
-    for (int n : by_mode)
-        EXPECT_GT(n, kCases / 10);
-    for (int n : by_orientation)
-        EXPECT_GT(n, kCases / 10);
+    for (int n : by_mode) EXPECT_GT(n, kCases / 10);
+    for (int n : by_orientation) EXPECT_GT(n, kCases / 10);
     EXPECT_GT(truncated, kCases / 10);
     EXPECT_GT(bordered, kCases / 10);
     EXPECT_GT(coloured, kCases / 10);
@@ -247,8 +243,7 @@ TEST(RoundTrip, EveryByteValueAndLongData) {
     all_bytes.mode = 0;
     all_bytes.ecc = 4;
     all_bytes.columns = 12;
-    for (int b = 0; b < 256; ++b)
-        all_bytes.data.push_back(static_cast<std::uint8_t>(b));
+    for (int b = 0; b < 256; ++b) all_bytes.data.push_back(static_cast<std::uint8_t>(b));
     cases.push_back(all_bytes);
     all_bytes.mode = 2;
     cases.push_back(all_bytes);
@@ -268,8 +263,7 @@ TEST(RoundTrip, EveryByteValueAndLongData) {
     Case long_bytes;
     long_bytes.mode = 0;
     long_bytes.columns = 30;
-    for (int i = 0; i < 900; ++i)
-        long_bytes.data.push_back(static_cast<std::uint8_t>(i * 131 + 7));
+    for (int i = 0; i < 900; ++i) long_bytes.data.push_back(static_cast<std::uint8_t>(i * 131 + 7));
     cases.push_back(long_bytes);
     for (const Case& c : cases) {
         auto q = std::make_unique<TestQuillon>();
@@ -294,11 +288,9 @@ TEST(RoundTrip, PicturesThatCannotShowTheSymbolDoNotDecode) {
         auto q = std::make_unique<TestQuillon>();
         Apply(*q, c);
         const bool flat = i % 2 == 1;
-        if (flat)
-            q->put_Y2XRatio(0.4f / static_cast<float>(c.module));
+        if (flat) q->put_Y2XRatio(0.4f / static_cast<float>(c.module));
         const Measured m = Measure(*q);
-        if (m.hr != S_OK)
-            continue;
+        if (m.hr != S_OK) continue;
         if (flat) {
             ASSERT_EQ(m.across, 0);
             SetPictureSize(*q, m.along + 20, 50, c.orientation);

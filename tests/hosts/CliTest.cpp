@@ -126,10 +126,10 @@ TEST(QuillonCli, IgnoredValuesAreWarnedAboutButNotRefused) {
 TEST(QuillonCli, HelpListsEveryPropertyAndVersionIsOneLine) {
     const ProcessResult help = Quillon({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char* name : {"Data", "Mode", "ErrorCorrectionLevel", "Columns", "Rows",
-                             "TruncateSymbol", "Y2XRatio", "Width", "Height", "NarrowBarWidth",
-                             "BackColor", "BarColor", "Orientation", "BorderStyle",
-                             "HandleTilde"}) {
+    for (const char* name :
+         {"Data", "Mode", "ErrorCorrectionLevel", "Columns", "Rows", "TruncateSymbol", "Y2XRatio",
+          "Width", "Height", "NarrowBarWidth", "BackColor", "BarColor", "Orientation",
+          "BorderStyle", "HandleTilde"}) {
         EXPECT_NE(help.out.find(std::string("  ") + name + " "), std::string::npos) << name;
     }
     const ProcessResult version = Quillon({"--version"});

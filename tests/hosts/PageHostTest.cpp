@@ -115,7 +115,8 @@ TEST_F(PageHost, AMatchingEntityTagGets304) {
     EXPECT_EQ(revalidated.status, 304);
     EXPECT_EQ(revalidated.body, "");
     EXPECT_EQ(revalidated.Header("ETag"), tag);
-    const Response other = Get("/barcode.png?Data=changed&Width=400", "If-None-Match: " + tag + "\r\n");
+    const Response other =
+        Get("/barcode.png?Data=changed&Width=400", "If-None-Match: " + tag + "\r\n");
     EXPECT_EQ(other.status, 200);
     EXPECT_NE(other.Header("ETag"), tag);
 }
@@ -146,8 +147,7 @@ TEST_F(PageHost, BadInputGetsAClientErrorWithAMessageNeverA500) {
         {"/barcode.png?Width=abc", 400, "Width=abc: 'abc' is not a 16-bit integer"},
         {"/measure?Height=99999", 400, "out of range"},
         {"/barcode.png?Data=" + std::string(5000, 'x'), 400, "Data is longer than 4999 bytes"},
-        {"/barcode.png?ErrorCorrectionLevel=8&Data=" + std::string(2000, 'x'), 422,
-         "does not fit"},
+        {"/barcode.png?ErrorCorrectionLevel=8&Data=" + std::string(2000, 'x'), 422, "does not fit"},
         {"/measure?ErrorCorrectionLevel=8&Data=" + std::string(2000, 'x'), 422, "does not fit"},
         {"/barcode.png?Width=32767&Height=32767", 413, "above this host's limit"},
         {"/barcode.png?Data=" + std::string(17000, 'q'), 414, "URI Too Long"},
@@ -184,8 +184,8 @@ TEST_F(PageHost, ManyClientsAtOnceEachGetTheirOwnPicture) {
         clients.emplace_back([t, &wrong] {
             RawHttpClient client(port_);  // one kept-alive connection per client
             for (int i = 0; i < 15; ++i) {
-                const std::string data = "client " + std::to_string(t) + " request " +
-                                         std::to_string(i);
+                const std::string data =
+                    "client " + std::to_string(t) + " request " + std::to_string(i);
                 client.Send("GET /barcode.png?Width=600&Data=" + Escaped(data) +
                             " HTTP/1.1\r\nHost: test\r\n\r\n");
                 if (DecodedBody(Parse(client.ReadResponse())) != data) ++wrong;

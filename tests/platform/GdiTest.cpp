@@ -51,8 +51,7 @@ public:
         std::vector<std::string> rows;
         for (int y = 0; y < height_; ++y) {
             std::string row;
-            for (int x = 0; x < width_; ++x)
-                row += GetPixel(dc_, x, y) == color ? '#' : '.';
+            for (int x = 0; x < width_; ++x) row += GetPixel(dc_, x, y) == color ? '#' : '.';
             rows.push_back(row);
         }
         return rows;
@@ -336,8 +335,7 @@ TEST(GlobalMemory, FixedBlocksOnly) {
     HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 64);
     ASSERT_NE(block, nullptr);
     const BYTE* bytes = reinterpret_cast<const BYTE*>(block);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_EQ(bytes[i], 0) << i;
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(bytes[i], 0) << i;
     EXPECT_EQ(GlobalFree(block), nullptr);
     EXPECT_EQ(GlobalAlloc(0x0002 /* GMEM_MOVEABLE */, 64), nullptr);
 }
@@ -345,8 +343,7 @@ TEST(GlobalMemory, FixedBlocksOnly) {
 // 10 × 3 picture: row 0 white except x 0 and 9, row 1 all black, row 2 alternating.
 void DrawTestPattern(Canvas& canvas) {
     canvas.Fill(1, 0, 9, 1, kWhite);
-    for (int x = 0; x < 10; x += 2)
-        canvas.Fill(x, 2, x + 1, 3, kWhite);
+    for (int x = 0; x < 10; x += 2) canvas.Fill(x, 2, x + 1, 3, kWhite);
 }
 
 TEST(GetDIBits, OneBitRowsAreBottomUpMostSignificantBitFirstAndPadded) {
@@ -467,8 +464,7 @@ TEST(GetDIBits, RunsOfColoursAreMatchedPixelByPixel) {
     const COLORREF colors[8] = {RGB(0xFF, 0, 0), RGB(0, 0xFF, 0),       RGB(0, 0, 0xFF),
                                 RGB(0xFF, 0, 0), RGB(0xC0, 0xC0, 0xC0), RGB(0xFF, 0, 0),
                                 RGB(0, 0, 0),    RGB(0x80, 0x80, 0)};
-    for (int x = 0; x < 8; ++x)
-        canvas.Fill(x, 0, x + 1, 1, colors[x]);
+    for (int x = 0; x < 8; ++x) canvas.Fill(x, 0, x + 1, 1, colors[x]);
     std::vector<BYTE> bits;
     DibInfo info{};
     ASSERT_EQ(Capture(canvas, 4, bits, info), 1);

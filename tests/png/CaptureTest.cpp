@@ -28,8 +28,7 @@ struct Captured {
         Fill(0, 0, width, height, back);
     }
     ~Captured() {
-        if (block != nullptr)
-            GlobalFree(block);
+        if (block != nullptr) GlobalFree(block);
         q->ReleasePngBuffers();
     }
     void Fill(int l, int t, int r, int b, COLORREF c) {

@@ -51,8 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Crc32, RunsOnAcrossCallsLikeOneBuffer) {
     auto q = std::make_unique<QuillonState>();
     std::vector<BYTE> data(100000);
-    for (std::size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<BYTE>(i * 7 + i / 251);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7 + i / 251);
     q->CrcReset();
     q->CrcUpdate(data.data(), 4);
     q->CrcUpdate(data.data() + 4, data.size() - 4);

@@ -40,8 +40,7 @@ std::vector<BYTE> MakeBlock(int bits, const std::vector<std::uint32_t>& table, i
     // Padding bits that a careless reader would take for pixels.
     for (int y = 0; y < height; ++y) {
         const int used = (width * bits + 7) / 8;
-        for (int i = used; i < stride; ++i)
-            rows[y * stride + i] = 0xFF;
+        for (int i = used; i < stride; ++i) rows[y * stride + i] = 0xFF;
     }
     return block;
 }
@@ -121,11 +120,9 @@ class BitDepthFromColours : public testing::TestWithParam<DepthCase> {};
 TEST_P(BitDepthFromColours, FollowsTheColourCount) {
     const DepthCase& c = GetParam();
     std::vector<std::uint32_t> table;
-    for (int i = 0; i < 256; ++i)
-        table.push_back(0x010101u * static_cast<std::uint32_t>(i));
+    for (int i = 0; i < 256; ++i) table.push_back(0x010101u * static_cast<std::uint32_t>(i));
     std::vector<int> indices;
-    for (int i = 0; i < 2 * c.colours; ++i)
-        indices.push_back(255 - i % c.colours);
+    for (int i = 0; i < 2 * c.colours; ++i) indices.push_back(255 - i % c.colours);
     Indexed p(8, table, 2, indices);
     p.Build();
     EXPECT_EQ(p.q->PaletteCount, c.colours);
@@ -153,14 +150,12 @@ TEST_P(Unpack, RowsTopDownWithoutPadding) {
     const UnpackCase& c = GetParam();
     const int height = 3;
     std::vector<std::uint32_t> table;
-    for (int i = 0; i < (1 << c.bits); ++i)
-        table.push_back(static_cast<std::uint32_t>(i));
+    for (int i = 0; i < (1 << c.bits); ++i) table.push_back(static_cast<std::uint32_t>(i));
     std::vector<int> indices;
     for (int i = 0; i < c.width * height; ++i)
         indices.push_back((i * 7 + i / c.width) % (1 << c.bits));
     // The last row repeats the one above, which unpacks the same.
-    for (int x = 0; x < c.width; ++x)
-        indices[2 * c.width + x] = indices[c.width + x];
+    for (int x = 0; x < c.width; ++x) indices[2 * c.width + x] = indices[c.width + x];
     Indexed p(c.bits, table, c.width, indices);
     ASSERT_TRUE(p.q->AllocateIndexBuffer());
     p.q->UnpackPixels(p.handle());

@@ -150,8 +150,7 @@ TEST(ScanlinePacking, RepeatedRowsArePackedAgain) {
 
 TEST(ScanlinePacking, A300PixelRowAtOneBitEndsInFourPixelsAndFourZeroBits) {
     Indexed picture(300, 1, 1);
-    for (int x = 0; x < 300; ++x)
-        picture.indices[x] = x >= 296 ? 1 : 0;
+    for (int x = 0; x < 300; ++x) picture.indices[x] = x >= 296 ? 1 : 0;
     picture.indices[297] = 0;  // last four pixels 1 0 1 1
     ASSERT_TRUE(picture.q->BuildZlibStream());
     const std::vector<BYTE> scanlines = Inflate(picture.Stream(), 39);

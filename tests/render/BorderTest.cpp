@@ -28,8 +28,7 @@ std::vector<std::string> BorderMask(int width, int height, bool solid) {
 
 bool InDash(int v, int first, int last_start, int last_end) {
     // Dashes of 4 pixels every 8 starting at `first`, the last one last_start..last_end.
-    if (v >= last_start)
-        return v <= last_end;
+    if (v >= last_start) return v <= last_end;
     return v >= first && (v - first) % 8 < 4;
 }
 

@@ -133,12 +133,9 @@ TEST_P(Rotation, EveryOrientationIsAQuarterTurnOfTheFirst) {
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int rx = x, ry = y;
-            if (orientation == 1)
-                rx = y, ry = w - 1 - x;
-            if (orientation == 2)
-                rx = w - 1 - x, ry = h - 1 - y;
-            if (orientation == 3)
-                rx = h - 1 - y, ry = x;
+            if (orientation == 1) rx = y, ry = w - 1 - x;
+            if (orientation == 2) rx = w - 1 - x, ry = h - 1 - y;
+            if (orientation == 3) rx = h - 1 - y, ry = x;
             mismatches += upright.surface->At(x, y) != rotated.surface->At(rx, ry) ? 1 : 0;
         }
     }

@@ -35,8 +35,7 @@ std::vector<int> WidthsOf(std::uint32_t pattern) {
 
 std::string Digits(const std::vector<int>& widths) {
     std::string s;
-    for (int w : widths)
-        s += static_cast<char>('0' + w);
+    for (int w : widths) s += static_cast<char>('0' + w);
     return s;
 }
 
@@ -202,8 +201,7 @@ TEST_P(DrawRowsLayout, RowsReadBackAsTheirPatterns) {
             append(WidthsOf(cluster[q.RightRowIndicator(r)]));
             append({7, 1, 1, 3, 1, 1, 1, 2, 1});
         }
-        for (int& w : expected)
-            w *= c.module;
+        for (int& w : expected) w *= c.module;
         for (int y = 2 * r; y < 2 * r + 2; ++y) {
             EXPECT_EQ(p.surface->RowRuns(y, 0, modules * c.module, kBlack), expected)
                 << "row " << r << " pixel row " << y;
@@ -229,8 +227,7 @@ TEST(DrawRows, TheDefaultSymbolHasRowsOf120Modules) {
         const std::vector<int> w = WidthsOf(ClusterPatternTable[value]);
         expected.insert(expected.end(), w.begin(), w.end());
     }
-    for (int w : {7, 1, 1, 3, 1, 1, 1, 2, 1})
-        expected.push_back(w);
+    for (int w : {7, 1, 1, 3, 1, 1, 1, 2, 1}) expected.push_back(w);
     EXPECT_EQ(p.surface->RowRuns(0, 0, 120, kBlack), expected);
 }
 

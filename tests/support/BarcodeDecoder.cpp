@@ -16,8 +16,7 @@ std::optional<std::vector<std::uint8_t>> Decode(const std::vector<std::uint8_t>&
     hints.setTryRotate(true);
     hints.setIsPure(pure);
     for (const ZXing::Result& result : ZXing::ReadBarcodes(view, hints)) {
-        if (!result.isValid())
-            continue;
+        if (!result.isValid()) continue;
         const ZXing::ByteArray& bytes = result.bytes();
         return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
     }
@@ -47,15 +46,13 @@ std::vector<std::uint8_t> Turned(const std::vector<std::uint8_t>& rgb, int width
 // in both modes where allowed); a symbol that is wrong in itself decodes in none of them.
 std::optional<std::vector<std::uint8_t>> DecodePdf417(const DecodedPng& picture,
                                                       DecodeEffort effort) {
-    if (!picture.ok || picture.width == 0)
-        return std::nullopt;
+    if (!picture.ok || picture.width == 0) return std::nullopt;
     std::vector<std::uint8_t> rgb = picture.rgb;
     int width = picture.width, height = picture.height;
     const int modes = effort == DecodeEffort::SearchThenPure ? 2 : 1;
     for (int mode = 0; mode < modes; ++mode) {
         for (int turn = 0; turn < 4; ++turn) {
-            if (auto bytes = Decode(rgb, width, height, mode == 1))
-                return bytes;
+            if (auto bytes = Decode(rgb, width, height, mode == 1)) return bytes;
             rgb = Turned(rgb, width, height);
             std::swap(width, height);
         }

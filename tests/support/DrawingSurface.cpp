@@ -26,8 +26,7 @@ std::vector<std::string> DrawingSurface::Mask(COLORREF color) const {
     std::vector<std::string> rows;
     for (int y = 0; y < height_; ++y) {
         std::string row;
-        for (int x = 0; x < width_; ++x)
-            row += At(x, y) == color ? '#' : '.';
+        for (int x = 0; x < width_; ++x) row += At(x, y) == color ? '#' : '.';
         rows.push_back(row);
     }
     return rows;
@@ -50,8 +49,7 @@ std::vector<int> DrawingSurface::RowRuns(int y, int from, int to, COLORREF first
 int DrawingSurface::CountOf(COLORREF color) const {
     int count = 0;
     for (int y = 0; y < height_; ++y) {
-        for (int x = 0; x < width_; ++x)
-            count += At(x, y) == color ? 1 : 0;
+        for (int x = 0; x < width_; ++x) count += At(x, y) == color ? 1 : 0;
     }
     return count;
 }
@@ -64,6 +62,5 @@ void LoadDefaultSymbol(QuillonState& state) {
     state.EccLevel = 2;
     state.CodewordCount = 12;
     state.LastFit = SymbolFit::Fits;
-    for (int i = 0; i < 12; ++i)
-        state.CodewordBuffer.SymbolCodewords[i] = kDefault[i];
+    for (int i = 0; i < 12; ++i) state.CodewordBuffer.SymbolCodewords[i] = kDefault[i];
 }

@@ -15,8 +15,7 @@ struct Source {
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     auto* source = static_cast<Source*>(png_get_io_ptr(png));
-    if (source->position + count > source->size)
-        png_error(png, "read past the end of the file");
+    if (source->position + count > source->size) png_error(png, "read past the end of the file");
     std::memcpy(out, source->data + source->position, count);
     source->position += count;
 }

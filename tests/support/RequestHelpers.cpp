@@ -1,14 +1,12 @@
 #include "tests/support/RequestHelpers.h"
 
 std::vector<std::uint8_t> BytesOf(const VARIANT& value) {
-    if (value.vt != (VT_ARRAY | VT_UI1) || value.parray == nullptr)
-        return {};
+    if (value.vt != (VT_ARRAY | VT_UI1) || value.parray == nullptr) return {};
     LONG lower = 0, upper = -1;
     SafeArrayGetLBound(value.parray, 1, &lower);
     SafeArrayGetUBound(value.parray, 1, &upper);
     void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(value.parray, &data)))
-        return {};
+    if (FAILED(SafeArrayAccessData(value.parray, &data))) return {};
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::vector<std::uint8_t> out(bytes, bytes + (upper - lower + 1));
     SafeArrayUnaccessData(value.parray);
@@ -17,8 +15,7 @@ std::vector<std::uint8_t> BytesOf(const VARIANT& value) {
 
 std::string TakeErrorDescription() {
     IErrorInfo* error = nullptr;
-    if (GetErrorInfo(0, &error) != S_OK || error == nullptr)
-        return {};
+    if (GetErrorInfo(0, &error) != S_OK || error == nullptr) return {};
     BSTR description = nullptr;
     error->GetDescription(&description);
     std::string text;
