@@ -116,6 +116,8 @@ public:
     // IDAT (which frees ZlibStream) and IEND.
     void WritePng();
     void WriteSignature();
+    // Length, type and data, and the CRC of type and data; leaves the chunk's CRC in Crc.
+    void WriteChunk(const BYTE* type, const BYTE* data, std::uint32_t length);
     void WriteHeaderChunk();
     void WritePaletteChunk();
     void WriteDataChunk();

@@ -56,73 +56,56 @@ void QuillonState::WriteSignature() {
     PutBytes(sizeof kSignature, kSignature);
 }
 
-void QuillonState::WriteHeaderChunk() {
-    BYTE chunk[17];
-    std::memcpy(chunk, kHeaderType, 4);
-    BigEndian(static_cast<std::uint32_t>(PngWidth), chunk + 4);
-    BigEndian(static_cast<std::uint32_t>(PngHeight), chunk + 8);
-    chunk[12] = static_cast<BYTE>(BitDepth);
-    chunk[13] = 3;  // indexed colour
-    chunk[14] = 0;  // deflate
-    chunk[15] = 0;  // adaptive filtering, every row filter type 0
-    chunk[16] = 0;  // not interlaced
-
-    StoreBigEndian(13);
+// Every chunk alike: its data length, its type and data, and the CRC of type and data. The
+// CRC runs over the type and then over the data where it lies: the same value as over one
+// buffer holding both, without a copy of the image data.
+void QuillonState::WriteChunk(const BYTE* type, const BYTE* data, std::uint32_t length) {
+    StoreBigEndian(length);
     PutBytes(4, BigEndianWord);
-    PutBytes(sizeof chunk, chunk);
+    PutBytes(4, type);
+    PutBytes(static_cast<std::int32_t>(length), data);
     CrcReset();
-    CrcUpdate(chunk, sizeof chunk);
-    StoreBigEndian(~Crc);
+    CrcUpdate(type, 4);
+    CrcUpdate(data, length);
+    Crc = ~Crc;
+    StoreBigEndian(Crc);
     PutBytes(4, BigEndianWord);
+}
+
+void QuillonState::WriteHeaderChunk() {
+    BYTE data[13];
+    BigEndian(static_cast<std::uint32_t>(PngWidth), data);
+    BigEndian(static_cast<std::uint32_t>(PngHeight), data + 4);
+    data[8] = static_cast<BYTE>(BitDepth);
+    data[9] = 3;   // indexed colour
+    data[10] = 0;  // deflate
+    data[11] = 0;  // adaptive filtering, every row filter type 0
+    data[12] = 0;  // not interlaced
+    WriteChunk(kHeaderType, data, sizeof data);
 }
 
 void QuillonState::WritePaletteChunk() {
     // Always 2^BitDepth entries: the colours found, then white. At most 256 entries, so the
-    // chunk fits a fixed buffer.
-    BYTE chunk[4 + 3 * 256];
+    // data fits a fixed buffer.
+    BYTE data[3 * 256];
     const std::int32_t entries = PaletteEntries;
-    std::memcpy(chunk, kPaletteType, 4);
     for (std::int32_t j = 0; j < entries; ++j) {
         const bool used = j < PaletteCount;
-        chunk[4 + 3 * j] = used ? PaletteRed[j] : 0xFF;
-        chunk[5 + 3 * j] = used ? PaletteGreen[j] : 0xFF;
-        chunk[6 + 3 * j] = used ? PaletteBlue[j] : 0xFF;
+        data[3 * j] = used ? PaletteRed[j] : 0xFF;
+        data[3 * j + 1] = used ? PaletteGreen[j] : 0xFF;
+        data[3 * j + 2] = used ? PaletteBlue[j] : 0xFF;
     }
-    const std::int32_t length = 4 + 3 * entries;
-
-    StoreBigEndian(static_cast<std::uint32_t>(3 * entries));
-    PutBytes(4, BigEndianWord);
-    PutBytes(length, chunk);
-    CrcReset();
-    CrcUpdate(chunk, static_cast<std::size_t>(length));
-    StoreBigEndian(~Crc);
-    PutBytes(4, BigEndianWord);
+    WriteChunk(kPaletteType, data, static_cast<std::uint32_t>(3 * entries));
 }
 
-// The CRC runs over the type and then over the stream where it lies: the same value as over
-// one buffer holding both, without a third copy of the image data.
 void QuillonState::WriteDataChunk() {
-    StoreBigEndian(static_cast<std::uint32_t>(ZlibLength));
-    PutBytes(4, BigEndianWord);
-    PutBytes(4, kDataType);
-    PutBytes(ZlibLength, ZlibStream);
-    CrcReset();
-    CrcUpdate(kDataType, 4);
-    CrcUpdate(ZlibStream, static_cast<std::size_t>(ZlibLength));
-    StoreBigEndian(~Crc);
-    PutBytes(4, BigEndianWord);
+    WriteChunk(kDataType, ZlibStream, static_cast<std::uint32_t>(ZlibLength));
     CoTaskMemFree(ZlibStream);
     ZlibStream = nullptr;
 }
 
 void QuillonState::WriteEndChunk() {
-    StoreBigEndian(0);
-    PutBytes(4, BigEndianWord);
-    PutBytes(4, kEndType);
-    CrcReset();
-    CrcUpdate(kEndType, 4);
-    StoreBigEndian(~Crc);
-    PutBytes(4, BigEndianWord);
+    WriteChunk(kEndType, nullptr, 0);
 }
 
 void QuillonState::ReleasePngBuffers() {
