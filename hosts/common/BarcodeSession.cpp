@@ -79,9 +79,9 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
         if (!property->accepts(converted)) {
             *warning = setting + " is outside the accepted range (" + property->accepted +
                        ") and is ignored";
-        } else if (property->type == VT_I2 && member == u"Width") {
+        } else if (std::string_view(property->name) == "Width") {
             width_ = converted.iVal;
-        } else if (property->type == VT_I2 && member == u"Height") {
+        } else if (std::string_view(property->name) == "Height") {
             height_ = converted.iVal;
         }
     }

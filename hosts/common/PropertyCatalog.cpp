@@ -1,7 +1,6 @@
 #include "hosts/common/PropertyCatalog.h"
 
-#include <algorithm>
-#include <cctype>
+#include "hosts/common/AsciiCase.h"
 
 namespace {
 
@@ -52,13 +51,6 @@ constexpr PropertyInfo kProperties[] = {
     {"HandleTilde", VT_BOOL, "boolean", "False", "True or False",
      "expand ~dNNN escapes into the byte NNN", nullptr},
 };
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 }  // namespace
 

@@ -1,12 +1,12 @@
 #include "hosts/serve/BarcodeRoutes.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "hosts/common/AsciiCase.h"
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
@@ -15,15 +15,8 @@ namespace {
 
 constexpr const char* kCacheControl = "public, max-age=86400";
 
-std::string Lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 bool IsUtf8Switch(const std::string& name) {
-    return Lower(name) == "utf8";
+    return EqualsIgnoringCase(name, "utf8");
 }
 
 bool SwitchIsOn(std::string_view value) {
@@ -113,8 +106,8 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         if (!outcome.ok()) break;
         if (IsUtf8Switch(name)) continue;
         std::string warning;
-        outcome = utf8 && Lower(name) == "data" ? session.SetUtf8Data(value)
-                                                : session.Set(name, value, &warning);
+        outcome = utf8 && EqualsIgnoringCase(name, "data") ? session.SetUtf8Data(value)
+                                                           : session.Set(name, value, &warning);
         if (!warning.empty()) warnings.push_back(WithoutLineBreaks(warning));
     }
 

@@ -1,7 +1,7 @@
 #include "hosts/serve/HttpMessage.h"
 
-#include <algorithm>
-#include <cctype>
+#include "hosts/common/AsciiCase.h"
+
 #include <charconv>
 
 namespace {
@@ -11,13 +11,6 @@ namespace {
 constexpr std::size_t kMaxRequestLine = kMaxQueryLength + 4096;
 constexpr std::size_t kMaxHead = kMaxRequestLine + 32 * 1024;
 constexpr std::size_t kMaxBody = 64 * 1024;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
