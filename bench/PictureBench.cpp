@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/component/TestQuillon.h"
+#include "tests/support/TestQuillon.h"
 
 namespace {
 

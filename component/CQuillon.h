@@ -3,8 +3,8 @@
 // owns an instance, and dispatch is answered from the registered type library.
 #pragma once
 
-#include "component/IQuillon.h"
-#include "component/QuillonState.h"
+#include "component/contract/IQuillon.h"
+#include "component/state/QuillonState.h"
 
 class CQuillon : public IQuillon, public QuillonState {
 public:

@@ -1,8 +1,7 @@
 #include "component/ComponentError.h"
 
-#include "component/IQuillon.h"
-#include "platform/serverkit/ErrorReporting.h"
+#include "platform/common/ErrorReporting.h"
 
-HRESULT ReportError(HRESULT hr, const char16_t* description) {
-    return serverkit::ReportError(hr, IID_IQuillon, u"TarvexQuillon.Quillon", description);
+HRESULT ReportError(HRESULT hr, LPCOLESTR description) {
+    return platform::ReportError(hr, IID_IQuillon, kQuillonProgId, description);
 }

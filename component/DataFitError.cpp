@@ -2,20 +2,22 @@
 #include <string>
 
 #include "component/ComponentError.h"
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 HRESULT ReportDataDoesNotFit(const QuillonState& state) {
     std::string text = "The data does not fit in a PDF417 symbol: ";
     if (state.LastFit == SymbolFit::TooManyRows) {
         // Dimensioning gave up with CodewordCount still holding what the data needs.
-        text += std::to_string(state.CodewordCount) +
-                " codewords need more than 90 rows even at 30 columns.";
+        text += std::to_string(state.CodewordCount) + " codewords need more than " +
+                std::to_string(kMaxRows) + " rows even at " + std::to_string(kMaxColumns) +
+                " columns.";
     } else {
         text += std::to_string(state.CodewordCount) + " codewords (" +
                 std::to_string(state.Columns) + " columns x " + std::to_string(state.ActualRows) +
-                " rows) are more than the 928 a symbol can hold.";
+                " rows) are more than the " + std::to_string(kMaxSymbolCodewords) +
+                " a symbol can hold.";
     }
     text += " Shorten the data or lower the ErrorCorrectionLevel.";
-    const std::u16string description(text.begin(), text.end());
+    const std::basic_string<OLECHAR> description(text.begin(), text.end());
     return ReportError(QUILLON_E_DATA_DOES_NOT_FIT, description.c_str());
 }

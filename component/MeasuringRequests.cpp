@@ -31,7 +31,7 @@ HRESULT CQuillon::GetActualRC(VARIANT* pActualRows, VARIANT* pActualCols) {
 HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
     if (ActualWidth == nullptr || ActualHeight == nullptr) return E_POINTER;
     if (!ComputeModuleGeometry()) {
-        return ReportError(E_OUTOFMEMORY, u"Not enough memory to reach the screen");
+        return ReportError(E_OUTOFMEMORY, OLESTR("Not enough memory to reach the screen"));
     }
     EncodeData();
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);

@@ -1,6 +1,7 @@
 // The page hooks: between OnStartPage and OnEndPage the object holds the page's five
 // objects, as a page host expects of a component it creates for a page.
 #include "component/CQuillon.h"
+#include "platform/common/ScriptingContext.h"
 
 namespace {
 

@@ -35,7 +35,7 @@ private:
     QuillonState& state_;
 };
 
-HRESULT OutOfMemory(const char16_t* what) {
+HRESULT OutOfMemory(LPCOLESTR what) {
     return ReportError(E_OUTOFMEMORY, what);
 }
 
@@ -46,12 +46,13 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
     PictureResources resources(*this);
 
     resources.screen = GetDC(nullptr);
-    if (resources.screen == nullptr) return OutOfMemory(u"Not enough memory to reach the screen");
+    if (resources.screen == nullptr)
+        return OutOfMemory(OLESTR("Not enough memory to reach the screen"));
     DrawDC = CreateCompatibleDC(resources.screen);
-    if (DrawDC == nullptr) return OutOfMemory(u"Not enough memory for a drawing context");
+    if (DrawDC == nullptr) return OutOfMemory(OLESTR("Not enough memory for a drawing context"));
     resources.bitmap = CreateCompatibleBitmap(resources.screen, ImageWidth, ImageHeight);
     if (resources.bitmap == nullptr) {
-        return OutOfMemory(u"Not enough memory for a picture of this Width and Height");
+        return OutOfMemory(OLESTR("Not enough memory for a picture of this Width and Height"));
     }
     resources.old_bitmap = SelectObject(DrawDC, resources.bitmap);
     SetMapMode(DrawDC, MM_TEXT);
@@ -60,20 +61,22 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
     OriginX = 0;
     OriginY = 0;
 
-    if (!RenderSymbol()) return OutOfMemory(u"Not enough memory to draw the symbol");
+    if (!RenderSymbol()) return OutOfMemory(OLESTR("Not enough memory to draw the symbol"));
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
 
     resources.capture = CaptureBitmap(resources.bitmap);
-    if (resources.capture == nullptr) return OutOfMemory(u"Not enough memory to read the picture");
-    if (!AllocateIndexBuffer()) return OutOfMemory(u"Not enough memory for the palette indices");
+    if (resources.capture == nullptr)
+        return OutOfMemory(OLESTR("Not enough memory to read the picture"));
+    if (!AllocateIndexBuffer())
+        return OutOfMemory(OLESTR("Not enough memory for the palette indices"));
     UnpackPixels(resources.capture);
     BuildPalette(resources.capture);
-    if (!BuildZlibStream()) return OutOfMemory(u"Not enough memory for the image data");
+    if (!BuildZlibStream()) return OutOfMemory(OLESTR("Not enough memory for the image data"));
 
     OutputBounds.cElements = static_cast<ULONG>(PngFileLength());
     OutputBounds.lLbound = 0;
     OutputArray = SafeArrayCreate(VT_UI1, 1, &OutputBounds);
-    if (OutputArray == nullptr) return OutOfMemory(u"Not enough memory for the PNG file");
+    if (OutputArray == nullptr) return OutOfMemory(OLESTR("Not enough memory for the PNG file"));
     OutputPosition = 0;
     WritePng();
 

@@ -1,44 +1,34 @@
 // The property accessors. A put checks its value and stores it, or ignores a value outside
 // its accepted range without an error: pages rely on a bad value simply changing nothing.
-#include <cmath>
 #include <memory>
 #include <new>
 
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
-
-namespace {
-
-bool InRange(int value, int low, int high) {
-    return value >= low && value <= high;
-}
-
-}  // namespace
+#include "component/contract/QuillonProperties.h"
 
 HRESULT CQuillon::put_BorderStyle(SHORT newVal) {
-    if (InRange(newVal, 0, 2)) BorderStyle = newVal;
+    if (kBorderStyleRange.Contains(newVal)) BorderStyle = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_ErrorCorrectionLevel(SHORT newVal) {
-    if (InRange(newVal, 0, 8)) EccLevel = newVal;
+    if (kEccLevelRange.Contains(newVal)) EccLevel = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_Orientation(SHORT newVal) {
-    if (InRange(newVal, 0, 3)) Orientation = newVal;
+    if (kOrientationRange.Contains(newVal)) Orientation = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_Columns(SHORT newVal) {
-    if (InRange(newVal, 2, 30)) Columns = newVal;
+    if (kColumnsRange.Contains(newVal)) Columns = newVal;
     return S_OK;
 }
 
-// The same range as Columns: once set, Rows cannot return to 0, but 2 asks for no more
-// than every symbol has anyway.
 HRESULT CQuillon::put_Rows(SHORT newVal) {
-    if (InRange(newVal, 2, 30)) Rows = newVal;
+    if (kRowsRange.Contains(newVal)) Rows = newVal;
     return S_OK;
 }
 
@@ -50,17 +40,17 @@ HRESULT CQuillon::put_TruncateSymbol(VARIANT_BOOL newVal) {
 // Written as "accepted when inside" rather than "rejected when outside" so that NaN, which
 // fails every comparison, is rejected too.
 HRESULT CQuillon::put_Y2XRatio(FLOAT newVal) {
-    if (newVal > 0.0f && newVal <= 5.0f) Y2XRatio = newVal;
+    if (kY2XRatioRange.Contains(newVal)) Y2XRatio = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_Width(SHORT newVal) {
-    if (newVal >= 1) ImageWidth = newVal;
+    if (kPictureSideRange.Contains(newVal)) ImageWidth = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_Height(SHORT newVal) {
-    if (newVal >= 1) ImageHeight = newVal;
+    if (kPictureSideRange.Contains(newVal)) ImageHeight = newVal;
     return S_OK;
 }
 
@@ -69,12 +59,12 @@ HRESULT CQuillon::put_Height(SHORT newVal) {
 // any other value out of range.
 HRESULT CQuillon::put_NarrowBarWidth(DOUBLE newVal) {
     const float width = static_cast<float>(newVal);
-    if (newVal > 0.0 && std::isfinite(width) && width > 0.0f) NarrowBarWidth = width;
+    if (kNarrowBarWidthRange.Contains(width)) NarrowBarWidth = width;
     return S_OK;
 }
 
 HRESULT CQuillon::put_BackColor(LONG newVal) {
-    if (newVal >= 0) {
+    if (kColourRange.Contains(newVal)) {
         BackColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BackColorBits = BackColor == 0xFFFFFF ? 1 : 4;
     }
@@ -82,7 +72,7 @@ HRESULT CQuillon::put_BackColor(LONG newVal) {
 }
 
 HRESULT CQuillon::put_BarColor(LONG newVal) {
-    if (newVal >= 0) {
+    if (kColourRange.Contains(newVal)) {
         BarColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BarColorBits = BarColor == 0 ? 1 : 4;
     }
@@ -96,7 +86,7 @@ HRESULT CQuillon::get_Mode(SHORT* pVal) {
 }
 
 HRESULT CQuillon::put_Mode(SHORT newVal) {
-    if (InRange(newVal, 0, 2)) Mode = newVal;
+    if (kModeRange.Contains(newVal)) Mode = newVal;
     return S_OK;
 }
 
@@ -122,13 +112,13 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
     UINT characters = 0;
     while (characters < units && newVal[characters] != 0) ++characters;
     if (characters > static_cast<UINT>(kMaxDataLength)) {
-        return ReportError(E_INVALIDARG, u"Data is longer than 4999 bytes");
+        return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
     }
 
     // Room for a double-byte code page: two bytes a character and the terminating zero.
     const int capacity = 2 * (static_cast<int>(characters) + 1);
     std::unique_ptr<char[]> converted(new (std::nothrow) char[capacity]);
-    if (!converted) return ReportError(E_OUTOFMEMORY, u"Out of memory converting Data");
+    if (!converted) return ReportError(E_OUTOFMEMORY, OLESTR("Out of memory converting Data"));
     const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted.get(), capacity,
                                             nullptr, nullptr);
     if (written <= 0) return S_OK;  // a failed conversion leaves the text as it was
@@ -136,7 +126,7 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
     int length = 0;
     while (length < written && converted[length] != 0) ++length;
     if (length > kMaxDataLength) {
-        return ReportError(E_INVALIDARG, u"Data is longer than 4999 bytes");
+        return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
     }
     for (int i = 0; i < length; ++i) DataText[i] = static_cast<BYTE>(converted[i]);
     DataText[length] = 0;

@@ -3,14 +3,14 @@
 #include <memory>
 #include <new>
 
-#include "platform/serverkit/ErrorReporting.h"
+#include "platform/common/ErrorReporting.h"
 
 namespace {
 
 constexpr int kEscapeLength = 5;  // "~d" and three digits
 
-HRESULT Fail(HRESULT hr, const char16_t* description) {
-    return serverkit::ReportError(hr, IID__Converter, u"TarvexUnicode.Converter", description);
+HRESULT Fail(HRESULT hr, LPCOLESTR description) {
+    return platform::ReportError(hr, IID__Converter, kConverterProgId, description);
 }
 
 }  // namespace
@@ -30,25 +30,25 @@ HRESULT CConverter::GetUTF8String(BSTR UnicodeText, BSTR* result) {
     *result = nullptr;
 
     if (UnicodeText == nullptr || UnicodeText[0] == 0) {
-        *result = SysAllocString(u"");
-        return *result != nullptr ? S_OK : Fail(E_OUTOFMEMORY, u"Out of memory");
+        *result = SysAllocString(OLESTR(""));
+        return *result != nullptr ? S_OK : Fail(E_OUTOFMEMORY, OLESTR("Out of memory"));
     }
 
     const int size = WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return Fail(E_FAIL, u"The text could not be converted to UTF-8");
+    if (size <= 0) return Fail(E_FAIL, OLESTR("The text could not be converted to UTF-8"));
     const int count = size - 1;  // without the terminating zero
     if (count > kMaxUtf8Bytes) {
         return Fail(DISP_E_OVERFLOW,
-                    u"The text's UTF-8 form is longer than 32766 bytes, the most Converter "
-                    u"can escape");
+                    OLESTR("The text's UTF-8 form is longer than 32766 bytes, the most Converter "
+                           "can escape"));
     }
 
     std::unique_ptr<char[]> bytes(new (std::nothrow) char[size]);
-    if (!bytes) return Fail(E_OUTOFMEMORY, u"Out of memory");
+    if (!bytes) return Fail(E_OUTOFMEMORY, OLESTR("Out of memory"));
     WideCharToMultiByte(CP_UTF8, 0, UnicodeText, -1, bytes.get(), size, nullptr, nullptr);
 
     BSTR escaped = SysAllocStringLen(nullptr, static_cast<UINT>(count * kEscapeLength));
-    if (escaped == nullptr) return Fail(E_OUTOFMEMORY, u"Out of memory");
+    if (escaped == nullptr) return Fail(E_OUTOFMEMORY, OLESTR("Out of memory"));
     for (int i = 0; i < count; ++i) {
         GetByteEscape(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[i])),
                       escaped + i * kEscapeLength);

@@ -1,7 +1,7 @@
 #include "converter/ConverterTypeLib.h"
 
 #include "converter/IConverter.h"
-#include "platform/DispatchTable.h"
+#include "platform/runtime/DispatchTable.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // that the server carries as a resource. converter/TarvexUnicode.idl is its source of truth.
 #pragma once
 
-#include "platform/TypeDescription.h"
+#include "platform/runtime/TypeDescription.h"
 
 extern const TypeLibDescription kTarvexUnicodeLib;
 extern const InterfaceDescription kConverterInterface;

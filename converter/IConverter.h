@@ -14,11 +14,9 @@ constexpr IID IID__Converter = {
 constexpr GUID LIBID_TarvexUnicode = {
     0x806B6A99, 0xFDED, 0x48F5, {0x87, 0x11, 0x91, 0xC3, 0x84, 0x6F, 0x54, 0xDE}};
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+// The ProgID scripts create the converter by.
+inline constexpr OLECHAR kConverterProgId[] = OLESTR("TarvexUnicode.Converter");
 
 struct _Converter : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetUTF8String(BSTR UnicodeText, BSTR* result) = 0;
 };
-
-#pragma GCC diagnostic pop

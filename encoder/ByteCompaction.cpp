@@ -1,5 +1,5 @@
 // Byte compaction: the whole data as one byte segment, six bytes to five codewords.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
 
 // Five codewords per six bytes and one per byte left over never outgrow one cell per byte.

@@ -1,16 +1,6 @@
 // Symbol dimensioning: the smallest column count from the Columns setting up that keeps the
 // symbol within 90 rows, then the Rows minimum and the 928-codeword limit.
-#include "component/QuillonState.h"
-
-namespace {
-
-constexpr std::int32_t kMinColumns = 1;
-constexpr std::int32_t kMaxColumns = 30;
-constexpr std::int32_t kDefaultColumns = 3;
-constexpr std::int32_t kMinRows = 3;
-constexpr std::int32_t kMaxRows = 90;
-
-}  // namespace
+#include "component/state/QuillonState.h"
 
 void QuillonState::PrepareDimensioning() {
     // EccCount() follows EccLevel by itself. A Columns of 31 is what a symbol that did not

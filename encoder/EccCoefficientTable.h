@@ -6,7 +6,9 @@
 #include <array>
 #include <cstdint>
 
-constexpr std::int32_t kEccLevelCount = 9;
+#include "component/state/SymbolLimits.h"
+
+constexpr std::int32_t kEccLevelCount = kMaxEccLevel + 1;
 constexpr std::int32_t kEccCoefficientCount = 1022;  // 2 + 4 + ... + 512
 
 // Where the coefficients of `level` begin in the table.

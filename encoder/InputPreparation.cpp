@@ -2,7 +2,7 @@
 // Mode selects.
 #include <cstdint>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

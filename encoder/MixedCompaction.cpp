@@ -1,7 +1,7 @@
 // Mixed compaction: runs of text-encodable bytes in text compaction, runs of all other bytes
 // in byte compaction, with latches between them. The first pass writes a value list with
 // each byte run framed by markers; the second pairs the text values and writes the latches.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Which bytes text compaction can carry, and the sub-mode and value of each of them.
 #include <cstdint>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 bool QuillonState::IsTextEncodable(BYTE byte) {
     // Compared as a signed byte, so that 0x80..0xFF, being negative, are never text.

@@ -1,6 +1,6 @@
 // Text compaction: the whole data as text values, two to a codeword. Text is the mode every
 // symbol starts in, so no latch precedes the data.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
 
 // Each byte gives at most two values (a shift or latch and the character), plus one filler.

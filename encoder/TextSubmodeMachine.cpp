@@ -1,7 +1,7 @@
 // The text sub-mode state machine. It looks at one character at a time and never ahead:
 // every change to Lower or Mixed is a latch, a capital letter met in Lower is shifted on its
 // own, and every punctuation character gets its own shift (Punctuation is never latched).
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

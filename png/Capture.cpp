@@ -2,7 +2,7 @@
 // the DIB is unpacked into one plane per colour component, top row first.
 #include <cstring>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The two checksums of the file: CRC-32 over each chunk's type and data, Adler-32 over the
 // scanline data inside the zlib stream.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "png/CrcTable.h"
 
 void QuillonState::CrcReset() {

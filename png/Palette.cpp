@@ -7,7 +7,7 @@
 // without copying the colours of all pixels first.
 #include <cstring>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 bool QuillonState::AllocateIndexBuffer() {
     PngWidth = ImageWidth;

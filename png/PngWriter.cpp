@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

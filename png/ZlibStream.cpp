@@ -4,7 +4,7 @@
 // among the blocks.
 #include <cstring>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

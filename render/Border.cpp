@@ -1,6 +1,6 @@
 // The frame around the picture, drawn last with the drawing context's default pen (one
 // pixel, black), over the bars.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

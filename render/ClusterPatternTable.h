@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-constexpr int kCodewordValues = 929;
+#include "component/state/SymbolLimits.h"
+
 constexpr int kClusterBlocks = 3;
 
 extern const std::uint32_t ClusterPatternTable[kClusterBlocks * kCodewordValues];

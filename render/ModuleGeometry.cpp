@@ -2,7 +2,7 @@
 // the rows. The measuring request computes its figures with the same operation.
 #include <cmath>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

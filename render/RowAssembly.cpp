@@ -3,7 +3,7 @@
 // bar and space), each handed run by run to the run painter.
 #include <bit>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
 
 namespace {
@@ -15,8 +15,8 @@ constexpr char kStopWidths[] = "711311121";
 constexpr char kTruncatedColours[] = "bw";
 constexpr char kTruncatedWidths[] = "11";
 
-constexpr std::int32_t kMaxRows = 90;
-constexpr std::int32_t kMaxColumns = 30;
+// Each group of three rows adds 30 to the values its row indicators carry.
+constexpr std::int32_t kIndicatorGroupStep = 30;
 
 }  // namespace
 
@@ -41,7 +41,7 @@ void QuillonState::PatternToRunWidths(std::uint32_t pattern) {
 }
 
 std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {
-    const std::int32_t base = 30 * (r / 3);
+    const std::int32_t base = kIndicatorGroupStep * (r / 3);
     switch (r % 3) {
         case 0:
             return base + (ActualRows - 1) / 3;
@@ -53,7 +53,7 @@ std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {
 }
 
 std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
-    const std::int32_t base = 30 * (r / 3);
+    const std::int32_t base = kIndicatorGroupStep * (r / 3);
     switch (r % 3) {
         case 0:
             return base + Columns - 1;
@@ -88,8 +88,8 @@ void QuillonState::DrawWidthString(const char* colours, const char* widths, std:
 bool QuillonState::SymbolIsDrawable() const {
     if (LastFit != SymbolFit::Fits) return false;
     if (ActualRows < 0 || ActualRows > kMaxRows) return false;
-    if (Columns < 1 || Columns > kMaxColumns) return false;
-    if (EccLevel < 0 || EccLevel > 8) return false;
+    if (Columns < kMinColumns || Columns > kMaxColumns) return false;
+    if (EccLevel < 0 || EccLevel > kMaxEccLevel) return false;
     const std::int32_t cells = ActualRows * Columns;
     for (std::int32_t k = 0; k < cells; ++k) {
         if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues) return false;

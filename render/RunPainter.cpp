@@ -1,6 +1,6 @@
 // The run painter: one bar becomes one filled rectangle, turned into place by Orientation;
 // spaces are left to the background.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
                             std::int32_t rowOffsetFromLast, bool isBar) {

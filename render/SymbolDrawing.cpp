@@ -1,6 +1,6 @@
 // The whole drawing: a measuring pass that encodes and sizes the symbol, centring, a painting
 // pass, and the border.
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 bool QuillonState::RenderSymbol() {
     BarBrush = CreateSolidBrush(BarColor);

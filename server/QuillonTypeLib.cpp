@@ -1,7 +1,7 @@
 #include "server/QuillonTypeLib.h"
 
-#include "component/IQuillon.h"
-#include "platform/DispatchTable.h"
+#include "component/contract/IQuillon.h"
+#include "platform/runtime/DispatchTable.h"
 
 namespace {
 

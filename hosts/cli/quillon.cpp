@@ -14,8 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "component/contract/QuillonProperties.h"
+#include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PropertyCatalog.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ void PrintUsage(std::FILE* out) {
                  "  --help      this text;  --version  the version\n"
                  "\n"
                  "Properties (names are case-insensitive; the last of repeated names wins):\n");
-    for (const PropertyInfo& p : Properties()) {
+    for (const QuillonProperty& p : QuillonProperties()) {
         std::fprintf(out, "  %-21s %-23s default %-9s accepted: %s\n      %s\n", p.name,
-                     p.type_name, p.default_value, p.accepted, p.meaning);
+                     p.type_name, p.default_value, p.AcceptedText().c_str(), p.help);
     }
     std::fprintf(out,
                  "\nA value outside the accepted range is ignored by the component (a warning\n"
@@ -62,7 +63,7 @@ int ParseArguments(int argc, char** argv, Options* options) {
             return 0;
         }
         if (arg == "--version") {
-            std::printf("quillon 4.0.0.1\n");
+            std::printf("quillon %s\n", QUILLON_VERSION);
             return 0;
         }
         if (arg == "--measure") {
@@ -115,7 +116,7 @@ int Report(const Outcome& outcome) {
 }
 
 bool IsDataName(const std::string& name) {
-    return FindProperty(name) == FindProperty("Data");
+    return FindQuillonProperty(name) == FindQuillonProperty("Data");
 }
 
 int WritePicture(const std::vector<std::uint8_t>& png, const std::string& output) {

@@ -1,12 +1,15 @@
 #include "hosts/common/Automation.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
 #include <map>
 #include <string>
+
+#include "platform/common/ErrorReporting.h"
+#include "platform/common/Utf8.h"
+#include "platform/runtime/ServerRegistration.h"
 
 namespace {
 
@@ -23,26 +26,6 @@ std::string DirectoryOfExecutable() {
     std::string p(path, static_cast<std::size_t>(n));
     const std::size_t slash = p.rfind('/');
     return slash == std::string::npos ? "." : p.substr(0, slash);
-}
-
-// What regsvr does: load the library and let it write its own registry entries.
-HRESULT RegisterLibrary(const std::string& path, std::string* message) {
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        *message = "cannot load " + path + ": " + dlerror();
-        return CO_E_DLLNOTFOUND;
-    }
-    using Entry = HRESULT (*)();
-    auto entry = reinterpret_cast<Entry>(dlsym(module, "DllRegisterServer"));
-    HRESULT hr = CO_E_ERRORINDLL;
-    if (entry == nullptr) {
-        *message = path + " has no DllRegisterServer";
-    } else {
-        hr = entry();
-        if (FAILED(hr)) *message = "registering " + path + " failed with " + Hex(hr);
-    }
-    dlclose(module);
-    return hr;
 }
 
 // The class objects this thread has looked up, by ProgID. A page host creates an object for
@@ -81,39 +64,7 @@ HRESULT TryCreate(const char16_t* progid, IDispatch** object) {
     return factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(object));
 }
 
-// The description the failing member left on the thread, if any.
-std::string TakeErrorDescription() {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr) return {};
-    BSTR text = nullptr;
-    info->GetDescription(&text);
-    std::string description = text == nullptr ? "" : Utf8FromUtf16(text);
-    SysFreeString(text);
-    info->Release();
-    return description;
-}
-
 }  // namespace
-
-std::u16string Utf16FromUtf8(std::string_view text) {
-    if (text.empty()) return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::u16string out(static_cast<std::size_t>(n), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::string Utf8FromUtf16(std::u16string_view text) {
-    if (text.empty()) return {};
-    const std::u16string terminated(text);
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, terminated.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, terminated.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.resize(out.size() - 1);
-    return out;
-}
 
 DispatchPtr& DispatchPtr::operator=(DispatchPtr&& other) noexcept {
     if (this != &other) {
@@ -134,10 +85,9 @@ DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallErro
     HRESULT hr = TryCreate(progid, &object);
     if (FAILED(hr)) {
         std::string message;
-        const HRESULT registered =
-            RegisterLibrary(DirectoryOfExecutable() + "/" + library, &message);
-        if (FAILED(registered)) {
-            error->hr = registered;
+        if (platform::RegisterServerLibrary(DirectoryOfExecutable() + "/" + library, false,
+                                            &message) != platform::ServerRegistration::kDone) {
+            error->hr = CO_E_ERRORINDLL;
             error->message = message;
             return {};
         }
@@ -145,8 +95,8 @@ DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallErro
     }
     if (FAILED(hr)) {
         error->hr = hr;
-        const std::string description = TakeErrorDescription();
-        error->message = "cannot create " + Utf8FromUtf16(progid) + " (" + Hex(hr) + ")" +
+        const std::string description = platform::TakeErrorDescription();
+        error->message = "cannot create " + platform::Utf16ToUtf8(progid) + " (" + Hex(hr) + ")" +
                          (description.empty() ? "" : ": " + description);
         return {};
     }
@@ -180,7 +130,7 @@ HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
         error->hr = exception.scode != 0 ? exception.scode : hr;
         error->message = exception.bstrDescription == nullptr
                              ? "failed with " + Hex(error->hr)
-                             : Utf8FromUtf16(exception.bstrDescription);
+                             : platform::Utf16ToUtf8(exception.bstrDescription);
         SysFreeString(exception.bstrSource);
         SysFreeString(exception.bstrDescription);
         SysFreeString(exception.bstrHelpFile);

@@ -7,11 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Platform.h"
-
-// Converts between the hosts' UTF-8 and automation strings.
-std::u16string Utf16FromUtf8(std::string_view text);
-std::string Utf8FromUtf16(std::u16string_view text);
+#include "platform/Runtime.h"
 
 // An owned interface pointer.
 class DispatchPtr {

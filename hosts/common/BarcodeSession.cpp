@@ -1,11 +1,10 @@
 #include "hosts/common/BarcodeSession.h"
 
-#include "hosts/common/PropertyCatalog.h"
+#include "component/contract/QuillonProperties.h"
+#include "converter/IConverter.h"
+#include "platform/common/Utf8.h"
 
 namespace {
-
-// The HRESULT the component returns when its data needs more than one symbol.
-constexpr HRESULT kDataDoesNotFit = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200);
 
 // Long values (a whole Data text) are cut in messages.
 std::string Shown(std::string_view value) {
@@ -35,7 +34,7 @@ std::string Measurement::Json() const {
 
 Outcome BarcodeSession::Open() {
     CallError error;
-    object_ = CreateByProgId(u"TarvexQuillon.Quillon", "libTarvexQuillon.so", &error);
+    object_ = CreateByProgId(kQuillonProgId, "libTarvexQuillon.so", &error);
     if (!object_) return Failed(Failure::Internal, error.message);
     return {};
 }
@@ -50,20 +49,20 @@ Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value)
 }
 
 Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::string* warning) {
-    const PropertyInfo* property = FindProperty(name);
+    const QuillonProperty* property = FindQuillonProperty(name);
     const std::string setting = std::string(name) + "=" + Shown(value);
     if (property == nullptr) {
         return Failed(Failure::UnknownProperty, "unknown property '" + std::string(name) + "'");
     }
 
-    const std::u16string text = Utf16FromUtf8(value);
+    const std::u16string text = platform::Utf8ToUtf16Lossy(value);
     std::vector<VARIANT> args{TextVariant(text)};
     VARIANT converted;
     VariantInit(&converted);
     const HRESULT conversion = VariantChangeType(&converted, &args[0], 0, property->type);
 
     CallError error;
-    const std::u16string member = Utf16FromUtf8(property->name);
+    const std::u16string member = platform::Utf8ToUtf16Lossy(property->name);
     InvokeByName(object_.get(), member, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
 
@@ -75,9 +74,9 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
                              " a " + property->type_name);
     } else if (FAILED(error.hr)) {
         outcome = Failed(Failure::Refused, setting + ": " + error.message);
-    } else if (SUCCEEDED(conversion) && property->accepts != nullptr) {
-        if (!property->accepts(converted)) {
-            *warning = setting + " is outside the accepted range (" + property->accepted +
+    } else if (SUCCEEDED(conversion)) {
+        if (!property->Accepts(converted)) {
+            *warning = setting + " is outside the accepted range (" + property->AcceptedText() +
                        ") and is ignored";
         } else if (std::string_view(property->name) == "Width") {
             width_ = converted.iVal;
@@ -92,10 +91,10 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
 Outcome BarcodeSession::SetUtf8Data(std::string_view text) {
     if (!converter_) {
         CallError error;
-        converter_ = CreateByProgId(u"TarvexUnicode.Converter", "libTarvexUnicode.so", &error);
+        converter_ = CreateByProgId(kConverterProgId, "libTarvexUnicode.so", &error);
         if (!converter_) return Failed(Failure::Internal, error.message);
     }
-    std::vector<VARIANT> args{TextVariant(Utf16FromUtf8(text))};
+    std::vector<VARIANT> args{TextVariant(platform::Utf8ToUtf16Lossy(text))};
     VARIANT escaped;
     VariantInit(&escaped);
     CallError error;
@@ -131,9 +130,9 @@ Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max
     CallError error;
     InvokeByName(object_.get(), u"PNGImage", DISPATCH_PROPERTYGET, none, &result, &error);
     if (FAILED(error.hr)) {
-        return Failed(error.hr == kDataDoesNotFit ? Failure::DoesNotFit
-                      : error.hr == E_OUTOFMEMORY ? Failure::TooLarge
-                                                  : Failure::Internal,
+        return Failed(error.hr == QUILLON_E_DATA_DOES_NOT_FIT ? Failure::DoesNotFit
+                      : error.hr == E_OUTOFMEMORY             ? Failure::TooLarge
+                                                              : Failure::Internal,
                       error.message);
     }
     Outcome outcome;
@@ -178,8 +177,9 @@ Outcome BarcodeSession::Measure(Measurement* measurement) {
         VariantClear(&first);
         VariantClear(&second);
         if (FAILED(error.hr)) {
-            return Failed(error.hr == kDataDoesNotFit ? Failure::DoesNotFit : Failure::Internal,
-                          error.message);
+            return Failed(
+                error.hr == QUILLON_E_DATA_DOES_NOT_FIT ? Failure::DoesNotFit : Failure::Internal,
+                error.message);
         }
         if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
         *request.first = a.lVal;

@@ -6,21 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "hosts/common/AsciiCase.h"
+#include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
+#include "platform/common/AsciiCase.h"
 
 namespace {
 
 constexpr const char* kCacheControl = "public, max-age=86400";
 
 bool IsUtf8Switch(const std::string& name) {
-    return EqualsIgnoringCase(name, "utf8");
+    return platform::EqualsIgnoringCase(name, "utf8");
 }
 
 bool SwitchIsOn(std::string_view value) {
-    const std::string v = Lower(value);
+    const std::string v = platform::Lower(value);
     return v == "1" || v == "true" || v == "on" || v == "yes";
 }
 
@@ -29,13 +30,13 @@ bool SwitchIsOn(std::string_view value) {
 std::string EntityTag(std::string_view route,
                       const std::vector<std::pair<std::string, std::string>>& settings) {
     std::map<std::string, std::string> last;
-    for (const auto& [name, value] : settings) last[Lower(name)] = value;
+    for (const auto& [name, value] : settings) last[platform::Lower(name)] = value;
     std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
     auto mix = [&hash](std::string_view text) {
         for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
         hash = (hash ^ 0xFF) * 1099511628211ull;  // separator that no text byte forges
     };
-    mix("quillon 4.0.0.1");
+    mix("quillon " QUILLON_VERSION);
     mix(route);
     for (const auto& [name, value] : last) {
         mix(name);
@@ -106,8 +107,9 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         if (!outcome.ok()) break;
         if (IsUtf8Switch(name)) continue;
         std::string warning;
-        outcome = utf8 && EqualsIgnoringCase(name, "data") ? session.SetUtf8Data(value)
-                                                           : session.Set(name, value, &warning);
+        outcome = utf8 && platform::EqualsIgnoringCase(name, "data")
+                      ? session.SetUtf8Data(value)
+                      : session.Set(name, value, &warning);
         if (!warning.empty()) warnings.push_back(WithoutLineBreaks(warning));
     }
 

@@ -1,6 +1,6 @@
 #include "hosts/serve/HttpMessage.h"
 
-#include "hosts/common/AsciiCase.h"
+#include "platform/common/AsciiCase.h"
 
 #include <charconv>
 
@@ -33,7 +33,7 @@ ParseResult Error(int status) {
 
 std::string_view HttpRequest::Header(std::string_view name) const {
     for (const auto& [key, value] : headers) {
-        if (EqualsIgnoringCase(key, name)) return value;
+        if (platform::EqualsIgnoringCase(key, name)) return value;
     }
     return {};
 }
@@ -127,8 +127,8 @@ ParseResult ParseRequest(std::string_view buffer, HttpRequest* request) {
     }
 
     const std::string_view connection = request->Header("Connection");
-    request->keep_alive = request->http10 ? EqualsIgnoringCase(connection, "keep-alive")
-                                          : !EqualsIgnoringCase(connection, "close");
+    request->keep_alive = request->http10 ? platform::EqualsIgnoringCase(connection, "keep-alive")
+                                          : !platform::EqualsIgnoringCase(connection, "close");
     if (!request->Header("Transfer-Encoding").empty()) return Error(501);
     std::size_t body = 0;
     const std::string_view length = request->Header("Content-Length");

@@ -3,7 +3,7 @@
 // OnStartPage and OnEndPage, so here they are plain objects with no members of their own.
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/common/ScriptingContext.h"
 
 // Creates a context with its five page objects; the caller owns the one reference.
 IScriptingContext* CreateScriptingContext();

@@ -13,9 +13,10 @@
 #include <string>
 #include <thread>
 
+#include "component/contract/QuillonVersion.h"
 #include "hosts/serve/BarcodeRoutes.h"
 #include "hosts/serve/HttpServer.h"
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
             PrintUsage(stdout);
             return 0;
         } else if (arg == "--version") {
-            std::printf("quillon-serve 4.0.0.1\n");
+            std::printf("quillon-serve %s\n", QUILLON_VERSION);
             return 0;
         } else if (arg == "--quiet") {
             config.access_log = nullptr;

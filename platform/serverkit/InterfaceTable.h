@@ -13,7 +13,7 @@
 //     };
 #pragma once
 
-#include "platform/Unknown.h"
+#include "platform/Platform.h"
 
 namespace serverkit {
 

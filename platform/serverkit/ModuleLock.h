@@ -3,7 +3,7 @@
 // unloaded when none is held. One count per library: the kit is linked into each server.
 #pragma once
 
-#include "platform/HResult.h"
+#include "platform/Platform.h"
 
 namespace serverkit {
 

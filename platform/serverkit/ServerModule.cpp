@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/PlatformError.h"
+#include "platform/common/ErrorReporting.h"
 
 namespace serverkit {
 namespace {

@@ -20,7 +20,7 @@
 #include <span>
 #include <string>
 
-#include "platform/Registrar.h"
+#include "platform/runtime/Registrar.h"
 #include "platform/serverkit/ClassFactory.h"
 
 namespace serverkit {

@@ -8,8 +8,7 @@
 
 #include <mutex>
 
-#include "platform/StandardDispatch.h"
-#include "platform/TypeLibRegistry.h"
+#include "platform/Runtime.h"
 
 namespace serverkit {
 

@@ -1,8 +1,8 @@
 #include "platform/serverkit/TypeLibrary.h"
 
-#include "platform/TypeLibObject.h"
-#include "platform/TypeLibRegistry.h"
-#include "platform/Utf8.h"
+#include "platform/common/Utf8.h"
+#include "platform/runtime/TypeLibObject.h"
+#include "platform/runtime/TypeLibRegistry.h"
 #include "platform/serverkit/ServerModule.h"
 
 namespace serverkit {

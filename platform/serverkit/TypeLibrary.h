@@ -6,7 +6,7 @@
 
 #include <span>
 
-#include "platform/TypeDescription.h"
+#include "platform/runtime/TypeDescription.h"
 #include "platform/serverkit/ServerModule.h"
 
 namespace serverkit {

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "component/ComponentError.h"
-#include "tests/component/TestQuillon.h"
 #include "tests/support/PngReader.h"
 #include "tests/support/RequestHelpers.h"
+#include "tests/support/TestQuillon.h"
 
 namespace {
 

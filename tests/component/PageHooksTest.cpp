@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/component/TestQuillon.h"
+#include "platform/common/ScriptingContext.h"
+#include "tests/support/TestQuillon.h"
 #include "tests/support/WithoutDispatch.h"
 
 namespace {

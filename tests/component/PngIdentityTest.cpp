@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/component/TestQuillon.h"
 #include "tests/support/RequestHelpers.h"
+#include "tests/support/TestQuillon.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "component/ComponentError.h"
-#include "tests/component/TestQuillon.h"
+#include "tests/support/TestQuillon.h"
 
 namespace {
 

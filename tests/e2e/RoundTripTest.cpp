@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "component/ComponentError.h"
-#include "tests/component/TestQuillon.h"
 #include "tests/support/BarcodeDecoder.h"
 #include "tests/support/PngReader.h"
 #include "tests/support/RequestHelpers.h"
+#include "tests/support/TestQuillon.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace encoder_test {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/runtime/Registrar.h"
 #include "tests/platform/TestServerHost.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
-#include "platform/PlatformError.h"
-#include "platform/Registrar.h"
+#include "platform/Runtime.h"
+#include "platform/common/ErrorReporting.h"
+#include "platform/runtime/Registrar.h"
 #include "tests/platform/TemporaryRegistry.h"
 
 namespace {

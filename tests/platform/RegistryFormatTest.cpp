@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/RegistryFormat.h"
+#include "platform/runtime/RegistryFormat.h"
 
 namespace {
 

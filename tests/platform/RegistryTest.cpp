@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 #include "tests/platform/TemporaryRegistry.h"
 
 namespace {

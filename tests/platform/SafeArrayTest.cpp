@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 
 namespace {
 

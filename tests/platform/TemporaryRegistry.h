@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/Registry.h"
+#include "platform/runtime/Registry.h"
 
 class TemporaryRegistry {
 public:

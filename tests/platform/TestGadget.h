@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
+#include "platform/runtime/DispatchTable.h"
 
 // {6F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8}
 constexpr IID IID_ITestGadget = {
@@ -15,9 +16,6 @@ constexpr CLSID CLSID_TestGadget = {
 // {6F1A2B3C-4D5E-4F60-8172-93A4B5C6D7EA}
 constexpr GUID LIBID_TestGadgetLib = {
     0x6F1A2B3C, 0x4D5E, 0x4F60, {0x81, 0x72, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xEA}};
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 
 struct ITestGadget : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE put_Size(SHORT newVal) = 0;
@@ -39,8 +37,6 @@ struct ITestGadget : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Increment(SHORT* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Greet(BSTR Name, VARIANT Greeting, BSTR* Result) = 0;
 };
-
-#pragma GCC diagnostic pop
 
 namespace test_gadget {
 

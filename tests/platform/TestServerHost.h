@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "platform/Platform.h"
-#include "platform/PlatformError.h"
+#include "platform/Runtime.h"
+#include "platform/common/ErrorReporting.h"
 #include "tests/platform/TemporaryRegistry.h"
 #include "tests/platform/testserver/TestWidget.h"
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime/DispatchTable.h"
+#include "platform/runtime/TypeLibObject.h"
 #include "tests/platform/TestGadget.h"
 
 namespace {

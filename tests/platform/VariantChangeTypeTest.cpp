@@ -11,7 +11,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/Runtime.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

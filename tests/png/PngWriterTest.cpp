@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "tests/support/PngReader.h"
 
 namespace {

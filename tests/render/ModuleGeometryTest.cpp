@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <tuple>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "tests/support/DrawingSurface.h"
 
 namespace {

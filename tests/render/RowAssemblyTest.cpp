@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
 #include "tests/support/DrawingSurface.h"
 

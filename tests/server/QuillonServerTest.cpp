@@ -3,7 +3,7 @@
 #include <climits>
 #include <thread>
 
-#include "component/IQuillon.h"
+#include "component/contract/IQuillon.h"
 #include "tests/server/ServerHost.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ClassRuntime.h"
-#include "platform/Platform.h"
-#include "platform/PlatformError.h"
+#include "platform/Runtime.h"
+#include "platform/common/ErrorReporting.h"
+#include "platform/runtime/ClassRuntime.h"
 #include "tests/platform/TemporaryRegistry.h"
 
 // Runs the regsvr tool on a server library; its exit status.

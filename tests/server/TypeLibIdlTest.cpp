@@ -5,6 +5,7 @@
 #include <string>
 
 #include "converter/ConverterTypeLib.h"
+#include "platform/runtime/TypeDescription.h"
 #include "server/QuillonTypeLib.h"
 #include "tests/server/IdlReader.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "component/QuillonState.h"
+#include "component/state/QuillonState.h"
 
 class DrawingSurface {
 public:

@@ -13,20 +13,6 @@ std::vector<std::uint8_t> BytesOf(const VARIANT& value) {
     return out;
 }
 
-std::string TakeErrorDescription() {
-    IErrorInfo* error = nullptr;
-    if (GetErrorInfo(0, &error) != S_OK || error == nullptr) return {};
-    BSTR description = nullptr;
-    error->GetDescription(&description);
-    std::string text;
-    for (UINT i = 0; description != nullptr && i < SysStringLen(description); ++i) {
-        text += static_cast<char>(description[i]);
-    }
-    SysFreeString(description);
-    error->Release();
-    return text;
-}
-
 HRESULT PutData(CQuillon& q, const std::u16string& text) {
     BSTR s = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     const HRESULT hr = q.put_Data(s);

@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "component/CQuillon.h"
+#include "platform/common/ErrorReporting.h"
 
 // The bytes of a VT_ARRAY | VT_UI1 VARIANT (empty when it holds anything else).
 std::vector<std::uint8_t> BytesOf(const VARIANT& value);
 
 // The description of this thread's error object, which is taken and cleared.
-std::string TakeErrorDescription();
+using platform::TakeErrorDescription;
 
 HRESULT PutData(CQuillon& q, const std::u16string& text);
 

@@ -2,7 +2,7 @@
 // members answer E_NOTIMPL.
 #pragma once
 
-#include "platform/Dispatch.h"
+#include "platform/Platform.h"
 
 template <class Base>
 class WithoutDispatch : public Base {

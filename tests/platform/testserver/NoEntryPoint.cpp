@@ -1,5 +1,5 @@
 // A shared library that looks like a server but has no DllGetClassObject.
-#include "platform/HResult.h"
+#include "platform/winapi/HResult.h"
 
 STDAPI DllCanUnloadNow() {
     return S_OK;

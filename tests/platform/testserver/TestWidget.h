@@ -2,7 +2,7 @@
 // the class runtime's and the kit's tests. Shared by the server and the tests.
 #pragma once
 
-#include "platform/Unknown.h"
+#include "platform/winapi/Unknown.h"
 
 // {BE0D0261-4B60-4C59-9273-7B82A87240BF}
 constexpr CLSID CLSID_TestWidget = {
@@ -17,9 +17,6 @@ constexpr IID IID_ITestWidget = {
 constexpr IID IID_ITestPeer = {
     0x16D20BC8, 0x9CD1, 0x4574, {0x9D, 0xAB, 0xA0, 0x5D, 0xCB, 0x5E, 0xD7, 0x16}};
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-
 struct ITestWidget : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetValue(LONG value) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetValue(LONG* value) = 0;
@@ -32,8 +29,6 @@ struct ITestPeer : IUnknown {
     // The same object's ITestWidget, obtained through its own QueryInterface.
     virtual HRESULT STDMETHODCALLTYPE GetWidget(ITestWidget** widget) = 0;
 };
-
-#pragma GCC diagnostic pop
 
 // Exported by the test server besides the four entry points: its module lock count.
 using TestServerModuleLocksFunction = LONG (*)();

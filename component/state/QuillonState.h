@@ -1,0 +1,211 @@
+// The component state: the one record of settings, working storage and last results that
+// every barcode object owns. The encoder (encoder/), the renderer (render/) and the PNG
+// writer (png/) are plain operations on it that read and write its fields; each is defined
+// in its own subsystem's folder. Fields are listed in the order the component defines them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "component/state/SymbolLimits.h"
+#include "platform/Platform.h"
+
+// The codeword work areas. The mixed-compaction value list can hold up to three cells per
+// data byte (a one-byte run takes four cells for one byte, text two values), so its area is
+// sized for the longest data; everything past a symbol's 928 codewords can never fit.
+constexpr int kCompactionCells = 3 * kMaxDataLength + 1;
+constexpr int kSymbolCells = 5000;
+
+struct CodewordAreas {
+    std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
+    std::uint16_t SymbolCodewords[kSymbolCells];       // descriptor, data, pad and ECC codewords
+    std::uint16_t EccScratch[kMaxEccCodewords];        // register of the error-correction division
+};
+
+// Why the last encoding produced no symbol.
+enum class SymbolFit : std::int32_t {
+    Fits = 0,
+    TooManyRows,       // even 30 columns need more than 90 rows
+    TooManyCodewords,  // the chosen shape would hold more than 928 codewords
+};
+
+class QuillonState {
+public:
+    // ---- Encoder (encoder/) ----
+    // Turns DataText into the finished codeword sequence; on success leaves Columns,
+    // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits.
+    void EncodeData();
+    void ExpandTildeEscapes();
+    void RestoreDataText();
+    static bool IsTextEncodable(BYTE byte);
+    void ClassifyTextChar(BYTE byte);
+    void EncodeTextCompaction();
+    void EncodeByteCompaction();
+    void EncodeMixedCompaction();
+    // Number of error-correction codewords of the current level: 2, 4, ... 512.
+    std::int32_t EccCount() const { return 2 << EccLevel; }
+    // The two steps every compaction takes before it compacts: EccCount and the Columns check.
+    void PrepareDimensioning();
+    // Chooses Columns and ActualRows for `required` codewords; false when no symbol holds them.
+    bool DimensionSymbol(std::int32_t required);
+    void ComputeErrorCorrection();
+    std::int32_t EccCoefficient(std::int32_t j) const;
+
+    // Shared by text and mixed compaction: the sub-mode state machine's two variables (the
+    // current and the return sub-mode, as TextSubmodeLetter letters) and one step of it, which
+    // appends the values of one text-encodable byte to CompactionValues from cell `count` and
+    // returns the new count.
+    struct TextSubmodeState {
+        char Current = 'A';
+        char Return = 'A';
+    };
+    std::int32_t AppendTextValues(BYTE byte, TextSubmodeState& submodes, std::int32_t count);
+    // Shared by byte and mixed compaction: the six-to-five groups and the single bytes of
+    // DataText[begin, end), appended to CompactionValues from cell `count`; returns the new count.
+    std::int32_t AppendByteValues(std::int32_t begin, std::int32_t end, std::int32_t count);
+
+    // ---- Renderer (render/) ----
+    // Draws the whole picture into DrawDC: background, symbol (running EncodeData in its
+    // measuring pass) and border. False, with everything it created released, when the screen
+    // or a brush cannot be had.
+    bool RenderSymbol();
+    // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
+    // false when the screen cannot be had.
+    bool ComputeModuleGeometry();
+    // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
+    void DrawSymbolPass();
+    // Paints one run as a bar (painting pass only) and advances RunCursor past it.
+    void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
+                  bool isBar);
+    void DrawBorder(bool solid);
+    // Row assembly: every row of the symbol as runs handed to PaintRun.
+    void PatternToRunWidths(std::uint32_t pattern);
+    std::int32_t LeftRowIndicator(std::int32_t r) const;
+    std::int32_t RightRowIndicator(std::int32_t r) const;
+    void DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
+                         std::int32_t rowOffsetFromLast);
+    void DrawRows();
+    // Whether the state holds a symbol that can be drawn: the last encoding fitted and the
+    // shape and every codeword are inside the limits the pattern tables allow.
+    bool SymbolIsDrawable() const;
+
+    // ---- PNG writer (png/) ----
+    // Capture and palette. CaptureBitmap copies the drawn bitmap into a new fixed global
+    // block holding a 1- or 4-bit DIB (header, colour table, rows bottom-up); null when the
+    // block or the screen cannot be had. The caller frees the block with GlobalFree.
+    HGLOBAL CaptureBitmap(HBITMAP bitmap);
+    // Sets PngWidth, PngHeight and PixelCount, allocates IndexBuffer and empties the palette;
+    // false when out of memory.
+    bool AllocateIndexBuffer();
+    // Fills IndexBuffer with each pixel's colour-table index in the captured block, top row
+    // first. The DIB may hold 1, 4 or 8 bits a pixel.
+    void UnpackPixels(HGLOBAL block);
+    // Turns the colour-table indices into palette indices: the palette lists the picture's
+    // distinct colours in the order of their first appearance from the top-left pixel; sets
+    // BitDepth and PaletteEntries.
+    void BuildPalette(HGLOBAL block);
+    // The zlib stream of stored blocks over the filtered scanlines; sets ZlibStream,
+    // ZlibLength and the Adler-32 fields. False when out of memory.
+    bool BuildZlibStream();
+    // Writes the whole file into OutputArray from OutputPosition: signature, IHDR, PLTE,
+    // IDAT (which frees ZlibStream) and IEND.
+    void WritePng();
+    void WriteSignature();
+    // Length, type and data, and the CRC of type and data; leaves the chunk's CRC in Crc.
+    void WriteChunk(const BYTE* type, const BYTE* data, std::uint32_t length);
+    void WriteHeaderChunk();
+    void WritePaletteChunk();
+    void WriteDataChunk();
+    void WriteEndChunk();
+    // Stores bytes at OutputPosition onward and advances it.
+    void PutBytes(std::int32_t count, const BYTE* bytes);
+    void StoreBigEndian(std::uint32_t value);
+    void CrcReset();
+    void CrcUpdate(const BYTE* bytes, std::size_t count);
+    void AdlerUpdate(const BYTE* bytes, std::size_t count);
+    // Length of the file WritePng writes: 69 + 3 × PaletteEntries + ZlibLength.
+    std::int32_t PngFileLength() const { return 69 + 3 * PaletteEntries + ZlibLength; }
+    // Frees whatever of IndexBuffer, ScanlineBuffer and ZlibStream is held.
+    void ReleasePngBuffers();
+
+    // ---- Interface and page objects ----
+    // (The object's reference count is kept by the object that owns the state: a plain or an
+    // aggregated object of the server, without atomic operations.)
+    IDispatch* PageRequest = nullptr;
+    IDispatch* PageResponse = nullptr;
+    IDispatch* PageSession = nullptr;
+    IDispatch* PageServer = nullptr;
+    IDispatch* PageApplication = nullptr;
+
+    // ---- Settings and symbol shape ----
+    std::int32_t BackColorBits = 1;  // 1 when BackColor is pure white, else 4
+    std::int32_t BarColorBits = 1;   // 1 when BarColor is pure black, else 4
+    std::int32_t Rows = 0;           // least number of rows; 0 means no minimum
+    std::int32_t ActualRows = 2;
+    std::int32_t Columns = kDefaultColumns;
+    float Y2XRatio = 3.0f;
+    std::int16_t BorderStyle = 0;  // 0 none, 1 dashed, 2 solid
+    std::int32_t Mode = 0;         // 0 byte, 1 text, 2 mixed compaction
+    std::int32_t EccLevel = 2;
+    std::int32_t Orientation = 0;  // quarter turns counter-clockwise
+    float NarrowBarWidth = 0.07f;  // centimetres
+
+    // ---- Text and drawing ----
+    BYTE DataText[kDataTextSize] = {'1', '2', 0};
+    std::int32_t RunCursor = 0;
+    std::int32_t RowCursor = 0;
+    std::int32_t ModuleWidth = 0;
+    std::int32_t WideBarWidth = 0;
+    std::int32_t MarginTop = 0;
+    std::int32_t SymbolDepth = 0;
+    std::int32_t RowHeight = 0;
+    std::int32_t MarginLeft = 0;
+    std::int32_t ImageHeight = 200;
+    std::int32_t ImageWidth = 300;
+    COLORREF BackColor = 0xFFFFFF;
+    COLORREF BarColor = 0x000000;
+    HDC DrawDC = nullptr;
+    char TextSubmodeLetter = 0;
+    std::int32_t TextSubmodeValue = 0;
+    BOOL MeasureOnly = FALSE;
+    BYTE DataScratch[kDataTextSize] = {};
+    BOOL TruncateSymbol = FALSE;
+    CodewordAreas CodewordBuffer = {};
+    std::int32_t RowDpi = 0;
+    std::int32_t OriginX = 0;
+    std::int32_t OriginY = 0;
+    HBRUSH BarBrush = nullptr;
+    HBRUSH BackBrush = nullptr;
+    HGDIOBJ SavedBrush = nullptr;
+    std::int32_t CodewordCount = 0;
+    char RunWidths[31] = {};
+    std::int32_t DataLength = 0;
+    BOOL HandleTilde = FALSE;
+    SymbolFit LastFit = SymbolFit::Fits;
+
+    // ---- PNG output (used only within one PNGImage request) ----
+    SAFEARRAY* OutputArray = nullptr;
+    std::int32_t OutputPosition = 0;
+    SAFEARRAYBOUND OutputBounds = {};
+    std::int32_t PngWidth = 0;
+    std::int32_t PngHeight = 0;
+    std::int32_t PixelCount = 0;
+    // (No colour planes: UnpackPixels keeps each pixel's colour-table index in IndexBuffer
+    // and BuildPalette maps the table's entries to first-appearance palette entries, which
+    // gives the palette and indices that unpacked red, green and blue planes would.)
+    BYTE PaletteRed[256] = {};
+    BYTE PaletteGreen[256] = {};
+    BYTE PaletteBlue[256] = {};
+    BYTE* IndexBuffer = nullptr;
+    std::int32_t PaletteCount = 0;
+    std::int32_t PaletteEntries = 0;
+    std::int32_t BitDepth = 0;
+    std::uint32_t Crc = 0;
+    std::uint32_t AdlerValue = 0;
+    std::uint32_t AdlerLow = 0;
+    std::uint32_t AdlerHigh = 0;
+    BYTE* ScanlineBuffer = nullptr;
+    BYTE* ZlibStream = nullptr;
+    BYTE BigEndianWord[4] = {};
+    std::int32_t ZlibLength = 0;
+};

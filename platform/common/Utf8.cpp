@@ -1,0 +1,118 @@
+#include "platform/common/Utf8.h"
+
+namespace platform {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+void AppendUtf16(char32_t c, std::u16string* out) {
+    if (c < 0x10000) {
+        out->push_back(static_cast<char16_t>(c));
+    } else {
+        c -= 0x10000;
+        out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    }
+}
+
+// Decodes the sequence at text[*i]; returns false (consuming one byte) when it is malformed.
+bool NextCodePoint(std::string_view text, size_t* i, char32_t* c) {
+    const auto lead = static_cast<unsigned char>(text[(*i)++]);
+    if (lead < 0x80) {
+        *c = lead;
+        return true;
+    }
+    int continuation = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        continuation = 1;
+        minimum = 0x80;
+        *c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        continuation = 2;
+        minimum = 0x800;
+        *c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        continuation = 3;
+        minimum = 0x10000;
+        *c = lead & 0x07;
+    } else {
+        return false;
+    }
+    for (int k = 0; k < continuation; ++k) {
+        if (*i >= text.size()) return false;
+        const auto byte = static_cast<unsigned char>(text[*i]);
+        if ((byte & 0xC0) != 0x80) return false;
+        ++*i;
+        *c = (*c << 6) | (byte & 0x3F);
+    }
+    return *c >= minimum && *c <= 0x10FFFF && !(*c >= 0xD800 && *c <= 0xDFFF);
+}
+
+}  // namespace
+
+bool Utf8ToUtf16(std::string_view text, std::u16string* out) {
+    out->clear();
+    out->reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t c = 0;
+        if (!NextCodePoint(text, &i, &c)) return false;
+        AppendUtf16(c, out);
+    }
+    return true;
+}
+
+std::u16string Utf8ToUtf16Lossy(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        char32_t c = 0;
+        if (NextCodePoint(text, &i, &c)) {
+            AppendUtf16(c, &out);
+        } else {
+            out.push_back(kReplacement);
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
+            c = kReplacement;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,93 @@
+#include "platform/runtime/RegistryTree.h"
+
+#include "platform/winapi/WinError.h"
+
+namespace platform {
+
+char16_t FoldRegistryCase(char16_t c) {
+    if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+    if (c < 0xE0) return c;
+    if (c <= 0xFE) return c == 0xF7 ? c : static_cast<char16_t>(c - 0x20);  // Latin-1
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);  // Greek
+    if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);                // Cyrillic
+    if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+    return c;
+}
+
+bool RegistryNameLess::operator()(std::u16string_view a, std::u16string_view b) const {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char16_t x = FoldRegistryCase(a[i]);
+        const char16_t y = FoldRegistryCase(b[i]);
+        if (x != y) return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldRegistryCase(a[i]) != FoldRegistryCase(b[i])) return false;
+    }
+    return true;
+}
+
+long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
+    path->clear();
+    if (text.empty()) return ERROR_SUCCESS;
+    if (text.front() == u'\\') return ERROR_BAD_PATHNAME;
+    if (text.back() == u'\\') text.remove_suffix(1);
+    size_t start = 0;
+    while (true) {
+        const size_t end = text.find(u'\\', start);
+        const std::u16string_view name = text.substr(
+            start, end == std::u16string_view::npos ? text.size() - start : end - start);
+        if (name.empty()) return ERROR_BAD_PATHNAME;
+        if (!IsValidKeyName(name)) return ERROR_INVALID_PARAMETER;
+        path->emplace_back(name);
+        if (end == std::u16string_view::npos) break;
+        start = end + 1;
+    }
+    return ERROR_SUCCESS;
+}
+
+std::u16string JoinRegistryPath(const RegistryPath& path) {
+    std::u16string joined;
+    for (const auto& name : path) {
+        if (!joined.empty()) joined += u'\\';
+        joined += name;
+    }
+    return joined;
+}
+
+RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path) {
+    RegistryKeyNode* key = &root;
+    for (const auto& name : path) {
+        const auto it = key->subkeys.find(name);
+        if (it == key->subkeys.end()) return nullptr;
+        key = it->second.get();
+    }
+    return key;
+}
+
+RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created) {
+    RegistryKeyNode* key = &root;
+    bool made = false;
+    for (const auto& name : path) {
+        auto it = key->subkeys.find(name);
+        made = it == key->subkeys.end();
+        if (made) it = key->subkeys.emplace(name, std::make_unique<RegistryKeyNode>()).first;
+        key = it->second.get();
+    }
+    if (created != nullptr) *created = made;
+    return key;
+}
+
+bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path) {
+    if (path.empty()) return false;
+    RegistryKeyNode* parent = FindKey(root, RegistryPath(path.begin(), path.end() - 1));
+    return parent != nullptr && parent->subkeys.erase(path.back()) == 1;
+}
+
+}  // namespace platform

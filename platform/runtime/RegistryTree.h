@@ -1,0 +1,50 @@
+// HKEY_CLASSES_ROOT in memory: a tree of keys, each with string values and subkeys. Names
+// compare without regard to letter case, as on Windows, and keep the case they were created
+// with. The store reads the whole tree from its file for every operation (it is small).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/common/RegistryKeyName.h"
+
+namespace platform {
+
+// Folds the letters of ASCII, Latin-1, basic Greek and basic Cyrillic to upper case; other
+// characters compare as they are.
+char16_t FoldRegistryCase(char16_t c);
+
+struct RegistryNameLess {
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const;
+};
+
+bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b);
+
+struct RegistryKeyNode {
+    // The default value has the empty name.
+    std::map<std::u16string, std::u16string, RegistryNameLess> values;
+    std::map<std::u16string, std::unique_ptr<RegistryKeyNode>, RegistryNameLess> subkeys;
+};
+
+// A key's place below HKEY_CLASSES_ROOT, one name per level; empty for the root itself.
+using RegistryPath = std::vector<std::u16string>;
+
+// Splits "A\B\C" into its names. A single trailing backslash is allowed. Returns
+// ERROR_BAD_PATHNAME for a leading backslash or an empty name between two backslashes, and
+// ERROR_INVALID_PARAMETER for a name that IsValidKeyName refuses.
+long ParseRegistryPath(std::u16string_view text, RegistryPath* path);
+
+// Joins a path with backslashes for messages and the store's file.
+std::u16string JoinRegistryPath(const RegistryPath& path);
+
+RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path);
+// Creates the missing keys along the path; *created tells whether the last one is new.
+RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created);
+// Removes the key at a non-empty path with everything below it; false when it is missing.
+bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);
+
+}  // namespace platform

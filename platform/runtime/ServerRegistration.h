@@ -1,0 +1,25 @@
+// Registering an in-process server library the way regsvr32 does: load it and call its
+// DllRegisterServer (or DllUnregisterServer), which writes (or removes) its own registry
+// entries. regsvr and the hosts, which register the servers beside them on first use, share it.
+#pragma once
+
+#include <string>
+
+#include "platform/winapi/WinTypes.h"
+
+namespace platform {
+
+enum class ServerRegistration {
+    kDone,
+    kCannotLoad,        // the library does not exist or the loader refuses it
+    kNoEntryPoint,      // it is not a self-registering server
+    kEntryPointFailed,  // the entry point returned an error
+};
+
+// The current thread must be initialised for the class runtime. *message says what ran
+// ("DllRegisterServer in /full/path.so") and, on failure, what failed and why: the loader's
+// reason, or the HRESULT and the description the entry point left.
+PLATFORM_CPP_API ServerRegistration RegisterServerLibrary(const std::string& path, bool unregister,
+                                                          std::string* message);
+
+}  // namespace platform

@@ -1,0 +1,257 @@
+#include "platform/runtime/TypeLibStore.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/common/ErrorReporting.h"
+#include "platform/common/Utf8.h"
+#include "platform/runtime/Registry.h"
+#include "platform/runtime/TypeLibObject.h"
+#include "platform/runtime/TypeLibRegistry.h"
+#include "platform/winapi/Bstr.h"
+
+namespace {
+
+// The proxy/stub class of automation-compatible interfaces: calls go through IDispatch
+// marshalling, which is what Interface\{IID}\ProxyStubClsid32 names for them.
+constexpr char16_t kAutomationProxyStub[] = u"{00020424-0000-0000-C000-000000000046}";
+
+std::u16string GuidKey(REFGUID guid) {
+    OLECHAR text[kGuidStringLength + 1];
+    StringFromGUID2(guid, text, kGuidStringLength + 1);
+    return text;
+}
+
+std::u16string Hex(unsigned value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", value);
+    return std::u16string(text, text + std::char_traits<char>::length(text));
+}
+
+std::u16string VersionKey(WORD major, WORD minor) {
+    return Hex(major) + u"." + Hex(minor);
+}
+
+// The key under a locale that holds the module's path for one system kind.
+const char16_t* SystemKey(SYSKIND syskind) {
+    switch (syskind) {
+        case SYS_WIN16:
+            return u"win16";
+        case SYS_WIN64:
+            return u"win64";
+        default:
+            return u"win32";
+    }
+}
+
+LONG SetString(const std::u16string& key, const OLECHAR* name, const std::u16string& value) {
+    HKEY handle = nullptr;
+    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &handle, nullptr);
+    if (status != ERROR_SUCCESS) return status;
+    status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR)));
+    RegCloseKey(handle);
+    return status;
+}
+
+std::optional<std::u16string> GetString(const std::u16string& key, const OLECHAR* name) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD bytes = 0;
+    std::optional<std::u16string> value;
+    if (RegQueryValueExW(handle, name, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        std::u16string text(bytes / sizeof(OLECHAR) + 1, u'\0');
+        if (RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &bytes) == ERROR_SUCCESS) {
+            text.resize(bytes / sizeof(OLECHAR));
+            while (!text.empty() && text.back() == 0) text.pop_back();
+            value = text;
+        }
+    }
+    RegCloseKey(handle);
+    return value;
+}
+
+std::vector<std::u16string> SubKeys(const std::u16string& key) {
+    std::vector<std::u16string> names;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+        return names;
+    }
+    for (DWORD i = 0;; ++i) {
+        OLECHAR name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(handle);
+    return names;
+}
+
+HRESULT Failed(LONG status, const char* what) {
+    return platform::ReportFailure(
+        HRESULT_FROM_WIN32(status),
+        std::string("cannot write the type library's registration: ") + what);
+}
+
+// Interface\{IID} entries of the library's dual and automation interfaces, so that hosts can
+// find an interface's library from the interface alone.
+HRESULT WriteInterfaces(ITypeLib* library, const std::u16string& libid,
+                        const std::u16string& version) {
+    const UINT count = library->GetTypeInfoCount();
+    for (UINT i = 0; i < count; ++i) {
+        ITypeInfo* info = nullptr;
+        if (FAILED(library->GetTypeInfo(i, &info))) continue;
+        TYPEATTR* attributes = nullptr;
+        BSTR name = nullptr;
+        LONG status = ERROR_SUCCESS;
+        if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
+            const bool automation =
+                attributes->typekind == TKIND_INTERFACE &&
+                (attributes->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
+            if (automation &&
+                SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
+                const std::u16string key = u"Interface\\" + GuidKey(attributes->guid);
+                status = SetString(key, nullptr, name == nullptr ? u"" : name);
+                if (status == ERROR_SUCCESS) {
+                    status = SetString(key + u"\\ProxyStubClsid32", nullptr, kAutomationProxyStub);
+                }
+                if (status == ERROR_SUCCESS) status = SetString(key + u"\\TypeLib", nullptr, libid);
+                if (status == ERROR_SUCCESS) {
+                    status = SetString(key + u"\\TypeLib", u"Version", version);
+                }
+            }
+            info->ReleaseTypeAttr(attributes);
+        }
+        SysFreeString(name);
+        info->Release();
+        if (status != ERROR_SUCCESS) return Failed(status, "Interface");
+    }
+    return S_OK;
+}
+
+HRESULT Write(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
+    TLIBATTR* attributes = nullptr;
+    HRESULT hr = library->GetLibAttr(&attributes);
+    if (FAILED(hr)) return hr;
+    const std::u16string libid = GuidKey(attributes->guid);
+    const std::u16string version = VersionKey(attributes->wMajorVerNum, attributes->wMinorVerNum);
+    const std::u16string locale = Hex(attributes->lcid);
+    const std::u16string system = SystemKey(attributes->syskind);
+    library->ReleaseTLibAttr(attributes);
+
+    BSTR name = nullptr;
+    BSTR help = nullptr;
+    library->GetDocumentation(-1, &name, &help, nullptr, nullptr);
+    const std::u16string title = help != nullptr ? help : name != nullptr ? name : u"";
+    SysFreeString(name);
+    SysFreeString(help);
+
+    const std::u16string key = u"TypeLib\\" + libid + u"\\" + version;
+    LONG status = SetString(key, nullptr, title);
+    if (status == ERROR_SUCCESS) status = SetString(key + u"\\FLAGS", nullptr, u"0");
+    if (status == ERROR_SUCCESS) {
+        status = SetString(key + u"\\HELPDIR", nullptr, help_directory ? help_directory : u"");
+    }
+    if (status == ERROR_SUCCESS) {
+        status = SetString(key + u"\\" + locale + u"\\" + system, nullptr, path ? path : u"");
+    }
+    if (status != ERROR_SUCCESS) return Failed(status, "TypeLib");
+    return WriteInterfaces(library, libid, version);
+}
+
+HRESULT Erase(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
+    const std::u16string library_key = u"TypeLib\\" + GuidKey(libid);
+    const std::u16string version_key = library_key + u"\\" + VersionKey(major, minor);
+    const std::u16string locale_key = version_key + u"\\" + Hex(lcid);
+    const std::u16string system_key = locale_key + u"\\" + SystemKey(syskind);
+    if (!GetString(system_key, nullptr)) return TYPE_E_LIBNOTREGISTERED;
+
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, system_key.c_str());
+    if (SubKeys(locale_key).empty()) RegDeleteKeyW(HKEY_CLASSES_ROOT, locale_key.c_str());
+    bool other_locales = false;
+    for (const std::u16string& sub : SubKeys(version_key)) {
+        other_locales = other_locales || (sub != u"FLAGS" && sub != u"HELPDIR");
+    }
+    if (!other_locales) {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, version_key.c_str());
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, version_key.c_str());
+        if (SubKeys(library_key).empty()) RegDeleteKeyW(HKEY_CLASSES_ROOT, library_key.c_str());
+        // The interfaces go with the library's last registration.
+        for (const std::u16string& iid : SubKeys(u"Interface")) {
+            const std::u16string key = u"Interface\\" + iid;
+            const auto owner = GetString(key + u"\\TypeLib", nullptr);
+            GUID owner_libid{};
+            if (owner && SUCCEEDED(IIDFromString(owner->c_str(), &owner_libid)) &&
+                owner_libid == libid) {
+                RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+                RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+            }
+        }
+    }
+    return S_OK;
+}
+
+HRESULT Load(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLib** library) {
+    const std::u16string library_key = u"TypeLib\\" + GuidKey(libid);
+    // The requested minor version, or else the highest greater one of the same major.
+    std::optional<std::u16string> chosen;
+    unsigned chosen_minor = 0;
+    for (const std::u16string& version : SubKeys(library_key)) {
+        unsigned v_major = 0, v_minor = 0;
+        const std::string text = platform::Utf16ToUtf8(version);
+        if (std::sscanf(text.c_str(), "%x.%x", &v_major, &v_minor) != 2) continue;
+        if (v_major != major || v_minor < minor) continue;
+        const bool better =
+            !chosen || v_minor == minor || (chosen_minor != minor && v_minor > chosen_minor);
+        if (better) {
+            chosen = version;
+            chosen_minor = v_minor;
+        }
+    }
+    if (!chosen) return TYPE_E_LIBNOTREGISTERED;
+    const std::u16string version_key = library_key + u"\\" + *chosen;
+    auto path = GetString(version_key + u"\\" + Hex(lcid) + u"\\win32", nullptr);
+    if (!path) path = GetString(version_key + u"\\0\\win32", nullptr);
+    if (!path) return TYPE_E_LIBNOTREGISTERED;
+
+    const std::string module = platform::Utf16ToUtf8(*path);
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    const bool already_loaded = handle != nullptr;
+    if (!already_loaded) handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        return platform::ReportFailure(
+            TYPE_E_CANTLOADLIBRARY,
+            "cannot load the type library's module: " + std::string(dlerror()));
+    }
+    auto resource =
+        reinterpret_cast<TypeLibResourceFunction>(dlsym(handle, kTypeLibResourceSymbol));
+    HRESULT hr = resource == nullptr ? platform::ReportFailure(TYPE_E_CANTLOADLIBRARY,
+                                                               module + " carries no type library")
+                                     : CreateTypeLibFromDescription(resource(), library);
+    // A module loaded for its library stays loaded while it may be used; one that was loaded
+    // already keeps the reference its loader holds.
+    if (already_loaded || FAILED(hr)) dlclose(handle);
+    return hr;
+}
+
+constexpr TypeLibRegistryStore kStore{&Write, &Erase, &Load};
+
+const bool connected = [] {
+    SetTypeLibRegistryStore(&kStore);
+    return true;
+}();
+
+}  // namespace
