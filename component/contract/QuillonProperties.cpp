@@ -29,7 +29,7 @@ constexpr QuillonProperty Switch(const char* name, DISPID dispid, const char* he
 
 constexpr QuillonProperty kProperties[] = {
     Integers("BorderStyle", DISPID_QUILLON_BORDERSTYLE, VT_I2, "16-bit integer", "0",
-             kBorderStyleRange, "border around the picture: 0 none, 1 dashed, 2 solid"),
+             kBorderStyleRange, "black frame around the picture: 0 none, 1 dashed, 2 solid"),
     {"Data", DISPID_QUILLON_DATA, VT_BSTR, "string", "12", kText, kNoIntegers, kNoReals,
      "the text to encode (Windows-1252 characters; others become '?')"},
     Integers("ErrorCorrectionLevel", DISPID_QUILLON_ERRORCORRECTIONLEVEL, VT_I2, "16-bit integer",

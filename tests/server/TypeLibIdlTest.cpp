@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "component/contract/QuillonProperties.h"
 #include "converter/ConverterTypeLib.h"
 #include "platform/runtime/TypeDescription.h"
 #include "server/QuillonTypeLib.h"
@@ -127,3 +128,23 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
 }
 
 }  // namespace
+
+// The public contract's property table must name the members the IDL declares, with their
+// DISPIDs and the type of the value a put takes.
+TEST(TypeLibraryTables, ContractPropertiesAgreeWithTheIdl) {
+    const IdlFile idl = ReadIdl(QUILLON_SOURCE_DIR "/server/TarvexQuillon.idl");
+    const IdlBlock& quillon = idl.interfaces.at("IQuillon");
+    std::size_t puts = 0;
+    for (const IdlMember& m : quillon.members) {
+        if (!HasAttribute(m.attributes, "propput")) continue;
+        ++puts;
+        SCOPED_TRACE(m.name);
+        const QuillonProperty* p = FindQuillonProperty(m.name);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->name, m.name);
+        EXPECT_EQ(p->dispid, MemberDispid(m));
+        ASSERT_EQ(m.parameters.size(), 1u);
+        EXPECT_EQ(p->type, TypeOf(m.parameters[0].type));
+    }
+    EXPECT_EQ(QuillonProperties().size(), puts);
+}
