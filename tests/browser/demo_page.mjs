@@ -63,6 +63,25 @@ try {
     });
   }
 
+  // The form's hints, limits and help come from the component's property table.
+  const wiring = await page.evaluate(() => PROPERTIES.flatMap((p) => {
+    const control = document.getElementById(p.name);
+    if (!control) return [];
+    const problems = [];
+    if (control.title !== p.help) problems.push(`${p.name}: help ${control.title}`);
+    const hint = control.closest("label")?.querySelector("small");
+    if (hint && control.type !== "checkbox" && hint.textContent !== p.accepted) {
+      problems.push(`${p.name}: hint ${hint.textContent}`);
+    }
+    if (control.type === "number" && p.low !== undefined &&
+        (control.min !== String(p.low) || control.max !== String(p.high))) {
+      problems.push(`${p.name}: range ${control.min}..${control.max}`);
+    }
+    return problems;
+  }));
+  if ((await page.evaluate(() => PROPERTIES.length)) !== 15) fail("the page lacks the property table");
+  for (const problem of wiring) fail("form does not follow the property table: " + problem);
+
   const first = await settled("Quillon PDF417");
   const text = "Ελληνικά, 中文 and a much longer line of data to raise the row count";
   await page.fill("#Data", text);
