@@ -3,6 +3,8 @@
 // IUnknown and IDispatch are left to its server, as for the barcode component.
 #pragma once
 
+#include <cstdint>
+
 #include "converter/IConverter.h"
 
 class CConverter : public _Converter {

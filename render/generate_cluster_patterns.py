@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes ClusterPatternTable.cpp from the PDF417 codeword pattern list.
 
-Usage: generate_cluster_patterns.py PATTERNS.txt > render/ClusterPatternTable.cpp
+Usage: generate_cluster_patterns.py render/pdf417-cluster-patterns.txt > render/ClusterPatternTable.cpp
 
 The list holds one 17-bit pattern in hexadecimal per line (lines starting with '#' are
 comments): 929 patterns of cluster 0, then 929 of cluster 3, then 929 of cluster 6, each in

@@ -92,16 +92,16 @@ TEST_F(ClassRuntime, CreatesByProgIdAndByClsid) {
     ASSERT_EQ(CLSIDFromProgID(u"QuillonTest.Widget.1", &clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_TestWidget);
     ASSERT_EQ(CLSIDFromProgID(u"quillontest.gadget", &clsid), S_OK);  // any letter case
-    EXPECT_EQ(clsid, CLSID_TestGadget);
+    EXPECT_EQ(clsid, CLSID_TestServerGadget);
 
-    ITestWidget* widget = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* widget = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->SetValue(42), S_OK);
     LONG value = 0;
     EXPECT_EQ(widget->GetValue(&value), S_OK);
     EXPECT_EQ(value, 42);
 
-    ITestWidget* gadget = Create<ITestWidget>(CLSID_TestGadget, IID_ITestWidget);
+    ITestWidget* gadget = CreateObject<ITestWidget>(CLSID_TestServerGadget, IID_ITestWidget);
     ASSERT_NE(gadget, nullptr);
     EXPECT_EQ(gadget->GetValue(&value), S_OK);
     EXPECT_EQ(value, 7);
@@ -134,7 +134,7 @@ TEST_F(ClassRuntime, FollowsCurVerWhenAProgIdHasNoClsidOfItsOwn) {
     EXPECT_EQ(clsid, CLSID_TestWidget);
     // A CLSID of its own wins over CurVer.
     ASSERT_EQ(CLSIDFromProgID(u"Own.Clsid", &clsid), S_OK);
-    EXPECT_EQ(clsid, CLSID_TestGadget);
+    EXPECT_EQ(clsid, CLSID_TestServerGadget);
 }
 
 struct ProgIdErrorCase {
@@ -234,7 +234,7 @@ TEST_F(ClassRuntime, LibrariesThatCannotServeAreReported) {
 }
 
 TEST_F(ClassRuntime, AServerStaysLoadedWhileAnObjectLives) {
-    ITestWidget* widget = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* widget = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(widget, nullptr);
     EXPECT_TRUE(IsLoaded(TEST_SERVER_PATH));
     CoFreeUnusedLibraries();
@@ -269,7 +269,7 @@ TEST_F(ClassRuntime, AServerStaysLoadedWhileItsClassObjectIsHeldOrLocked) {
 }
 
 TEST_F(ClassRuntime, AnUnloadDelayKeepsAnIdleServerUntilItHasPassed) {
-    ITestWidget* widget = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* widget = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(widget, nullptr);
     widget->Release();
     CoFreeUnusedLibrariesEx(0xFFFFFFFF, 0);  // idle from now, for ten minutes
@@ -279,8 +279,8 @@ TEST_F(ClassRuntime, AnUnloadDelayKeepsAnIdleServerUntilItHasPassed) {
 }
 
 TEST_F(ClassRuntime, ALibraryIsLoadedOnceAndAgainAfterUnloading) {
-    ITestWidget* first = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
-    ITestWidget* second = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* first = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* second = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     LONG live = 0;
@@ -291,7 +291,7 @@ TEST_F(ClassRuntime, ALibraryIsLoadedOnceAndAgainAfterUnloading) {
     CoFreeUnusedLibraries();
     ASSERT_FALSE(IsLoaded(TEST_SERVER_PATH));
 
-    ITestWidget* third = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* third = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(third, nullptr);
     EXPECT_EQ(third->GetLiveObjects(&live), S_OK);
     EXPECT_EQ(live, 1);

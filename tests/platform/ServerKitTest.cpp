@@ -73,8 +73,9 @@ TEST_F(ServerKit, TheClassObjectAnswersForItsOwnClassesOnly) {
     EXPECT_EQ(object, nullptr);
 
     IClassFactory* gadget_factory = nullptr;
-    ASSERT_EQ(get(CLSID_TestGadget, IID_IClassFactory, reinterpret_cast<void**>(&gadget_factory)),
-              S_OK);
+    ASSERT_EQ(
+        get(CLSID_TestServerGadget, IID_IClassFactory, reinterpret_cast<void**>(&gadget_factory)),
+        S_OK);
     EXPECT_NE(gadget_factory, factory);
     gadget_factory->Release();
     unknown->Release();
@@ -138,7 +139,7 @@ TEST_F(ServerKit, CreateInstanceChecksItsArguments) {
 }
 
 TEST_F(ServerKit, APlainObjectHasOneIdentity) {
-    ITestWidget* widget = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* widget = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(widget, nullptr);
     ITestPeer* peer = nullptr;
     ASSERT_EQ(widget->QueryInterface(IID_ITestPeer, reinterpret_cast<void**>(&peer)), S_OK);
@@ -233,7 +234,7 @@ TEST_F(ServerKit, AggregationNeedsIUnknownThroughTheRuntimeToo) {
 
 TEST_F(ServerKit, ThreadsCreatingAndReleasingObjectsLeaveNoLockBehind) {
     // Held throughout, so that the library cannot go while the threads run.
-    ITestWidget* keeper = Create<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
+    ITestWidget* keeper = CreateObject<ITestWidget>(CLSID_TestWidget, IID_ITestWidget);
     ASSERT_NE(keeper, nullptr);
 
     constexpr int kThreads = 6;
@@ -246,7 +247,7 @@ TEST_F(ServerKit, ThreadsCreatingAndReleasingObjectsLeaveNoLockBehind) {
             if (CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) != S_OK) ++failures;
             for (int i = 0; i < kRounds; ++i) {
                 ITestWidget* widget = nullptr;
-                const CLSID& clsid = (i % 5 == 0) ? CLSID_TestGadget : CLSID_TestWidget;
+                const CLSID& clsid = (i % 5 == 0) ? CLSID_TestServerGadget : CLSID_TestWidget;
                 if (CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITestWidget,
                                      reinterpret_cast<void**>(&widget)) != S_OK) {
                     ++failures;

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/Runtime.h"
-#include "platform/common/ErrorReporting.h"
 #include "tests/platform/TemporaryRegistry.h"
 #include "tests/platform/testserver/TestWidget.h"
+#include "tests/support/ClassRuntimeCalls.h"
 
 // Whether the library is mapped into this process now.
 inline bool IsLoaded(const char* path) {
@@ -32,15 +32,6 @@ inline LONG TestServerLocks() {
     return count;
 }
 
-inline HRESULT CallEntryPoint(const char* path, const char* name) {
-    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return E_FAIL;
-    auto function = reinterpret_cast<HRESULT (*)()>(dlsym(handle, name));
-    const HRESULT hr = function == nullptr ? E_FAIL : function();
-    dlclose(handle);
-    return hr;
-}
-
 class TestServerHost : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -54,16 +45,6 @@ protected:
     void TearDown() override {
         CoFreeUnusedLibraries();
         CoUninitialize();
-    }
-
-    template <class Interface>
-    Interface* Create(REFCLSID clsid, REFIID iid) {
-        Interface* object = nullptr;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid,
-                                   reinterpret_cast<void**>(&object)),
-                  S_OK)
-            << platform::TakeErrorDescription();
-        return object;
     }
 
     TemporaryRegistry registry_;

@@ -1,29 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "render/ClusterPatternTable.h"
+#include "tests/render/PatternRuns.h"
 
 namespace {
-
-// Run widths read from the leftmost module (bit 16) to the rightmost, and the colour of the
-// first run (true for a bar).
-std::vector<int> RunsOf(std::uint32_t pattern, bool* starts_with_bar) {
-    std::vector<int> runs;
-    int previous = -1;
-    for (int bit = 16; bit >= 0; --bit) {
-        const int module = (pattern >> bit) & 1;
-        if (module == previous) {
-            ++runs.back();
-        } else {
-            runs.push_back(1);
-            previous = module;
-        }
-    }
-    *starts_with_bar = ((pattern >> 16) & 1) == 1;
-    return runs;
-}
 
 struct Sample {
     int block;
@@ -38,8 +23,7 @@ TEST_P(ClusterPatternSamples, MatchTheStandard) {
     const Sample& s = GetParam();
     const std::uint32_t entry = ClusterPatternTable[s.block * kCodewordValues + s.codeword];
     EXPECT_EQ(entry, s.pattern);
-    bool bar_first = false;
-    EXPECT_EQ(RunsOf(entry, &bar_first), s.widths);
+    EXPECT_EQ(RunWidthsOf(entry), s.widths);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ClusterPatternSamples,
@@ -56,9 +40,8 @@ TEST(ClusterPatternTable, EveryEntryIsACodewordOfItsBlocksCluster) {
             const std::uint32_t entry = ClusterPatternTable[block * kCodewordValues + codeword];
             SCOPED_TRACE(testing::Message() << "block " << block << " codeword " << codeword);
             ASSERT_EQ(entry >> 17, 0u);
-            bool bar_first = false;
-            const std::vector<int> runs = RunsOf(entry, &bar_first);
-            ASSERT_TRUE(bar_first);
+            const std::vector<int> runs = RunWidthsOf(entry);
+            ASSERT_TRUE(StartsWithBar(entry));
             ASSERT_EQ(runs.size(), 8u);  // four bars, four spaces, so the last run is a space
             int total = 0;
             for (int w : runs) {
@@ -76,6 +59,22 @@ TEST(ClusterPatternTable, NoPatternStandsForTwoCodewords) {
     const std::set<std::uint32_t> distinct(ClusterPatternTable,
                                            ClusterPatternTable + kClusterBlocks * kCodewordValues);
     EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kClusterBlocks * kCodewordValues));
+}
+
+// The table is generated from render/pdf417-cluster-patterns.txt by
+// render/generate_cluster_patterns.py; the two must not drift apart.
+TEST(ClusterPatternTable, EqualsThePatternListItIsGeneratedFrom) {
+    std::ifstream list(QUILLON_CLUSTER_PATTERN_LIST);
+    ASSERT_TRUE(list.is_open());
+    std::vector<std::uint32_t> patterns;
+    for (std::string line; std::getline(list, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        patterns.push_back(static_cast<std::uint32_t>(std::stoul(line, nullptr, 16)));
+    }
+    ASSERT_EQ(patterns.size(), static_cast<std::size_t>(kClusterBlocks * kCodewordValues));
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        EXPECT_EQ(ClusterPatternTable[i], patterns[i]) << "entry " << i;
+    }
 }
 
 }  // namespace

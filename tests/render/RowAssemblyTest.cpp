@@ -6,6 +6,7 @@
 
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
+#include "tests/render/PatternRuns.h"
 #include "tests/support/DrawingSurface.h"
 
 namespace {
@@ -15,22 +16,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 std::unique_ptr<QuillonState> NewState() {
     return std::make_unique<QuillonState>();
-}
-
-// Left-to-right run widths of a 17-module pattern, as the test reads the bits itself.
-std::vector<int> WidthsOf(std::uint32_t pattern) {
-    std::vector<int> runs;
-    int previous = -1;
-    for (int bit = 16; bit >= 0; --bit) {
-        const int module = (pattern >> bit) & 1;
-        if (module == previous) {
-            ++runs.back();
-        } else {
-            runs.push_back(1);
-            previous = module;
-        }
-    }
-    return runs;
 }
 
 std::string Digits(const std::vector<int>& widths) {
@@ -55,7 +40,7 @@ TEST(PatternToRunWidths, EveryTableEntryGivesEightDigits) {
     auto q = NewState();
     for (int i = 0; i < kClusterBlocks * kCodewordValues; ++i) {
         q->PatternToRunWidths(ClusterPatternTable[i]);
-        ASSERT_EQ(std::string(q->RunWidths), Digits(WidthsOf(ClusterPatternTable[i]))) << i;
+        ASSERT_EQ(std::string(q->RunWidths), Digits(RunWidthsOf(ClusterPatternTable[i]))) << i;
     }
 }
 
@@ -191,14 +176,14 @@ TEST_P(DrawRowsLayout, RowsReadBackAsTheirPatterns) {
         auto append = [&](const std::vector<int>& w) {
             expected.insert(expected.end(), w.begin(), w.end());
         };
-        append(WidthsOf(cluster[q.LeftRowIndicator(r)]));
+        append(RunWidthsOf(cluster[q.LeftRowIndicator(r)]));
         for (int col = 0; col < c.columns; ++col) {
-            append(WidthsOf(cluster[q.CodewordBuffer.SymbolCodewords[r * c.columns + col]]));
+            append(RunWidthsOf(cluster[q.CodewordBuffer.SymbolCodewords[r * c.columns + col]]));
         }
         if (c.truncate) {
             append({1, 1});
         } else {
-            append(WidthsOf(cluster[q.RightRowIndicator(r)]));
+            append(RunWidthsOf(cluster[q.RightRowIndicator(r)]));
             append({7, 1, 1, 3, 1, 1, 1, 2, 1});
         }
         for (int& w : expected) w *= c.module;
@@ -224,7 +209,7 @@ TEST(DrawRows, TheDefaultSymbolHasRowsOf120Modules) {
     // Row 0 in cluster 0: indicators 1 and 2, data 4, 901, 49.
     std::vector<int> expected = {8, 1, 1, 1, 1, 1, 1, 3};
     for (int value : {1, 4, 901, 49, 2}) {
-        const std::vector<int> w = WidthsOf(ClusterPatternTable[value]);
+        const std::vector<int> w = RunWidthsOf(ClusterPatternTable[value]);
         expected.insert(expected.end(), w.begin(), w.end());
     }
     for (int w : {7, 1, 1, 3, 1, 1, 1, 2, 1}) expected.push_back(w);

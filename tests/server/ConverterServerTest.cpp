@@ -47,7 +47,7 @@ TEST_F(ConverterServer, RegistersItsClassAndInterface) {
     EXPECT_EQ(as_interface, converter);
     static_cast<IUnknown*>(as_interface)->Release();
     converter->Release();
-    EXPECT_EQ(CallExport(UNICODE_SERVER_PATH, "DllCanUnloadNow"), S_OK);
+    EXPECT_EQ(CallEntryPoint(UNICODE_SERVER_PATH, "DllCanUnloadNow"), S_OK);
 }
 
 }  // namespace

@@ -154,24 +154,25 @@ TEST_F(QuillonServer, AggregationNeedsIUnknownAndForwardsToTheOuterObject) {
 
 TEST_F(QuillonServer, CanUnloadOnlyWithoutObjectsAndLocks) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_FALSE);
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_FALSE);
     object->Release();
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
 
     IClassFactory* factory = nullptr;
     ASSERT_EQ(CoGetClassObject(CLSID_Quillon, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                reinterpret_cast<void**>(&factory)),
               S_OK);
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_FALSE);  // held from outside
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"),
+              S_FALSE);  // held from outside
     ASSERT_EQ(factory->LockServer(TRUE), S_OK);
     factory->Release();
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_FALSE);  // the lock
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_FALSE);  // the lock
     ASSERT_EQ(CoGetClassObject(CLSID_Quillon, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                reinterpret_cast<void**>(&factory)),
               S_OK);
     factory->LockServer(FALSE);
     factory->Release();
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
 }
 
 TEST_F(QuillonServer, DispatchConvertsArgumentsBeforeAnyMemberRuns) {
@@ -323,7 +324,7 @@ TEST_F(QuillonServer, ThreadsWithTheirOwnObjectsShareTheServerSafely) {
     }
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(CallExport(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
+    EXPECT_EQ(CallEntryPoint(QUILLON_SERVER_PATH, "DllCanUnloadNow"), S_OK);
 }
 
 }  // namespace

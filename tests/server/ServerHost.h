@@ -3,7 +3,6 @@
 // initialised for the class runtime, and calls by name through IDispatch, as scripts make them.
 #pragma once
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,24 +10,13 @@
 #include <vector>
 
 #include "platform/Runtime.h"
-#include "platform/common/ErrorReporting.h"
-#include "platform/runtime/ClassRuntime.h"
 #include "tests/platform/TemporaryRegistry.h"
+#include "tests/support/ClassRuntimeCalls.h"
 
 // Runs the regsvr tool on a server library; its exit status.
 inline int RunRegsvr(const std::string& arguments) {
     const std::string command = std::string(REGSVR_PATH) + " -s " + arguments;
     return std::system(command.c_str());
-}
-
-// Calls one of a library's exported functions by name, loading it for the call.
-inline HRESULT CallExport(const char* path, const char* name) {
-    void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) return E_FAIL;
-    auto function = reinterpret_cast<HRESULT (*)()>(dlsym(handle, name));
-    const HRESULT hr = function == nullptr ? E_FAIL : function();
-    dlclose(handle);
-    return hr;
 }
 
 // A VARIANT that clears itself.
@@ -104,12 +92,7 @@ protected:
     static IDispatch* Create(const char16_t* progid) {
         CLSID clsid{};
         EXPECT_EQ(CLSIDFromProgID(progid, &clsid), S_OK);
-        IDispatch* object = nullptr;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   reinterpret_cast<void**>(&object)),
-                  S_OK)
-            << platform::TakeErrorDescription();
-        return object;
+        return CreateObject<IDispatch>(clsid, IID_IDispatch);
     }
 
     TemporaryRegistry registry_;

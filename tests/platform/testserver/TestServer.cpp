@@ -77,7 +77,7 @@ protected:
 
 constexpr serverkit::ServerClass kClasses[] = {
     serverkit::ClassEntry<Widget>(CLSID_TestWidget, kTestServerScript),
-    serverkit::ClassEntry<Gadget>(CLSID_TestGadget, kTestGadgetScript),
+    serverkit::ClassEntry<Gadget>(CLSID_TestServerGadget, kTestGadgetScript),
 };
 
 }  // namespace

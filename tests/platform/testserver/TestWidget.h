@@ -7,8 +7,8 @@
 // {BE0D0261-4B60-4C59-9273-7B82A87240BF}
 constexpr CLSID CLSID_TestWidget = {
     0xBE0D0261, 0x4B60, 0x4C59, {0x92, 0x73, 0x7B, 0x82, 0xA8, 0x72, 0x40, 0xBF}};
-// {E1E96D8D-C1D6-4A12-9B91-C1328E703C40}
-constexpr CLSID CLSID_TestGadget = {
+// {E1E96D8D-C1D6-4A12-9B91-C1328E703C40}: the server's second class, QuillonTest.Gadget
+constexpr CLSID CLSID_TestServerGadget = {
     0xE1E96D8D, 0xC1D6, 0x4A12, {0x9B, 0x91, 0xC1, 0x32, 0x8E, 0x70, 0x3C, 0x40}};
 // {BB7A1DBA-4532-43B3-A79D-AD9E062B6781}
 constexpr IID IID_ITestWidget = {
