@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/Runtime.h"
+#include "tests/support/WithoutDispatch.h"
 
 namespace {
 
@@ -576,7 +577,7 @@ TEST(VariantChangeType, ErrorValuesAndUnsupportedTypesAreRefused) {
 }
 
 // A counted object that answers IUnknown and, when asked to, IDispatch.
-class Probe final : public IDispatch {
+class Probe final : public WithoutDispatch<IDispatch> {
 public:
     explicit Probe(bool dispatch) : dispatch_(dispatch) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -590,15 +591,6 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     ULONG references = 1;
 
 private:
