@@ -14,11 +14,11 @@ namespace {
 // until the fixture ends.
 class HttpServerTest : public testing::Test {
 protected:
-    void Start(HttpServer::Handler handler) {
+    void Start(HttpServer::Handler handler, int threads = 2) {
         HttpServerConfig config;
         config.bind = "127.0.0.1";
         config.port = 0;
-        config.threads = 2;
+        config.threads = threads;
         config.access_log = nullptr;
         server_ = std::make_unique<HttpServer>(
             config, std::move(handler), [this] { ++threads_started_; },
@@ -102,6 +102,51 @@ TEST_F(HttpServerTest, StopFinishesTheRequestInFlight) {
     EXPECT_EQ(threads_stopped_.load(), 2);
     RawHttpClient late(server_->port());
     EXPECT_FALSE(late.connected());  // no longer listening
+}
+
+TEST_F(HttpServerTest, AnswerLargerThanTheSocketBuffersArrivesWholeAndTheConnectionStays) {
+    // Far more than loopback's send and receive buffers hold together, so the server must wait
+    // for the client to read before it can send the rest.
+    const std::string big(32 * 1024 * 1024, 'b');
+    Start([&big](const HttpRequest& request) {
+        return request.path == "/big" ? HttpResponse::Text(200, big) : Echo(request);
+    });
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let the buffers fill
+    const std::string response = client.ReadResponse();
+    ASSERT_GT(response.size(), big.size());
+    EXPECT_EQ(response.substr(response.size() - big.size() - 1, big.size()), big);
+    ASSERT_TRUE(client.Send("GET /after HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(client.ReadResponse().find("/after?"), std::string::npos);
+}
+
+TEST_F(HttpServerTest, ClientThatStopsSendingStillGetsItsAnswersThenTheConnectionCloses) {
+    Start(Echo);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /one HTTP/1.1\r\n\r\nGET /two HTTP/1.1\r\n\r\n"));
+    client.FinishSending();
+    EXPECT_NE(client.ReadResponse().find("/one?"), std::string::npos);
+    EXPECT_NE(client.ReadResponse().find("/two?"), std::string::npos);
+    EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests) {
+    Start(Echo, 1);  // one worker, so one request answered proves the other's bytes were read
+    RawHttpClient half(server_->port());
+    ASSERT_TRUE(half.Send("GET /half HTTP/1.1\r\n"));
+    RawHttpClient idle(server_->port());
+    ASSERT_TRUE(idle.Send("GET /idle HTTP/1.1\r\n\r\n"));
+    const std::string first = idle.ReadResponse();
+    EXPECT_NE(first.find("Connection: keep-alive"), std::string::npos);
+    server_->Stop();
+    EXPECT_TRUE(idle.ClosedByServer());
+    ASSERT_TRUE(half.Send("\r\n"));
+    const std::string last = half.ReadResponse();
+    EXPECT_NE(last.find("/half?"), std::string::npos);
+    EXPECT_NE(last.find("Connection: close"), std::string::npos);
+    EXPECT_TRUE(half.ClosedByServer());
+    runner_.join();
 }
 
 }  // namespace
