@@ -247,8 +247,6 @@ void HttpServer::Work(std::size_t index) {
                     epoll_ctl(poll, EPOLL_CTL_DEL, listener, nullptr);
                     close(listener);  // new connections are refused from now on
                     listeners_[index] = -1;
-                    close(listener);  // new connections are refused from now on
-                    listeners_[index] = -1;
                     epoll_ctl(poll, EPOLL_CTL_DEL, stop_event_, nullptr);
                     // Idle connections have nothing in flight: close them now.
                     std::vector<int> idle;
