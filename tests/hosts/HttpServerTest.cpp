@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -14,12 +16,12 @@ namespace {
 // until the fixture ends.
 class HttpServerTest : public testing::Test {
 protected:
-    void Start(HttpServer::Handler handler, int threads = 2) {
+    void Start(HttpServer::Handler handler, int threads = 2, std::FILE* access_log = nullptr) {
         HttpServerConfig config;
         config.bind = "127.0.0.1";
         config.port = 0;
         config.threads = threads;
-        config.access_log = nullptr;
+        config.access_log = access_log;
         server_ = std::make_unique<HttpServer>(
             config, std::move(handler), [this] { ++threads_started_; },
             [this] { ++threads_stopped_; });
@@ -147,6 +149,43 @@ TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests)
     EXPECT_NE(last.find("Connection: close"), std::string::npos);
     EXPECT_TRUE(half.ClosedByServer());
     runner_.join();
+}
+
+TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithPeerTargetStatusAndBodySize) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    Start(Echo, 2, log);
+    {
+        RawHttpClient client(server_->port());
+        ASSERT_TRUE(client.Send("GET /a?x=1 HTTP/1.1\r\n\r\n"));
+        ASSERT_FALSE(client.ReadResponse().empty());
+        ASSERT_TRUE(client.Send("GET /" + std::string(299, 'l') + " HTTP/1.1\r\n\r\n"));
+        ASSERT_FALSE(client.ReadResponse().empty());
+        ASSERT_TRUE(client.Send("HEAD /h HTTP/1.1\r\nConnection: close\r\n\r\n"));
+        ASSERT_FALSE(client.ReadUntilClosed().empty());
+    }
+    RawHttpClient bad(server_->port());
+    ASSERT_TRUE(bad.Send("BAD\r\n\r\n"));
+    ASSERT_FALSE(bad.ReadResponse().empty());
+
+    server_->Stop();
+    runner_.join();
+
+    std::string written(4096, '\0');
+    std::rewind(log);
+    written.resize(std::fread(written.data(), 1, written.size(), log));
+    std::fclose(log);
+    // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
+    // Targets are cut at 200 characters.
+    const char* lines[] = {
+        R"(127\.0\.0\.1 "GET /a\?x=1" 200 7)",
+        R"(127\.0\.0\.1 "GET /l{199}\.\.\." 200 302)",
+        R"(127\.0\.0\.1 "HEAD /h" 200 0)",
+        R"(127\.0\.0\.1 "- " 400 12)",
+    };
+    std::string expected;
+    for (const char* line : lines) expected += std::string(line) + R"( \d+\.\d{3}ms\n)";
+    EXPECT_TRUE(std::regex_match(written, std::regex(expected))) << written;
 }
 
 }  // namespace
