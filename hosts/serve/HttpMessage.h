@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,6 +32,9 @@ struct HttpResponse {
 
     static HttpResponse Text(int status, std::string text);
 };
+
+// What a server calls to answer each request.
+using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
 
 enum class ParseStatus { Incomplete, Complete, Error };
 

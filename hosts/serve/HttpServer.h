@@ -21,7 +21,7 @@ struct HttpServerConfig {
 
 class HttpServer {
 public:
-    using Handler = std::function<HttpResponse(const HttpRequest&)>;
+    using Handler = HttpHandler;
     using ThreadHook = std::function<void()>;
 
     // thread_start and thread_stop run on each worker thread around its loop.
@@ -43,6 +43,7 @@ public:
 
 private:
     void Work(std::size_t index);
+    void CloseListener(std::size_t index);
 
     HttpServerConfig config_;
     Handler handler_;

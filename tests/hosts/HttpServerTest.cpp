@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -14,12 +16,12 @@ namespace {
 // until the fixture ends.
 class HttpServerTest : public testing::Test {
 protected:
-    void Start(HttpServer::Handler handler) {
+    void Start(HttpServer::Handler handler, int threads = 2, std::FILE* access_log = nullptr) {
         HttpServerConfig config;
         config.bind = "127.0.0.1";
         config.port = 0;
-        config.threads = 2;
-        config.access_log = nullptr;
+        config.threads = threads;
+        config.access_log = access_log;
         server_ = std::make_unique<HttpServer>(
             config, std::move(handler), [this] { ++threads_started_; },
             [this] { ++threads_stopped_; });
@@ -102,6 +104,88 @@ TEST_F(HttpServerTest, StopFinishesTheRequestInFlight) {
     EXPECT_EQ(threads_stopped_.load(), 2);
     RawHttpClient late(server_->port());
     EXPECT_FALSE(late.connected());  // no longer listening
+}
+
+TEST_F(HttpServerTest, AnswerLargerThanTheSocketBuffersArrivesWholeAndTheConnectionStays) {
+    // Far more than loopback's send and receive buffers hold together, so the server must wait
+    // for the client to read before it can send the rest.
+    const std::string big(32 * 1024 * 1024, 'b');
+    Start([&big](const HttpRequest& request) {
+        return request.path == "/big" ? HttpResponse::Text(200, big) : Echo(request);
+    });
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // let the buffers fill
+    const std::string response = client.ReadResponse();
+    ASSERT_GT(response.size(), big.size());
+    EXPECT_EQ(response.substr(response.size() - big.size() - 1, big.size()), big);
+    ASSERT_TRUE(client.Send("GET /after HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(client.ReadResponse().find("/after?"), std::string::npos);
+}
+
+TEST_F(HttpServerTest, ClientThatStopsSendingStillGetsItsAnswersThenTheConnectionCloses) {
+    Start(Echo);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /one HTTP/1.1\r\n\r\nGET /two HTTP/1.1\r\n\r\n"));
+    client.FinishSending();
+    EXPECT_NE(client.ReadResponse().find("/one?"), std::string::npos);
+    EXPECT_NE(client.ReadResponse().find("/two?"), std::string::npos);
+    EXPECT_TRUE(client.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests) {
+    Start(Echo, 1);  // one worker, so one request answered proves the other's bytes were read
+    RawHttpClient half(server_->port());
+    ASSERT_TRUE(half.Send("GET /half HTTP/1.1\r\n"));
+    RawHttpClient idle(server_->port());
+    ASSERT_TRUE(idle.Send("GET /idle HTTP/1.1\r\n\r\n"));
+    const std::string first = idle.ReadResponse();
+    EXPECT_NE(first.find("Connection: keep-alive"), std::string::npos);
+    server_->Stop();
+    EXPECT_TRUE(idle.ClosedByServer());
+    ASSERT_TRUE(half.Send("\r\n"));
+    const std::string last = half.ReadResponse();
+    EXPECT_NE(last.find("/half?"), std::string::npos);
+    EXPECT_NE(last.find("Connection: close"), std::string::npos);
+    EXPECT_TRUE(half.ClosedByServer());
+    runner_.join();
+}
+
+TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithPeerTargetStatusAndBodySize) {
+    std::FILE* log = std::tmpfile();
+    ASSERT_NE(log, nullptr);
+    Start(Echo, 2, log);
+    {
+        RawHttpClient client(server_->port());
+        ASSERT_TRUE(client.Send("GET /a?x=1 HTTP/1.1\r\n\r\n"));
+        ASSERT_FALSE(client.ReadResponse().empty());
+        ASSERT_TRUE(client.Send("GET /" + std::string(299, 'l') + " HTTP/1.1\r\n\r\n"));
+        ASSERT_FALSE(client.ReadResponse().empty());
+        ASSERT_TRUE(client.Send("HEAD /h HTTP/1.1\r\nConnection: close\r\n\r\n"));
+        ASSERT_FALSE(client.ReadUntilClosed().empty());
+    }
+    RawHttpClient bad(server_->port());
+    ASSERT_TRUE(bad.Send("BAD\r\n\r\n"));
+    ASSERT_FALSE(bad.ReadResponse().empty());
+
+    server_->Stop();
+    runner_.join();
+
+    std::string written(4096, '\0');
+    std::rewind(log);
+    written.resize(std::fread(written.data(), 1, written.size(), log));
+    std::fclose(log);
+    // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
+    // Targets are cut at 200 characters.
+    const char* lines[] = {
+        R"(127\.0\.0\.1 "GET /a\?x=1" 200 7)",
+        R"(127\.0\.0\.1 "GET /l{199}\.\.\." 200 302)",
+        R"(127\.0\.0\.1 "HEAD /h" 200 0)",
+        R"(127\.0\.0\.1 "- " 400 12)",
+    };
+    std::string expected;
+    for (const char* line : lines) expected += std::string(line) + R"( \d+\.\d{3}ms\n)";
+    EXPECT_TRUE(std::regex_match(written, std::regex(expected))) << written;
 }
 
 }  // namespace

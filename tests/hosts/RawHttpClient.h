@@ -38,6 +38,9 @@ public:
         return true;
     }
 
+    // Closes the sending half: the server reads end of stream but can still answer.
+    void FinishSending() { shutdown(fd_, SHUT_WR); }
+
     // One response: head and a body of Content-Length bytes (none for 304). Empty when the
     // connection closed or timed out first.
     std::string ReadResponse() {
@@ -47,7 +50,7 @@ public:
                 std::size_t length = 0;
                 const std::size_t at = buffer_.find("Content-Length: ");
                 if (at != std::string::npos && at < head_end) {
-                    length = std::stoul(buffer_.substr(at + 16));
+                    length = std::stoul(buffer_.substr(at + 16, head_end - at - 16));
                 }
                 if (buffer_.rfind("HTTP/1.1 304", 0) == 0) length = 0;
                 if (buffer_.size() >= head_end + 4 + length) {
