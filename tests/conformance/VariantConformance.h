@@ -44,7 +44,8 @@ struct Row {
     Source source;
     Expect expect;
     WineDifference difference = {};
-    LCID lcid = kEnglishUs;  // the locale handed to VariantChangeTypeEx
+    LCID lcid = kEnglishUs;  // the locale and flags handed to VariantChangeTypeEx
+    USHORT flags = 0;
 };
 
 enum class Oleaut { kOurs, kWine };

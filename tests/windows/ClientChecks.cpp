@@ -57,9 +57,9 @@ void CreationAndIdentity(Checks& checks) {
     Owned<IDispatch> versioned(Create(checks, L"TarvexQuillon.Quillon.1"));
     if (object.get() == nullptr) return;
     HRESULT hr = S_OK;
-    checks.Expect(CreateByProgId(L"TarvexQuillon.NoSuchClass", &hr) == nullptr &&
-                      hr == CO_E_CLASSSTRING,
-                  "an unknown ProgID gives CO_E_CLASSSTRING, not " + Hex(hr));
+    checks.Expect(
+        CreateByProgId(L"TarvexQuillon.NoSuchClass", &hr) == nullptr && hr == CO_E_CLASSSTRING,
+        "an unknown ProgID gives CO_E_CLASSSTRING, not " + Hex(hr));
 
     IUnknown* unknown = nullptr;
     IDispatch* dispatch = nullptr;
@@ -71,10 +71,11 @@ void CreationAndIdentity(Checks& checks) {
                       static_cast<void*>(dispatch) == quillon,
                   "IUnknown, IDispatch and IQuillon are one pointer");
     void* other = &other;
-    checks.Expect(object->QueryInterface(IID_IClassFactory, &other) == E_NOINTERFACE &&
-                      other == nullptr,
-                  "any other interface: E_NOINTERFACE and a null pointer");
-    for (IUnknown* p : {unknown, static_cast<IUnknown*>(dispatch), static_cast<IUnknown*>(quillon)}) {
+    checks.Expect(
+        object->QueryInterface(IID_IClassFactory, &other) == E_NOINTERFACE && other == nullptr,
+        "any other interface: E_NOINTERFACE and a null pointer");
+    for (IUnknown* p :
+         {unknown, static_cast<IUnknown*>(dispatch), static_cast<IUnknown*>(quillon)}) {
         if (p != nullptr) p->Release();
     }
 
@@ -102,11 +103,11 @@ void PropertiesByName(Checks& checks) {
                   "HandleTilde is False to begin with");
 
     const char* settings[][2] = {
-        {"Data", "Quillon"},         {"Mode", "2"},          {"ErrorCorrectionLevel", "3"},
-        {"Columns", "4"},            {"Rows", "5"},          {"TruncateSymbol", "True"},
-        {"Y2XRatio", "2.5"},         {"Width", "400"},       {"Height", "300"},
-        {"NarrowBarWidth", "0.05"},  {"BackColor", "65535"}, {"BarColor", "&H800000"},
-        {"Orientation", "1"},        {"BorderStyle", "2"},   {"HandleTilde", "-1"},
+        {"Data", "Quillon"},        {"Mode", "2"},          {"ErrorCorrectionLevel", "3"},
+        {"Columns", "4"},           {"Rows", "5"},          {"TruncateSymbol", "True"},
+        {"Y2XRatio", "2.5"},        {"Width", "400"},       {"Height", "300"},
+        {"NarrowBarWidth", "0.05"}, {"BackColor", "65535"}, {"BarColor", "&H800000"},
+        {"Orientation", "1"},       {"BorderStyle", "2"},   {"HandleTilde", "-1"},
     };
     for (const auto& [name, value] : settings) {
         const CallResult put = Put(object.get(), Widen(name).c_str(), Widen(value));
@@ -137,10 +138,10 @@ void MeasuringAndErrors(Checks& checks) {
     // The defaults measure as the Linux build measures them (its identity table's first row).
     Variant rows, columns, width, height;
     VARIANT refs[] = {RefTo(&rows), RefTo(&columns), RefTo(&width), RefTo(&height)};
-    const CallResult rc = Invoke(object.get(), L"GetActualRC", DISPATCH_METHOD,
-                                 {&refs[0], &refs[1]}, nullptr);
-    const CallResult size = Invoke(object.get(), L"GetActualSize", DISPATCH_METHOD,
-                                   {&refs[2], &refs[3]}, nullptr);
+    const CallResult rc =
+        Invoke(object.get(), L"GetActualRC", DISPATCH_METHOD, {&refs[0], &refs[1]}, nullptr);
+    const CallResult size =
+        Invoke(object.get(), L"GetActualSize", DISPATCH_METHOD, {&refs[2], &refs[3]}, nullptr);
     checks.Expect(rc.hr == S_OK && rows->lVal == 4 && columns->lVal == 3,
                   "GetActualRC fills the caller's variables: 4 rows, 3 columns");
     checks.Expect(size.hr == S_OK && width->lVal == 363 && height->lVal == 36,
@@ -179,7 +180,9 @@ HRESULT StartPage(IDispatch* object, IUnknown* context) {
     v->vt = VT_UNKNOWN;
     v->punkVal = context;
     context->AddRef();
-    return Invoke(object, L"OnStartPage", DISPATCH_METHOD, {v}, nullptr).hr;
+    // Standard dispatch hands a member's failure back as an exception with its HRESULT.
+    const CallResult call = Invoke(object, L"OnStartPage", DISPATCH_METHOD, {v}, nullptr);
+    return call.hr == DISP_E_EXCEPTION ? call.scode : call.hr;
 }
 
 void PageHooks(Checks& checks) {
@@ -191,8 +194,8 @@ void PageHooks(Checks& checks) {
                       "OnEndPage before any OnStartPage is S_OK");
         checks.Expect(StartPage(object.get(), static_cast<IScriptingContext*>(&context)) == S_OK,
                       "OnStartPage with a scripting context");
-        checks.Expect(context.asked == "RRSSA", "the five page objects asked for in order, not " +
-                                                    context.asked);
+        checks.Expect(context.asked == "RRSSA",
+                      "the five page objects asked for in order, not " + context.asked);
         checks.Expect(context.Held() == PageContext::kObjects && context.references == 1,
                       "the five page objects are held, the context is not");
         checks.Expect(Invoke(object.get(), L"OnEndPage", DISPATCH_METHOD, {}, nullptr).hr == S_OK &&
@@ -206,9 +209,9 @@ void PageHooks(Checks& checks) {
     PageContext failing(3);
     Owned<IDispatch> object(Create(checks, kQuillonProgId));
     if (object.get() == nullptr) return;
-    checks.Expect(StartPage(object.get(), &not_a_context) == E_NOINTERFACE &&
-                      not_a_context.references == 1,
-                  "OnStartPage with no scripting context: E_NOINTERFACE, nothing held");
+    checks.Expect(
+        StartPage(object.get(), &not_a_context) == E_NOINTERFACE && not_a_context.references == 1,
+        "OnStartPage with no scripting context: E_NOINTERFACE, nothing held");
     checks.Expect(StartPage(object.get(), static_cast<IScriptingContext*>(&failing)) == E_FAIL &&
                       failing.Held() == 0 && failing.references == 1,
                   "a page object that cannot be had fails OnStartPage and nothing stays held");
@@ -236,10 +239,10 @@ void Converter(Checks& checks) {
         Variant text(c.text), escaped;
         const CallResult call =
             Invoke(converter.get(), L"GetUTF8String", DISPATCH_METHOD, {&text}, &escaped);
-        checks.Expect(call.hr == S_OK && escaped->vt == VT_BSTR &&
-                          std::wstring(escaped->bstrVal, SysStringLen(escaped->bstrVal)) ==
-                              c.escapes,
-                      std::string("GetUTF8String of ") + c.what);
+        checks.Expect(
+            call.hr == S_OK && escaped->vt == VT_BSTR &&
+                std::wstring(escaped->bstrVal, SysStringLen(escaped->bstrVal)) == c.escapes,
+            std::string("GetUTF8String of ") + c.what);
     }
 
     // The escapes carry the text's UTF-8 bytes into the symbol: the same picture as Data
@@ -272,10 +275,10 @@ void EntryPoints(Checks& checks) {
     }
     checks.Expect(can_unload() == S_FALSE, "DllCanUnloadNow is S_FALSE while an object lives");
     void* factory = &factory;
-    checks.Expect(get_class(IID_IQuillon, IID_IClassFactory, &factory) ==
-                          CLASS_E_CLASSNOTAVAILABLE &&
-                      factory == nullptr,
-                  "DllGetClassObject of another class: CLASS_E_CLASSNOTAVAILABLE");
+    checks.Expect(
+        get_class(IID_IQuillon, IID_IClassFactory, &factory) == CLASS_E_CLASSNOTAVAILABLE &&
+            factory == nullptr,
+        "DllGetClassObject of another class: CLASS_E_CLASSNOTAVAILABLE");
     object->Release();
     checks.Expect(can_unload() == S_OK, "DllCanUnloadNow is S_OK once none lives");
 }

@@ -15,8 +15,7 @@ int main() {
         checks.Expect(wrong.empty(), DescribeRow(row) + ": " + wrong);
         if (row.difference.kept) {
             ++kept;
-            std::printf("kept difference: %s (%s)\n", DescribeRow(row).c_str(),
-                        row.difference.why);
+            std::printf("kept difference: %s (%s)\n", DescribeRow(row).c_str(), row.difference.why);
         }
     }
     std::printf("%d rows where our stand-in keeps its own result\n", kept);

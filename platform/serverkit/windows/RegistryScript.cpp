@@ -43,9 +43,9 @@ public:
             const LONG created = RegCreateKeyExW(key, Wide(sub.name), 0, nullptr, 0,
                                                  KEY_READ | KEY_WRITE, nullptr, &child, nullptr);
             if (!Check(created, sub_path)) return false;
-            const bool done = (!sub.default_value || SetString(child, u"", *sub.default_value,
-                                                               sub_path)) &&
-                              Register(sub, child, sub_path);
+            const bool done =
+                (!sub.default_value || SetString(child, u"", *sub.default_value, sub_path)) &&
+                Register(sub, child, sub_path);
             RegCloseKey(child);
             if (!done) return false;
         }
@@ -122,8 +122,8 @@ private:
 
     static bool IsEmpty(HKEY key) {
         DWORD subkeys = 0, values = 0;
-        return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
                subkeys == 0 && values == 0;
     }
 

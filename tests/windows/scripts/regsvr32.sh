@@ -14,9 +14,11 @@ fail() {
 
 # The entries under the keys, as reg prints them; nothing for a key that is not there.
 entries() {
-    local key
+    local key found
     for key in "$@"; do
-        wine_run reg query "HKCR\\$key" /s 2>/dev/null | tr -d '\r' | sed '/^$/d' || true
+        if found=$(wine_run reg query "HKCR\\$key" /s 2>/dev/null); then
+            tr -d '\r' <<<"$found" | sed '/^$/d'
+        fi
     done
 }
 
