@@ -49,3 +49,13 @@ HRESULT UnregisterModule(std::span<const ServerClass> classes,
                          const platform::RegistrarReplacementMap& replacements = {});
 
 }  // namespace serverkit
+
+// The two exports every server has alike, for SERVERKIT_ENTRY_POINTS (ServerKit.h) on either
+// platform.
+#define SERVERKIT_CLASS_ENTRY_POINTS(classes)                               \
+    STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {   \
+        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv); \
+    }                                                                       \
+    STDAPI DllCanUnloadNow() {                                              \
+        return serverkit::ModuleCanUnloadNow();                             \
+    }

@@ -7,26 +7,18 @@
 #include <string>
 
 #include "platform/common/ScriptingContext.h"
+#include "tests/support/WithoutDispatch.h"
 
-class PageObject final : public IDispatch {
+class PageObject final : public WithoutDispatch<IDispatch> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 
     ULONG references = 1;  // the host's own
 };
 
-class PageContext final : public IScriptingContext {
+class PageContext final : public WithoutDispatch<IScriptingContext> {
 public:
     static constexpr int kObjects = 5;
     static constexpr const char* kNames[kObjects] = {"Request", "Response", "Server", "Session",
@@ -38,15 +30,6 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override { return --references; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
     HRESULT STDMETHODCALLTYPE get_Request(IDispatch** p) override { return Hand(0, p); }
     HRESULT STDMETHODCALLTYPE get_Response(IDispatch** p) override { return Hand(1, p); }
     HRESULT STDMETHODCALLTYPE get_Server(IDispatch** p) override { return Hand(2, p); }

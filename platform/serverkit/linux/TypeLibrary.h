@@ -41,22 +41,17 @@ private:
 // The exports of a server library whose classes are listed in `classes` and whose type
 // library `type_library` describes: the four entry points, and the type library as the
 // resource that LoadRegTypeLib reads (revoked when the library is unloaded).
-#define SERVERKIT_ENTRY_POINTS(classes, type_library)                       \
-    namespace {                                                             \
-    serverkit::EmbeddedTypeLibrary embedded_type_library(type_library);     \
-    }                                                                       \
-    STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {   \
-        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv); \
-    }                                                                       \
-    STDAPI DllCanUnloadNow() {                                              \
-        return serverkit::ModuleCanUnloadNow();                             \
-    }                                                                       \
-    STDAPI DllRegisterServer() {                                            \
-        return serverkit::RegisterServer(classes, type_library);            \
-    }                                                                       \
-    STDAPI DllUnregisterServer() {                                          \
-        return serverkit::UnregisterServer(classes, type_library);          \
-    }                                                                       \
-    PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {      \
-        return &type_library;                                               \
+#define SERVERKIT_ENTRY_POINTS(classes, type_library)                   \
+    namespace {                                                         \
+    serverkit::EmbeddedTypeLibrary embedded_type_library(type_library); \
+    }                                                                   \
+    SERVERKIT_CLASS_ENTRY_POINTS(classes)                               \
+    STDAPI DllRegisterServer() {                                        \
+        return serverkit::RegisterServer(classes, type_library);        \
+    }                                                                   \
+    STDAPI DllUnregisterServer() {                                      \
+        return serverkit::UnregisterServer(classes, type_library);      \
+    }                                                                   \
+    PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {  \
+        return &type_library;                                           \
     }

@@ -19,16 +19,11 @@ HRESULT UnregisterServer(std::span<const ServerClass> classes);
 // The four exports of a server library whose classes are listed in `classes`. The type
 // library is the library's TYPELIB resource: `type_library` names the Linux stand-in for it
 // and is not used here.
-#define SERVERKIT_ENTRY_POINTS(classes, type_library)                       \
-    STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {   \
-        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv); \
-    }                                                                       \
-    STDAPI DllCanUnloadNow() {                                              \
-        return serverkit::ModuleCanUnloadNow();                             \
-    }                                                                       \
-    STDAPI DllRegisterServer() {                                            \
-        return serverkit::RegisterServer(classes);                          \
-    }                                                                       \
-    STDAPI DllUnregisterServer() {                                          \
-        return serverkit::UnregisterServer(classes);                        \
+#define SERVERKIT_ENTRY_POINTS(classes, type_library) \
+    SERVERKIT_CLASS_ENTRY_POINTS(classes)             \
+    STDAPI DllRegisterServer() {                      \
+        return serverkit::RegisterServer(classes);    \
+    }                                                 \
+    STDAPI DllUnregisterServer() {                    \
+        return serverkit::UnregisterServer(classes);  \
     }
