@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev zlib1g-dev libzxing-dev libzint-dev
+    libpng-dev zlib1g-dev libzxing-dev libzint-dev zint time
     chromium wrk curl
 )
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
