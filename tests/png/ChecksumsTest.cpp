@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "component/QuillonState.h"
+#include "png/Crc32.h"
 #include "png/CrcTable.h"
 
 namespace {
@@ -56,6 +57,44 @@ TEST(Crc32, RunsOnAcrossCallsLikeOneBuffer) {
     q->CrcUpdate(data.data(), 4);
     q->CrcUpdate(data.data() + 4, data.size() - 4);
     EXPECT_EQ(~q->Crc, crc32(0, data.data(), static_cast<uInt>(data.size())));
+}
+
+// A way to the CRC gives the register that the definition, a byte at a time, gives: for every
+// length up to a few folding steps and around the block sizes, at every alignment, from any
+// register.
+void ExpectTheTableValue(CrcFunction crc) {
+    std::vector<BYTE> data(70000);
+    std::uint32_t state = 1;
+    for (BYTE& b : data) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<BYTE>(state >> 16);
+    }
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+    for (std::size_t n : {1023, 1024, 1025, 4096, 65531, 65536, 69984}) lengths.push_back(n);
+    for (std::size_t length : lengths) {
+        for (std::size_t offset = 0; offset < 16; ++offset) {
+            for (std::uint32_t start : {0x00000000u, 0xFFFFFFFFu, 0x9E3779B9u}) {
+                const BYTE* bytes = data.data() + offset;
+                ASSERT_EQ(crc(start, bytes, length), Crc32ByteAtATime(start, bytes, length))
+                    << "length " << length << ", offset " << offset << ", from " << start;
+            }
+        }
+    }
+}
+
+TEST(Crc32, EightBytesAStepGiveTheTableValue) {
+    ExpectTheTableValue(Crc32Sliced);
+}
+
+TEST(Crc32, FoldingGivesTheTableValue) {
+    const CrcFunction folding = Crc32Folding();
+    if (folding == nullptr) GTEST_SKIP() << "this processor has no carry-less multiply";
+    ExpectTheTableValue(folding);
+}
+
+TEST(Crc32, TheFastestWayGivesTheTableValue) {
+    ExpectTheTableValue(Crc32Update);
 }
 
 TEST(Adler32, MatchesZlibOverLongRuns) {
