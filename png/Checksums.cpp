@@ -35,3 +35,26 @@ void QuillonState::AdlerUpdate(const BYTE* bytes, std::size_t count) {
     AdlerLow = low;
     AdlerHigh = high;
 }
+
+// One copy of n bytes whose sum is s adds s to the low sum, and to the high sum n times the
+// low sum before it plus w, the sum of the bytes' running sums. Over k copies the low sum
+// grows by k·s, and the high sum by k·n·low + k·w + n·s·(0 + 1 + ... + k − 1).
+void QuillonState::AdlerRepeat(const BYTE* bytes, std::size_t count, std::int32_t times) {
+    if (times <= 0) return;
+    const std::uint64_t low = AdlerLow;
+    const std::uint64_t high = AdlerHigh;
+    AdlerLow = 0;
+    AdlerHigh = 0;
+    AdlerUpdate(bytes, count);
+    const std::uint64_t s = AdlerLow;
+    const std::uint64_t w = AdlerHigh;
+    const std::uint64_t k = static_cast<std::uint64_t>(times) % kAdlerModulus;
+    const std::uint64_t n = count % kAdlerModulus;
+    const std::uint64_t steps =
+        (static_cast<std::uint64_t>(times) * (static_cast<std::uint64_t>(times) - 1) / 2) %
+        kAdlerModulus;
+    AdlerLow = static_cast<std::uint32_t>((low + k * s) % kAdlerModulus);
+    AdlerHigh = static_cast<std::uint32_t>(
+        (high + k * n % kAdlerModulus * low + k * w + n * s % kAdlerModulus * steps) %
+        kAdlerModulus);
+}

@@ -117,4 +117,35 @@ TEST(Adler32, MatchesZlibOverLongRuns) {
     EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, 0x11E60398u);
 }
 
+// Copies of a row, taken at once, leave the sums where taking every copy would: zlib's
+// Adler-32 over the copies is the oracle. All 0xFF is the worst case for the sums, and the
+// largest case is the largest picture's: 32767 rows of 16385 bytes.
+TEST(Adler32, RepeatingGivesWhatEveryCopyWouldGive) {
+    struct Case {
+        std::size_t bytes;
+        std::int32_t times;
+        bool all_ones;
+    };
+    for (const Case& c : {Case{1, 1, true}, Case{1, 65522, false}, Case{7, 3, false},
+                          Case{39, 200, true}, Case{5552, 2, true}, Case{5553, 4681, false},
+                          Case{16385, 32767, true}, Case{300, 0, false}}) {
+        std::vector<BYTE> row(c.bytes, 0xFF);
+        if (!c.all_ones) {
+            for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<BYTE>(i * 37 + 11);
+        }
+        // From the sums some bytes before have left.
+        const std::string before = "Wikipedia";
+        uLong expected = adler32(1, reinterpret_cast<const Bytef*>(before.data()), 9);
+        auto q = std::make_unique<QuillonState>();
+        q->AdlerLow = static_cast<std::uint32_t>(expected & 0xFFFF);
+        q->AdlerHigh = static_cast<std::uint32_t>(expected >> 16);
+        for (std::int32_t i = 0; i < c.times; ++i) {
+            expected = adler32(expected, row.data(), static_cast<uInt>(row.size()));
+        }
+        q->AdlerRepeat(row.data(), row.size(), c.times);
+        EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, expected)
+            << c.bytes << " bytes " << c.times << " times";
+    }
+}
+
 }  // namespace
