@@ -214,13 +214,19 @@ Line* TakeLine(Bitmap* bitmap) {
 
 // Four pixels a store where the vector unit is known to be there: bars are a few pixels wide,
 // and the compiler does not vectorise a loop of unknown, often short, length.
-void FillPixels(std::uint32_t* out, int count, std::uint32_t pixel) {
-    int i = 0;
+inline void FillPixels(std::uint32_t* out, int count, std::uint32_t pixel) {
 #if defined(__SSE2__)
-    const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
-    for (; i + 4 <= count; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), four);
+    if (count >= 4) {
+        // The last four pixels are stored again where they overlap: no loop for the rest.
+        const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
+        for (int i = 0; i + 4 < count; i += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), four);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 4), four);
+        return;
+    }
 #endif
-    for (; i < count; ++i) out[i] = pixel;
+    for (int i = 0; i < count; ++i) out[i] = pixel;
 }
 
 // Makes `line` the band of rows [top, end).
@@ -272,7 +278,8 @@ Line* SplitBand(Bitmap* bitmap, Line* band, int top, int end, bool keep_pixels) 
 
 // Paints [left, right) × [top, bottom), already clipped and not empty, band by band. False
 // when a line could not be had.
-bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom, std::uint32_t colour) {
+__attribute__((noinline)) bool PaintBands(Bitmap* bitmap, int left, int top, int right, int bottom,
+                                          std::uint32_t colour) {
     const bool whole_width = left == 0 && right == bitmap->width;
     for (int y = top; y < bottom;) {
         Line* band = bitmap->rows[y];
@@ -298,10 +305,21 @@ bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom, std::uint32
     return true;
 }
 
+// Most paintings are bars, each over exactly the band that its row of the symbol became
+// with the row's first bar: they go straight to the band's pixels.
+inline bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom, std::uint32_t colour) {
+    Line* band = bitmap->rows[top];
+    if (band->top == top && band->end == bottom && !band->uniform && right - left < bitmap->width) {
+        FillPixels(band->pixels + left, right - left, colour);
+        return true;
+    }
+    return PaintBands(bitmap, left, top, right, bottom, colour);
+}
+
 // Clips the rectangle to the picture and paints what is left. False when the bitmap ran out
 // of memory.
-bool FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
-              std::int64_t bottom, std::uint32_t pixel) {
+inline bool FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
+                     std::int64_t bottom, std::uint32_t pixel) {
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);
     right = std::min<std::int64_t>(right, bitmap->width);
@@ -498,6 +516,51 @@ BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matc
     return out;
 }
 
+#if defined(__SSE2__)
+// For each set of 8 pixels (bit k for pixel k), a 32-bit word with the nibbles of those pixels
+// set, laid out as the four bytes they are stored in: pixel 0 in the high half of the first.
+struct NibbleSpread {
+    std::uint32_t table[256];
+    constexpr NibbleSpread() : table() {
+        for (int m = 0; m < 256; ++m) {
+            for (int k = 0; k < 8; ++k) {
+                if (((m >> k) & 1) != 0) table[m] |= 0xFu << (8 * (k / 2) + (k % 2 == 0 ? 4 : 0));
+            }
+        }
+    }
+};
+constexpr NibbleSpread kNibbleSpread;
+#endif
+
+// 4 bits a pixel, 2 pixels a byte. Where the vector unit is known to be there, 8 pixels are
+// compared with the two remembered colours at once and become four bytes.
+BYTE* PackFourBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matcher, BYTE* out,
+                       int* done) {
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 8 <= width; x += 8) {
+        const ColorMatcher::Pair pair = matcher.Remembered();
+        const unsigned is_a = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.a)));
+        const unsigned is_b = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.b)));
+        if ((is_a | is_b) != 0xFF) {
+            for (int k = 0; k < 8; k += 2) {
+                *out++ = static_cast<BYTE>(matcher.Pack(pixels + x + k, 2, 4));
+            }
+            continue;
+        }
+        // A pixel that is not colour a is colour b.
+        const std::uint32_t nibbles =
+            (pair.index_b * 0x11111111u) ^
+            ((pair.index_a ^ pair.index_b) * 0x11111111u & kNibbleSpread.table[is_a]);
+        std::memcpy(out, &nibbles, 4);
+        out += 4;
+    }
+#endif
+    for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
+    *done = x;
+    return out;
+}
+
 void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& matcher, BYTE* out,
              std::size_t stride) {
     if (bits == 32) {
@@ -510,7 +573,7 @@ void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& mat
     if (bits == 1) {
         out = PackOneBitBytes(pixels, width, matcher, out, &x);
     } else {
-        for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
+        out = PackFourBitBytes(pixels, width, matcher, out, &x);
     }
     if (x < width) {
         const int rest = width - x;

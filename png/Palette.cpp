@@ -6,6 +6,8 @@
 // that equal colours share an entry, as comparing every pixel's own colour would give. Only
 // the first row of each run of equal rows is read, within it only the bytes that may hold an
 // entry not met yet, and the search ends once every entry has been met.
+#include <cstring>
+
 #include "component/QuillonState.h"
 #include "png/CapturedRows.h"
 
@@ -40,19 +42,30 @@ public:
 
     void ReadRow(const BYTE* row, std::int32_t width) {
         const int per_byte = 8 / bits_;
-        for (std::int32_t x = 0; x < width; x += per_byte) {
-            const BYTE byte = row[x / per_byte];
-            const int pixels = width - x < per_byte ? static_cast<int>(width - x) : per_byte;
-            if (in_byte_ != nullptr && pixels == per_byte && (in_byte_[byte] & ~met_mask_) == 0) {
-                continue;
-            }
-            for (int k = 0; k < pixels; ++k) {
-                Meet((byte >> (8 - bits_ * (k + 1))) & (entries_ - 1));
+        const std::int32_t whole = width / per_byte;  // bytes whose every pixel counts
+        if (in_byte_ != nullptr) {
+            // Most rows hold no entry not met yet: one pass gathering the entries the row's
+            // bytes hold tells, and only a row that holds more is read pixel by pixel.
+            std::uint16_t held = 0;
+            for (std::int32_t i = 0; i < whole; ++i) held |= in_byte_[row[i]];
+            if ((held & ~met_mask_) == 0) {
+                if (whole * per_byte < width) MeetPixels(row[whole], width - whole * per_byte);
+                return;
             }
         }
+        for (std::int32_t i = 0; i < whole; ++i) {
+            if (in_byte_ == nullptr || (in_byte_[row[i]] & ~met_mask_) != 0) {
+                MeetPixels(row[i], per_byte);
+            }
+        }
+        if (whole * per_byte < width) MeetPixels(row[whole], width - whole * per_byte);
     }
 
 private:
+    // The first `count` pixels of a byte, highest bits first.
+    void MeetPixels(BYTE byte, int count) {
+        for (int k = 0; k < count; ++k) Meet((byte >> (8 - bits_ * (k + 1))) & (entries_ - 1));
+    }
     void Meet(int entry) {
         if (met_[entry]) return;
         met_[entry] = true;
@@ -83,7 +96,7 @@ void QuillonState::BuildPalette() {
     });
 
     PaletteCount = 0;
-    for (BYTE& index : PaletteIndexOfEntry) index = 0;  // entries the picture does not use
+    std::memset(PaletteIndexOfEntry, 0, sizeof PaletteIndexOfEntry);  // entries not in the picture
     for (int i = 0; i < entries.count(); ++i) {
         const RGBQUAD& colour = rows.table[entries[i]];
         int j = 0;

@@ -43,26 +43,46 @@ public:
           per_byte_(8 / rows.bits),
           depth_(depth),
           out_bits_(per_byte_ * depth) {
-        // Byte v holds pixels p0 .. pn, p0 highest. v >> bits holds 0, p0 .. pn-1, whose
-        // packed bits, shifted up by one pixel, only lack pn.
+        if (rows.bits == 1) {
+            // At most two colours, so a depth of 1 and indices 0 and 1: a 1 bit becomes entry
+            // 1's index and a 0 bit entry 0's, eight at once.
+            const unsigned ones = palette_index[1] != 0 ? 0xFF : 0;
+            const unsigned zeros = palette_index[0] != 0 ? 0xFF : 0;
+            for (unsigned v = 0; v < 256; ++v) {
+                packed_[v] = static_cast<std::uint16_t>((v & ones) | (~v & zeros & 0xFF));
+            }
+            return;
+        }
         const unsigned mask = (1u << rows.bits) - 1;
-        const unsigned out_mask = (1u << out_bits_) - 1;
-        unsigned zeros = 0;
-        for (int k = 0; k < per_byte_; ++k) zeros = (zeros << depth) | palette_index[0];
-        packed_[0] = static_cast<std::uint16_t>(zeros);
-        for (unsigned v = 1; v < 256; ++v) {
-            packed_[v] = static_cast<std::uint16_t>(
-                ((packed_[v >> rows.bits] << depth) | palette_index[v & mask]) & out_mask);
+        for (unsigned v = 0; v < 256; ++v) {
+            unsigned packed = 0;
+            for (int k = 1; k <= per_byte_; ++k) {
+                packed = (packed << depth) | palette_index[(v >> (8 - rows.bits * k)) & mask];
+            }
+            packed_[v] = static_cast<std::uint16_t>(packed);
         }
     }
 
     void Pack(const BYTE* row, BYTE* out) const {
         const std::int32_t whole = width_ / per_byte_;
         std::int32_t i = 0;
-        if (out_bits_ == 8) {
-            for (; i < whole; ++i) out[i] = static_cast<BYTE>(packed_[row[i]]);
-            out += whole;
+        switch (out_bits_) {
+            case 8:
+                i = PackGroups<1>(row, whole, out);
+                break;
+            case 4:
+                i = PackGroups<2>(row, whole, out);
+                break;
+            case 2:
+                i = PackGroups<4>(row, whole, out);
+                break;
+            case 1:
+                i = PackGroups<8>(row, whole, out);
+                break;
+            default:
+                break;
         }
+        out += i * out_bits_ / 8;
         std::uint64_t bits = 0;
         int held = 0;
         const auto put = [&](unsigned value, int count) {
@@ -80,6 +100,20 @@ public:
     }
 
 private:
+    // Where kGroup bytes of the capture make one byte of the scanline: as many whole groups
+    // of the first `bytes` as there are. Returns the bytes of the capture used.
+    template <int kGroup>
+    std::int32_t PackGroups(const BYTE* row, std::int32_t bytes, BYTE* out) const {
+        constexpr int kBits = 8 / kGroup;
+        std::int32_t i = 0;
+        for (; i + kGroup <= bytes; i += kGroup) {
+            unsigned byte = 0;
+            for (int k = 0; k < kGroup; ++k) byte = (byte << kBits) | packed_[row[i + k]];
+            *out++ = static_cast<BYTE>(byte);
+        }
+        return i;
+    }
+
     std::int32_t width_;
     int per_byte_;  // pixels in a byte of the capture
     int depth_;
