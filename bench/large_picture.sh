@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The largest picture from the command line: `quillon Width=32767 Height=32767 -o /dev/null`,
-# run RUNS times (default 5). Prints the median elapsed time and the median peak resident
-# memory of the whole process.
+# run RUNS times (default 5). Prints the medians of the whole process's elapsed time, its
+# processor time (user and system: what the elapsed time would be on an idle machine), and
+# its peak resident memory.
 #
 #   bench/large_picture.sh [BUILD_DIR] [RUNS]     (default build/release, 5; needs GNU time)
 set -euo pipefail
@@ -19,11 +20,12 @@ export QUILLON_REGISTRY="$work/registry"  # a registry of its own, registered by
 
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 for ((i = 0; i < runs; i++)); do
-    /usr/bin/time -f '%e %M' -o "$work/time" "$quillon" Width=32767 Height=32767 -o /dev/null
+    /usr/bin/time -f '%e %M %U %S' -o "$work/time" "$quillon" Width=32767 Height=32767 -o /dev/null
     cat "$work/time" >>"$work/all"
 done
 seconds=$(cut -d' ' -f1 "$work/all" | median)
 kilobytes=$(cut -d' ' -f2 "$work/all" | median)
-awk -v s="$seconds" -v k="$kilobytes" -v n="$runs" 'BEGIN {
-    printf "quillon Width=32767 Height=32767 -o /dev/null: %.2f s, peak memory %.0f MB (medians of %d runs)\n",
-           s, k / 1024, n }'
+processor=$(awk '{print $3 + $4}' "$work/all" | median)
+awk -v s="$seconds" -v p="$processor" -v k="$kilobytes" -v n="$runs" 'BEGIN {
+    printf "quillon Width=32767 Height=32767 -o /dev/null: %.2f s elapsed, %.2f s processor, peak memory %.0f MB (medians of %d runs)\n",
+           s, p, k / 1024, n }'
