@@ -488,6 +488,16 @@ inline unsigned EqualMask(const std::uint32_t* pixels, __m128i colour) {
         static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(high, colour))));
     return low_mask | (high_mask << 4);
 }
+
+// Whether 8 pixels are all one of the two remembered colours; if so, which are colour a (bit
+// k for pixel k) and what the two colours are.
+inline bool EightOfTwoColours(const std::uint32_t* pixels, const ColorMatcher& matcher,
+                              ColorMatcher::Pair* pair, unsigned* is_a) {
+    *pair = matcher.Remembered();
+    *is_a = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->a)));
+    const unsigned is_b = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->b)));
+    return (*is_a | is_b) == 0xFF;
+}
 #endif
 
 // 1 bit a pixel, 8 pixels a byte. Where the vector unit is known to be there, 8 pixels are
@@ -497,10 +507,9 @@ BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matc
     int x = 0;
 #if defined(__SSE2__)
     for (; x + 8 <= width; x += 8) {
-        const ColorMatcher::Pair pair = matcher.Remembered();
-        const unsigned is_a = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.a)));
-        const unsigned is_b = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.b)));
-        if ((is_a | is_b) != 0xFF) {
+        ColorMatcher::Pair pair;
+        unsigned is_a;
+        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
             *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
             continue;
         }
@@ -539,10 +548,9 @@ BYTE* PackFourBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& mat
     int x = 0;
 #if defined(__SSE2__)
     for (; x + 8 <= width; x += 8) {
-        const ColorMatcher::Pair pair = matcher.Remembered();
-        const unsigned is_a = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.a)));
-        const unsigned is_b = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.b)));
-        if ((is_a | is_b) != 0xFF) {
+        ColorMatcher::Pair pair;
+        unsigned is_a;
+        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
             for (int k = 0; k < 8; k += 2) {
                 *out++ = static_cast<BYTE>(matcher.Pack(pixels + x + k, 2, 4));
             }
