@@ -277,7 +277,8 @@ Line* SplitBand(Bitmap* bitmap, Line* band, int top, int end, bool keep_pixels) 
 }
 
 // Paints [left, right) × [top, bottom), already clipped and not empty, band by band. False
-// when a line could not be had.
+// when a line could not be had (the bitmap is then lost, whatever state its bands are in).
+// Kept out of line, so that the common case below stays a few instructions.
 __attribute__((noinline)) bool PaintBands(Bitmap* bitmap, int left, int top, int right, int bottom,
                                           std::uint32_t colour) {
     const bool whole_width = left == 0 && right == bitmap->width;
