@@ -1,12 +1,26 @@
-// PNGImage against zint + libpng for the same data, modules of 2 pixels and a picture just
-// large enough for the symbol; and PNGImage for a 4000 × 4000 picture. Prints, after the
-// timings, how many times faster PNGImage is than the peer for each data set.
+// PNGImage against zint + libpng: for each case both make a PNG file of the same picture size
+// for the same data (zint draws the symbol at 2 pixels a module and libpng writes it, centred
+// in a picture of PNGImage's size, as a palette image), and PNGImage alone for a 4000 × 4000
+// picture. Prints the median time of each and how many times faster PNGImage is.
+//
+//   quillon_bench [REPETITIONS]      (default 31)
+//
+// The machine is shared and noisy, so the two sides take turns: a batch of PNGImage calls,
+// then a batch of the peer's, REPETITIONS times, and each side's median batch is reported,
+// timed in processor time of the thread.
+// Both run on the same steady heap: glibc would otherwise trim the heap after a large free and
+// fault it back in on the next call, which costs the peer (whose buffers are freed every
+// time) far more than the work itself.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <png.h>
 #include <zint.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,21 +32,20 @@ namespace {
 // The component called directly, as the server's objects call it, without the server.
 using BenchQuillon = TestQuillon;
 
-struct DataSet {
-    const char* name;
-    int mode;
-    std::vector<unsigned char> bytes;
-};
+std::vector<unsigned char> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
-std::vector<DataSet> MakeDataSets() {
-    std::vector<DataSet> sets;
-    sets.push_back({"defaults", 0, {'1', '2'}});
-    std::vector<unsigned char> ascii;
+std::vector<unsigned char> Ascii100() {
     const std::string sentence = "The quick brown fox jumps over the lazy dog, 0123456789! ";
+    std::vector<unsigned char> ascii;
     for (int i = 0; i < 100; ++i)
         ascii.push_back(static_cast<unsigned char>(sentence[i % sentence.size()]));
-    sets.push_back({"ascii100", 1, ascii});
-    // Runs of text and runs of arbitrary bytes, 1000 in all.
+    return ascii;
+}
+
+// Runs of text and runs of arbitrary bytes, 1000 in all.
+std::vector<unsigned char> Mixed1000() {
     std::vector<unsigned char> mixed;
     unsigned state = 12345;
     while (mixed.size() < 1000) {
@@ -45,8 +58,29 @@ std::vector<DataSet> MakeDataSets() {
                                  : static_cast<unsigned char>((state >> 16) & 0xFF));
         }
     }
-    sets.push_back({"mixed1000", 2, mixed});
-    return sets;
+    return mixed;
+}
+
+struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    int mode = 0;
+    int orientation = 0;
+    COLORREF back = 0xFFFFFF;  // 0x00BBGGRR
+    COLORREF bar = 0x000000;
+};
+
+std::vector<Case> MakeCases() {
+    constexpr COLORREF kSilver = 0xC0C0C0;
+    constexpr COLORREF kMaroon = 0x000080;
+    return {
+        {"(a) \"12\"", Bytes("12"), 0},
+        {"(b) 100 ASCII", Ascii100(), 1},
+        {"(c) 1000 mixed", Mixed1000(), 2},
+        {"(b) coloured", Ascii100(), 1, 0, kSilver, kMaroon},
+        {"(b) Orientation 1", Ascii100(), 1, 1},
+        {"(b) Orientation 3", Ascii100(), 1, 3},
+    };
 }
 
 // The data as a Data string: bytes outside printable ASCII as tilde escapes.
@@ -70,41 +104,40 @@ struct Configured {
     int width = 0, height = 0, columns = 0;
 };
 
-// An object set up for the data set with 2-pixel modules, its picture as large as the symbol.
-Configured Configure(const DataSet& set) {
-    Configured c;
-    const std::u16string text = Escaped(set.bytes);
+// An object set up for the case with 2-pixel modules, its picture as large as the symbol.
+Configured Configure(const Case& c) {
+    Configured out;
+    BenchQuillon& q = *out.q;
+    const std::u16string text = Escaped(c.bytes);
     BSTR data = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    c.q->put_Data(data);
+    q.put_Data(data);
     SysFreeString(data);
-    c.q->put_HandleTilde(VARIANT_TRUE);
-    c.q->put_Mode(static_cast<SHORT>(set.mode));
-    c.q->put_NarrowBarWidth(2 * 2.54 / 96);
+    q.put_HandleTilde(VARIANT_TRUE);
+    q.put_Mode(static_cast<SHORT>(c.mode));
+    q.put_NarrowBarWidth(2 * 2.54 / 96);
+    q.put_Orientation(static_cast<SHORT>(c.orientation));
+    q.put_BackColor(static_cast<LONG>(c.back));
+    q.put_BarColor(static_cast<LONG>(c.bar));
     VARIANT w, h;
     VariantInit(&w);
     VariantInit(&h);
-    if (c.q->GetActualSize(&w, &h) != S_OK) std::abort();
-    c.width = w.lVal;
-    c.height = h.lVal;
-    c.columns = c.q->Columns;
-    c.q->put_Width(static_cast<SHORT>(c.width));
-    c.q->put_Height(static_cast<SHORT>(c.height));
-    return c;
+    if (q.GetActualSize(&w, &h) != S_OK) std::abort();
+    const bool upright = c.orientation == 0 || c.orientation == 2;
+    out.width = upright ? w.lVal : h.lVal;
+    out.height = upright ? h.lVal : w.lVal;
+    out.columns = q.Columns;
+    q.put_Width(static_cast<SHORT>(out.width));
+    q.put_Height(static_cast<SHORT>(out.height));
+    return out;
 }
 
-void PictureRequest(benchmark::State& state, const DataSet& set) {
-    Configured c = Configure(set);
-    std::size_t bytes = 0;
-    for (auto _ : state) {
-        VARIANT v;
-        VariantInit(&v);
-        if (c.q->get_PNGImage(&v) != S_OK) std::abort();
-        bytes = v.parray->rgsabound[0].cElements;
-        VariantClear(&v);
-    }
-    state.counters["width"] = c.width;
-    state.counters["height"] = c.height;
-    state.counters["png_bytes"] = static_cast<double>(bytes);
+std::size_t PngImage(BenchQuillon& q) {
+    VARIANT v;
+    VariantInit(&v);
+    if (q.get_PNGImage(&v) != S_OK) std::abort();
+    const std::size_t bytes = v.parray->rgsabound[0].cElements;
+    VariantClear(&v);
+    return bytes;
 }
 
 void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
@@ -113,116 +146,153 @@ void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
 }
 void NoFlush(png_structp) {}
 
-// zint's raster of the symbol, written as a 1-bit PNG into memory by libpng.
-std::size_t ZintPng(const DataSet& set, int columns, std::vector<unsigned char>& out, int* width,
-                    int* height) {
+void ZintColour(COLORREF c, char* out) {
+    std::snprintf(out, 7, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
+                  static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
+}
+
+// zint's raster of the symbol, centred in a width × height picture of the background colour,
+// written by libpng as a two-colour palette image into memory.
+void ZintPng(const Case& c, int columns, int width, int height, std::vector<unsigned char>& out) {
     zint_symbol* symbol = ZBarcode_Create();
     symbol->symbology = BARCODE_PDF417;
     symbol->option_1 = 2;  // error-correction level, as ours
     symbol->option_2 = columns;
     symbol->input_mode = DATA_MODE;
     symbol->scale = 1.0f;  // 2 pixels a module
-    if (ZBarcode_Encode_and_Buffer(symbol, set.bytes.data(), static_cast<int>(set.bytes.size()),
-                                   0) >= ZINT_ERROR) {
+    ZintColour(c.bar, symbol->fgcolour);
+    ZintColour(c.back, symbol->bgcolour);
+    // Our orientations turn counter-clockwise, zint's clockwise.
+    const int rotation = (360 - 90 * c.orientation) % 360;
+    if (ZBarcode_Encode_and_Buffer(symbol, c.bytes.data(), static_cast<int>(c.bytes.size()),
+                                   rotation) >= ZINT_ERROR) {
         std::fprintf(stderr, "zint: %s\n", symbol->errtxt);
         std::abort();
     }
-    *width = symbol->bitmap_width;
-    *height = symbol->bitmap_height;
     out.clear();
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, AppendToVector, NoFlush);
-    png_set_IHDR(png, info, symbol->bitmap_width, symbol->bitmap_height, 1, PNG_COLOR_TYPE_GRAY,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 1,
+                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_color palette[2] = {
+        {static_cast<png_byte>(c.back & 0xFF), static_cast<png_byte>((c.back >> 8) & 0xFF),
+         static_cast<png_byte>((c.back >> 16) & 0xFF)},
+        {static_cast<png_byte>(c.bar & 0xFF), static_cast<png_byte>((c.bar >> 8) & 0xFF),
+         static_cast<png_byte>((c.bar >> 16) & 0xFF)}};
+    png_set_PLTE(png, info, palette, 2);
     png_write_info(png, info);
-    std::vector<unsigned char> row((symbol->bitmap_width + 7) / 8);
-    const unsigned char* rgb = symbol->bitmap;
-    for (int y = 0; y < symbol->bitmap_height; ++y) {
+
+    const int left = (width - symbol->bitmap_width) / 2;
+    const int top = (height - symbol->bitmap_height) / 2;
+    const unsigned char background_red = static_cast<unsigned char>(c.back & 0xFF);
+    std::vector<unsigned char> row(static_cast<std::size_t>(width + 7) / 8);
+    for (int y = 0; y < height; ++y) {
         std::fill(row.begin(), row.end(), 0);
-        for (int x = 0; x < symbol->bitmap_width; ++x, rgb += 3) {
-            if (rgb[0] >= 128) row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+        const int sy = y - top;
+        if (sy >= 0 && sy < symbol->bitmap_height) {
+            const unsigned char* rgb =
+                symbol->bitmap +
+                3 * static_cast<std::size_t>(sy) * static_cast<std::size_t>(symbol->bitmap_width);
+            for (int x = 0; x < width; ++x) {
+                const int sx = x - left;
+                if (sx < 0 || sx >= symbol->bitmap_width) continue;
+                const unsigned char* pixel = rgb + 3 * sx;
+                const bool bar = pixel[0] != background_red ||
+                                 pixel[1] != static_cast<unsigned char>((c.back >> 8) & 0xFF) ||
+                                 pixel[2] != static_cast<unsigned char>((c.back >> 16) & 0xFF);
+                if (bar) row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            }
         }
         png_write_row(png, row.data());
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     ZBarcode_Delete(symbol);
-    return out.size();
 }
 
-void ZintPicture(benchmark::State& state, const DataSet& set) {
-    const Configured c = Configure(set);
-    std::vector<unsigned char> out;
-    int width = 0, height = 0;
-    for (auto _ : state) {
-        ZintPng(set, c.columns, out, &width, &height);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.counters["width"] = width;
-    state.counters["height"] = height;
-    state.counters["png_bytes"] = static_cast<double>(out.size());
+// The processor time of this thread: the time other processes take the processor away is not
+// counted, which wall-clock time on a shared machine would.
+double ThreadSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-void LargePicture(benchmark::State& state) {
-    auto q = std::make_unique<BenchQuillon>();
-    q->put_Width(4000);
-    q->put_Height(4000);
-    q->put_NarrowBarWidth(1.0);  // modules of 38 pixels: the symbol fills much of the picture
-    q->put_BorderStyle(2);
-    for (auto _ : state) {
-        VARIANT v;
-        VariantInit(&v);
-        if (q->get_PNGImage(&v) != S_OK) std::abort();
-        VariantClear(&v);
-    }
-    state.counters["pixels/s"] =
-        benchmark::Counter(4000.0 * 4000.0, benchmark::Counter::kIsIterationInvariantRate);
+// Seconds per call of `work` over a batch of `calls`.
+double TimeBatch(const std::function<void()>& work, int calls) {
+    const double start = ThreadSeconds();
+    for (int i = 0; i < calls; ++i) work();
+    return (ThreadSeconds() - start) / calls;
 }
 
-// Records each run's time per iteration, to compare the two paths when all have run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                seconds_[run.benchmark_name()] = run.real_accumulated_time / run.iterations;
-            }
-        }
-    }
-    void PrintRatios(const std::vector<DataSet>& sets) const {
-        std::printf("\nPNGImage against zint + libpng (how many times faster):\n");
-        for (const DataSet& set : sets) {
-            const auto ours = seconds_.find(std::string("PNGImage/") + set.name);
-            const auto peer = seconds_.find(std::string("ZintLibpng/") + set.name);
-            if (ours == seconds_.end() || peer == seconds_.end()) continue;
-            std::printf("  %-10s %8.1f us vs %8.1f us: %.1fx\n", set.name, ours->second * 1e6,
-                        peer->second * 1e6, peer->second / ours->second);
-        }
-    }
+// Enough calls for a batch of about 5 ms, so that the clock's resolution does not count.
+int CallsPerBatch(const std::function<void()>& work) {
+    work();  // warm: first touch of the heap, the tables, the caches
+    const double once = TimeBatch(work, 3);
+    return std::max(1, static_cast<int>(5e-3 / std::max(once, 1e-9)));
+}
 
-private:
-    std::map<std::string, double> seconds_;
-};
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Medians of the two sides, timed in turns.
+std::pair<double, double> MedianInTurns(const std::function<void()>& ours,
+                                        const std::function<void()>& peer, int repetitions) {
+    const int our_calls = CallsPerBatch(ours);
+    const int peer_calls = CallsPerBatch(peer);
+    std::vector<double> our_times, peer_times;
+    for (int r = 0; r < repetitions; ++r) {
+        our_times.push_back(TimeBatch(ours, our_calls));
+        peer_times.push_back(TimeBatch(peer, peer_calls));
+    }
+    return {Median(our_times), Median(peer_times)};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<DataSet> sets = MakeDataSets();
-    for (const DataSet& set : sets) {
-        benchmark::RegisterBenchmark((std::string("PNGImage/") + set.name).c_str(), PictureRequest,
-                                     set)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((std::string("ZintLibpng/") + set.name).c_str(), ZintPicture,
-                                     set)
-            ->Unit(benchmark::kMicrosecond);
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
+    // The steady heap of both sides: no trimming, and blocks below 32 MB from the heap.
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+
+    std::printf("Medians of %d turns; zint + libpng writes the same picture size.\n\n",
+                repetitions);
+    std::printf("%-20s %11s %10s %10s %14s %8s\n", "case", "picture", "PNG bytes", "PNGImage",
+                "zint + libpng", "ratio");
+    for (const Case& c : MakeCases()) {
+        Configured configured = Configure(c);
+        std::size_t png_bytes = 0;
+        std::vector<unsigned char> peer_png;
+        const auto ours = [&] { png_bytes = PngImage(*configured.q); };
+        const auto peer = [&] {
+            ZintPng(c, configured.columns, configured.width, configured.height, peer_png);
+            benchmark::DoNotOptimize(peer_png.data());
+        };
+        const auto [our_time, peer_time] = MedianInTurns(ours, peer, repetitions);
+        char picture[32];
+        std::snprintf(picture, sizeof picture, "%d x %d", configured.width, configured.height);
+        std::printf("%-20s %11s %10zu %8.1f us %11.1f us %7.1fx\n", c.name, picture, png_bytes,
+                    our_time * 1e6, peer_time * 1e6, peer_time / our_time);
     }
-    benchmark::RegisterBenchmark("PNGImage/4000x4000", LargePicture)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.PrintRatios(sets);
-    benchmark::Shutdown();
+
+    // A large picture: modules of 38 pixels, so the symbol fills much of it, and a border.
+    BenchQuillon large;
+    large.put_Width(4000);
+    large.put_Height(4000);
+    large.put_NarrowBarWidth(1.0);
+    large.put_BorderStyle(2);
+    const auto work = [&] { PngImage(large); };
+    const int calls = CallsPerBatch(work);
+    std::vector<double> times;
+    for (int r = 0; r < repetitions; ++r) times.push_back(TimeBatch(work, calls));
+    const double large_time = Median(times);
+    std::printf("\n%-20s %11s %21.3f ms %19.2f Gpixel/s\n", "4000 x 4000", "", large_time * 1e3,
+                4000.0 * 4000.0 / large_time / 1e9);
     return 0;
 }

@@ -21,7 +21,8 @@ public:
         }
         if (screen != nullptr) ReleaseDC(nullptr, screen);
         if (bitmap != nullptr) DeleteObject(bitmap);
-        if (capture != nullptr) GlobalFree(capture);
+        if (state_.CaptureBlock != nullptr) GlobalFree(state_.CaptureBlock);
+        state_.CaptureBlock = nullptr;
     }
     PictureResources(const PictureResources&) = delete;
     PictureResources& operator=(const PictureResources&) = delete;
@@ -29,7 +30,6 @@ public:
     HDC screen = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ old_bitmap = nullptr;
-    HGLOBAL capture = nullptr;
 
 private:
     QuillonState& state_;
@@ -64,13 +64,10 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
     if (!RenderSymbol()) return OutOfMemory(OLESTR("Not enough memory to draw the symbol"));
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
 
-    resources.capture = CaptureBitmap(resources.bitmap);
-    if (resources.capture == nullptr)
+    CaptureBlock = CaptureBitmap(resources.bitmap);
+    if (CaptureBlock == nullptr)
         return OutOfMemory(OLESTR("Not enough memory to read the picture"));
-    if (!AllocateIndexBuffer())
-        return OutOfMemory(OLESTR("Not enough memory for the palette indices"));
-    UnpackPixels(resources.capture);
-    BuildPalette(resources.capture);
+    BuildPalette();
     if (!BuildZlibStream()) return OutOfMemory(OLESTR("Not enough memory for the image data"));
 
     OutputBounds.cElements = static_cast<ULONG>(PngFileLength());

@@ -1,5 +1,7 @@
 // Reed-Solomon error correction over the integers modulo 929: the remainder of the data
 // polynomial divided by the generator polynomial, negated, follows the data.
+#include <algorithm>
+
 #include "component/state/QuillonState.h"
 #include "encoder/EccCoefficientTable.h"
 
@@ -7,26 +9,39 @@ std::int32_t QuillonState::EccCoefficient(std::int32_t j) const {
     return EccCoefficientTable[EccTableOffset(EccLevel) + j];
 }
 
+// The division register e[0..k−1]: each data codeword d gives t = (d + e[k−1]) mod 929, then
+// e[j] becomes e[j−1] − a[j]·t and e[0] becomes −a[0]·t.
+//
+// Two things make it cheap. The register is not shifted: it slides along `window`, where
+// after step i element j is window[i + k − j], so a step only adds (929 − a[j])·t into the k
+// cells after window[i], which the compiler turns into vector arithmetic. And only t is
+// reduced as it goes: a cell is read as e[k−1] after at most k additions of products below
+// 929 × 929, which for k ≤ 512 stays below 2^29; the last k cells are reduced at the end.
 void QuillonState::ComputeErrorCorrection() {
     const std::int32_t k = EccCount();
-    std::uint16_t* e = CodewordBuffer.EccScratch;
-    std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
-    for (std::int32_t j = 0; j < k; ++j) e[j] = 0;
-
-    // Every intermediate value stays below 929 x 929 and is never negative before a modulo.
     const std::int32_t dataCount = CodewordCount - k;
+    // Dimensioning keeps every symbol within 928 codewords, which the window is sized for.
+    if (dataCount < 0 || CodewordCount > kMaxSymbolCodewords) return;
+    // The negated coefficients, highest first, as a step adds them.
+    std::uint32_t step[kMaxEccCodewords];
+    for (std::int32_t m = 0; m < k; ++m) {
+        step[m] = static_cast<std::uint32_t>((kCodewordModulus - EccCoefficient(k - 1 - m)) %
+                                             kCodewordModulus);
+    }
+    std::uint32_t window[kMaxSymbolCodewords];
+    std::fill_n(window, CodewordCount, 0u);
+    const std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
     for (std::int32_t i = 0; i < dataCount; ++i) {
-        const std::int32_t t = (symbol[i] + e[k - 1]) % kCodewordModulus;
-        for (std::int32_t j = k - 1; j >= 1; --j) {
-            e[j] = static_cast<std::uint16_t>(
-                (e[j - 1] - EccCoefficient(j) * t % kCodewordModulus + kCodewordModulus) %
-                kCodewordModulus);
-        }
-        e[0] = static_cast<std::uint16_t>(
-            (kCodewordModulus - EccCoefficient(0) * t % kCodewordModulus) % kCodewordModulus);
+        const std::uint32_t t = (symbol[i] + window[i]) % kCodewordModulus;
+        std::uint32_t* cells = window + i + 1;
+        for (std::int32_t m = 0; m < k; ++m) cells[m] += step[m] * t;
     }
-    for (std::int32_t j = k - 1; j >= 0; --j) {
-        if (e[j] != 0) e[j] = static_cast<std::uint16_t>(kCodewordModulus - e[j]);
+    // The codewords are the remainder negated, e[k−1] first: 0 stays 0, never 929.
+    std::uint16_t* ecc = CodewordBuffer.SymbolCodewords + dataCount;
+    std::uint16_t* scratch = CodewordBuffer.EccScratch;
+    for (std::int32_t c = 0; c < k; ++c) {
+        const std::uint32_t remainder = window[dataCount + c] % kCodewordModulus;
+        ecc[c] = static_cast<std::uint16_t>(remainder == 0 ? 0 : kCodewordModulus - remainder);
+        scratch[k - 1 - c] = ecc[c];
     }
-    for (std::int32_t c = 0; c < k; ++c) symbol[dataCount + c] = e[k - 1 - c];
 }

@@ -1,30 +1,21 @@
-// The two checksums of the file: CRC-32 over each chunk's type and data, Adler-32 over the
-// scanline data inside the zlib stream.
+// The two checksums of the file: CRC-32 over each chunk's type and data (png/Crc32.h), and
+// Adler-32 over the scanline data inside the zlib stream.
 #include "component/state/QuillonState.h"
-#include "png/CrcTable.h"
+#include "png/Crc32.h"
+
+namespace {
+constexpr std::uint32_t kAdlerModulus = 65521;
+}
 
 void QuillonState::CrcReset() {
     Crc = 0xFFFFFFFFu;
 }
 
 void QuillonState::CrcUpdate(const BYTE* bytes, std::size_t count) {
-    const auto& t = CrcSliceTables;
-    std::uint32_t crc = Crc;
-    // Eight bytes at a step: the same register as one byte at a time, in an eighth of the
-    // table look-ups that each wait for the one before.
-    for (; count >= 8; count -= 8, bytes += 8) {
-        const std::uint32_t low =
-            crc ^ (std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-                   std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
-        crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^
-              t[4][low >> 24] ^ t[3][bytes[4]] ^ t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]];
-    }
-    for (std::size_t i = 0; i < count; ++i) crc = (crc >> 8) ^ CrcTable[(crc ^ bytes[i]) & 0xFF];
-    Crc = crc;
+    Crc = Crc32Update(Crc, bytes, count);
 }
 
 void QuillonState::AdlerUpdate(const BYTE* bytes, std::size_t count) {
-    constexpr std::uint32_t kModulus = 65521;
     // 5552 bytes is the longest run whose sums cannot overflow 32 bits before they are
     // reduced, so the result equals reducing after every byte.
     constexpr std::size_t kLongestRun = 5552;
@@ -36,11 +27,34 @@ void QuillonState::AdlerUpdate(const BYTE* bytes, std::size_t count) {
             low += bytes[i];
             high += low;
         }
-        low %= kModulus;
-        high %= kModulus;
+        low %= kAdlerModulus;
+        high %= kAdlerModulus;
         bytes += run;
         count -= run;
     }
     AdlerLow = low;
     AdlerHigh = high;
+}
+
+// One copy of n bytes whose sum is s adds s to the low sum, and to the high sum n times the
+// low sum before it plus w, the sum of the bytes' running sums. Over k copies the low sum
+// grows by k·s, and the high sum by k·n·low + k·w + n·s·(0 + 1 + ... + k − 1).
+void QuillonState::AdlerRepeat(const BYTE* bytes, std::size_t count, std::int32_t times) {
+    if (times <= 0) return;
+    const std::uint64_t low = AdlerLow;
+    const std::uint64_t high = AdlerHigh;
+    AdlerLow = 0;
+    AdlerHigh = 0;
+    AdlerUpdate(bytes, count);
+    const std::uint64_t s = AdlerLow;
+    const std::uint64_t w = AdlerHigh;
+    const std::uint64_t k = static_cast<std::uint64_t>(times) % kAdlerModulus;
+    const std::uint64_t n = count % kAdlerModulus;
+    const std::uint64_t steps =
+        (static_cast<std::uint64_t>(times) * (static_cast<std::uint64_t>(times) - 1) / 2) %
+        kAdlerModulus;
+    AdlerLow = static_cast<std::uint32_t>((low + k * s) % kAdlerModulus);
+    AdlerHigh = static_cast<std::uint32_t>(
+        (high + k * n % kAdlerModulus * low + k * w + n * s % kAdlerModulus * steps) %
+        kAdlerModulus);
 }

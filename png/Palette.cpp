@@ -1,48 +1,104 @@
 // The palette: the picture's distinct colours in the order they first appear, reading from
-// the top-left pixel row by row, and the palette index of every pixel.
+// the top-left pixel row by row.
 //
-// The indices come straight from the capture's colour table: each table entry the picture
-// uses is looked up in the palette by its colour, in the order of the entries' first pixels,
-// so the palette and every index are those that comparing each pixel's own colour would give,
-// without copying the colours of all pixels first.
+// It comes from the capture's colour table: the table entries the picture uses, in the order
+// of their first pixels, are each looked up in the palette by their colour, or added to it, so
+// that equal colours share an entry, as comparing every pixel's own colour would give. Only
+// the first row of each run of equal rows is read, within it only the bytes that may hold an
+// entry not met yet, and the search ends once every entry has been met.
 #include <cstring>
 
 #include "component/state/QuillonState.h"
+#include "png/CapturedRows.h"
 
-bool QuillonState::AllocateIndexBuffer() {
-    PngWidth = ImageWidth;
-    PngHeight = ImageHeight;
-    PixelCount = PngWidth * PngHeight;
-    IndexBuffer = static_cast<BYTE*>(CoTaskMemAlloc(static_cast<SIZE_T>(PixelCount)));
-    PaletteCount = 0;
-    return IndexBuffer != nullptr;
-}
+namespace {
 
-void QuillonState::BuildPalette(HGLOBAL block) {
-    const auto* bytes = reinterpret_cast<const BYTE*>(block);
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, bytes, sizeof header);
-    const auto* table = reinterpret_cast<const RGBQUAD*>(bytes + header.biSize);
-    const int table_entries = 1 << header.biBitCount;
-
-    // Which table entries the picture uses, in the order of their first pixel. The search
-    // stops as soon as every entry has been met.
-    BYTE order[256];
-    bool met[256] = {};
-    int entries_met = 0;
-    for (std::int32_t p = 0; p < PixelCount && entries_met < table_entries; ++p) {
-        const BYTE entry = IndexBuffer[p];
-        if (!met[entry]) {
-            met[entry] = true;
-            order[entries_met++] = entry;
+// For every byte of 1-bit or of 4-bit pixels, the table entries it holds: bit e for entry e.
+struct EntriesInByte {
+    std::uint16_t one_bit[256];
+    std::uint16_t four_bits[256];
+    constexpr EntriesInByte() : one_bit(), four_bits() {
+        for (int v = 0; v < 256; ++v) {
+            one_bit[v] = static_cast<std::uint16_t>((v != 0 ? 2 : 0) | (v != 0xFF ? 1 : 0));
+            four_bits[v] = static_cast<std::uint16_t>((1 << (v >> 4)) | (1 << (v & 15)));
         }
     }
+};
+constexpr EntriesInByte kEntriesInByte;
 
-    // Each entry's colour is looked up in the palette, or added to it, in that order.
-    BYTE palette_index[256];
-    for (int e = 0; e < 256; ++e) palette_index[e] = static_cast<BYTE>(e);
-    for (int i = 0; i < entries_met; ++i) {
-        const RGBQUAD& colour = table[order[i]];
+// The table entries a picture uses, in the order of their first pixels.
+class FirstAppearances {
+public:
+    explicit FirstAppearances(int bits)
+        : bits_(bits),
+          entries_(1 << bits),
+          in_byte_(bits == 1   ? kEntriesInByte.one_bit
+                   : bits == 4 ? kEntriesInByte.four_bits
+                               : nullptr) {}
+
+    bool Complete() const { return count_ == entries_; }
+    int count() const { return count_; }
+    BYTE operator[](int i) const { return order_[i]; }
+
+    void ReadRow(const BYTE* row, std::int32_t width) {
+        const int per_byte = 8 / bits_;
+        const std::int32_t whole = width / per_byte;  // bytes whose every pixel counts
+        if (in_byte_ != nullptr) {
+            // Most rows hold no entry not met yet: one pass gathering the entries the row's
+            // bytes hold tells, and only a row that holds more is read pixel by pixel.
+            std::uint16_t held = 0;
+            for (std::int32_t i = 0; i < whole; ++i) held |= in_byte_[row[i]];
+            if ((held & ~met_mask_) == 0) {
+                if (whole * per_byte < width) MeetPixels(row[whole], width - whole * per_byte);
+                return;
+            }
+        }
+        for (std::int32_t i = 0; i < whole; ++i) {
+            if (in_byte_ == nullptr || (in_byte_[row[i]] & ~met_mask_) != 0) {
+                MeetPixels(row[i], per_byte);
+            }
+        }
+        if (whole * per_byte < width) MeetPixels(row[whole], width - whole * per_byte);
+    }
+
+private:
+    // The first `count` pixels of a byte, highest bits first.
+    void MeetPixels(BYTE byte, int count) {
+        for (int k = 0; k < count; ++k) Meet((byte >> (8 - bits_ * (k + 1))) & (entries_ - 1));
+    }
+    void Meet(int entry) {
+        if (met_[entry]) return;
+        met_[entry] = true;
+        if (entry < 16) met_mask_ = static_cast<std::uint16_t>(met_mask_ | (1u << entry));
+        order_[count_++] = static_cast<BYTE>(entry);
+    }
+
+    int bits_;
+    int entries_;
+    const std::uint16_t* in_byte_;
+    bool met_[256] = {};
+    std::uint16_t met_mask_ = 0;  // met_ of the first 16 entries
+    BYTE order_[256] = {};
+    int count_ = 0;
+};
+
+}  // namespace
+
+void QuillonState::BuildPalette() {
+    const CapturedRows rows(CaptureBlock);
+    PngWidth = rows.width;
+    PngHeight = rows.height;
+
+    FirstAppearances entries(rows.bits);
+    rows.ForEachRun([&](const BYTE* row, std::int32_t) {
+        entries.ReadRow(row, rows.width);
+        return !entries.Complete();
+    });
+
+    PaletteCount = 0;
+    std::memset(PaletteIndexOfEntry, 0, sizeof PaletteIndexOfEntry);  // entries not in the picture
+    for (int i = 0; i < entries.count(); ++i) {
+        const RGBQUAD& colour = rows.table[entries[i]];
         int j = 0;
         while (j < PaletteCount &&
                (PaletteRed[j] != colour.rgbRed || PaletteGreen[j] != colour.rgbGreen ||
@@ -55,34 +111,7 @@ void QuillonState::BuildPalette(HGLOBAL block) {
             PaletteBlue[j] = colour.rgbBlue;
             ++PaletteCount;
         }
-        palette_index[order[i]] = static_cast<BYTE>(j);
-    }
-
-    // Rewrite the indices. Two common cases need no table look-up per pixel: nothing to
-    // change, or every index changed by the same exclusive or (black and white swapped).
-    bool same = true;
-    bool one_xor = true;
-    const BYTE flip = entries_met > 0 ? static_cast<BYTE>(order[0] ^ palette_index[order[0]]) : 0;
-    for (int i = 0; i < entries_met; ++i) {
-        same &= palette_index[order[i]] == order[i];
-        one_xor &= static_cast<BYTE>(order[i] ^ palette_index[order[i]]) == flip;
-    }
-    BYTE* const indices = IndexBuffer;
-    const std::int32_t count = PixelCount;
-    if (same) {
-        // already palette indices
-    } else if (one_xor) {
-        const std::uint64_t flips = flip * 0x0101010101010101u;  // eight indices at a time
-        std::int32_t p = 0;
-        for (; p + 8 <= count; p += 8) {
-            std::uint64_t eight;
-            std::memcpy(&eight, indices + p, 8);
-            eight ^= flips;
-            std::memcpy(indices + p, &eight, 8);
-        }
-        for (; p < count; ++p) indices[p] ^= flip;
-    } else {
-        for (std::int32_t p = 0; p < count; ++p) indices[p] = palette_index[indices[p]];
+        PaletteIndexOfEntry[entries[i]] = static_cast<BYTE>(j);
     }
     BitDepth = PaletteCount <= 2 ? 1 : PaletteCount <= 4 ? 2 : PaletteCount <= 16 ? 4 : 8;
     PaletteEntries = 1 << BitDepth;

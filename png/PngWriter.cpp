@@ -1,7 +1,6 @@
 // The PNG file: signature, IHDR, PLTE, one IDAT and IEND, written front to back into the
 // output array, which was created at the file's exact length.
 #include <cstring>
-#include <initializer_list>
 
 #include "component/state/QuillonState.h"
 
@@ -20,28 +19,55 @@ void BigEndian(std::uint32_t value, BYTE* out) {
     out[3] = static_cast<BYTE>(value);
 }
 
+// Calls write(destination) to store `count` bytes at OutputPosition, then advances it. The
+// array ends up exactly as with one element put per byte; bytes that would fall outside it
+// are not stored.
+template <typename Write>
+void WriteAtOutputPosition(QuillonState& q, std::int32_t count, Write write) {
+    LONG lower = 0, upper = -1;
+    BYTE* data = nullptr;
+    if (count > 0 && q.OutputArray != nullptr &&
+        SUCCEEDED(SafeArrayGetLBound(q.OutputArray, 1, &lower)) &&
+        SUCCEEDED(SafeArrayGetUBound(q.OutputArray, 1, &upper)) &&
+        SUCCEEDED(SafeArrayAccessData(q.OutputArray, reinterpret_cast<void**>(&data)))) {
+        const std::int64_t elements = std::int64_t{upper} - lower + 1;
+        if (q.OutputPosition >= 0 && q.OutputPosition + std::int64_t{count} <= elements) {
+            write(data + q.OutputPosition);
+        }
+        SafeArrayUnaccessData(q.OutputArray);
+    }
+    q.OutputPosition += count;
+}
+
+// Every chunk alike: its data length, its type, the data that fill(destination) writes in
+// place, and the CRC of type and data, taken over the data where it lies.
+template <typename Fill>
+void WriteFramedChunk(QuillonState& q, const BYTE* type, std::uint32_t length, Fill fill) {
+    q.StoreBigEndian(length);
+    q.PutBytes(4, q.BigEndianWord);
+    q.PutBytes(4, type);
+    q.CrcReset();
+    q.CrcUpdate(type, 4);
+    WriteAtOutputPosition(q, static_cast<std::int32_t>(length), [&](BYTE* destination) {
+        fill(destination);
+        q.CrcUpdate(destination, length);
+    });
+    q.Crc = ~q.Crc;
+    q.StoreBigEndian(q.Crc);
+    q.PutBytes(4, q.BigEndianWord);
+}
+
 }  // namespace
 
 void QuillonState::StoreBigEndian(std::uint32_t value) {
     BigEndian(value, BigEndianWord);
 }
 
-// A run of bytes is stored at once; the array ends up exactly as with one element put per
-// byte. Bytes that would fall outside the array are not stored.
+// A run of bytes is stored at once.
 void QuillonState::PutBytes(std::int32_t count, const BYTE* bytes) {
-    LONG lower = 0, upper = -1;
-    BYTE* data = nullptr;
-    if (count > 0 && OutputArray != nullptr &&
-        SUCCEEDED(SafeArrayGetLBound(OutputArray, 1, &lower)) &&
-        SUCCEEDED(SafeArrayGetUBound(OutputArray, 1, &upper)) &&
-        SUCCEEDED(SafeArrayAccessData(OutputArray, reinterpret_cast<void**>(&data)))) {
-        const std::int64_t elements = std::int64_t{upper} - lower + 1;
-        if (OutputPosition >= 0 && OutputPosition + std::int64_t{count} <= elements) {
-            std::memcpy(data + OutputPosition, bytes, static_cast<std::size_t>(count));
-        }
-        SafeArrayUnaccessData(OutputArray);
-    }
-    OutputPosition += count;
+    WriteAtOutputPosition(*this, count, [&](BYTE* destination) {
+        std::memcpy(destination, bytes, static_cast<std::size_t>(count));
+    });
 }
 
 void QuillonState::WritePng() {
@@ -56,20 +82,9 @@ void QuillonState::WriteSignature() {
     PutBytes(sizeof kSignature, kSignature);
 }
 
-// Every chunk alike: its data length, its type and data, and the CRC of type and data. The
-// CRC runs over the type and then over the data where it lies: the same value as over one
-// buffer holding both, without a copy of the image data.
 void QuillonState::WriteChunk(const BYTE* type, const BYTE* data, std::uint32_t length) {
-    StoreBigEndian(length);
-    PutBytes(4, BigEndianWord);
-    PutBytes(4, type);
-    PutBytes(static_cast<std::int32_t>(length), data);
-    CrcReset();
-    CrcUpdate(type, 4);
-    CrcUpdate(data, length);
-    Crc = ~Crc;
-    StoreBigEndian(Crc);
-    PutBytes(4, BigEndianWord);
+    WriteFramedChunk(*this, type, length,
+                     [&](BYTE* destination) { std::memcpy(destination, data, length); });
 }
 
 void QuillonState::WriteHeaderChunk() {
@@ -98,10 +113,11 @@ void QuillonState::WritePaletteChunk() {
     WriteChunk(kPaletteType, data, static_cast<std::uint32_t>(3 * entries));
 }
 
+// The zlib stream is written where it belongs in the file: the scanlines are written once,
+// with no copy of the stream.
 void QuillonState::WriteDataChunk() {
-    WriteChunk(kDataType, ZlibStream, static_cast<std::uint32_t>(ZlibLength));
-    CoTaskMemFree(ZlibStream);
-    ZlibStream = nullptr;
+    WriteFramedChunk(*this, kDataType, static_cast<std::uint32_t>(ZlibLength),
+                     [&](BYTE* destination) { WriteZlibStream(destination); });
 }
 
 void QuillonState::WriteEndChunk() {
@@ -109,8 +125,6 @@ void QuillonState::WriteEndChunk() {
 }
 
 void QuillonState::ReleasePngBuffers() {
-    for (BYTE** buffer : {&IndexBuffer, &ScanlineBuffer, &ZlibStream}) {
-        CoTaskMemFree(*buffer);
-        *buffer = nullptr;
-    }
+    CoTaskMemFree(ScanlineBuffer);
+    ScanlineBuffer = nullptr;
 }

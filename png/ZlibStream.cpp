@@ -1,49 +1,125 @@
-// The image data as a zlib stream of stored (uncompressed) deflate blocks. Its length
-// follows from the picture size alone, so the stream is allocated once at its final size;
-// each filtered scanline is packed into a one-row buffer and copied straight into its place
-// among the blocks.
+// The image data as a zlib stream of stored (uncompressed) deflate blocks. Its length follows
+// from the picture's size alone, so it is known before the file is created, and the stream is
+// then written straight into the file: each run of equal rows of the capture is packed once
+// into a filtered scanline, which is copied into place among the blocks as many times as the
+// run is long, and whose Adler-32 is taken once for the whole run.
 #include <cstring>
 
 #include "component/state/QuillonState.h"
+#include "png/CapturedRows.h"
 
 namespace {
 
 constexpr std::int32_t kBlockData = 65531;  // bytes per stored block
 constexpr std::int32_t kBlockHeader = 5;
 
-// Packs one row of palette indices at `depth` bits each, the first pixel in the highest bits
-// of the first byte; a last byte that is not full is padded with zero bits.
-void PackRow(const BYTE* indices, std::int32_t width, int depth, BYTE* out) {
-    if (depth == 8) {
-        std::memcpy(out, indices, static_cast<std::size_t>(width));
-        return;
-    }
-    std::int32_t x = 0;
-    if (depth == 1) {
-        // Eight indices of 0 or 1 read as one little-endian word: the multiplication gathers
-        // the low bit of each byte into the top byte, the first index highest.
-        for (; x + 8 <= width; x += 8) {
-            const BYTE* i = indices + x;
-            const std::uint64_t eight = std::uint64_t{i[0]} | std::uint64_t{i[1]} << 8 |
-                                        std::uint64_t{i[2]} << 16 | std::uint64_t{i[3]} << 24 |
-                                        std::uint64_t{i[4]} << 32 | std::uint64_t{i[5]} << 40 |
-                                        std::uint64_t{i[6]} << 48 | std::uint64_t{i[7]} << 56;
-            *out++ = static_cast<BYTE>((eight * 0x8040201008040201u) >> 56);
-        }
-    }
-    unsigned accumulator = 0;
-    int used = 0;
-    for (; x < width; ++x) {
-        accumulator = (accumulator << depth) | indices[x];
-        used += depth;
-        if (used == 8) {
-            *out++ = static_cast<BYTE>(accumulator);
-            accumulator = 0;
-            used = 0;
-        }
-    }
-    if (used > 0) *out = static_cast<BYTE>(accumulator << (8 - used));
+struct StreamLayout {
+    std::int32_t row_bytes;  // packed pixels of a scanline, without its filter byte
+    std::int32_t blocks;
+    std::int32_t last_length;  // bytes in the final block
+    std::int32_t zlib_length;
+};
+
+// With both sides at most 32767 pixels and at most 8 bits a pixel, the scanline data is at
+// most 32768 × 32767 bytes and every length here stays inside 32 bits.
+StreamLayout LayoutOf(std::int32_t width, std::int32_t height, std::int32_t depth) {
+    StreamLayout layout{};
+    layout.row_bytes = (width * depth + 7) / 8;
+    const std::int32_t scanline_bytes = (layout.row_bytes + 1) * height;
+    layout.blocks = (scanline_bytes + kBlockData - 1) / kBlockData;
+    layout.last_length = scanline_bytes - kBlockData * (layout.blocks - 1);
+    layout.zlib_length =
+        (kBlockData + kBlockHeader) * (layout.blocks - 1) + layout.last_length + 11;
+    return layout;
 }
+
+// Turns a row of the capture into a scanline's pixels: each pixel's palette index at `depth`
+// bits, the first pixel in the highest bits, a last byte that is not full padded with zero
+// bits. Works a byte of the capture at a time, through a table of what each byte becomes.
+class ScanlinePacker {
+public:
+    ScanlinePacker(const CapturedRows& rows, const BYTE* palette_index, int depth)
+        : width_(rows.width),
+          per_byte_(8 / rows.bits),
+          depth_(depth),
+          out_bits_(per_byte_ * depth) {
+        if (rows.bits == 1) {
+            // At most two colours, so a depth of 1 and indices 0 and 1: a 1 bit becomes entry
+            // 1's index and a 0 bit entry 0's, eight at once.
+            const unsigned ones = palette_index[1] != 0 ? 0xFF : 0;
+            const unsigned zeros = palette_index[0] != 0 ? 0xFF : 0;
+            for (unsigned v = 0; v < 256; ++v) {
+                packed_[v] = static_cast<std::uint16_t>((v & ones) | (~v & zeros & 0xFF));
+            }
+            return;
+        }
+        const unsigned mask = (1u << rows.bits) - 1;
+        for (unsigned v = 0; v < 256; ++v) {
+            unsigned packed = 0;
+            for (int k = 1; k <= per_byte_; ++k) {
+                packed = (packed << depth) | palette_index[(v >> (8 - rows.bits * k)) & mask];
+            }
+            packed_[v] = static_cast<std::uint16_t>(packed);
+        }
+    }
+
+    void Pack(const BYTE* row, BYTE* out) const {
+        const std::int32_t whole = width_ / per_byte_;
+        std::int32_t i = 0;
+        switch (out_bits_) {
+            case 8:
+                i = PackGroups<1>(row, whole, out);
+                break;
+            case 4:
+                i = PackGroups<2>(row, whole, out);
+                break;
+            case 2:
+                i = PackGroups<4>(row, whole, out);
+                break;
+            case 1:
+                i = PackGroups<8>(row, whole, out);
+                break;
+            default:
+                break;
+        }
+        out += i * out_bits_ / 8;
+        std::uint64_t bits = 0;
+        int held = 0;
+        const auto put = [&](unsigned value, int count) {
+            bits = (bits << count) | value;
+            held += count;
+            while (held >= 8) {
+                held -= 8;
+                *out++ = static_cast<BYTE>(bits >> held);
+            }
+        };
+        for (; i < whole; ++i) put(packed_[row[i]], out_bits_);
+        const int rest = static_cast<int>(width_ - whole * per_byte_);
+        if (rest > 0) put(packed_[row[whole]] >> ((per_byte_ - rest) * depth_), rest * depth_);
+        if (held > 0) *out = static_cast<BYTE>(bits << (8 - held));
+    }
+
+private:
+    // Where kGroup bytes of the capture make one byte of the scanline: as many whole groups
+    // of the first `bytes` as there are. Returns the bytes of the capture used.
+    template <int kGroup>
+    std::int32_t PackGroups(const BYTE* row, std::int32_t bytes, BYTE* out) const {
+        constexpr int kBits = 8 / kGroup;
+        std::int32_t i = 0;
+        for (; i + kGroup <= bytes; i += kGroup) {
+            unsigned byte = 0;
+            for (int k = 0; k < kGroup; ++k) byte = (byte << kBits) | packed_[row[i + k]];
+            *out++ = static_cast<BYTE>(byte);
+        }
+        return i;
+    }
+
+    std::int32_t width_;
+    int per_byte_;  // pixels in a byte of the capture
+    int depth_;
+    int out_bits_;  // bits of scanline a byte of the capture becomes
+    std::uint16_t packed_[256];
+};
 
 class StoredBlockWriter {
 public:
@@ -86,39 +162,30 @@ private:
 }  // namespace
 
 bool QuillonState::BuildZlibStream() {
-    // With both sides at most 32767 pixels and at most 8 bits a pixel, S is at most
-    // 32768 × 32767 and every length below stays inside 32 bits.
-    const std::int32_t row_bytes = (PngWidth * BitDepth + 7) / 8;
-    const std::int32_t scanline_bytes = (row_bytes + 1) * PngHeight;
-    const std::int32_t blocks = (scanline_bytes + kBlockData - 1) / kBlockData;
-    const std::int32_t last_length = scanline_bytes - kBlockData * (blocks - 1);
-    ZlibLength = (kBlockData + kBlockHeader) * (blocks - 1) + last_length + 11;
+    const StreamLayout layout = LayoutOf(PngWidth, PngHeight, BitDepth);
+    ZlibLength = layout.zlib_length;
+    ScanlineBuffer = static_cast<BYTE*>(CoTaskMemAlloc(static_cast<SIZE_T>(layout.row_bytes + 1)));
+    return ScanlineBuffer != nullptr;
+}
 
-    ZlibStream = static_cast<BYTE*>(CoTaskMemAlloc(static_cast<SIZE_T>(ZlibLength)));
-    ScanlineBuffer = static_cast<BYTE*>(CoTaskMemAlloc(static_cast<SIZE_T>(row_bytes + 1)));
-    if (ZlibStream == nullptr || ScanlineBuffer == nullptr) {
-        CoTaskMemFree(ZlibStream);
-        CoTaskMemFree(ScanlineBuffer);
-        ZlibStream = ScanlineBuffer = nullptr;
-        return false;
-    }
+void QuillonState::WriteZlibStream(BYTE* out) {
+    const StreamLayout layout = LayoutOf(PngWidth, PngHeight, BitDepth);
+    const CapturedRows rows(CaptureBlock);
+    const ScanlinePacker packer(rows, PaletteIndexOfEntry, BitDepth);
+    const std::int32_t scanline_bytes = layout.row_bytes + 1;
 
-    ZlibStream[0] = 0x78;  // deflate, 32 KB window
-    ZlibStream[1] = 0xDA;  // level field 3, no dictionary; 0x78DA is a multiple of 31
-    StoredBlockWriter writer(ZlibStream + 2, blocks, last_length);
+    out[0] = 0x78;  // deflate, 32 KB window
+    out[1] = 0xDA;  // level field 3, no dictionary; 0x78DA is a multiple of 31
+    StoredBlockWriter writer(out + 2, layout.blocks, layout.last_length);
     AdlerLow = 1;
     AdlerHigh = 0;
     ScanlineBuffer[0] = 0;  // filter type: none
-    for (std::int32_t y = 0; y < PngHeight; ++y) {
-        const BYTE* indices = IndexBuffer + static_cast<std::size_t>(y) * PngWidth;
-        // A row of indices like the one above packs like it: the buffer already holds it.
-        if (y == 0 ||
-            std::memcmp(indices, indices - PngWidth, static_cast<std::size_t>(PngWidth)) != 0) {
-            PackRow(indices, PngWidth, BitDepth, ScanlineBuffer + 1);
-        }
-        AdlerUpdate(ScanlineBuffer, static_cast<std::size_t>(row_bytes) + 1);
-        writer.Write(ScanlineBuffer, row_bytes + 1);
-    }
+    rows.ForEachRun([&](const BYTE* row, std::int32_t count) {
+        packer.Pack(row, ScanlineBuffer + 1);
+        AdlerRepeat(ScanlineBuffer, static_cast<std::size_t>(scanline_bytes), count);
+        for (std::int32_t i = 0; i < count; ++i) writer.Write(ScanlineBuffer, scanline_bytes);
+        return true;
+    });
     AdlerValue = AdlerHigh * 65536 + AdlerLow;
     BYTE* adler = writer.end();
     adler[0] = static_cast<BYTE>(AdlerValue >> 24);
@@ -128,5 +195,4 @@ bool QuillonState::BuildZlibStream() {
 
     CoTaskMemFree(ScanlineBuffer);
     ScanlineBuffer = nullptr;
-    return true;
 }

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libpng-dev zlib1g-dev libzxing-dev libzint-dev
+    libpng-dev zlib1g-dev libzxing-dev libzint-dev zint time
     chromium wrk curl
     g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev
 )

@@ -94,21 +94,18 @@ public:
     // block holding a 1- or 4-bit DIB (header, colour table, rows bottom-up); null when the
     // block or the screen cannot be had. The caller frees the block with GlobalFree.
     HGLOBAL CaptureBitmap(HBITMAP bitmap);
-    // Sets PngWidth, PngHeight and PixelCount, allocates IndexBuffer and empties the palette;
-    // false when out of memory.
-    bool AllocateIndexBuffer();
-    // Fills IndexBuffer with each pixel's colour-table index in the captured block, top row
-    // first. The DIB may hold 1, 4 or 8 bits a pixel.
-    void UnpackPixels(HGLOBAL block);
-    // Turns the colour-table indices into palette indices: the palette lists the picture's
-    // distinct colours in the order of their first appearance from the top-left pixel; sets
-    // BitDepth and PaletteEntries.
-    void BuildPalette(HGLOBAL block);
-    // The zlib stream of stored blocks over the filtered scanlines; sets ZlibStream,
-    // ZlibLength and the Adler-32 fields. False when out of memory.
+    // Reads CaptureBlock (a bottom-up DIB of 1, 4 or 8 bits a pixel): sets PngWidth and
+    // PngHeight, the palette (the picture's distinct colours in the order of their first
+    // appearance from the top-left pixel), PaletteIndexOfEntry, BitDepth and PaletteEntries.
+    void BuildPalette();
+    // Sets ZlibLength, which follows from the picture's size and BitDepth alone, and
+    // allocates ScanlineBuffer for WriteZlibStream. False when out of memory.
     bool BuildZlibStream();
+    // Writes the ZlibLength bytes of the zlib stream of stored blocks over the scanlines of
+    // CaptureBlock to `out`; sets the Adler-32 fields and frees ScanlineBuffer.
+    void WriteZlibStream(BYTE* out);
     // Writes the whole file into OutputArray from OutputPosition: signature, IHDR, PLTE,
-    // IDAT (which frees ZlibStream) and IEND.
+    // IDAT (whose zlib stream is written straight into the array) and IEND.
     void WritePng();
     void WriteSignature();
     // Length, type and data, and the CRC of type and data; leaves the chunk's CRC in Crc.
@@ -123,9 +120,11 @@ public:
     void CrcReset();
     void CrcUpdate(const BYTE* bytes, std::size_t count);
     void AdlerUpdate(const BYTE* bytes, std::size_t count);
+    // AdlerUpdate over `times` copies of the bytes, in time independent of `times`.
+    void AdlerRepeat(const BYTE* bytes, std::size_t count, std::int32_t times);
     // Length of the file WritePng writes: 69 + 3 × PaletteEntries + ZlibLength.
     std::int32_t PngFileLength() const { return 69 + 3 * PaletteEntries + ZlibLength; }
-    // Frees whatever of IndexBuffer, ScanlineBuffer and ZlibStream is held.
+    // Frees ScanlineBuffer if it is held.
     void ReleasePngBuffers();
 
     // ---- Interface and page objects ----
@@ -189,14 +188,14 @@ public:
     SAFEARRAYBOUND OutputBounds = {};
     std::int32_t PngWidth = 0;
     std::int32_t PngHeight = 0;
-    std::int32_t PixelCount = 0;
-    // (No colour planes: UnpackPixels keeps each pixel's colour-table index in IndexBuffer
-    // and BuildPalette maps the table's entries to first-appearance palette entries, which
-    // gives the palette and indices that unpacked red, green and blue planes would.)
+    // The captured picture, owned by the request. (No colour planes and no index per pixel:
+    // the palette and the scanlines are worked out from the capture's colour-table entries,
+    // once per run of equal rows, with the results that unpacked planes would give.)
+    HGLOBAL CaptureBlock = nullptr;
     BYTE PaletteRed[256] = {};
     BYTE PaletteGreen[256] = {};
     BYTE PaletteBlue[256] = {};
-    BYTE* IndexBuffer = nullptr;
+    BYTE PaletteIndexOfEntry[256] = {};  // the palette entry of each capture colour-table entry
     std::int32_t PaletteCount = 0;
     std::int32_t PaletteEntries = 0;
     std::int32_t BitDepth = 0;
@@ -204,8 +203,7 @@ public:
     std::uint32_t AdlerValue = 0;
     std::uint32_t AdlerLow = 0;
     std::uint32_t AdlerHigh = 0;
-    BYTE* ScanlineBuffer = nullptr;
-    BYTE* ZlibStream = nullptr;
+    BYTE* ScanlineBuffer = nullptr;  // one filtered scanline
     BYTE BigEndianWord[4] = {};
     std::int32_t ZlibLength = 0;
 };

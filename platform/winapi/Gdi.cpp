@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <new>
 
 #if defined(__SSE2__)
@@ -28,26 +27,46 @@ struct Object {
 
 struct DeviceContext;
 
-// Pixels are 32-bit words 0x00RRGGBB, top row first: the memory layout of a 32-bit top-down
-// DIB (bytes blue, green, red, 0).
+// The picture is kept as bands: runs of rows that show the same scanline. A symbol's rows are
+// one scanline many pixels deep and a background leaves most rows alike, so a picture has far
+// fewer bands than rows. Painting changes each band's scanline once, splitting a band where
+// the rectangle begins or ends inside it; reading back packs each band once and copies it to
+// the band's other rows.
+//
+// Pixels are 32-bit words 0x00RRGGBB (bytes blue, green, red, 0: a 32-bit DIB's layout). A
+// band painted over the whole width in one colour keeps that colour alone until something
+// narrower is painted on it, so a background costs nothing per pixel.
+struct Line {
+    std::uint32_t* pixels;  // the picture's width of pixels; not read while uniform
+    std::uint32_t colour;   // every pixel's colour, while uniform
+    bool uniform;
+    int top;  // the band: rows [top, end)
+    int end;
+    // The read-back that last packed this line, and where its packed bytes are.
+    std::uint64_t packed_in;
+    std::size_t packed_at;
+};
+
+// Lines and their pixels come in blocks, freed with the bitmap. Bands only ever split, so a
+// picture never needs more lines than it has rows.
+struct LineBlock {
+    LineBlock* next;
+};
+
 struct Bitmap : Object {
     int width;
     int height;
-    std::uint32_t* pixels;
+    Line** rows;         // the band of each row, top row first; null for the stock bitmap
+    Line* unused_lines;  // the rest of the last block, `unused` lines
+    std::int64_t unused;
+    LineBlock* blocks;      // blocks of lines beyond the first, which lives with the bitmap
+    std::int64_t capacity;  // lines in all blocks
+    std::uint64_t reads;    // read-backs so far
+    // A painting ran out of memory for a line: the picture no longer shows what was painted,
+    // so it cannot be read back.
+    bool lost;
     DeviceContext* selected_into;
-    // A new bitmap is black. The pixels are cleared only when first needed, and not at all
-    // when the first drawing covers the whole picture, as the background of every picture
-    // does: that saves a pass over every pixel.
-    bool cleared;
 };
-
-void Clear(Bitmap* bitmap) {
-    if (bitmap->cleared || bitmap->pixels == nullptr) return;
-    std::memset(bitmap->pixels, 0,
-                static_cast<std::size_t>(bitmap->width) * static_cast<std::size_t>(bitmap->height) *
-                    sizeof *bitmap->pixels);
-    bitmap->cleared = true;
-}
 
 struct Brush : Object {
     std::uint32_t pixel;  // the brush colour as a pixel word
@@ -65,7 +84,8 @@ struct DeviceContext : Object {
 
 // The stock objects a new memory context starts with. Shared by all threads and never
 // written: stock objects take part in no counting.
-Bitmap stock_bitmap = {{kObjectTag, Kind::Bitmap, true}, 0, 0, nullptr, nullptr, true};
+Bitmap stock_bitmap = {
+    {kObjectTag, Kind::Bitmap, true}, 0, 0, nullptr, nullptr, 0, nullptr, 0, 0, false, nullptr};
 Brush stock_white_brush = {{kObjectTag, Kind::Brush, true}, 0x00FFFFFF, 0};
 
 constexpr std::uint32_t kPenPixel = 0x00000000;  // the default pen: solid black, one pixel
@@ -143,64 +163,190 @@ std::int64_t DeviceY(const DeviceContext* dc, std::int64_t y) {
     return y - dc->window_origin.y;
 }
 
-// Two pixels a store.
-void FillPixels(std::uint32_t* out, std::size_t count, std::uint32_t pixel) {
-    const std::uint64_t pair = pixel | (std::uint64_t{pixel} << 32);
-    std::size_t i = 0;
-    for (; i + 2 <= count; i += 2) std::memcpy(out + i, &pair, sizeof pair);
-    if (i < count) out[i] = pixel;
+// The parts of a block of memory start on cache lines.
+constexpr std::size_t Aligned(std::size_t bytes) {
+    return (bytes + 63) & ~std::size_t{63};
 }
 
-void FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
-              std::int64_t bottom, std::uint32_t pixel) {
+// Bytes of `count` lines, and of their pixels at `width` pixels a line.
+std::size_t LineBytes(std::int64_t count) {
+    return Aligned(static_cast<std::size_t>(count) * sizeof(Line));
+}
+std::size_t PixelBytes(std::int64_t count, int width) {
+    return static_cast<std::size_t>(count) * static_cast<std::size_t>(width) *
+           sizeof(std::uint32_t);
+}
+constexpr std::size_t kBlockHeader = Aligned(sizeof(LineBlock));
+// Lines that come with a new bitmap: as many as the pictures of most symbols have bands.
+constexpr std::int64_t kFirstLines = 64;
+
+// Lays out `count` lines and their pixels from `memory`, to be taken next.
+void AddLines(Bitmap* bitmap, BYTE* memory, std::int64_t count) {
+    auto* lines = reinterpret_cast<Line*>(memory);
+    auto* pixels = reinterpret_cast<std::uint32_t*>(memory + LineBytes(count));
+    for (std::int64_t i = 0; i < count; ++i)
+        lines[i] = Line{pixels + i * bitmap->width, 0, true, 0, 0, 0, 0};
+    bitmap->unused_lines = lines;
+    bitmap->unused = count;
+    bitmap->capacity += count;
+}
+
+// A line for a new band. When none is left, a new block as large as all before it, up to the
+// picture's height in all. Null, and the bitmap lost, when there is no memory for it.
+Line* TakeLine(Bitmap* bitmap) {
+    if (bitmap->unused == 0) {
+        const std::int64_t count = std::max<std::int64_t>(
+            1, std::min<std::int64_t>(bitmap->capacity, bitmap->height - bitmap->capacity));
+        void* memory =
+            CoTaskMemAlloc(kBlockHeader + LineBytes(count) + PixelBytes(count, bitmap->width));
+        if (memory == nullptr) {
+            bitmap->lost = true;
+            return nullptr;
+        }
+        auto* block = static_cast<LineBlock*>(memory);
+        block->next = bitmap->blocks;
+        bitmap->blocks = block;
+        AddLines(bitmap, static_cast<BYTE*>(memory) + kBlockHeader, count);
+    }
+    --bitmap->unused;
+    return bitmap->unused_lines++;
+}
+
+// Four pixels a store where the vector unit is known to be there: bars are a few pixels wide,
+// and the compiler does not vectorise a loop of unknown, often short, length.
+inline void FillPixels(std::uint32_t* out, int count, std::uint32_t pixel) {
+#if defined(__SSE2__)
+    if (count >= 4) {
+        // The last four pixels are stored again where they overlap: no loop for the rest.
+        const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
+        for (int i = 0; i + 4 < count; i += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), four);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 4), four);
+        return;
+    }
+#endif
+    for (int i = 0; i < count; ++i) out[i] = pixel;
+}
+
+// Makes `line` the band of rows [top, end).
+void SetBand(Bitmap* bitmap, Line* line, int top, int end) {
+    line->top = top;
+    line->end = end;
+    std::fill(bitmap->rows + top, bitmap->rows + end, line);
+}
+
+// A new band for rows [top, end) showing what `from` shows; its pixels are copied only when
+// `keep_pixels`.
+Line* CopyBand(Bitmap* bitmap, const Line* from, int top, int end, bool keep_pixels) {
+    Line* line = TakeLine(bitmap);
+    if (line == nullptr) return nullptr;
+    line->uniform = from->uniform;
+    line->colour = from->colour;
+    if (keep_pixels && !from->uniform) {
+        std::memcpy(line->pixels, from->pixels, PixelBytes(1, bitmap->width));
+    }
+    SetBand(bitmap, line, top, end);
+    return line;
+}
+
+// Splits rows [top, end) of `band` off into a band of their own and returns it; the rows
+// above and below keep what they show. Whichever of those is larger keeps the band's line, so
+// that as few rows as possible change line. The new band's pixels are copied only when
+// `keep_pixels`.
+Line* SplitBand(Bitmap* bitmap, Line* band, int top, int end, bool keep_pixels) {
+    const int above = top - band->top;
+    const int below = band->end - end;
+    if (above > 0 && below > 0) {
+        const bool keep_above = above >= below;
+        if (keep_above ? CopyBand(bitmap, band, end, band->end, true) == nullptr
+                       : CopyBand(bitmap, band, band->top, top, true) == nullptr) {
+            return nullptr;
+        }
+        if (keep_above) {
+            band->end = top;
+        } else {
+            band->top = end;
+        }
+    } else if (above > 0) {
+        band->end = top;
+    } else {
+        band->top = end;
+    }
+    return CopyBand(bitmap, band, top, end, keep_pixels);
+}
+
+// Paints [left, right) × [top, bottom), already clipped and not empty, band by band. False
+// when a line could not be had (the bitmap is then lost, whatever state its bands are in).
+// Kept out of line, so that the common case below stays a few instructions.
+__attribute__((noinline)) bool PaintBands(Bitmap* bitmap, int left, int top, int right, int bottom,
+                                          std::uint32_t colour) {
+    const bool whole_width = left == 0 && right == bitmap->width;
+    for (int y = top; y < bottom;) {
+        Line* band = bitmap->rows[y];
+        const int stop = std::min(band->end, bottom);
+        if (!(band->uniform && band->colour == colour)) {
+            if (band->top < y || stop < band->end) {
+                band = SplitBand(bitmap, band, y, stop, !whole_width);
+                if (band == nullptr) return false;
+            }
+            if (whole_width) {
+                band->uniform = true;
+                band->colour = colour;
+            } else {
+                if (band->uniform) {
+                    FillPixels(band->pixels, bitmap->width, band->colour);
+                    band->uniform = false;
+                }
+                FillPixels(band->pixels + left, right - left, colour);
+            }
+        }
+        y = stop;
+    }
+    return true;
+}
+
+// Most paintings are bars, each over exactly the band that its row of the symbol became
+// with the row's first bar: they go straight to the band's pixels.
+inline bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom, std::uint32_t colour) {
+    Line* band = bitmap->rows[top];
+    if (band->top == top && band->end == bottom && !band->uniform && right - left < bitmap->width) {
+        FillPixels(band->pixels + left, right - left, colour);
+        return true;
+    }
+    return PaintBands(bitmap, left, top, right, bottom, colour);
+}
+
+// Clips the rectangle to the picture and paints what is left. False when the bitmap ran out
+// of memory.
+inline bool FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
+                     std::int64_t bottom, std::uint32_t pixel) {
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);
     right = std::min<std::int64_t>(right, bitmap->width);
     bottom = std::min<std::int64_t>(bottom, bitmap->height);
-    if (left >= right || top >= bottom) return;
-    if (left == 0 && top == 0 && right == bitmap->width && bottom == bitmap->height) {
-        bitmap->cleared = true;  // every pixel is about to be written
-    } else {
-        Clear(bitmap);
-    }
-    const std::size_t count = static_cast<std::size_t>(right - left);
-    const std::size_t width = static_cast<std::size_t>(bitmap->width);
-    std::uint32_t* first = bitmap->pixels + static_cast<std::size_t>(top) * width + left;
-    FillPixels(first, count, pixel);
-    // The other rows copy the first: one library copy per row instead of a store per pixel.
-    std::uint32_t* row = first + width;
-    for (std::int64_t y = top + 1; y < bottom; ++y, row += width) {
-        if (count >= 16) {
-            std::memcpy(row, first, count * sizeof *row);
-        } else {
-            FillPixels(row, count, pixel);
-        }
-    }
+    if (left >= right || top >= bottom) return true;
+    return Paint(bitmap, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
+                 static_cast<int>(bottom), pixel);
 }
 
-void PlotPixel(Bitmap* bitmap, std::int64_t x, std::int64_t y) {
-    if (x < 0 || y < 0 || x >= bitmap->width || y >= bitmap->height) return;
-    bitmap->pixels[static_cast<std::size_t>(y) * bitmap->width + x] = kPenPixel;
+bool PlotPixel(Bitmap* bitmap, std::int64_t x, std::int64_t y) {
+    return FillSpan(bitmap, x, y, x + 1, y + 1, kPenPixel);
 }
 
 // A line from (x0, y0) towards (x1, y1), end point excluded. Straight lines are one span; a
 // slanted one steps along its longer axis and rounds the other coordinate to the nearest
-// pixel, visiting only the steps whose major coordinate lies inside the picture.
-void DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
-    if (x0 == x1 && y0 == y1) return;
+// pixel, visiting only the steps whose major coordinate lies inside the picture. False when
+// the bitmap ran out of memory.
+bool DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+    if (x0 == x1 && y0 == y1) return true;
     if (y0 == y1) {
-        if (x1 > x0)
-            FillSpan(bitmap, x0, y0, x1, y0 + 1, kPenPixel);
-        else
-            FillSpan(bitmap, x1 + 1, y0, x0 + 1, y0 + 1, kPenPixel);
-        return;
+        return x1 > x0 ? FillSpan(bitmap, x0, y0, x1, y0 + 1, kPenPixel)
+                       : FillSpan(bitmap, x1 + 1, y0, x0 + 1, y0 + 1, kPenPixel);
     }
     if (x0 == x1) {
-        if (y1 > y0)
-            FillSpan(bitmap, x0, y0, x0 + 1, y1, kPenPixel);
-        else
-            FillSpan(bitmap, x0, y1 + 1, x0 + 1, y0 + 1, kPenPixel);
-        return;
+        return y1 > y0 ? FillSpan(bitmap, x0, y0, x0 + 1, y1, kPenPixel)
+                       : FillSpan(bitmap, x0, y1 + 1, x0 + 1, y0 + 1, kPenPixel);
     }
     const std::int64_t dx = x1 - x0;
     const std::int64_t dy = y1 - y0;
@@ -229,11 +375,11 @@ void DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1,
         if (numerator % (2 * steps) != 0 && numerator < 0) --offset;  // floor division
         const std::int64_t major = major_start + direction * i;
         const std::int64_t minor = minor_start + offset;
-        if (x_major)
-            PlotPixel(bitmap, major, minor);
-        else
-            PlotPixel(bitmap, minor, major);
+        if (!(x_major ? PlotPixel(bitmap, major, minor) : PlotPixel(bitmap, minor, major))) {
+            return false;
+        }
     }
+    return true;
 }
 
 // The standard 16-colour table, in the order of its indices.
@@ -343,6 +489,16 @@ inline unsigned EqualMask(const std::uint32_t* pixels, __m128i colour) {
         static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(high, colour))));
     return low_mask | (high_mask << 4);
 }
+
+// Whether 8 pixels are all one of the two remembered colours; if so, which are colour a (bit
+// k for pixel k) and what the two colours are.
+inline bool EightOfTwoColours(const std::uint32_t* pixels, const ColorMatcher& matcher,
+                              ColorMatcher::Pair* pair, unsigned* is_a) {
+    *pair = matcher.Remembered();
+    *is_a = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->a)));
+    const unsigned is_b = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->b)));
+    return (*is_a | is_b) == 0xFF;
+}
 #endif
 
 // 1 bit a pixel, 8 pixels a byte. Where the vector unit is known to be there, 8 pixels are
@@ -352,10 +508,9 @@ BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matc
     int x = 0;
 #if defined(__SSE2__)
     for (; x + 8 <= width; x += 8) {
-        const ColorMatcher::Pair pair = matcher.Remembered();
-        const unsigned is_a = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.a)));
-        const unsigned is_b = EqualMask(pixels + x, _mm_set1_epi32(static_cast<int>(pair.b)));
-        if ((is_a | is_b) != 0xFF) {
+        ColorMatcher::Pair pair;
+        unsigned is_a;
+        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
             *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
             continue;
         }
@@ -367,6 +522,50 @@ BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matc
 #else
     for (; x + 8 <= width; x += 8) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
 #endif
+    *done = x;
+    return out;
+}
+
+#if defined(__SSE2__)
+// For each set of 8 pixels (bit k for pixel k), a 32-bit word with the nibbles of those pixels
+// set, laid out as the four bytes they are stored in: pixel 0 in the high half of the first.
+struct NibbleSpread {
+    std::uint32_t table[256];
+    constexpr NibbleSpread() : table() {
+        for (int m = 0; m < 256; ++m) {
+            for (int k = 0; k < 8; ++k) {
+                if (((m >> k) & 1) != 0) table[m] |= 0xFu << (8 * (k / 2) + (k % 2 == 0 ? 4 : 0));
+            }
+        }
+    }
+};
+constexpr NibbleSpread kNibbleSpread;
+#endif
+
+// 4 bits a pixel, 2 pixels a byte. Where the vector unit is known to be there, 8 pixels are
+// compared with the two remembered colours at once and become four bytes.
+BYTE* PackFourBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matcher, BYTE* out,
+                       int* done) {
+    int x = 0;
+#if defined(__SSE2__)
+    for (; x + 8 <= width; x += 8) {
+        ColorMatcher::Pair pair;
+        unsigned is_a;
+        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
+            for (int k = 0; k < 8; k += 2) {
+                *out++ = static_cast<BYTE>(matcher.Pack(pixels + x + k, 2, 4));
+            }
+            continue;
+        }
+        // A pixel that is not colour a is colour b.
+        const std::uint32_t nibbles =
+            (pair.index_b * 0x11111111u) ^
+            ((pair.index_a ^ pair.index_b) * 0x11111111u & kNibbleSpread.table[is_a]);
+        std::memcpy(out, &nibbles, 4);
+        out += 4;
+    }
+#endif
+    for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
     *done = x;
     return out;
 }
@@ -383,7 +582,7 @@ void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& mat
     if (bits == 1) {
         out = PackOneBitBytes(pixels, width, matcher, out, &x);
     } else {
-        for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
+        out = PackFourBitBytes(pixels, width, matcher, out, &x);
     }
     if (x < width) {
         const int rest = width - x;
@@ -391,6 +590,23 @@ void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& mat
             static_cast<BYTE>(matcher.Pack(pixels + x, rest, bits) << (bits * (per_byte - rest)));
     }
     while (out < row_end) *out++ = 0;  // the row's padding
+}
+
+// A line of one colour: every pixel the same bits, the row's padding 0.
+void PackUniform(std::uint32_t colour, int width, int bits, ColorMatcher& matcher, BYTE* out,
+                 std::size_t stride) {
+    if (bits == 32) {
+        for (int x = 0; x < width; ++x) std::memcpy(out + 4 * x, &colour, 4);
+        return;
+    }
+    const unsigned index = matcher.IndexOf(colour);
+    const BYTE pattern = static_cast<BYTE>(bits == 1 ? index * 0xFF : index * 0x11);
+    const std::size_t whole_bytes = static_cast<std::size_t>(width) * bits / 8;
+    const int rest = static_cast<int>(static_cast<std::size_t>(width) * bits % 8);
+    std::memset(out, pattern, whole_bytes);
+    std::size_t used = whole_bytes;
+    if (rest > 0) out[used++] = static_cast<BYTE>(pattern & (0xFF << (8 - rest)));
+    std::memset(out + used, 0, stride - used);
 }
 
 }  // namespace
@@ -439,10 +655,12 @@ BOOL DeleteDC(HDC hdc) {
 
 HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     if (ContextOf(hdc) == nullptr || cx < 1 || cy < 1) return nullptr;
-    const std::size_t pixel_count = static_cast<std::size_t>(cx) * static_cast<std::size_t>(cy);
-    const std::size_t header = (sizeof(Bitmap) + 15) & ~std::size_t{15};
-    if (pixel_count > (std::numeric_limits<std::size_t>::max() - header) / 4) return nullptr;
-    void* memory = CoTaskMemAlloc(header + pixel_count * 4);
+    // One block: the bitmap, its rows, and the first lines, enough for most pictures.
+    const std::int64_t first_lines = std::min<std::int64_t>(cy, kFirstLines);
+    const std::size_t header = Aligned(sizeof(Bitmap));
+    const std::size_t rows = Aligned(static_cast<std::size_t>(cy) * sizeof(Line*));
+    void* memory =
+        CoTaskMemAlloc(header + rows + LineBytes(first_lines) + PixelBytes(first_lines, cx));
     if (memory == nullptr) return nullptr;
     auto* bitmap = new (memory) Bitmap{};
     bitmap->tag = kObjectTag;
@@ -450,9 +668,12 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     bitmap->stock = false;
     bitmap->width = cx;
     bitmap->height = cy;
-    bitmap->pixels = reinterpret_cast<std::uint32_t*>(static_cast<BYTE*>(memory) + header);
-    bitmap->selected_into = nullptr;
-    bitmap->cleared = false;
+    bitmap->rows = reinterpret_cast<Line**>(static_cast<BYTE*>(memory) + header);
+    AddLines(bitmap, static_cast<BYTE*>(memory) + header + rows, first_lines);
+    // A new bitmap is black: one band of one colour.
+    Line* black = TakeLine(bitmap);
+    black->colour = 0x000000;
+    SetBand(bitmap, black, 0, cy);
     return reinterpret_cast<HBITMAP>(bitmap);
 }
 
@@ -496,6 +717,11 @@ BOOL DeleteObject(HGDIOBJ ho) {
     if (auto* bitmap = ObjectOf<Bitmap>(ho, Kind::Bitmap)) {
         if (bitmap->stock) return TRUE;
         if (bitmap->selected_into != nullptr) return FALSE;
+        for (LineBlock* block = bitmap->blocks; block != nullptr;) {
+            LineBlock* next = block->next;
+            CoTaskMemFree(block);
+            block = next;
+        }
         bitmap->tag = 0;
         CoTaskMemFree(bitmap);
         return TRUE;
@@ -538,9 +764,12 @@ int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
     DeviceContext* dc = ContextOf(hdc);
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
     if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
-    if (dc->bitmap->pixels != nullptr) {
-        FillSpan(dc->bitmap, DeviceX(dc, lprc->left), DeviceY(dc, lprc->top),
-                 DeviceX(dc, lprc->right), DeviceY(dc, lprc->bottom), brush->pixel);
+    Bitmap* bitmap = dc->bitmap;
+    if (bitmap->rows == nullptr) return 1;  // no picture to draw into
+    if (bitmap->lost ||
+        !FillSpan(bitmap, DeviceX(dc, lprc->left), DeviceY(dc, lprc->top), DeviceX(dc, lprc->right),
+                  DeviceY(dc, lprc->bottom), brush->pixel)) {
+        return 0;
     }
     return 1;
 }
@@ -556,13 +785,13 @@ BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT lppt) {
 BOOL LineTo(HDC hdc, int x, int y) {
     DeviceContext* dc = ContextOf(hdc);
     if (dc == nullptr) return FALSE;
-    if (dc->bitmap->pixels != nullptr) {
-        Clear(dc->bitmap);
-        DrawLine(dc->bitmap, DeviceX(dc, dc->position.x), DeviceY(dc, dc->position.y),
-                 DeviceX(dc, x), DeviceY(dc, y));
-    }
+    Bitmap* bitmap = dc->bitmap;
+    const bool drawn =
+        bitmap->rows == nullptr ||
+        (!bitmap->lost && DrawLine(bitmap, DeviceX(dc, dc->position.x), DeviceY(dc, dc->position.y),
+                                   DeviceX(dc, x), DeviceY(dc, y)));
     dc->position = {x, y};
-    return TRUE;
+    return drawn ? TRUE : FALSE;
 }
 
 COLORREF GetPixel(HDC hdc, int x, int y) {
@@ -571,9 +800,11 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
     Bitmap* bitmap = dc->bitmap;
     const std::int64_t dx = DeviceX(dc, x);
     const std::int64_t dy = DeviceY(dc, y);
-    if (dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height) return CLR_INVALID;
-    Clear(bitmap);
-    return ColorOf(bitmap->pixels[static_cast<std::size_t>(dy) * bitmap->width + dx]);
+    if (bitmap->lost || dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height) {
+        return CLR_INVALID;
+    }
+    const Line* line = bitmap->rows[dy];
+    return ColorOf(line->uniform ? line->colour : line->pixels[dx]);
 }
 
 int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPBITMAPINFO lpbmi,
@@ -595,8 +826,8 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
         start >= static_cast<UINT>(bitmap->height)) {
         return 0;
     }
+    if (bitmap->lost) return 0;
     const int lines = static_cast<int>(std::min<std::int64_t>(cLines, bitmap->height - start));
-    Clear(bitmap);
 
     const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
     const int entries = bits == 32 ? 0 : 1 << bits;
@@ -606,22 +837,23 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
     const std::size_t stride =
         ((static_cast<std::size_t>(bitmap->width) * bits + 31) & ~std::size_t{31}) / 8;
     ColorMatcher matcher(table, entries);
-    auto* out = static_cast<BYTE*>(lpvBits);
-    const std::size_t row_bytes = static_cast<std::size_t>(bitmap->width) * 4;
-    const std::uint32_t* previous = nullptr;
-    for (int j = 0; j < lines; ++j, out += stride) {
-        const std::int64_t line = static_cast<std::int64_t>(start) + j;
-        const std::int64_t row = bottom_up ? bitmap->height - 1 - line : line;
-        const std::uint32_t* pixels =
-            bitmap->pixels + static_cast<std::size_t>(row) * bitmap->width;
-        // Pictures repeat rows (a background, bars many pixels high): a row equal to the one
-        // before packs the same, and comparing is much cheaper than packing.
-        if (previous != nullptr && std::memcmp(pixels, previous, row_bytes) == 0) {
-            std::memcpy(out, out - stride, stride);
+    auto* const base = static_cast<BYTE*>(lpvBits);
+    // Each distinct line is packed once; the other rows showing it copy its bytes from the
+    // last row that took them, the one before in a band.
+    const std::uint64_t read = ++bitmap->reads;
+    for (int j = 0; j < lines; ++j) {
+        BYTE* const out = base + static_cast<std::size_t>(j) * stride;
+        const std::int64_t line_number = static_cast<std::int64_t>(start) + j;
+        Line* line = bitmap->rows[bottom_up ? bitmap->height - 1 - line_number : line_number];
+        if (line->packed_in == read) {
+            std::memcpy(out, base + line->packed_at, stride);
+        } else if (line->uniform) {
+            PackUniform(line->colour, bitmap->width, bits, matcher, out, stride);
         } else {
-            PackRow(pixels, bitmap->width, bits, matcher, out, stride);
+            PackRow(line->pixels, bitmap->width, bits, matcher, out, stride);
         }
-        previous = pixels;
+        line->packed_in = read;
+        line->packed_at = static_cast<std::size_t>(out - base);
     }
     return lines;
 }

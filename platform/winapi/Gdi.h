@@ -94,8 +94,9 @@ PLATFORM_API int GetDeviceCaps(HDC hdc, int index);
 // text mapping mode and window origin (0, 0).
 PLATFORM_API HDC CreateCompatibleDC(HDC hdc);
 PLATFORM_API BOOL DeleteDC(HDC hdc);
-// A 32-bit memory bitmap of cx × cy pixels, all black. Null for a size below 1 or when the
-// pixels cannot be allocated.
+// A 32-bit memory bitmap of cx × cy pixels, all black. Null for a size below 1 or when it
+// cannot be allocated. Its memory grows with what is drawn (rows that show the same pixels
+// share them), not with its size.
 PLATFORM_API HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy);
 PLATFORM_API HBRUSH CreateSolidBrush(COLORREF color);
 // Selects a bitmap or a brush; returns the object of the same kind selected before (a stock
@@ -112,9 +113,12 @@ PLATFORM_API int SetMapMode(HDC hdc, int mode);
 PLATFORM_API BOOL SetWindowExtEx(HDC hdc, int x, int y, LPSIZE lpsz);
 PLATFORM_API BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt);
 
-// Fills [left, right) × [top, bottom), clipped to the picture.
+// Fills [left, right) × [top, bottom), clipped to the picture. 0 when the bitmap found no
+// memory for what it would show; such a bitmap cannot be read back any more (GetDIBits and
+// GetPixel fail), so that no picture is ever read with a drawing missing.
 PLATFORM_API int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr);
 // One-pixel lines with the default black pen: a line covers its start point, not its end.
+// FALSE, as FillRect's 0, when the bitmap found no memory for the line.
 PLATFORM_API BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT lppt);
 PLATFORM_API BOOL LineTo(HDC hdc, int x, int y);
 // The colour of one pixel of the selected bitmap; CLR_INVALID outside it.

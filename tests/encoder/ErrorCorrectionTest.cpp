@@ -131,5 +131,40 @@ TEST(ErrorCorrection, RandomDataAtEveryLevelVanishesAtTheRoots) {
     }
 }
 
+// The division as the register is usually written, reduced modulo 929 at every step of every
+// element: what the codewords must stay.
+Codewords DividedStepByStep(int level, const Codewords& data) {
+    const int k = 2 << level;
+    const std::vector<int> a = TableOf(level);
+    std::vector<int> e(k, 0);
+    for (const int d : data) {
+        const int t = (d + e[k - 1]) % 929;
+        for (int j = k - 1; j >= 1; --j) e[j] = (e[j - 1] - a[j] * t % 929 + 929) % 929;
+        e[0] = (929 - a[0] * t % 929) % 929;
+    }
+    Codewords symbol = data;
+    for (int j = k - 1; j >= 0; --j) symbol.push_back(e[j] == 0 ? 0 : 929 - e[j]);
+    return symbol;
+}
+
+// Random data of random length at every level, and the largest sums the register can meet
+// (every data codeword 928, the most data a level allows), give what the step-by-step
+// division gives.
+TEST(ErrorCorrection, GivesWhatTheStepByStepDivisionGives) {
+    std::mt19937 rng(2026);
+    for (int level = 0; level < kEccLevelCount; ++level) {
+        const int k = 2 << level;
+        for (int round = 0; round < 20; ++round) {
+            std::uniform_int_distribution<int> length(1, 928 - k);
+            std::uniform_int_distribution<int> codeword(0, 928);
+            Codewords data(round == 0 ? 928 - k : length(rng));
+            for (int& c : data) c = round == 0 ? 928 : codeword(rng);
+            auto q = NewState();
+            ASSERT_EQ(ErrorCorrect(*q, level, data), DividedStepByStep(level, data))
+                << "level " << level << ", " << data.size() << " data codewords";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace encoder_test

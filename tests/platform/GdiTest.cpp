@@ -423,6 +423,22 @@ constexpr BYTE kVga[16][3] = {
     {0x00, 0x00, 0xFF}, {0xFF, 0x00, 0xFF}, {0x00, 0xFF, 0xFF}, {0xFF, 0xFF, 0xFF},
 };
 
+// The entry a colour becomes at 1 or 4 bits a pixel, worked out from the table here.
+int NearestEntry(COLORREF c, int bits) {
+    int best = 0;
+    long best_distance = -1;
+    for (int e = 0; e < (1 << bits); ++e) {
+        const BYTE* v = bits == 1 ? (e == 0 ? kVga[0] : kVga[15]) : kVga[e];
+        const long dr = GetRValue(c) - v[0], dg = GetGValue(c) - v[1], db = GetBValue(c) - v[2];
+        const long d = dr * dr + dg * dg + db * db;
+        if (best_distance < 0 || d < best_distance) {
+            best = e;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
 TEST_P(ColorMatching, EveryColourBecomesItsNearestEntry) {
     const ColorCase& c = GetParam();
     Canvas canvas(3, 1);  // odd width: the last byte holds one pixel in its high half
@@ -497,25 +513,142 @@ TEST(GetDIBits, EveryPixelOfAWidePictureBecomesItsNearestEntry) {
         ASSERT_EQ(Capture(canvas, bits, out, info, -1), height);
         const int stride = ((width * bits + 31) & ~31) / 8;
         for (int i = 0; i < width * height; ++i) {
-            const COLORREF c = palette[chosen[i]];
-            int best = 0;
-            long best_distance = -1;
-            for (int e = 0; e < (1 << bits); ++e) {
-                const BYTE* v = bits == 1 ? (e == 0 ? kVga[0] : kVga[15]) : kVga[e];
-                const long dr = GetRValue(c) - v[0], dg = GetGValue(c) - v[1],
-                           db = GetBValue(c) - v[2];
-                const long d = dr * dr + dg * dg + db * db;
-                if (best_distance < 0 || d < best_distance) {
-                    best = e;
-                    best_distance = d;
-                }
-            }
             const int x = i % width, y = i / width;
             const int bit = x * bits;
             const int got = (out[y * stride + bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-            ASSERT_EQ(got, best) << "bits " << bits << " pixel " << x << "," << y;
+            ASSERT_EQ(got, NearestEntry(palette[chosen[i]], bits))
+                << "bits " << bits << " pixel " << x << "," << y;
         }
     }
+}
+
+// A painting inside a band changes only the rows painted: the rows above and below keep what
+// they showed, whether that was one colour or bars.
+TEST(Bands, PaintingInsideABandLeavesTheRowsAboveAndBelowAsTheyWere) {
+    const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+    Canvas canvas(8, 9);
+    canvas.Fill(0, 0, 8, 9, kWhite);
+    canvas.Fill(2, 0, 5, 9, red);     // one band of bars over every row
+    canvas.Fill(0, 3, 1, 5, blue);    // rows 3 and 4 split off the middle
+    canvas.Fill(0, 6, 8, 7, kWhite);  // a whole row split off and repainted
+    canvas.Fill(6, 4, 7, 8, blue);    // across three bands, ending inside the last
+    EXPECT_EQ(canvas.Mask(red),
+              (std::vector<std::string>{"..###...", "..###...", "..###...", "..###...", "..###...",
+                                        "..###...", "........", "..###...", "..###..."}));
+    EXPECT_EQ(canvas.Mask(blue),
+              (std::vector<std::string>{"........", "........", "........", "#.......", "#.....#.",
+                                        "......#.", "......#.", "......#.", "........"}));
+}
+
+TEST(Bands, AReadBackShowsWhatWasPaintedSinceTheLastOne) {
+    Canvas canvas(9, 4);
+    canvas.Fill(0, 0, 9, 4, kWhite);
+    std::vector<BYTE> bits;
+    DibInfo info{};
+    ASSERT_EQ(Capture(canvas, 1, bits, info, -1), 4);
+    EXPECT_EQ(bits, (std::vector<BYTE>{0xFF, 0x80, 0, 0, 0xFF, 0x80, 0, 0, 0xFF, 0x80, 0, 0, 0xFF,
+                                       0x80, 0, 0}));
+    canvas.Fill(0, 1, 1, 3, kBlack);
+    canvas.Line(8, 3, 8, 0);
+    ASSERT_EQ(Capture(canvas, 1, bits, info, -1), 4);
+    EXPECT_EQ(bits, (std::vector<BYTE>{0xFF, 0x80, 0, 0, 0x7F, 0x00, 0, 0, 0x7F, 0x00, 0, 0, 0xFF,
+                                       0x00, 0, 0}));
+}
+
+// Random fills and straight lines of a few colours, against a plain array of pixels: every
+// read-back (32 bits exactly, 1 and 4 bits by the nearest entry) shows what the array holds.
+TEST(Bands, AnySequenceOfPaintingsReadsBackAsAPlainPictureWould) {
+    const int width = 37, height = 29;
+    const COLORREF colours[] = {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
+                                RGB(0x80, 0x80, 0x80)};
+    Canvas canvas(width, height);
+    std::vector<COLORREF> model(width * height, kBlack);
+    const auto paint = [&](int left, int top, int right, int bottom, COLORREF colour) {
+        for (int y = std::max(top, 0); y < std::min(bottom, height); ++y) {
+            for (int x = std::max(left, 0); x < std::min(right, width); ++x) {
+                model[y * width + x] = colour;
+            }
+        }
+    };
+    unsigned state = 2024;
+    const auto next = [&](int n) {
+        state = state * 1103515245u + 12345u;
+        return static_cast<int>((state >> 16) % static_cast<unsigned>(n));
+    };
+    for (int step = 0; step < 400; ++step) {
+        const COLORREF colour = colours[next(5)];
+        const int y0 = next(height + 6) - 3, y1 = y0 + next(12);
+        const int x0 = next(width + 6) - 3, x1 = x0 + next(width);
+        switch (next(5)) {
+            case 0:  // whole rows
+                canvas.Fill(-1, y0, width + 1, y1, colour);
+                paint(0, y0, width, y1, colour);
+                break;
+            case 1:  // a horizontal line, either way
+                canvas.Line(x0, y0, x1, y0);
+                paint(x0, y0, x1, y0 + 1, kBlack);
+                break;
+            case 2:  // a vertical line drawn upward
+                canvas.Line(x0, y1, x0, y0);
+                paint(x0, y0 + 1, x0 + 1, y1 + 1, kBlack);
+                break;
+            default:
+                canvas.Fill(x0, y0, x1, y1, colour);
+                paint(x0, y0, x1, y1, colour);
+                break;
+        }
+        if (step % 25 != 24) continue;
+        for (int bits : {1, 4, 32}) {
+            std::vector<BYTE> out;
+            DibInfo info{};
+            ASSERT_EQ(Capture(canvas, bits, out, info, -1), height);
+            const int stride = ((width * bits + 31) & ~31) / 8;
+            for (int i = 0; i < width * height; ++i) {
+                const int x = i % width, y = i / width;
+                if (bits == 32) {
+                    const BYTE* p = &out[y * stride + 4 * x];
+                    ASSERT_EQ(RGB(p[2], p[1], p[0]), model[i]) << step << ": " << x << "," << y;
+                    continue;
+                }
+                const int bit = x * bits;
+                const int got =
+                    (out[y * stride + bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+                ASSERT_EQ(got, NearestEntry(model[i], bits))
+                    << step << ": bits " << bits << " pixel " << x << "," << y;
+            }
+            // The bits after the last pixel of each row are 0.
+            for (int y = 0; y < height; ++y) {
+                const int used_bits = width * bits;
+                for (int b = used_bits; b < stride * 8; ++b) {
+                    ASSERT_EQ((out[y * stride + b / 8] >> (7 - b % 8)) & 1, 0) << y << "," << b;
+                }
+            }
+        }
+    }
+}
+
+// A painting that finds no memory for a new band fails, and the picture, which no longer shows
+// what was painted, cannot be read back: never a picture with a painting missing.
+TEST(Bands, APaintingWithoutMemoryMakesThePictureUnreadable) {
+    const int height = 300;
+    Canvas canvas(5, height);
+    canvas.Fill(0, 0, 5, height, kWhite);
+    HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+    int failed_at = -1;
+    for (int y = 0; y < height && failed_at < 0; y += 2) {
+        PlatformFailNthAllocation(1);
+        const RECT rect{1, y, 2, y + 1};
+        if (FillRect(canvas.dc(), &rect, red) == 0) failed_at = y;
+        PlatformFailNthAllocation(0);
+    }
+    DeleteObject(red);
+    ASSERT_GT(failed_at, 0) << "every band found memory";
+    std::vector<BYTE> bits;
+    DibInfo info{};
+    EXPECT_EQ(Capture(canvas, 1, bits, info), 0);
+    EXPECT_EQ(GetPixel(canvas.dc(), 0, 0), CLR_INVALID);
+    canvas.Fill(0, 0, 5, height, kWhite);
+    EXPECT_EQ(Capture(canvas, 1, bits, info), 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "component/state/QuillonState.h"
+#include "tests/png/WrittenPicture.h"
 #include "tests/support/DrawingSurface.h"
 
 namespace {
@@ -40,18 +41,19 @@ struct Captured {
     const BITMAPINFOHEADER& Header() const {
         return *reinterpret_cast<const BITMAPINFOHEADER*>(block);
     }
-    // Unpacks the capture and builds the palette, as the picture request does.
-    void Unpack() {
-        ASSERT_TRUE(q->AllocateIndexBuffer());
-        q->UnpackPixels(block);
-        q->BuildPalette(block);
+    // Builds the palette from the capture and writes the file, as the picture request does.
+    void WriteFile() {
+        written = std::make_unique<WrittenPicture>(block);
+        written->Write();
+        indices = written->Indices();
     }
     // The colour the palette gives the pixel, 0xRRGGBB.
     std::uint32_t ColourAt(int x, int y) const {
-        const BYTE j = q->IndexBuffer[static_cast<std::size_t>(y) * q->ImageWidth + x];
-        return (std::uint32_t{q->PaletteRed[j]} << 16) | (std::uint32_t{q->PaletteGreen[j]} << 8) |
-               q->PaletteBlue[j];
+        return written->Entry(indices[static_cast<std::size_t>(y) * q->ImageWidth + x]);
     }
+
+    std::unique_ptr<WrittenPicture> written;
+    std::vector<BYTE> indices;
 };
 
 struct DepthCase {
@@ -88,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                     // The inverted pair is black and white too, but still captured at 4 bits.
                     DepthCase{kBlack, kWhite, 4}, DepthCase{RGB(0, 0, 128), RGB(255, 255, 0), 4}));
 
-TEST(UnpackPixels, IndicesRunTopDownThoughTheCaptureIsBottomUp) {
+TEST(Capture, IndicesRunTopDownThoughTheCaptureIsBottomUp) {
     // 13 pixels wide, not a multiple of 8: each row of indices holds exactly 13 pixels.
     Captured cap(13, 3, kWhite, kBlack);
     cap.Fill(0, 0, 1, 1, kBlack);    // top-left
@@ -96,7 +98,7 @@ TEST(UnpackPixels, IndicesRunTopDownThoughTheCaptureIsBottomUp) {
     cap.Fill(5, 1, 8, 2, kBlack);
     cap.block = cap.q->CaptureBitmap(cap.surface->bitmap());
     ASSERT_NE(cap.block, nullptr);
-    cap.Unpack();
+    cap.WriteFile();
     for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < 13; ++x) {
             const bool black =
@@ -106,18 +108,18 @@ TEST(UnpackPixels, IndicesRunTopDownThoughTheCaptureIsBottomUp) {
     }
 }
 
-TEST(UnpackPixels, FourBitsGiveTheTableColoursOfAnOddWidth) {
+TEST(Capture, FourBitsGiveTheTableColoursOfAnOddWidth) {
     Captured cap(5, 2, RGB(0, 0, 128), RGB(255, 255, 0));
     cap.Fill(4, 0, 5, 1, RGB(255, 255, 0));
     cap.Fill(0, 1, 1, 2, RGB(250, 10, 10));  // nearest is red
     cap.block = cap.q->CaptureBitmap(cap.surface->bitmap());
     ASSERT_NE(cap.block, nullptr);
-    cap.Unpack();
+    cap.WriteFile();
     EXPECT_EQ(cap.ColourAt(0, 0), 0x000080u);
     EXPECT_EQ(cap.ColourAt(4, 0), 0xFFFF00u);
     EXPECT_EQ(cap.ColourAt(0, 1), 0xFF0000u);
     EXPECT_EQ(cap.ColourAt(1, 1), 0x000080u);
-    EXPECT_EQ(cap.q->PixelCount, 10);
+    EXPECT_EQ(cap.indices.size(), 10u);
 }
 
 TEST(CaptureBitmap, NullWhenTheBlockOrScreenCannotBeHad) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "component/state/QuillonState.h"
+#include "png/Crc32.h"
 #include "png/CrcTable.h"
 
 namespace {
@@ -58,6 +59,44 @@ TEST(Crc32, RunsOnAcrossCallsLikeOneBuffer) {
     EXPECT_EQ(~q->Crc, crc32(0, data.data(), static_cast<uInt>(data.size())));
 }
 
+// A way to the CRC gives the register that the definition, a byte at a time, gives: for every
+// length up to a few folding steps and around the block sizes, at every alignment, from any
+// register.
+void ExpectTheTableValue(CrcFunction crc) {
+    std::vector<BYTE> data(70000);
+    std::uint32_t state = 1;
+    for (BYTE& b : data) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<BYTE>(state >> 16);
+    }
+    std::vector<std::size_t> lengths;
+    for (std::size_t n = 0; n <= 300; ++n) lengths.push_back(n);
+    for (std::size_t n : {1023, 1024, 1025, 4096, 65531, 65536, 69984}) lengths.push_back(n);
+    for (std::size_t length : lengths) {
+        for (std::size_t offset = 0; offset < 16; ++offset) {
+            for (std::uint32_t start : {0x00000000u, 0xFFFFFFFFu, 0x9E3779B9u}) {
+                const BYTE* bytes = data.data() + offset;
+                ASSERT_EQ(crc(start, bytes, length), Crc32ByteAtATime(start, bytes, length))
+                    << "length " << length << ", offset " << offset << ", from " << start;
+            }
+        }
+    }
+}
+
+TEST(Crc32, EightBytesAStepGiveTheTableValue) {
+    ExpectTheTableValue(Crc32Sliced);
+}
+
+TEST(Crc32, FoldingGivesTheTableValue) {
+    const CrcFunction folding = Crc32Folding();
+    if (folding == nullptr) GTEST_SKIP() << "this processor has no carry-less multiply";
+    ExpectTheTableValue(folding);
+}
+
+TEST(Crc32, TheFastestWayGivesTheTableValue) {
+    ExpectTheTableValue(Crc32Update);
+}
+
 TEST(Adler32, MatchesZlibOverLongRuns) {
     auto q = std::make_unique<QuillonState>();
     // All 0xFF is the worst case for the sums between reductions.
@@ -76,6 +115,37 @@ TEST(Adler32, MatchesZlibOverLongRuns) {
     q->AdlerHigh = 0;
     q->AdlerUpdate(reinterpret_cast<const BYTE*>(wikipedia.data()), wikipedia.size());
     EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, 0x11E60398u);
+}
+
+// Copies of a row, taken at once, leave the sums where taking every copy would: zlib's
+// Adler-32 over the copies is the oracle. All 0xFF is the worst case for the sums, and the
+// largest case is the largest picture's: 32767 rows of 16385 bytes.
+TEST(Adler32, RepeatingGivesWhatEveryCopyWouldGive) {
+    struct Case {
+        std::size_t bytes;
+        std::int32_t times;
+        bool all_ones;
+    };
+    for (const Case& c : {Case{1, 1, true}, Case{1, 65522, false}, Case{7, 3, false},
+                          Case{39, 200, true}, Case{5552, 2, true}, Case{5553, 4681, false},
+                          Case{16385, 32767, true}, Case{300, 0, false}}) {
+        std::vector<BYTE> row(c.bytes, 0xFF);
+        if (!c.all_ones) {
+            for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<BYTE>(i * 37 + 11);
+        }
+        // From the sums some bytes before have left.
+        const std::string before = "Wikipedia";
+        uLong expected = adler32(1, reinterpret_cast<const Bytef*>(before.data()), 9);
+        auto q = std::make_unique<QuillonState>();
+        q->AdlerLow = static_cast<std::uint32_t>(expected & 0xFFFF);
+        q->AdlerHigh = static_cast<std::uint32_t>(expected >> 16);
+        for (std::int32_t i = 0; i < c.times; ++i) {
+            expected = adler32(expected, row.data(), static_cast<uInt>(row.size()));
+        }
+        q->AdlerRepeat(row.data(), row.size(), c.times);
+        EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, expected)
+            << c.bytes << " bytes " << c.times << " times";
+    }
 }
 
 }  // namespace

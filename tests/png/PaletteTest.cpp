@@ -4,71 +4,19 @@
 #include <memory>
 #include <vector>
 
-#include "component/state/QuillonState.h"
+#include "tests/png/WrittenPicture.h"
 
 namespace {
 
-// A captured block built by hand: a bottom-up DIB of the given depth with the given colour
-// table (0xRRGGBB entries) and one table index per pixel, top row first.
-std::vector<BYTE> MakeBlock(int bits, const std::vector<std::uint32_t>& table, int width,
-                            const std::vector<int>& indices) {
-    const int height = static_cast<int>(indices.size()) / width;
-    const int stride = ((width * bits + 31) & ~31) / 8;
-    const int entries = 1 << bits;
-    std::vector<BYTE> block(40 + 4 * entries + stride * height, 0);
-    BITMAPINFOHEADER header{};
-    header.biSize = 40;
-    header.biWidth = width;
-    header.biHeight = height;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<WORD>(bits);
-    header.biSizeImage = static_cast<DWORD>(stride * height);
-    std::memcpy(block.data(), &header, 40);
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        RGBQUAD q{static_cast<BYTE>(table[i]), static_cast<BYTE>(table[i] >> 8),
-                  static_cast<BYTE>(table[i] >> 16), 0};
-        std::memcpy(block.data() + 40 + 4 * i, &q, 4);
-    }
-    BYTE* rows = block.data() + 40 + 4 * entries;
-    for (int y = 0; y < height; ++y) {
-        BYTE* row = rows + (height - 1 - y) * stride;  // bottom row first
-        for (int x = 0; x < width; ++x) {
-            const int bit = x * bits;
-            row[bit / 8] |= static_cast<BYTE>(indices[y * width + x] << (8 - bits - bit % 8));
-        }
-    }
-    // Padding bits that a careless reader would take for pixels.
-    for (int y = 0; y < height; ++y) {
-        const int used = (width * bits + 7) / 8;
-        for (int i = used; i < stride; ++i) rows[y * stride + i] = 0xFF;
-    }
-    return block;
-}
-
-struct Indexed {
-    std::unique_ptr<QuillonState> q = std::make_unique<QuillonState>();
-    std::vector<BYTE> block;
-
-    Indexed(int bits, const std::vector<std::uint32_t>& table, int width,
-            const std::vector<int>& indices)
-        : block(MakeBlock(bits, table, width, indices)) {
-        q->ImageWidth = width;
-        q->ImageHeight = static_cast<int>(indices.size()) / width;
-    }
-    ~Indexed() { q->ReleasePngBuffers(); }
-    HGLOBAL handle() { return reinterpret_cast<HGLOBAL>(block.data()); }
+// A captured picture whose palette is built, and which is then written: its indices come
+// back from the file's scanlines.
+struct Indexed : WrittenPicture {
+    using WrittenPicture::WrittenPicture;
     void Build() {
-        ASSERT_TRUE(q->AllocateIndexBuffer());
-        q->UnpackPixels(handle());
-        q->BuildPalette(handle());
+        Write();
+        indices = Indices();
     }
-    std::vector<BYTE> Indices() const {
-        return std::vector<BYTE>(q->IndexBuffer, q->IndexBuffer + q->PixelCount);
-    }
-    std::uint32_t Entry(int j) const {
-        return (std::uint32_t{q->PaletteRed[j]} << 16) | (std::uint32_t{q->PaletteGreen[j]} << 8) |
-               q->PaletteBlue[j];
-    }
+    std::vector<BYTE> indices;
 };
 
 constexpr std::uint32_t kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080,
@@ -79,34 +27,33 @@ TEST(Palette, ColoursInOrderOfFirstAppearance) {
     // Table entries 15 (white), 0 (black), 9 (red), in this order of appearance.
     Indexed p(4, std::vector<std::uint32_t>(kVga, kVga + 16), 3, {15, 15, 0, 0, 9, 15});
     p.Build();
-    EXPECT_EQ(p.q->PngWidth, 3);
-    EXPECT_EQ(p.q->PngHeight, 2);
-    EXPECT_EQ(p.q->PixelCount, 6);
-    EXPECT_EQ(p.q->PaletteCount, 3);
+    EXPECT_EQ(p.q().PngWidth, 3);
+    EXPECT_EQ(p.q().PngHeight, 2);
+    EXPECT_EQ(p.q().PaletteCount, 3);
     EXPECT_EQ(p.Entry(0), 0xFFFFFFu);  // the top-left pixel's colour is always entry 0
     EXPECT_EQ(p.Entry(1), 0x000000u);
     EXPECT_EQ(p.Entry(2), 0xFF0000u);
-    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 0, 1, 1, 2, 0}));
-    EXPECT_EQ(p.q->BitDepth, 2);
-    EXPECT_EQ(p.q->PaletteEntries, 4);
+    EXPECT_EQ(p.indices, (std::vector<BYTE>{0, 0, 1, 1, 2, 0}));
+    EXPECT_EQ(p.q().BitDepth, 2);
+    EXPECT_EQ(p.q().PaletteEntries, 4);
 }
 
 TEST(Palette, EqualColoursShareAnEntryWhateverTheirTableIndex) {
     // Entries 1 and 3 hold the same colour: one palette entry, as comparing colours gives.
     Indexed p(4, {0x102030, 0xABCDEF, 0x102031, 0xABCDEF}, 4, {1, 3, 2, 1, 0, 3, 3, 1});
     p.Build();
-    EXPECT_EQ(p.q->PaletteCount, 3);
+    EXPECT_EQ(p.q().PaletteCount, 3);
     EXPECT_EQ(p.Entry(0), 0xABCDEFu);
     EXPECT_EQ(p.Entry(1), 0x102031u);
     EXPECT_EQ(p.Entry(2), 0x102030u);
-    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 0, 1, 0, 2, 0, 0, 0}));
+    EXPECT_EQ(p.indices, (std::vector<BYTE>{0, 0, 1, 0, 2, 0, 0, 0}));
 }
 
 TEST(Palette, ColoursDifferingInOneComponentAreDistinct) {
     Indexed p(4, {0x102030, 0x102031, 0x102130, 0x112030}, 4, {0, 1, 2, 3});
     p.Build();
-    EXPECT_EQ(p.q->PaletteCount, 4);
-    EXPECT_EQ(p.Indices(), (std::vector<BYTE>{0, 1, 2, 3}));
+    EXPECT_EQ(p.q().PaletteCount, 4);
+    EXPECT_EQ(p.indices, (std::vector<BYTE>{0, 1, 2, 3}));
 }
 
 struct DepthCase {
@@ -125,9 +72,9 @@ TEST_P(BitDepthFromColours, FollowsTheColourCount) {
     for (int i = 0; i < 2 * c.colours; ++i) indices.push_back(255 - i % c.colours);
     Indexed p(8, table, 2, indices);
     p.Build();
-    EXPECT_EQ(p.q->PaletteCount, c.colours);
-    EXPECT_EQ(p.q->BitDepth, c.bit_depth);
-    EXPECT_EQ(p.q->PaletteEntries, c.entries);
+    EXPECT_EQ(p.q().PaletteCount, c.colours);
+    EXPECT_EQ(p.q().BitDepth, c.bit_depth);
+    EXPECT_EQ(p.q().PaletteEntries, c.entries);
     EXPECT_EQ(p.Entry(0), 0xFFFFFFu);
 }
 
@@ -145,7 +92,7 @@ struct UnpackCase {
 class Unpack : public testing::TestWithParam<UnpackCase> {};
 
 // Rows of any width come out top row first with exactly `width` pixels; the padding of the
-// DIB's rows (set to ones here) is never read as pixels.
+// capture's rows (set to ones) is never read as pixels.
 TEST_P(Unpack, RowsTopDownWithoutPadding) {
     const UnpackCase& c = GetParam();
     const int height = 3;
@@ -157,10 +104,16 @@ TEST_P(Unpack, RowsTopDownWithoutPadding) {
     // The last row repeats the one above, which unpacks the same.
     for (int x = 0; x < c.width; ++x) indices[2 * c.width + x] = indices[c.width + x];
     Indexed p(c.bits, table, c.width, indices);
-    ASSERT_TRUE(p.q->AllocateIndexBuffer());
-    p.q->UnpackPixels(p.handle());
-    std::vector<BYTE> expected(indices.begin(), indices.end());
-    EXPECT_EQ(p.Indices(), expected);
+    p.Build();
+    // Distinct table colours: palette entries in the order of the entries' first pixels.
+    std::vector<int> rank(table.size(), -1);
+    int ranked = 0;
+    std::vector<BYTE> expected;
+    for (int entry : indices) {
+        if (rank[entry] < 0) rank[entry] = ranked++;
+        expected.push_back(static_cast<BYTE>(rank[entry]));
+    }
+    EXPECT_EQ(p.indices, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, Unpack,
@@ -170,17 +123,23 @@ INSTANTIATE_TEST_SUITE_P(Depths, Unpack,
 
 TEST(Palette, EmptiedByEveryRequest) {
     Indexed p(1, {0, 0xFFFFFF}, 1, {1});
-    p.q->PaletteCount = 9;
-    ASSERT_TRUE(p.q->AllocateIndexBuffer());
-    EXPECT_EQ(p.q->PaletteCount, 0);
+    p.q().PaletteCount = 9;
+    p.q().BuildPalette();
+    EXPECT_EQ(p.q().PaletteCount, 1);
+    EXPECT_EQ(p.Entry(0), 0xFFFFFFu);
 }
 
-TEST(Palette, IndexBufferComesFromTheTaskAllocator) {
-    Indexed p(1, {0, 0xFFFFFF}, 1, {1});
+// Nothing per pixel: the palette is found without any memory of its own, however large the
+// picture.
+TEST(Palette, NeedsNoMemory) {
+    std::vector<int> indices(640 * 480, 15);
+    indices[640 * 479 + 639] = 4;
+    Indexed p(4, std::vector<std::uint32_t>(kVga, kVga + 16), 640, indices);
     PlatformFailNthAllocation(1);
-    EXPECT_FALSE(p.q->AllocateIndexBuffer());
+    p.q().BuildPalette();
     PlatformFailNthAllocation(0);
-    EXPECT_EQ(p.q->IndexBuffer, nullptr);
+    EXPECT_EQ(p.q().PaletteCount, 2);
+    EXPECT_EQ(p.Entry(1), 0x000080u);
 }
 
 }  // namespace

@@ -3,61 +3,40 @@
 #include <memory>
 #include <vector>
 
-#include "component/state/QuillonState.h"
+#include "tests/png/WrittenPicture.h"
 #include "tests/support/PngReader.h"
 
 namespace {
 
-// A state with a palette and index buffer of a width × height picture, ready to be written.
-struct Writer {
-    std::unique_ptr<QuillonState> q = std::make_unique<QuillonState>();
-    std::vector<BYTE> indices;
-    std::vector<BYTE> file;
+// A width × height picture of the palette's colours, its first pixels taking each colour in
+// turn so that the palette lists them in order, captured with the palette as the colour table,
+// at 1 bit a pixel for two colours and at 8 for more than sixteen.
+struct Writer : WrittenPicture {
+    Writer(int width, int height, const std::vector<std::uint32_t>& palette)
+        : WrittenPicture(CaptureBits(palette), palette, width, Pixels(width, height, palette)),
+          indices(Pixels(width, height, palette)) {}
 
-    Writer(int width, int height, const std::vector<std::uint32_t>& palette, int bit_depth)
-        : indices(static_cast<std::size_t>(width) * height) {
-        q->PngWidth = width;
-        q->PngHeight = height;
-        q->PixelCount = width * height;
-        for (std::size_t i = 0; i < palette.size(); ++i) {
-            q->PaletteRed[i] = static_cast<BYTE>(palette[i] >> 16);
-            q->PaletteGreen[i] = static_cast<BYTE>(palette[i] >> 8);
-            q->PaletteBlue[i] = static_cast<BYTE>(palette[i]);
-        }
-        q->PaletteCount = static_cast<int>(palette.size());
-        q->BitDepth = bit_depth;
-        q->PaletteEntries = 1 << bit_depth;
-        for (std::size_t i = 0; i < indices.size(); ++i) {
-            indices[i] = static_cast<BYTE>((i / 3 + i % 7) % palette.size());
-        }
-        q->IndexBuffer = indices.data();
+    static int CaptureBits(const std::vector<std::uint32_t>& palette) {
+        return palette.size() <= 2 ? 1 : palette.size() <= 16 ? 4 : 8;
     }
-    ~Writer() {
-        q->IndexBuffer = nullptr;
-        q->ReleasePngBuffers();
-    }
-    void Write() {
-        ASSERT_TRUE(q->BuildZlibStream());
-        SAFEARRAYBOUND bound{static_cast<ULONG>(q->PngFileLength()), 0};
-        q->OutputArray = SafeArrayCreate(VT_UI1, 1, &bound);
-        ASSERT_NE(q->OutputArray, nullptr);
-        q->OutputPosition = 0;
-        q->WritePng();
-        EXPECT_EQ(q->OutputPosition, q->PngFileLength());
-        EXPECT_EQ(q->ZlibStream, nullptr);  // freed once written
-        const BYTE* data = static_cast<const BYTE*>(q->OutputArray->pvData);
-        file.assign(data, data + q->PngFileLength());
-        SafeArrayDestroy(q->OutputArray);
-        q->OutputArray = nullptr;
+    static std::vector<int> Pixels(int width, int height,
+                                   const std::vector<std::uint32_t>& palette) {
+        std::vector<int> pixels(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = static_cast<int>(i < palette.size() ? i : (i / 3 + i % 7) % palette.size());
+        }
+        return pixels;
     }
     std::vector<BYTE> Bytes(std::size_t offset, std::size_t count) const {
         return std::vector<BYTE>(file.begin() + offset, file.begin() + offset + count);
     }
+
+    std::vector<int> indices;
 };
 
 TEST(PngFile, DefaultPictureLayout) {
     // 300 × 200, two colours, white first: the figures of the default picture.
-    Writer w(300, 200, {0xFFFFFF, 0x000000}, 1);
+    Writer w(300, 200, {0xFFFFFF, 0x000000});
     w.Write();
     ASSERT_EQ(w.file.size(), 7886u);
     EXPECT_EQ(w.Bytes(0, 8), (std::vector<BYTE>{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}));
@@ -86,10 +65,11 @@ class PngFiles : public testing::TestWithParam<FileCase> {};
 // libpng reads every file back, checking every CRC and the Adler-32, and gets the pixels.
 TEST_P(PngFiles, ReadBackByLibpng) {
     const FileCase& c = GetParam();
-    Writer w(c.width, c.height, c.palette, c.bit_depth);
+    Writer w(c.width, c.height, c.palette);
     w.Write();
+    ASSERT_EQ(w.q().BitDepth, c.bit_depth);
     ASSERT_EQ(w.file.size(),
-              static_cast<std::size_t>(69 + 3 * (1 << c.bit_depth) + w.q->ZlibLength));
+              static_cast<std::size_t>(69 + 3 * (1 << c.bit_depth) + w.q().ZlibLength));
     const DecodedPng png = ReadPng(w.file.data(), w.file.size());
     ASSERT_TRUE(png.ok) << png.error;
     EXPECT_TRUE(png.error.empty()) << png.error;
@@ -127,10 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
                     FileCase{700, 100, {0xFFFFFF, 0x000000, 0x808080}, 2},
                     // Scanline data beyond one stored block.
                     FileCase{2000, 300, {0x000000, 0xFFFFFF}, 1},
-                    FileCase{21, 11, {0x010203, 0x040506}, 8}));
+                    FileCase{21,
+                             11,
+                             {0x010203, 0x040506, 0x070809, 0x0A0B0C, 0x0D0E0F, 0x101112, 0x131415,
+                              0x161718, 0x191A1B, 0x1C1D1E, 0x1F2021, 0x222324, 0x252627, 0x28292A,
+                              0x2B2C2D, 0x2E2F30, 0x313233, 0x343536},
+                             8}));
 
 TEST(PngFile, TheEndChunkIsAlwaysTheSameTwelveBytes) {
-    Writer w(3, 2, {0xFF0000, 0x00FF00, 0x0000FF}, 2);
+    Writer w(3, 2, {0xFF0000, 0x00FF00, 0x0000FF});
     w.Write();
     EXPECT_EQ(w.Bytes(w.file.size() - 12, 12),
               (std::vector<BYTE>{0, 0, 0, 0, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82}));

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The whole process: `quillon -o /dev/null` against the zint command-line tool, both writing a
+# PNG of the same data with 2-pixel modules: "12", 100 ASCII characters and 1000 mixed bytes
+# (the data sets of quillon_bench). The two tools take turns, RUNS times each (default 200);
+# prints the median elapsed time of each and their ratio.
+#
+#   bench/cli_vs_zint.sh [BUILD_DIR] [RUNS]     (default build/release, 200; needs zint)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+runs=${2:-200}
+quillon="$build/bin/quillon"
+[[ -x $quillon ]] || { echo "cli_vs_zint: build $quillon first" >&2; exit 2; }
+command -v zint >/dev/null || { echo "cli_vs_zint: install zint (apt-get install zint)" >&2; exit 2; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QUILLON_REGISTRY="$work/registry"  # a registry of its own, registered by the first run
+"$quillon" -o /dev/null
+
+# The data sets as files of bytes, made as quillon_bench makes them.
+printf '12' >"$work/a.bin"
+sentence='The quick brown fox jumps over the lazy dog, 0123456789! '
+printf '%s' "$sentence$sentence" | head -c 100 >"$work/b.bin"
+mixed() {  # runs of letters and of arbitrary bytes from the same generator, 1000 bytes
+    local state=12345 count=0 text run i byte
+    while ((count < 1000)); do
+        state=$(((state * 1103515245 + 12345) & 0xFFFFFFFF))
+        text=$((((state >> 16) & 0xFFFF) % 3 != 0))
+        run=$((5 + ((state >> 8) & 0xFFFFFF) % 20))
+        for ((i = 0; i < run && count < 1000; i++, count++)); do
+            state=$(((state * 1103515245 + 12345) & 0xFFFFFFFF))
+            if ((text)); then byte=$((97 + ((state >> 16) & 0xFFFF) % 26)); else byte=$(((state >> 16) & 0xFF)); fi
+            printf "\\$(printf '%03o' "$byte")"
+        done
+    done
+}
+mixed >"$work/c.bin"
+
+# A Data value: printable ASCII as it is, every other byte (and the tilde) as ~dNNN.
+escaped() { od -An -v -tu1 "$1" | tr -s ' ' '\n' | grep . |
+    awk '{ if ($1 >= 32 && $1 < 127 && $1 != 126) printf "%c", $1; else printf "~d%03d", $1 }'; }
+
+median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+elapsed() {  # microseconds one run of the command takes
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null
+    local end=$EPOCHREALTIME
+    echo $(((${end/./} - ${start/./})))
+}
+
+printf '%-16s %10s %10s %8s\n' "data" "quillon" "zint" "ratio"
+for set in "a 0 (a) \"12\"" "b 1 (b) 100 ASCII" "c 2 (c) 1000 mixed"; do
+    read -r name mode label <<<"$set"
+    settings=("Data=$(escaped "$work/$name.bin")" HandleTilde=1 "Mode=$mode" NarrowBarWidth=0.0529166)
+    # The same columns for zint, and for us a picture as large as the symbol.
+    measure=$("$quillon" --measure "${settings[@]}")
+    columns=$(sed 's/.*"columns":\([0-9]*\).*/\1/' <<<"$measure")
+    width=$(sed 's/.*"width":\([0-9]*\).*/\1/' <<<"$measure")
+    height=$(sed 's/.*"height":\([0-9]*\).*/\1/' <<<"$measure")
+    ours=("$quillon" -o /dev/null "${settings[@]}" "Width=$width" "Height=$height")
+    peer=(zint -b PDF417 --binary -i "$work/$name.bin" "--cols=$columns" --secure=2 --scale=1
+        --filetype=PNG -o /dev/null)
+    "${ours[@]}" && "${peer[@]}" || { echo "cli_vs_zint: a run failed" >&2; exit 1; }
+    : >"$work/ours" && : >"$work/peer"
+    for ((i = 0; i < runs; i++)); do
+        elapsed "${ours[@]}" >>"$work/ours"
+        elapsed "${peer[@]}" >>"$work/peer"
+    done
+    o=$(median <"$work/ours")
+    p=$(median <"$work/peer")
+    awk -v l="$label" -v o="$o" -v p="$p" 'BEGIN { printf "%-16s %7.2f ms %7.2f ms %7.2fx\n", l, o / 1000, p / 1000, p / o }'
+done
+echo "(medians of $runs runs each, elapsed time; a ratio above 1 means quillon is faster)"
