@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "component/state/QuillonState.h"
+#include "png/BigEndian.h"
 
 namespace {
 
@@ -11,13 +12,6 @@ constexpr BYTE kHeaderType[4] = {'I', 'H', 'D', 'R'};
 constexpr BYTE kPaletteType[4] = {'P', 'L', 'T', 'E'};
 constexpr BYTE kDataType[4] = {'I', 'D', 'A', 'T'};
 constexpr BYTE kEndType[4] = {'I', 'E', 'N', 'D'};
-
-void BigEndian(std::uint32_t value, BYTE* out) {
-    out[0] = static_cast<BYTE>(value >> 24);
-    out[1] = static_cast<BYTE>(value >> 16);
-    out[2] = static_cast<BYTE>(value >> 8);
-    out[3] = static_cast<BYTE>(value);
-}
 
 // Calls write(destination) to store `count` bytes at OutputPosition, then advances it. The
 // array ends up exactly as with one element put per byte; bytes that would fall outside it
@@ -60,7 +54,7 @@ void WriteFramedChunk(QuillonState& q, const BYTE* type, std::uint32_t length, F
 }  // namespace
 
 void QuillonState::StoreBigEndian(std::uint32_t value) {
-    BigEndian(value, BigEndianWord);
+    PutBigEndian32(value, BigEndianWord);
 }
 
 // A run of bytes is stored at once.
@@ -89,8 +83,8 @@ void QuillonState::WriteChunk(const BYTE* type, const BYTE* data, std::uint32_t 
 
 void QuillonState::WriteHeaderChunk() {
     BYTE data[13];
-    BigEndian(static_cast<std::uint32_t>(PngWidth), data);
-    BigEndian(static_cast<std::uint32_t>(PngHeight), data + 4);
+    PutBigEndian32(static_cast<std::uint32_t>(PngWidth), data);
+    PutBigEndian32(static_cast<std::uint32_t>(PngHeight), data + 4);
     data[8] = static_cast<BYTE>(BitDepth);
     data[9] = 3;   // indexed colour
     data[10] = 0;  // deflate

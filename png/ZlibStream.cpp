@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "component/state/QuillonState.h"
+#include "png/BigEndian.h"
 #include "png/CapturedRows.h"
 
 namespace {
@@ -187,11 +188,7 @@ void QuillonState::WriteZlibStream(BYTE* out) {
         return true;
     });
     AdlerValue = AdlerHigh * 65536 + AdlerLow;
-    BYTE* adler = writer.end();
-    adler[0] = static_cast<BYTE>(AdlerValue >> 24);
-    adler[1] = static_cast<BYTE>(AdlerValue >> 16);
-    adler[2] = static_cast<BYTE>(AdlerValue >> 8);
-    adler[3] = static_cast<BYTE>(AdlerValue);
+    PutBigEndian32(AdlerValue, writer.end());
 
     CoTaskMemFree(ScanlineBuffer);
     ScanlineBuffer = nullptr;
