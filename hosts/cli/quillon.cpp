@@ -121,7 +121,7 @@ int MakeSymbol(const CommandLine& line, const std::string* data, const std::stri
     if (!outcome.ok()) return reporter.Fail(outcome);
 
     Measurement symbol;
-    outcome = session.Measure(&symbol);
+    outcome = session.Measure(&symbol, line.measure ? Figures::kAll : Figures::kSize);
     if (outcome.ok() && line.fit) outcome = session.FitPictureTo(symbol);
     if (!outcome.ok()) return reporter.Fail(outcome);
     if (line.measure) {

@@ -244,7 +244,7 @@ Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max
     VariantClear(&result);
     return outcome;
 }
-Outcome BarcodeSession::Measure(Measurement* measurement) {
+Outcome BarcodeSession::Measure(Measurement* measurement, Figures figures) {
     VARIANT first, second;
     VariantInit(&first);
     VariantInit(&second);
@@ -262,6 +262,7 @@ Outcome BarcodeSession::Measure(Measurement* measurement) {
     } requests[] = {{u"GetActualRC", &measurement->rows, &measurement->columns},
                     {u"GetActualSize", &measurement->width, &measurement->height}};
     for (const auto& request : requests) {
+        if (figures == Figures::kSize && request.first == &measurement->rows) continue;
         std::vector<VARIANT> args{by_reference(&first), by_reference(&second)};
         CallError error;
         InvokeByName(object_.get(), request.method, DISPATCH_METHOD, args, nullptr, &error);

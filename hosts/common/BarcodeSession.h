@@ -39,6 +39,8 @@ struct Measurement {
     std::string Json() const;
 };
 
+enum class Figures { kAll, kSize };
+
 // Name=Value pairs in the order given.
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
@@ -67,7 +69,9 @@ public:
 
     // The picture as a PNG file. max_pixels (0: no limit) refuses a picture above it.
     Outcome Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels = 0);
-    Outcome Measure(Measurement* measurement);
+    // The symbol's rows and columns and its size, or (kSize) its size alone, which is one
+    // encoding less.
+    Outcome Measure(Measurement* measurement, Figures figures = Figures::kAll);
 
     IDispatch* object() const { return object_.get(); }
 

@@ -116,8 +116,12 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
     HttpResponse response;
     if (outcome.ok() && page != Page::kMeasure) {
+        Measurement symbol;
+        outcome = session.Measure(&symbol, Figures::kSize);
+        const std::string clipped = outcome.ok() ? session.ClippingWarning(symbol) : "";
+        if (!clipped.empty()) warnings.push_back(clipped);
         std::vector<std::uint8_t> png;
-        outcome = session.Picture(&png, limits.max_pixels);
+        if (outcome.ok()) outcome = session.Picture(&png, limits.max_pixels);
         if (outcome.ok() && page == Page::kSvg) {
             PalettePixels pixels;
             std::string error;
@@ -133,8 +137,6 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     } else if (outcome.ok()) {
         Measurement measurement;
         outcome = session.Measure(&measurement);
-        const std::string clipped = session.ClippingWarning(measurement);
-        if (!clipped.empty()) warnings.push_back(clipped);
         response.content_type = "application/json";
         response.body = measurement.Json() + "\n";
     }
