@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing and benchmarking need on Debian 12: the Debian packages,
-# and playwright-core (from the npm registry) for the browser test of the demo page.
-# Run as root from anywhere; safe to run again (it installs only what is missing).
+# and playwright-core (from the npm registry) for the browser test of the demo page, unless
+# given --without-browser-test. Run as root from anywhere; safe to run again (it installs
+# only what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,6 @@ if ((${#missing[@]})); then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [[ ! -d tests/browser/node_modules/playwright-core ]]; then
+if [[ ${1:-} != --without-browser-test && ! -d tests/browser/node_modules/playwright-core ]]; then
     npm ci --prefix tests/browser --no-audit --no-fund --loglevel=error
 fi
