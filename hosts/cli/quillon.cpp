@@ -20,7 +20,6 @@
 #include "component/contract/QuillonProperties.h"
 #include "hosts/cli/CommandLine.h"
 #include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PngPixels.h"
 #include "hosts/common/PrintableText.h"
 #include "hosts/common/SvgPicture.h"
 
@@ -71,17 +70,13 @@ struct Reporter {
     void Warn(const std::string& message) const { Print("warning: ", message); }
 };
 
-bool WriteAll(std::FILE* file, const void* data, std::size_t size) {
-    return std::fwrite(data, 1, size, file) == size;
-}
-
 int WriteFile(const std::string& path, const std::string& bytes, const Reporter& reporter) {
     const bool to_stdout = path.empty() || path == "-";
     std::FILE* file = to_stdout ? stdout : std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
         return reporter.Fail(kExitFailure, "cannot write " + path + ": " + std::strerror(errno));
     }
-    const bool written = WriteAll(file, bytes.data(), bytes.size());
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const bool closed = to_stdout ? std::fflush(file) == 0 : std::fclose(file) == 0;
     if (!written || !closed) {
         return reporter.Fail(
@@ -89,19 +84,6 @@ int WriteFile(const std::string& path, const std::string& bytes, const Reporter&
             "cannot write " + (to_stdout ? "standard output" : path) + ": " + std::strerror(errno));
     }
     return 0;
-}
-
-// The picture in the requested format.
-bool Encoded(const std::vector<std::uint8_t>& png, PictureFormat format, std::string* bytes,
-             std::string* error) {
-    if (format == PictureFormat::kPng) {
-        bytes->assign(png.begin(), png.end());
-        return true;
-    }
-    PalettePixels pixels;
-    if (!ReadPalettePixels(png, &pixels, error)) return false;
-    *bytes = SvgPicture(pixels);
-    return true;
 }
 
 // One symbol: the settings, then Data when given, then the figures (returned in *json) or the
@@ -137,8 +119,8 @@ int MakeSymbol(const CommandLine& line, const std::string* data, const std::stri
         outcome.message += " (see --max-pixels)";
     }
     if (!outcome.ok()) return reporter.Fail(outcome);
-    std::string bytes, error;
-    if (!Encoded(png, line.format, &bytes, &error)) {
+    std::string bytes(png.begin(), png.end()), error;
+    if (line.format == PictureFormat::kSvg && !SvgFromPng(png, &bytes, &error)) {
         return reporter.Fail(kExitFailure, "cannot make the SVG: " + error);
     }
     return WriteFile(output, bytes, reporter);

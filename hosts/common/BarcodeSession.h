@@ -80,8 +80,9 @@ private:
     bool QuarterTurned() const { return orientation_ % 2 == 1; }
 
     DispatchPtr object_;
-    // The settings the component keeps and cannot be asked for, as last accepted.
-    std::int64_t width_ = 300;
-    std::int64_t height_ = 200;
+    // The settings the component keeps and cannot be asked for, as last accepted (Open starts
+    // them at the contract's defaults).
+    std::int64_t width_ = 0;
+    std::int64_t height_ = 0;
     int orientation_ = 0;
 };

@@ -73,3 +73,10 @@ std::string SvgPicture(const PalettePixels& pixels) {
     }
     return svg + "</svg>\n";
 }
+
+bool SvgFromPng(const std::vector<std::uint8_t>& png, std::string* svg, std::string* error) {
+    PalettePixels pixels;
+    if (!ReadPalettePixels(png, &pixels, error)) return false;
+    *svg = SvgPicture(pixels);
+    return true;
+}

@@ -2,7 +2,9 @@
 // picture's size as view box, so that any renderer draws it at any scale without blur.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hosts/common/PngPixels.h"
 
@@ -10,3 +12,7 @@
 // rectangle, and a run repeated in the rows below it (a symbol row is many pixel rows) is
 // one taller rectangle. Each colour is one path.
 std::string SvgPicture(const PalettePixels& pixels);
+
+// The SVG of a PNG file as the component writes it; false with *error saying why for any
+// other file.
+bool SvgFromPng(const std::vector<std::uint8_t>& png, std::string* svg, std::string* error);

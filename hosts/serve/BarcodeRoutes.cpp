@@ -8,7 +8,6 @@
 
 #include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PngPixels.h"
 #include "hosts/common/PrintableText.h"
 #include "hosts/common/SvgPicture.h"
 #include "hosts/serve/DemoPage.h"
@@ -122,14 +121,12 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
         if (!clipped.empty()) warnings.push_back(clipped);
         std::vector<std::uint8_t> png;
         if (outcome.ok()) outcome = session.Picture(&png, limits.max_pixels);
+        std::string error;
         if (outcome.ok() && page == Page::kSvg) {
-            PalettePixels pixels;
-            std::string error;
-            if (!ReadPalettePixels(png, &pixels, &error)) {
+            response.content_type = "image/svg+xml";
+            if (!SvgFromPng(png, &response.body, &error)) {
                 outcome = {Failure::Internal, "cannot make the SVG: " + error};
             }
-            response.content_type = "image/svg+xml";
-            response.body = SvgPicture(pixels);
         } else {
             response.content_type = "image/png";
             response.body.assign(png.begin(), png.end());
