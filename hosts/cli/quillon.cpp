@@ -106,12 +106,15 @@ int MakeSymbol(const CommandLine& line, const std::string* data, const std::stri
     outcome = session.Measure(&symbol, line.measure ? Figures::kAll : Figures::kSize);
     if (outcome.ok() && line.fit) outcome = session.FitPictureTo(symbol);
     if (!outcome.ok()) return reporter.Fail(outcome);
+    // A picture, or a measurement for a picture size given, warns when the symbol is cut off.
+    if (!line.measure || session.picture_size_set()) {
+        const std::string clipped = session.ClippingWarning(symbol);
+        if (!clipped.empty()) reporter.Warn(clipped);
+    }
     if (line.measure) {
         *json = symbol.Json();
         return 0;
     }
-    const std::string clipped = session.ClippingWarning(symbol);
-    if (!clipped.empty()) reporter.Warn(clipped);
 
     std::vector<std::uint8_t> png;
     outcome = session.Picture(&png, line.max_pixels);

@@ -151,8 +151,10 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
                        ") and is ignored";
         } else if (IsProperty(property, DISPID_QUILLON_WIDTH)) {
             width_ = converted.iVal;
+            picture_size_set_ = true;
         } else if (IsProperty(property, DISPID_QUILLON_HEIGHT)) {
             height_ = converted.iVal;
+            picture_size_set_ = true;
         } else if (IsProperty(property, DISPID_QUILLON_ORIENTATION)) {
             orientation_ = converted.iVal;
         }

@@ -66,6 +66,8 @@ public:
     Outcome FitPictureTo(const Measurement& symbol);
     // Says so when the symbol is larger than the picture and so is cut off; else empty.
     std::string ClippingWarning(const Measurement& symbol) const;
+    // Whether Width or Height has been set (and accepted).
+    bool picture_size_set() const { return picture_size_set_; }
 
     // The picture as a PNG file. max_pixels (0: no limit) refuses a picture above it.
     Outcome Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels = 0);
@@ -85,4 +87,5 @@ private:
     std::int64_t width_ = 0;
     std::int64_t height_ = 0;
     int orientation_ = 0;
+    bool picture_size_set_ = false;
 };

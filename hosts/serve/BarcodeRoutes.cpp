@@ -115,12 +115,8 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
     HttpResponse response;
     if (outcome.ok() && page != Page::kMeasure) {
-        Measurement symbol;
-        outcome = session.Measure(&symbol, Figures::kSize);
-        const std::string clipped = outcome.ok() ? session.ClippingWarning(symbol) : "";
-        if (!clipped.empty()) warnings.push_back(clipped);
         std::vector<std::uint8_t> png;
-        if (outcome.ok()) outcome = session.Picture(&png, limits.max_pixels);
+        outcome = session.Picture(&png, limits.max_pixels);
         std::string error;
         if (outcome.ok() && page == Page::kSvg) {
             response.content_type = "image/svg+xml";
@@ -134,6 +130,12 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     } else if (outcome.ok()) {
         Measurement measurement;
         outcome = session.Measure(&measurement);
+        // Whether the picture clips the symbol costs an encoding more than a picture alone,
+        // so the measurement says it, for a picture size the query sets.
+        if (outcome.ok() && session.picture_size_set()) {
+            const std::string clipped = session.ClippingWarning(measurement);
+            if (!clipped.empty()) warnings.push_back(clipped);
+        }
         response.content_type = "application/json";
         response.body = measurement.Json() + "\n";
     }

@@ -157,6 +157,10 @@ TEST(QuillonCliPicture, ASymbolLargerThanThePictureIsWarnedAboutAndFitFixesIt) {
               std::string::npos)
         << clipped.err;
 
+    // A measurement warns only for a picture size it is given.
+    EXPECT_NE(Quillon({"--measure", "Width=300"}).err.find("is larger than the picture"),
+              std::string::npos);
+
     const struct {
         std::vector<std::string> args;
         int width, height;
