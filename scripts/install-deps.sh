@@ -10,7 +10,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev
-    chromium wrk curl librsvg2-bin
+    chromium wrk curl librsvg2-bin groff-base
 )
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
