@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, testing and benchmarking need on Debian 12: the Debian packages
 # (mingw-w64 and Wine for the Windows DLLs and their tests among them), and playwright-core
-# (from the npm registry) for the browser test of the demo page.
-# Run as root from anywhere; safe to run again (it installs only what is missing).
+# (from the npm registry) for the browser test of the demo page, unless given
+# --without-browser-test. Run as root from anywhere; safe to run again (it installs only what
+# is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev zint time
-    chromium wrk curl
+    chromium wrk curl librsvg2-bin groff-base
     g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev
 )
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
@@ -26,6 +27,6 @@ if ((${#missing[@]})); then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-if [[ ! -d tests/browser/node_modules/playwright-core ]]; then
+if [[ ${1:-} != --without-browser-test && ! -d tests/browser/node_modules/playwright-core ]]; then
     npm ci --prefix tests/browser --no-audit --no-fund --loglevel=error
 fi

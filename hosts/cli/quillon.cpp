@@ -1,22 +1,27 @@
 // quillon: the barcode component from the command line.
 //
-//   quillon [-o FILE] [--measure] [--utf8] [Name=Value ...]
+//   quillon [OPTION ...] [Name=Value ...]      (quillon --help, quillon(1))
 //
 // Exit status: 0 success; 1 the runtime or the component failed; 2 a usage error, an unknown
 // property, or a value that cannot be converted or that the component refuses; 3 the data
 // does not fit in a symbol.
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "component/contract/QuillonProperties.h"
-#include "component/contract/QuillonVersion.h"
+#include "hosts/cli/CommandLine.h"
 #include "hosts/common/BarcodeSession.h"
+#include "hosts/common/PrintableText.h"
+#include "hosts/common/SvgPicture.h"
 
 namespace {
 
@@ -24,161 +29,227 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitDoesNotFit = 3;
 
-struct Options {
-    std::string output = "-";
-    bool measure = false;
-    bool utf8 = false;
-    std::vector<std::pair<std::string, std::string>> settings;
-};
+// The longest input taken as one Data text: 4999 characters of up to four UTF-8 bytes, and a
+// line break. Anything longer cannot fit in Data and is refused without reading it all.
+constexpr std::size_t kLongestInput = 4 * kMaxDataLength + 2;
 
-void PrintUsage(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: quillon [-o FILE] [--measure] [--utf8] [Name=Value ...]\n"
-                 "\n"
-                 "Encodes Data as a PDF417 symbol and writes the PNG picture to FILE (or to\n"
-                 "standard output, never to a terminal).\n"
-                 "\n"
-                 "  -o FILE     write the PNG to FILE ('-': standard output)\n"
-                 "  --measure   print {\"rows\",\"columns\",\"width\",\"height\"} as JSON instead\n"
-                 "  --utf8      Data is UTF-8 text; the symbol carries its UTF-8 bytes\n"
-                 "  --help      this text;  --version  the version\n"
-                 "\n"
-                 "Properties (names are case-insensitive; the last of repeated names wins):\n");
-    for (const QuillonProperty& p : QuillonProperties()) {
-        std::fprintf(out, "  %-21s %-23s default %-9s accepted: %s\n      %s\n", p.name,
-                     p.type_name, p.default_value, p.AcceptedText().c_str(), p.help);
-    }
-    std::fprintf(out,
-                 "\nA value outside the accepted range is ignored by the component (a warning\n"
-                 "is printed). Exit status: 0 success, 1 failure, 2 usage or value error,\n"
-                 "3 data does not fit in a symbol.\n");
-}
-
-// Returns -1 when the arguments are fine, else the exit status to end with.
-int ParseArguments(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            PrintUsage(stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("quillon %s\n", QUILLON_VERSION);
-            return 0;
-        }
-        if (arg == "--measure") {
-            options->measure = true;
-        } else if (arg == "--utf8") {
-            options->utf8 = true;
-        } else if (arg == "-o") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "quillon: -o needs a file name\n");
-                return kExitUsage;
-            }
-            options->output = argv[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "quillon: unknown option '%s' (see quillon --help)\n", argv[i]);
-            return kExitUsage;
-        } else {
-            const std::size_t equals = arg.find('=');
-            if (equals == std::string_view::npos || equals == 0) {
-                std::fprintf(stderr, "quillon: '%s' is not Name=Value (see quillon --help)\n",
-                             argv[i]);
-                return kExitUsage;
-            }
-            options->settings.emplace_back(arg.substr(0, equals), arg.substr(equals + 1));
-        }
-    }
-    return -1;
-}
-
-int ExitStatusFor(const Outcome& outcome) {
-    switch (outcome.failure) {
+int ExitStatusFor(Failure failure) {
+    switch (failure) {
         case Failure::None:
             return 0;
         case Failure::UnknownProperty:
         case Failure::BadValue:
         case Failure::Refused:
+        case Failure::TooLarge:
             return kExitUsage;
         case Failure::DoesNotFit:
             return kExitDoesNotFit;
-        case Failure::TooLarge:
         case Failure::Internal:
             break;
     }
     return kExitFailure;
 }
 
-int Report(const Outcome& outcome) {
-    const char* what = outcome.failure == Failure::DoesNotFit ? "the data does not fit: " : "";
-    std::fprintf(stderr, "quillon: %s%s\n", what, outcome.message.c_str());
-    return ExitStatusFor(outcome);
-}
+// Messages name where they come from: nothing for a single symbol, the line in a batch.
+struct Reporter {
+    long line = 0;  // 0: not a batch
 
-bool IsDataName(const std::string& name) {
-    return FindQuillonProperty(name) == FindQuillonProperty("Data");
-}
-
-int WritePicture(const std::vector<std::uint8_t>& png, const std::string& output) {
-    std::FILE* file = output == "-" ? stdout : std::fopen(output.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "quillon: cannot write %s: %s\n", output.c_str(),
-                     std::strerror(errno));
-        return kExitFailure;
+    void Print(const char* kind, const std::string& message) const {
+        const std::string where = line > 0 ? "line " + std::to_string(line) + ": " : "";
+        std::fprintf(stderr, "quillon: %s%s%s\n", where.c_str(), kind,
+                     PrintableText(message).c_str());
     }
-    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    const bool closed = file == stdout ? std::fflush(file) == 0 : std::fclose(file) == 0;
+    int Fail(int status, const std::string& message) const {
+        Print("", message);
+        return status;
+    }
+    int Fail(const Outcome& outcome) const {
+        const char* what = outcome.failure == Failure::DoesNotFit ? "the data does not fit: " : "";
+        return Fail(ExitStatusFor(outcome.failure), what + outcome.message);
+    }
+    void Warn(const std::string& message) const { Print("warning: ", message); }
+};
+
+int WriteFile(const std::string& path, const std::string& bytes, const Reporter& reporter) {
+    const bool to_stdout = path.empty() || path == "-";
+    std::FILE* file = to_stdout ? stdout : std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return reporter.Fail(kExitFailure, "cannot write " + path + ": " + std::strerror(errno));
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool closed = to_stdout ? std::fflush(file) == 0 : std::fclose(file) == 0;
     if (!written || !closed) {
-        std::fprintf(stderr, "quillon: cannot write %s: %s\n", output.c_str(),
-                     std::strerror(errno));
-        return kExitFailure;
+        return reporter.Fail(
+            kExitFailure,
+            "cannot write " + (to_stdout ? "standard output" : path) + ": " + std::strerror(errno));
     }
     return 0;
 }
 
-int Run(const Options& options) {
-    if (!options.measure && options.output == "-" && isatty(STDOUT_FILENO)) {
-        std::fprintf(stderr,
-                     "quillon: standard output is a terminal; use -o FILE or redirect it\n");
-        return kExitUsage;
-    }
+// One symbol: the settings, then Data when given, then the figures (returned in *json) or the
+// picture (written to `output`). The exit status.
+int MakeSymbol(const CommandLine& line, const std::string* data, const std::string& output,
+               const Reporter& reporter, std::string* json) {
     BarcodeSession session;
     Outcome outcome = session.Open();
-    if (!outcome.ok()) return Report(outcome);
-
-    for (const auto& [name, value] : options.settings) {
+    std::vector<std::string> warnings;
+    if (outcome.ok()) outcome = session.Apply(line.settings, line.utf8, &warnings);
+    if (outcome.ok() && data != nullptr) {
         std::string warning;
-        outcome = options.utf8 && IsDataName(name) ? session.SetUtf8Data(value)
-                                                   : session.Set(name, value, &warning);
-        if (!outcome.ok()) return Report(outcome);
-        if (!warning.empty()) std::fprintf(stderr, "quillon: warning: %s\n", warning.c_str());
+        outcome = line.utf8 ? session.SetUtf8Data(*data) : session.Set("Data", *data, &warning);
+        if (!warning.empty()) warnings.push_back(warning);
     }
+    for (const std::string& warning : warnings) reporter.Warn(warning);
+    if (!outcome.ok()) return reporter.Fail(outcome);
 
-    if (options.measure) {
-        Measurement measurement;
-        outcome = session.Measure(&measurement);
-        if (!outcome.ok()) return Report(outcome);
-        std::printf("%s\n", measurement.Json().c_str());
+    Measurement symbol;
+    outcome = session.Measure(&symbol, line.measure ? Figures::kAll : Figures::kSize);
+    if (outcome.ok() && line.fit) outcome = session.FitPictureTo(symbol);
+    if (!outcome.ok()) return reporter.Fail(outcome);
+    // A picture, or a measurement for a picture size given, warns when the symbol is cut off.
+    if (!line.measure || session.picture_size_set()) {
+        const std::string clipped = session.ClippingWarning(symbol);
+        if (!clipped.empty()) reporter.Warn(clipped);
+    }
+    if (line.measure) {
+        *json = symbol.Json();
         return 0;
     }
+
     std::vector<std::uint8_t> png;
-    outcome = session.Picture(&png);
-    if (!outcome.ok()) return Report(outcome);
-    return WritePicture(png, options.output);
+    outcome = session.Picture(&png, line.max_pixels);
+    if (outcome.failure == Failure::TooLarge) {
+        outcome.message += " (see --max-pixels)";
+    }
+    if (!outcome.ok()) return reporter.Fail(outcome);
+    std::string bytes(png.begin(), png.end()), error;
+    if (line.format == PictureFormat::kSvg && !SvgFromPng(png, &bytes, &error)) {
+        return reporter.Fail(kExitFailure, "cannot make the SVG: " + error);
+    }
+    return WriteFile(output, bytes, reporter);
+}
+
+// Whether standard input, neither a terminal nor named with -i, already holds data: then the
+// user most likely meant it as the data, and encoding the default instead would hide that.
+// A pipe is given a moment for its writer's first bytes.
+bool StandardInputHoldsData() {
+    struct stat status {};
+    if (isatty(STDIN_FILENO) || fstat(STDIN_FILENO, &status) != 0) return false;
+    if (S_ISREG(status.st_mode)) {
+        const off_t position = lseek(STDIN_FILENO, 0, SEEK_CUR);
+        return position >= 0 && status.st_size > position;
+    }
+    if (!S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode)) return false;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    constexpr int kWriterMomentMs = 100;
+    if (poll(&p, 1, kWriterMomentMs) <= 0) return false;
+    int available = 0;
+    return ioctl(STDIN_FILENO, FIONREAD, &available) == 0 && available > 0;
+}
+
+// The text of `path` ('-': standard input) without one final line break.
+bool ReadInput(const std::string& path, std::string* text, const Reporter& reporter, int* status) {
+    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *status = reporter.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    text->resize(kLongestInput + 1);
+    const std::size_t n = std::fread(text->data(), 1, text->size(), file);
+    const bool failed = std::ferror(file) != 0;
+    if (file != stdin) std::fclose(file);
+    text->resize(n);
+    if (failed) {
+        *status = reporter.Fail(kExitFailure, "cannot read " + path);
+        return false;
+    }
+    if (n > kLongestInput) {
+        *status = reporter.Fail(kExitUsage, "the input " + path +
+                                                " is longer than any Data text (at most " +
+                                                std::to_string(kMaxDataLength) + " characters)");
+        return false;
+    }
+    if (!text->empty() && text->back() == '\n') text->pop_back();
+    if (!text->empty() && text->back() == '\r') text->pop_back();
+    return true;
+}
+
+// Reads one line (without its line break) of at most `longest` bytes; a longer line is read
+// to its end and reported as too long. False at the end of the input.
+bool ReadLine(std::FILE* file, std::string* line, bool* too_long) {
+    line->clear();
+    *too_long = false;
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n'; c = std::getc(file)) {
+        if (line->size() < kLongestInput) {
+            line->push_back(static_cast<char>(c));
+        } else {
+            *too_long = true;
+        }
+    }
+    if (!line->empty() && line->back() == '\r') line->pop_back();
+    return true;
+}
+
+int RunBatch(const CommandLine& line) {
+    const std::string path = line.input.empty() ? "-" : line.input;
+    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return Reporter{}.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
+    }
+    int first_failure = 0;
+    std::string text;
+    bool too_long = false;
+    for (long number = 1; ReadLine(file, &text, &too_long); ++number) {
+        const Reporter reporter{number};
+        std::string json;
+        const int status = too_long ? reporter.Fail(kExitUsage, "longer than any Data text")
+                                    : MakeSymbol(line, &text, BatchOutputName(line.output, number),
+                                                 reporter, &json);
+        if (line.measure) std::printf("%s\n", status == 0 ? json.c_str() : "null");
+        if (status != 0 && first_failure == 0) first_failure = status;
+    }
+    if (file != stdin) std::fclose(file);
+    return first_failure;
+}
+
+int Run(const CommandLine& line) {
+    const Reporter reporter;
+    const bool to_stdout = line.output.empty() || line.output == "-";
+    if (!line.measure && to_stdout && isatty(STDOUT_FILENO)) {
+        return reporter.Fail(kExitUsage,
+                             "standard output is a terminal; use -o FILE or redirect it");
+    }
+    if (line.batch) return RunBatch(line);
+
+    std::optional<std::string> data;
+    if (!line.input.empty()) {
+        int status = 0;
+        if (!ReadInput(line.input, &data.emplace(), reporter, &status)) return status;
+    } else if (!SetsData(line.settings) && StandardInputHoldsData()) {
+        return reporter.Fail(kExitUsage,
+                             "standard input holds data, but no Data was given: use -i - to "
+                             "encode it, or Data=... to encode something else");
+    }
+    std::string json;
+    const int status = MakeSymbol(line, data ? &*data : nullptr, line.output, reporter, &json);
+    if (status == 0 && line.measure) std::printf("%s\n", json.c_str());
+    return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    const int parsed = ParseArguments(argc, argv, &options);
-    if (parsed >= 0) return parsed;
+    CommandLine line;
+    const ParseResult parsed = ParseCommandLine(argc, argv, &line);
+    if (parsed.action == ParseResult::kExit) return parsed.status;
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         std::fprintf(stderr, "quillon: the component runtime cannot start\n");
         return kExitFailure;
     }
-    const int status = Run(options);
+    const int status = Run(line);
     CoUninitialize();
     return status;
 }

@@ -1,16 +1,20 @@
 #include "hosts/common/BarcodeSession.h"
 
+#include <cstdlib>
+
 #include "component/contract/QuillonProperties.h"
-#include "converter/IConverter.h"
+#include "hosts/common/PrintableText.h"
+#include "hosts/common/Suggestion.h"
+#include "hosts/common/Utf8Data.h"
 #include "platform/common/Utf8.h"
 
 namespace {
 
-// Long values (a whole Data text) are cut in messages.
+// Values in messages are cut, and their control characters shown as escapes.
+constexpr std::size_t kLongestValueShown = 40;
+
 std::string Shown(std::string_view value) {
-    constexpr std::size_t kLongest = 40;
-    if (value.size() <= kLongest) return std::string(value);
-    return std::string(value.substr(0, kLongest)) + "...";
+    return PrintableText(value, kLongestValueShown);
 }
 
 VARIANT TextVariant(std::u16string_view text) {
@@ -25,6 +29,40 @@ Outcome Failed(Failure failure, std::string message) {
     return {failure, std::move(message)};
 }
 
+std::int64_t DefaultOf(const char* name) {
+    return std::atoll(FindQuillonProperty(name)->default_value);
+}
+
+bool IsProperty(const QuillonProperty* property, DISPID dispid) {
+    return property != nullptr && property->dispid == dispid;
+}
+
+std::string UnknownPropertyMessage(std::string_view name) {
+    std::vector<std::string_view> names;
+    for (const QuillonProperty& p : QuillonProperties()) names.emplace_back(p.name);
+    const std::string closest = ClosestName(name, names);
+    return "unknown property '" + Shown(name) + "'" +
+           (closest.empty() ? "" : "; did you mean '" + closest + "'?");
+}
+
+// "#RRGGBB" as the component's colour number 0x00BBGGRR, in decimal; false when `value` is
+// not of that form.
+bool ColourNumber(std::string_view value, std::string* number) {
+    if (value.size() != 7 || value[0] != '#') return false;
+    unsigned long rgb = 0;
+    for (const char c : value.substr(1)) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        rgb = rgb * 16 + static_cast<unsigned long>(digit);
+    }
+    const unsigned long bgr = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16);
+    *number = std::to_string(bgr);
+    return true;
+}
+
 }  // namespace
 
 std::string Measurement::Json() const {
@@ -33,6 +71,9 @@ std::string Measurement::Json() const {
 }
 
 Outcome BarcodeSession::Open() {
+    width_ = DefaultOf("Width");
+    height_ = DefaultOf("Height");
+    orientation_ = static_cast<int>(DefaultOf("Orientation"));
     CallError error;
     object_ = CreateByProgId(kQuillonProgId, "libTarvexQuillon.so", &error);
     if (!object_) return Failed(Failure::Internal, error.message);
@@ -48,11 +89,41 @@ Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value)
     return Failed(Failure::Refused, error.message);
 }
 
+Outcome BarcodeSession::Apply(const Settings& settings, bool utf8,
+                              std::vector<std::string>* warnings) {
+    for (const auto& [name, value] : settings) {
+        const QuillonProperty* property = FindQuillonProperty(name);
+        std::string warning;
+        Outcome outcome;
+        if (utf8 && IsProperty(property, DISPID_QUILLON_HANDLETILDE)) {
+            warning = "HandleTilde=" + Shown(value) +
+                      " is ignored: UTF-8 mode sets HandleTilde itself so that the symbol "
+                      "carries the text's UTF-8 bytes";
+        } else if (utf8 && IsProperty(property, DISPID_QUILLON_DATA)) {
+            outcome = SetUtf8Data(value);
+        } else {
+            outcome = Set(name, value, &warning);
+        }
+        if (!outcome.ok()) return outcome;
+        if (!warning.empty()) warnings->push_back(std::move(warning));
+    }
+    return {};
+}
+
 Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::string* warning) {
     const QuillonProperty* property = FindQuillonProperty(name);
-    const std::string setting = std::string(name) + "=" + Shown(value);
-    if (property == nullptr) {
-        return Failed(Failure::UnknownProperty, "unknown property '" + std::string(name) + "'");
+    if (property == nullptr) return Failed(Failure::UnknownProperty, UnknownPropertyMessage(name));
+    const std::string setting = std::string(property->name) + "=" + Shown(value);
+
+    std::string colour;
+    const bool is_colour = IsProperty(property, DISPID_QUILLON_BACKCOLOR) ||
+                           IsProperty(property, DISPID_QUILLON_BARCOLOR);
+    if (is_colour && !value.empty() && value[0] == '#') {
+        if (!ColourNumber(value, &colour)) {
+            return Failed(Failure::BadValue, setting + ": '" + Shown(value) +
+                                                 "' is not a colour #RRGGBB (six hex digits)");
+        }
+        value = colour;
     }
 
     const std::u16string text = platform::Utf8ToUtf16Lossy(value);
@@ -78,10 +149,14 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
         if (!property->Accepts(converted)) {
             *warning = setting + " is outside the accepted range (" + property->AcceptedText() +
                        ") and is ignored";
-        } else if (std::string_view(property->name) == "Width") {
+        } else if (IsProperty(property, DISPID_QUILLON_WIDTH)) {
             width_ = converted.iVal;
-        } else if (std::string_view(property->name) == "Height") {
+            picture_size_set_ = true;
+        } else if (IsProperty(property, DISPID_QUILLON_HEIGHT)) {
             height_ = converted.iVal;
+            picture_size_set_ = true;
+        } else if (IsProperty(property, DISPID_QUILLON_ORIENTATION)) {
+            orientation_ = converted.iVal;
         }
     }
     VariantClear(&converted);
@@ -89,32 +164,56 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
 }
 
 Outcome BarcodeSession::SetUtf8Data(std::string_view text) {
-    if (!converter_) {
-        CallError error;
-        converter_ = CreateByProgId(kConverterProgId, "libTarvexUnicode.so", &error);
-        if (!converter_) return Failed(Failure::Internal, error.message);
+    const std::size_t malformed = FirstMalformedUtf8(text);
+    if (malformed != std::string_view::npos) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[malformed]));
+        return Failed(Failure::BadValue, "Data=" + Shown(text) + ": not UTF-8 text (byte " + byte +
+                                             " at offset " + std::to_string(malformed) + ")");
     }
-    std::vector<VARIANT> args{TextVariant(platform::Utf8ToUtf16Lossy(text))};
-    VARIANT escaped;
-    VariantInit(&escaped);
-    CallError error;
-    InvokeByName(converter_.get(), u"GetUTF8String", DISPATCH_METHOD, args, &escaped, &error);
-    VariantClear(&args[0]);
-    if (FAILED(error.hr)) {
-        return Failed(Failure::Refused, "Data=" + Shown(text) + ": " + error.message);
+    const CarriedBytes carried = CarryBytes(text);
+    if (carried.data_bytes > static_cast<std::size_t>(kMaxDataLength)) {
+        std::string message =
+            "Data=" + Shown(text) + ": the text is " + std::to_string(text.size()) + " UTF-8 bytes";
+        if (carried.escapes > 0) {
+            message += ", " + std::to_string(carried.escapes) +
+                       " of them written as 5-character ~dNNN escapes, which fill " +
+                       std::to_string(carried.data_bytes) + " bytes";
+        }
+        return Failed(Failure::Refused, message + "; Data holds at most " +
+                                            std::to_string(kMaxDataLength) + " bytes");
     }
-    const std::u16string escapes =
-        escaped.vt == VT_BSTR && escaped.bstrVal != nullptr
-            ? std::u16string(escaped.bstrVal, SysStringLen(escaped.bstrVal))
-            : std::u16string();
-    VariantClear(&escaped);
-
-    Outcome outcome = PutText(u"Data", escapes);
+    Outcome outcome = PutText(u"Data", carried.data);
     if (!outcome.ok()) {
-        outcome.message = "Data=" + Shown(text) + " (as UTF-8 escapes): " + outcome.message;
+        outcome.message = "Data=" + Shown(text) + ": " + outcome.message;
         return outcome;
     }
-    return PutText(u"HandleTilde", u"True");
+    return PutText(u"HandleTilde", carried.handle_tilde ? u"True" : u"False");
+}
+
+Outcome BarcodeSession::FitPictureTo(const Measurement& symbol) {
+    const std::int64_t across = QuarterTurned() ? symbol.height : symbol.width;
+    const std::int64_t down = QuarterTurned() ? symbol.width : symbol.height;
+    const IntegerRange& sides = kPictureSideRange;
+    if (!sides.Contains(across) || !sides.Contains(down)) {
+        return Failed(Failure::TooLarge, "the symbol of " + std::to_string(across) + " x " +
+                                             std::to_string(down) +
+                                             " pixels does not fit in a picture of at most " +
+                                             std::to_string(sides.high) + " pixels a side");
+    }
+    std::string warning;
+    Outcome outcome = Set("Width", std::to_string(across), &warning);
+    if (outcome.ok()) outcome = Set("Height", std::to_string(down), &warning);
+    return outcome;
+}
+
+std::string BarcodeSession::ClippingWarning(const Measurement& symbol) const {
+    const std::int64_t across = QuarterTurned() ? symbol.height : symbol.width;
+    const std::int64_t down = QuarterTurned() ? symbol.width : symbol.height;
+    if (across <= width_ && down <= height_) return {};
+    return "the symbol (" + std::to_string(across) + " x " + std::to_string(down) +
+           " pixels) is larger than the picture (" + std::to_string(width_) + " x " +
+           std::to_string(height_) + ") and is cut off; make the picture larger or fit it";
 }
 
 Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels) {
@@ -147,8 +246,7 @@ Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max
     VariantClear(&result);
     return outcome;
 }
-
-Outcome BarcodeSession::Measure(Measurement* measurement) {
+Outcome BarcodeSession::Measure(Measurement* measurement, Figures figures) {
     VARIANT first, second;
     VariantInit(&first);
     VariantInit(&second);
@@ -166,6 +264,7 @@ Outcome BarcodeSession::Measure(Measurement* measurement) {
     } requests[] = {{u"GetActualRC", &measurement->rows, &measurement->columns},
                     {u"GetActualSize", &measurement->width, &measurement->height}};
     for (const auto& request : requests) {
+        if (figures == Figures::kSize && request.first == &measurement->rows) continue;
         std::vector<VARIANT> args{by_reference(&first), by_reference(&second)};
         CallError error;
         InvokeByName(object_.get(), request.method, DISPATCH_METHOD, args, nullptr, &error);

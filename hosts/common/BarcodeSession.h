@@ -6,9 +6,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hosts/common/Automation.h"
+
+// The largest picture a host draws unless told otherwise, in pixels: 16 Mpixels take about
+// 64 MB while being drawn.
+constexpr std::int64_t kDefaultMaxPixels = 16 * 1024 * 1024;
 
 enum class Failure {
     None,
@@ -29,10 +34,15 @@ struct Outcome {
 struct Measurement {
     int rows = 0;
     int columns = 0;
-    int width = 0;
+    int width = 0;  // along the rows, whatever the orientation
     int height = 0;
     std::string Json() const;
 };
+
+enum class Figures { kAll, kSize };
+
+// Name=Value pairs in the order given.
+using Settings = std::vector<std::pair<std::string, std::string>>;
 
 class BarcodeSession {
 public:
@@ -40,24 +50,42 @@ public:
     // the component runtime (CoInitializeEx) and stay the only thread using this session.
     Outcome Open();
 
-    // Sets a property from its text, converted as a script's string would be. A value the
-    // component ignores (outside its accepted range) is no failure, but `warning` says so.
+    // Sets each property in order, as Set does. With utf8, every Data value is UTF-8 text and
+    // the symbol carries its UTF-8 bytes whatever else the settings say: HandleTilde belongs
+    // to that mode then, and a HandleTilde setting is ignored with a warning.
+    Outcome Apply(const Settings& settings, bool utf8, std::vector<std::string>* warnings);
+
+    // Sets a property from its text, converted as a script's string would be; the colours
+    // also take #RRGGBB. A value the component ignores (outside its accepted range) is no
+    // failure, but `warning` says so.
     Outcome Set(std::string_view name, std::string_view value, std::string* warning);
-    // Sets Data to UTF-8 text through "TarvexUnicode.Converter" and turns HandleTilde on, so
-    // the symbol carries the text's UTF-8 bytes.
+    // Sets Data so that the symbol carries the UTF-8 bytes of `text`, which must be UTF-8.
     Outcome SetUtf8Data(std::string_view text);
+
+    // Makes the picture the size of the symbol (turned with it).
+    Outcome FitPictureTo(const Measurement& symbol);
+    // Says so when the symbol is larger than the picture and so is cut off; else empty.
+    std::string ClippingWarning(const Measurement& symbol) const;
+    // Whether Width or Height has been set (and accepted).
+    bool picture_size_set() const { return picture_size_set_; }
 
     // The picture as a PNG file. max_pixels (0: no limit) refuses a picture above it.
     Outcome Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels = 0);
-    Outcome Measure(Measurement* measurement);
+    // The symbol's rows and columns and its size, or (kSize) its size alone, which is one
+    // encoding less.
+    Outcome Measure(Measurement* measurement, Figures figures = Figures::kAll);
 
     IDispatch* object() const { return object_.get(); }
 
 private:
     Outcome PutText(const char16_t* name, std::u16string_view value);
+    bool QuarterTurned() const { return orientation_ % 2 == 1; }
 
     DispatchPtr object_;
-    DispatchPtr converter_;
-    std::int64_t width_ = 300;  // the picture size as the component holds it
-    std::int64_t height_ = 200;
+    // The settings the component keeps and cannot be asked for, as last accepted (Open starts
+    // them at the contract's defaults).
+    std::int64_t width_ = 0;
+    std::int64_t height_ = 0;
+    int orientation_ = 0;
+    bool picture_size_set_ = false;
 };

@@ -8,6 +8,8 @@
 
 #include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
+#include "hosts/common/PrintableText.h"
+#include "hosts/common/SvgPicture.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
 #include "platform/common/AsciiCase.h"
@@ -76,12 +78,19 @@ std::string WithoutLineBreaks(std::string text) {
     return text;
 }
 
+enum class Page { kPng, kSvg, kMeasure };
+
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
-HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std::string>>& pairs,
+HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
     bool utf8 = false;
+    Settings settings;
     for (const auto& [name, value] : pairs) {
-        if (IsUtf8Switch(name)) utf8 = SwitchIsOn(value);
+        if (IsUtf8Switch(name)) {
+            utf8 = SwitchIsOn(value);
+        } else {
+            settings.emplace_back(name, value);
+        }
     }
 
     IScriptingContext* context = CreateScriptingContext();
@@ -103,25 +112,30 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
     context->Release();  // the component holds what it needs of it
 
     std::vector<std::string> warnings;
-    for (const auto& [name, value] : pairs) {
-        if (!outcome.ok()) break;
-        if (IsUtf8Switch(name)) continue;
-        std::string warning;
-        outcome = utf8 && platform::EqualsIgnoringCase(name, "data")
-                      ? session.SetUtf8Data(value)
-                      : session.Set(name, value, &warning);
-        if (!warning.empty()) warnings.push_back(WithoutLineBreaks(warning));
-    }
-
+    if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
     HttpResponse response;
-    if (outcome.ok() && picture) {
+    if (outcome.ok() && page != Page::kMeasure) {
         std::vector<std::uint8_t> png;
         outcome = session.Picture(&png, limits.max_pixels);
-        response.content_type = "image/png";
-        response.body.assign(png.begin(), png.end());
+        std::string error;
+        if (outcome.ok() && page == Page::kSvg) {
+            response.content_type = "image/svg+xml";
+            if (!SvgFromPng(png, &response.body, &error)) {
+                outcome = {Failure::Internal, "cannot make the SVG: " + error};
+            }
+        } else {
+            response.content_type = "image/png";
+            response.body.assign(png.begin(), png.end());
+        }
     } else if (outcome.ok()) {
         Measurement measurement;
         outcome = session.Measure(&measurement);
+        // Whether the picture clips the symbol costs an encoding more than a picture alone,
+        // so the measurement says it, for a picture size the query sets.
+        if (outcome.ok() && session.picture_size_set()) {
+            const std::string clipped = session.ClippingWarning(measurement);
+            if (!clipped.empty()) warnings.push_back(clipped);
+        }
         response.content_type = "application/json";
         response.body = measurement.Json() + "\n";
     }
@@ -130,9 +144,11 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         CallError error;
         InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
     }
-    if (!outcome.ok()) return HttpResponse::Text(StatusFor(outcome.failure), outcome.message);
+    if (!outcome.ok()) {
+        return HttpResponse::Text(StatusFor(outcome.failure), PrintableText(outcome.message));
+    }
     for (const std::string& warning : warnings) {
-        response.headers.emplace_back("X-Quillon-Warning", warning);
+        response.headers.emplace_back("X-Quillon-Warning", WithoutLineBreaks(warning));
     }
     return response;
 }
@@ -152,9 +168,11 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
         response.headers.emplace_back("Cache-Control", "no-cache");
         return response;
     }
-    const bool picture = request.path == "/barcode.png";
-    if (!picture && request.path != "/measure") {
-        return HttpResponse::Text(404, "no page at " + request.path);
+    const Page page = request.path == "/barcode.png"   ? Page::kPng
+                      : request.path == "/barcode.svg" ? Page::kSvg
+                                                       : Page::kMeasure;
+    if (page == Page::kMeasure && request.path != "/measure") {
+        return HttpResponse::Text(404, "no page at " + PrintableText(request.path, 200));
     }
 
     const auto pairs = ParseQuery(request.query);
@@ -164,7 +182,7 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
     if (!if_none_match.empty() && MatchesTag(if_none_match, tag)) {
         response.status = 304;
     } else {
-        response = RunPage(picture, pairs, limits);
+        response = RunPage(page, pairs, limits);
     }
     if (response.status == 200 || response.status == 304) {
         response.headers.emplace_back("Cache-Control", kCacheControl);

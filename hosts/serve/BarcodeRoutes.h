@@ -5,10 +5,11 @@
 
 #include <cstdint>
 
+#include "hosts/common/BarcodeSession.h"
 #include "hosts/serve/HttpMessage.h"
 
 struct RouteLimits {
-    std::int64_t max_pixels = 16 * 1024 * 1024;  // largest picture served
+    std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
 };
 
 HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits);

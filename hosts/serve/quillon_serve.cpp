@@ -3,6 +3,7 @@
 //   quillon-serve [--bind ADDRESS] [--port N] [--threads N] [--max-pixels N] [--quiet]
 //
 // Routes: GET /barcode.png?Name=Value&...  the PNG picture
+//         GET /barcode.svg?Name=Value&...  the same picture as SVG
 //         GET /measure?Name=Value&...      {"rows":R,"columns":C,"width":W,"height":H}
 //         GET /                            the demo page
 #include <cerrno>
@@ -34,12 +35,15 @@ void PrintUsage(std::FILE* out) {
                  "  --bind ADDRESS   address to listen on (default 127.0.0.1)\n"
                  "  --port N         port (default 8080; 0 picks a free one)\n"
                  "  --threads N      worker threads (default: one per core)\n"
-                 "  --max-pixels N   largest picture served, in pixels (default 16777216)\n"
+                 "  --max-pixels N   largest picture served, in pixels (default %lld)\n"
                  "  --quiet          no access log\n"
                  "\n"
                  "GET /barcode.png?Data=...&Width=...  the PNG; utf8=1 carries Data as UTF-8\n"
+                 "                                     (and a HandleTilde setting is ignored)\n"
+                 "GET /barcode.svg?...                 the same picture as SVG\n"
                  "GET /measure?...                     the symbol's rows, columns and size\n"
-                 "GET /                                the demo page\n");
+                 "GET /                                the demo page\n",
+                 static_cast<long long>(kDefaultMaxPixels));
 }
 
 bool ParseNumber(const char* text, long long low, long long high, long long* value) {

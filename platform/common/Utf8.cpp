@@ -70,6 +70,13 @@ bool Utf8ToUtf16(std::string_view text, std::u16string* out) {
     return true;
 }
 
+bool DecodeUtf8At(std::string_view text, std::size_t* i, char32_t* c) {
+    const std::size_t start = *i;
+    if (NextCodePoint(text, i, c)) return true;
+    *i = start + 1;
+    return false;
+}
+
 std::u16string Utf8ToUtf16Lossy(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());

@@ -3,6 +3,7 @@
 // internal and refuse malformed input instead of substituting U+FFFD when asked to.)
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,9 @@ std::string Utf16ToUtf8(std::u16string_view text);
 
 // Lenient form for messages: malformed bytes become U+FFFD.
 std::u16string Utf8ToUtf16Lossy(std::string_view text);
+
+// Decodes the one character at text[*i] and moves *i past it. On a malformed sequence it
+// returns false and moves *i past the first byte only, so each stray byte can be reported.
+bool DecodeUtf8At(std::string_view text, std::size_t* i, char32_t* c);
 
 }  // namespace platform

@@ -50,10 +50,12 @@ inline void ReadAll(int out_fd, int err_fd, ProcessResult* result) {
 }  // namespace child_process
 
 // Runs program with args to its end. With terminal_stdout, standard output is a terminal.
+// Standard input is `input` through a pipe (at most 64 KiB, what a pipe holds), or /dev/null.
 inline ProcessResult RunProgram(const std::string& program, std::vector<std::string> args,
-                                bool terminal_stdout = false) {
-    int out[2], err[2];
+                                bool terminal_stdout = false, const std::string* input = nullptr) {
+    int out[2], err[2], in[2];
     if (pipe(err) != 0) return {};
+    if (input != nullptr ? pipe(in) != 0 : (in[0] = open("/dev/null", O_RDONLY)) < 0) return {};
     if (terminal_stdout) {
         if (openpty(&out[0], &out[1], nullptr, nullptr, nullptr) != 0) return {};
     } else if (pipe(out) != 0) {
@@ -62,15 +64,24 @@ inline ProcessResult RunProgram(const std::string& program, std::vector<std::str
     const auto argv = child_process::Argv(program, args);
     const pid_t pid = fork();
     if (pid == 0) {
+        dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
         close(out[0]);
         close(err[0]);
+        if (input != nullptr) close(in[1]);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    close(in[0]);
     close(out[1]);
     close(err[1]);
+    if (input != nullptr) {
+        signal(SIGPIPE, SIG_IGN);  // a child that exits unread must not end the test
+        const ssize_t written = write(in[1], input->data(), input->size());
+        (void)written;  // a program that stops reading early is no error of the test's
+        close(in[1]);
+    }
     ProcessResult result;
     child_process::ReadAll(out[0], err[0], &result);
     int status = 0;

@@ -2,39 +2,11 @@
 // pictures that a real decoder reads back.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "tests/hosts/ChildProcess.h"
-#include "tests/support/BarcodeDecoder.h"
-#include "tests/support/PngReader.h"
+#include "tests/hosts/CliHelpers.h"
 
 namespace {
-
-ProcessResult Quillon(std::vector<std::string> args, bool terminal_stdout = false) {
-    return RunProgram(QUILLON_PATH, std::move(args), terminal_stdout);
-}
-
-std::string Decoded(const std::string& png) {
-    const DecodedPng picture =
-        ReadPng(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
-    if (!picture.ok) return "<unreadable PNG: " + picture.error + ">";
-    const auto bytes = DecodePdf417(picture);
-    return bytes ? std::string(bytes->begin(), bytes->end()) : "<no symbol>";
-}
-
-std::string TemporaryFile() {
-    char name[] = "/tmp/quillon-cli-XXXXXX";
-    close(mkstemp(name));
-    return name;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(QuillonCli, MeasuresTheDefaultSymbol) {
     const ProcessResult r = Quillon({"--measure"});
@@ -77,6 +49,116 @@ TEST(QuillonCli, Utf8TextIsCarriedAsItsUtf8Bytes) {
     EXPECT_EQ(Decoded(r.out), text);
 }
 
+// UTF-8 mode owns HandleTilde: whatever the command line sets, before or after Data, the
+// symbol carries the text's bytes, and the setting is ignored with a warning.
+TEST(QuillonCli, Utf8ModeCarriesTheBytesWhateverHandleTildeSays) {
+    const struct {
+        std::vector<std::string> args;
+        std::string carried;
+    } cases[] = {
+        {{"Data=Quillon PDF417", "HandleTilde=False"}, "Quillon PDF417"},
+        {{"HandleTilde=False", "Data=Ελληνικά"}, "Ελληνικά"},
+        {{"HandleTilde=True", "Data=~d065 stays as written"}, "~d065 stays as written"},
+        {{"Data=ünïcödé ~d066", "handletilde=1"}, "ünïcödé ~d066"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--utf8", "--fit", "Mode=2"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = Quillon(args);
+        SCOPED_TRACE(c.carried);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Decoded(r.out), c.carried);
+        EXPECT_NE(r.err.find("warning: HandleTilde="), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("is ignored: UTF-8 mode sets HandleTilde itself"), std::string::npos);
+    }
+}
+
+// The page script's way, the converter's five-character escapes with HandleTilde on, is the
+// reference: the host's more compact way must draw the very same picture.
+TEST(QuillonCli, Utf8ModeDrawsWhatTheConvertersEscapesDraw) {
+    const std::string text = "é€ 中文 🎉 ~";
+    std::string escapes;
+    for (const unsigned char byte : text) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "~d%03u", byte);
+        escapes += escape;
+    }
+    const ProcessResult compact = Quillon({"--utf8", "--fit", "Data=" + text});
+    const ProcessResult escaped = Quillon({"--fit", "Data=" + escapes, "HandleTilde=True"});
+    ASSERT_EQ(compact.status, 0) << compact.err;
+    ASSERT_EQ(escaped.status, 0) << escaped.err;
+    EXPECT_EQ(compact.out, escaped.out);
+    EXPECT_EQ(Decoded(compact.out), text);
+}
+
+// Bytes the single-byte text cannot hold as characters (the zero byte) go in as escapes, and
+// then every tilde does too, so the symbol still carries exactly the input.
+TEST(QuillonCli, Utf8ModeCarriesZeroBytesAndTildesFromAFile) {
+    const std::string text("zero\0byte ~d065 ~", 17);
+    const std::string file = TemporaryFile();
+    WriteFile(file, text);
+    const ProcessResult r = Quillon({"--utf8", "--fit", "-i", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Decoded(r.out), text);
+    std::remove(file.c_str());
+}
+
+// Every byte of Data can be a UTF-8 byte: text far beyond the 999 bytes that five-character
+// escapes allowed fits, and the limit is told in UTF-8 bytes.
+TEST(QuillonCli, Utf8TextGetsTheWholeCapacityOfData) {
+    std::string greek;
+    while (greek.size() < 1000) greek += "αβγδεζηθ";  // 1008 bytes, two a letter
+    const ProcessResult fits =
+        Quillon({"--utf8", "--fit", "Columns=30", "ErrorCorrectionLevel=1", "Data=" + greek});
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_EQ(Decoded(fits.out), greek);
+
+    // 4999 bytes are taken as Data (no symbol holds that many, hence 3), 5000 are not.
+    const ProcessResult most = Quillon({"--utf8", "--measure", "Data=" + std::string(4999, 'a')});
+    EXPECT_EQ(most.status, 3) << most.err;
+    const ProcessResult over =
+        Quillon({"--utf8", "--measure", "Data=" + std::string(4998, 'a') + "é"});
+    EXPECT_EQ(over.status, 2);
+    EXPECT_NE(over.err.find("the text is 5000 UTF-8 bytes; Data holds at most 4999 bytes"),
+              std::string::npos)
+        << over.err;
+}
+
+TEST(QuillonCli, Utf8ModeRefusesTextThatIsNotUtf8) {
+    const ProcessResult r = Quillon({"--utf8", "--measure", "Data=caf\xE9 au lait"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Data=caf\\xE9 au lait: not UTF-8 text (byte 0xE9 at offset 3)"),
+              std::string::npos)
+        << r.err;
+}
+
+// What the user typed comes back printable: control characters as escapes, long values cut
+// between whole characters.
+TEST(QuillonCli, MessagesShowValuesPrintableAndCutBetweenCharacters) {
+    const ProcessResult escape = Quillon({"--measure", "Width=\x1B[31m\r\n"});
+    EXPECT_EQ(escape.status, 2);
+    EXPECT_NE(escape.err.find("Width=\\x1B[31m\\r\\n"), std::string::npos) << escape.err;
+    EXPECT_EQ(escape.err.find('\x1B'), std::string::npos);
+
+    // 40 bytes of the value would end inside the second character.
+    const ProcessResult cut =
+        Quillon({"--measure", "Columns=" + std::string(36, 'x') + "中文中文"});
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_NE(cut.err.find("Columns=" + std::string(36, 'x') + "...: '"), std::string::npos)
+        << cut.err;
+}
+
+// A registration that fails says why, not only its code.
+TEST(QuillonCli, ARegistrationFailureGivesItsReason) {
+    const std::string registry = TemporaryFile();
+    WriteFile(registry, "not a registry\n");
+    const std::string command = "QUILLON_REGISTRY=" + registry + " " + QUILLON_PATH + " --measure";
+    const ProcessResult r = RunProgram("/bin/sh", {"-c", command});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(registry + " is corrupt"), std::string::npos) << r.err;
+    std::remove(registry.c_str());
+}
+
 TEST(QuillonCli, ExitStatusAndMessageForEveryKindOfMistake) {
     const struct {
         std::vector<std::string> args;
@@ -84,7 +166,7 @@ TEST(QuillonCli, ExitStatusAndMessageForEveryKindOfMistake) {
         std::string message;  // a part of standard error
     } cases[] = {
         {{"--bogus"}, 2, "unknown option '--bogus'"},
-        {{"-o"}, 2, "-o needs a file name"},
+        {{"-o"}, 2, "--output needs a value"},
         {{"hello"}, 2, "'hello' is not Name=Value"},
         {{"=5"}, 2, "is not Name=Value"},
         {{"--measure", "Colour=1"}, 2, "unknown property 'Colour'"},

@@ -177,6 +177,61 @@ TEST_F(PageHost, Utf8DataIsCarriedAsItsBytes) {
     EXPECT_EQ(DecodedBody(r), text);
 }
 
+// utf8=1 owns HandleTilde, as the demo page's requests showed: it sent HandleTilde=False
+// after utf8=1, and the symbol carried "~d081~d117..." instead of the text.
+TEST_F(PageHost, Utf8ModeCarriesTheBytesWhateverHandleTildeSays) {
+    for (const std::string& text : {std::string("Quillon PDF417"), std::string("Ελληνικά ~d065")}) {
+        const Response r = Get("/barcode.png?Data=" + Escaped(text) +
+                               "&utf8=1&Mode=2&HandleTilde=False&Width=600&Height=200");
+        ASSERT_EQ(r.status, 200) << r.body;
+        EXPECT_EQ(DecodedBody(r), text);
+        EXPECT_NE(r.Header("X-Quillon-Warning").find("HandleTilde=False is ignored"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(PageHost, Utf8TextGetsTheWholeCapacityOfData) {
+    std::string greek;
+    while (greek.size() < 1000) greek += "αβγδεζηθ";  // 1008 bytes
+    const Response fits =
+        Get("/barcode.png?utf8=1&Columns=20&ErrorCorrectionLevel=1&Width=1400&"
+            "Height=1000&Data=" +
+            Escaped(greek));
+    ASSERT_EQ(fits.status, 200) << fits.body;
+    EXPECT_TRUE(DecodedBody(fits) == greek) << "the 1008 bytes do not come back";
+
+    const Response over = Get("/measure?utf8=1&Data=" + std::string(4998, 'a') + "%C3%A9");
+    EXPECT_EQ(over.status, 400);
+    EXPECT_NE(over.body.find("the text is 5000 UTF-8 bytes; Data holds at most 4999 bytes"),
+              std::string::npos)
+        << over.body;
+}
+
+TEST_F(PageHost, TheSvgRouteAndTheClippingWarning) {
+    const Response svg = Get("/barcode.svg?Data=vector&Width=400&Height=60");
+    ASSERT_EQ(svg.status, 200) << svg.body;
+    EXPECT_EQ(svg.Header("Content-Type"), "image/svg+xml");
+    EXPECT_EQ(svg.body.substr(0, 5), "<svg ");
+    EXPECT_NE(svg.body.find("viewBox=\"0 0 400 60\""), std::string::npos);
+    EXPECT_NE(svg.Header("ETag"),
+              Get("/barcode.png?Data=vector&Width=400&Height=60").Header("ETag"));
+
+    // The measurement says when the picture size the query sets cuts the symbol off.
+    EXPECT_NE(Get("/measure?Width=300")
+                  .Header("X-Quillon-Warning")
+                  .find("the symbol (363 x 36 pixels) is larger than the picture (300 x 200)"),
+              std::string::npos);
+    EXPECT_EQ(Get("/measure?Width=363&Height=36").Header("X-Quillon-Warning"), "");
+    EXPECT_EQ(Get("/measure").Header("X-Quillon-Warning"), "") << "no picture size asked for";
+}
+
+TEST_F(PageHost, MisspeltPropertiesGetASuggestionAndColoursTakeRgbHex) {
+    const Response misspelt = Get("/measure?Colums=5");
+    EXPECT_EQ(misspelt.status, 400);
+    EXPECT_NE(misspelt.body.find("did you mean 'Columns'?"), std::string::npos) << misspelt.body;
+    EXPECT_EQ(Get("/barcode.png?BarColor=%23800000").body, Get("/barcode.png?BarColor=128").body);
+}
+
 TEST_F(PageHost, ManyClientsAtOnceEachGetTheirOwnPicture) {
     std::atomic<int> wrong{0};
     std::vector<std::thread> clients;

@@ -1,0 +1,39 @@
+// The quillon command line: options in the usual forms (-oFILE, -o FILE, --output=FILE,
+// --output FILE, -- to end them) and Name=Value settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hosts/common/BarcodeSession.h"
+
+enum class PictureFormat { kPng, kSvg };
+
+struct CommandLine {
+    std::string output;  // empty: not given (standard output)
+    std::string input;   // empty: none; "-": standard input
+    PictureFormat format = PictureFormat::kPng;
+    bool batch = false;
+    bool measure = false;
+    bool utf8 = false;
+    bool fit = false;
+    std::int64_t max_pixels = kDefaultMaxPixels;
+    Settings settings;
+};
+
+// What parsing asks the program to do.
+struct ParseResult {
+    enum Action { kRun, kExit } action = kRun;
+    int status = 0;  // the exit status with kExit
+};
+
+// Parses the arguments into *line; prints help, version or a usage error itself.
+ParseResult ParseCommandLine(int argc, char** argv, CommandLine* line);
+
+// Whether the settings give Data.
+bool SetsData(const Settings& settings);
+
+// The output file of batch line `number`: the pattern with its one %d (or %0Nd) replaced.
+std::string BatchOutputName(const std::string& pattern, long number);
+// Whether `pattern` has exactly one %d or %0Nd (N < 10) and otherwise only %% escapes.
+bool IsBatchPattern(const std::string& pattern);

@@ -1,0 +1,63 @@
+#include "hosts/common/Utf8Data.h"
+
+#include <array>
+#include <cstdio>
+
+#include "platform/Platform.h"
+#include "platform/common/Utf8.h"
+
+namespace {
+
+constexpr std::size_t kEscapeLength = 5;  // "~d" and three digits
+
+// For each byte, the character that the thread's code page converts back into that one byte,
+// or 0 when there is none (the zero byte never has one: it ends the text).
+std::array<char16_t, 256> CharacterForEachByte() {
+    std::array<char16_t, 256> table{};
+    for (int byte = 1; byte < 256; ++byte) {
+        const char in = static_cast<char>(byte);
+        char16_t c = 0;
+        if (MultiByteToWideChar(CP_THREAD_ACP, 0, &in, 1, &c, 1) != 1) continue;
+        char back[2] = {};
+        BOOL used_default = FALSE;
+        if (WideCharToMultiByte(CP_THREAD_ACP, 0, &c, 1, back, sizeof back, nullptr,
+                                &used_default) == 1 &&
+            !used_default && back[0] == in) {
+            table[byte] = c;
+        }
+    }
+    return table;
+}
+
+}  // namespace
+
+CarriedBytes CarryBytes(std::string_view bytes) {
+    static const std::array<char16_t, 256> character = CharacterForEachByte();
+    bool needs_escapes = false;
+    for (const unsigned char byte : bytes) needs_escapes |= character[byte] == 0;
+
+    CarriedBytes carried{{}, needs_escapes, 0, 0};
+    carried.data.reserve(bytes.size());
+    for (const unsigned char byte : bytes) {
+        if (character[byte] != 0 && !(needs_escapes && byte == '~')) {
+            carried.data.push_back(character[byte]);
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "~d%03u", static_cast<unsigned>(byte));
+        carried.data.append(escape, escape + kEscapeLength);
+        ++carried.escapes;
+    }
+    carried.data_bytes = bytes.size() + carried.escapes * (kEscapeLength - 1);
+    return carried;
+}
+
+std::size_t FirstMalformedUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!platform::DecodeUtf8At(text, &i, &c)) return start;
+    }
+    return std::string_view::npos;
+}

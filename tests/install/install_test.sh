@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and uses it from there: the installed quillon
+# registers the installed servers (not the build tree's) in a registry of its own and makes a
+# symbol that decodes; the man pages render cleanly; the bash completion completes; the
+# systemd unit names the installed quillon-serve and passes systemd-analyze. Then builds the
+# Debian package and runs its post-install script against a copy of its files.
+#
+#   install_test.sh BUILD_DIR DECODE_PDF417
+set -euo pipefail
+build=$1
+decode=$2
+work=$(mktemp -d /tmp/quillon-install-test-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+hex() { printf %s "$1" | od -An -tx1 | tr -d ' \n'; }
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for file in bin/quillon bin/quillon-serve lib/quillon/regsvr lib/quillon/libTarvexQuillon.so \
+            lib/quillon/libTarvexUnicode.so lib/quillon/libQuillonRuntime.so \
+            lib/quillon/libQuillonWinApi.so share/man/man1/quillon.1 share/man/man1/quillon-serve.1 \
+            share/bash-completion/completions/quillon lib/systemd/system/quillon-serve.service; do
+    [[ -e $prefix/$file ]] || fail "$file is not installed"
+done
+if readelf -d "$prefix/lib/quillon/quillon" | grep -q "$build"; then
+    fail "the installed quillon still looks for libraries in the build tree"
+fi
+
+# The installed programs, run from there, in a registry of their own.
+export QUILLON_REGISTRY=$work/registry
+"$prefix/bin/quillon" --fit -o "$work/installed.png" Data="installed quillon" ||
+    fail "the installed quillon cannot make a picture"
+[[ $("$decode" "$work/installed.png") == $(hex "installed quillon") ]] ||
+    fail "the installed quillon's picture does not decode to its data"
+grep -q "$prefix/lib/quillon/libTarvexQuillon.so" "$QUILLON_REGISTRY" ||
+    fail "the installed quillon did not register the installed server"
+"$prefix/bin/quillon-serve" --version | grep -q '^quillon-serve ' || fail "quillon-serve --version"
+
+for page in quillon quillon-serve; do
+    warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    [[ -z $warnings ]] || fail "$page.1: $warnings"
+done
+
+completions=$(PATH=$prefix/bin:$PATH bash -c '
+    source "$1"
+    COMP_WORDS=(quillon --mea); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(quillon ErrorCorr); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+' _ "$prefix/share/bash-completion/completions/quillon")
+[[ $completions == $'--measure\nErrorCorrectionLevel=' ]] || fail "bash completion gave: $completions"
+
+unit=$prefix/lib/systemd/system/quillon-serve.service
+grep -q "^ExecStart=$prefix/lib/quillon/quillon-serve " "$unit" || fail "the unit runs another binary"
+grep -q '^DynamicUser=yes' "$unit" && grep -q '^Restart=on-failure' "$unit" ||
+    fail "the unit does not run as an unprivileged user with a restart policy"
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify --man=no "$unit" || fail "systemd-analyze refuses the unit"
+fi
+
+# The Debian package: its files under /usr, and a post-install script that registers both
+# servers (run here against the unpacked files, in the test's registry).
+(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
+package=$(echo "$work"/deb/quillon_*.deb)
+dpkg-deb -x "$package" "$work/root"
+dpkg-deb -e "$package" "$work/control"
+[[ -L $work/root/usr/bin/quillon && -x $work/root/usr/lib/quillon/quillon ]] ||
+    fail "the package lacks /usr/bin/quillon or /usr/lib/quillon/quillon"
+export QUILLON_REGISTRY=$work/package-registry
+sed "s#/usr/lib/quillon#$work/root/usr/lib/quillon#g" "$work/control/postinst" >"$work/postinst"
+sh "$work/postinst" configure || fail "the package's post-install script failed"
+grep -q 'TarvexQuillon.Quillon' "$QUILLON_REGISTRY" && grep -q 'TarvexUnicode.Converter' "$QUILLON_REGISTRY" ||
+    fail "the package's post-install script did not register both servers"
+echo "installed into $prefix and packaged as $(basename "$package"): all checks passed"
