@@ -6,11 +6,13 @@
 
 namespace {
 
-// Long values (a whole Data text) are cut in messages.
+// Long values (a whole Data text) are cut in messages, between characters of UTF-8 text.
 std::string Shown(std::string_view value) {
     constexpr std::size_t kLongest = 40;
     if (value.size() <= kLongest) return std::string(value);
-    return std::string(value.substr(0, kLongest)) + "...";
+    std::size_t end = kLongest;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;
+    return std::string(value.substr(0, end)) + "...";
 }
 
 VARIANT TextVariant(std::u16string_view text) {

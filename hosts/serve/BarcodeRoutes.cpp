@@ -6,15 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
+#include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
+#include "hosts/serve/SafeText.h"
 #include "platform/common/AsciiCase.h"
 
 namespace {
 
 constexpr const char* kCacheControl = "public, max-age=86400";
+// Longest warning header, and longest path quoted in a message, in bytes.
+constexpr std::size_t kLongestWarning = 512;
+constexpr std::size_t kLongestPath = 200;
 
 bool IsUtf8Switch(const std::string& name) {
     return platform::EqualsIgnoringCase(name, "utf8");
@@ -23,33 +27,6 @@ bool IsUtf8Switch(const std::string& name) {
 bool SwitchIsOn(std::string_view value) {
     const std::string v = platform::Lower(value);
     return v == "1" || v == "true" || v == "on" || v == "yes";
-}
-
-// The picture depends on the settings alone, so a hash of them, last value of each name
-// (names compared as dispatch compares them), is a strong validator.
-std::string EntityTag(std::string_view route,
-                      const std::vector<std::pair<std::string, std::string>>& settings) {
-    std::map<std::string, std::string> last;
-    for (const auto& [name, value] : settings) last[platform::Lower(name)] = value;
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    auto mix = [&hash](std::string_view text) {
-        for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-        hash = (hash ^ 0xFF) * 1099511628211ull;  // separator that no text byte forges
-    };
-    mix("quillon " QUILLON_VERSION);
-    mix(route);
-    for (const auto& [name, value] : last) {
-        mix(name);
-        mix(value);
-    }
-    char tag[24];
-    std::snprintf(tag, sizeof tag, "\"%016llx\"", static_cast<unsigned long long>(hash));
-    return tag;
-}
-
-bool MatchesTag(std::string_view if_none_match, std::string_view tag) {
-    if (if_none_match == "*") return true;
-    return if_none_match.find(tag) != std::string_view::npos;
 }
 
 int StatusFor(Failure failure) {
@@ -68,12 +45,6 @@ int StatusFor(Failure failure) {
             break;
     }
     return 500;
-}
-
-std::string WithoutLineBreaks(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return text;
 }
 
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
@@ -110,7 +81,7 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         outcome = utf8 && platform::EqualsIgnoringCase(name, "data")
                       ? session.SetUtf8Data(value)
                       : session.Set(name, value, &warning);
-        if (!warning.empty()) warnings.push_back(WithoutLineBreaks(warning));
+        if (!warning.empty()) warnings.push_back(SafeText(warning, kLongestWarning));
     }
 
     HttpResponse response;
@@ -130,7 +101,9 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
         CallError error;
         InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
     }
-    if (!outcome.ok()) return HttpResponse::Text(StatusFor(outcome.failure), outcome.message);
+    if (!outcome.ok()) {
+        return HttpResponse::Text(StatusFor(outcome.failure), SafeText(outcome.message));
+    }
     for (const std::string& warning : warnings) {
         response.headers.emplace_back("X-Quillon-Warning", warning);
     }
@@ -138,6 +111,10 @@ HttpResponse RunPage(bool picture, const std::vector<std::pair<std::string, std:
 }
 
 }  // namespace
+
+std::vector<std::string> BarcodeRoutePaths() {
+    return {"/", "/barcode.png", "/measure"};
+}
 
 HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits) {
     if (request.method != "GET" && request.method != "HEAD") {
@@ -149,26 +126,15 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
         HttpResponse response;
         response.content_type = "text/html; charset=utf-8";
         response.body = DemoPageHtml();
-        response.headers.emplace_back("Cache-Control", "no-cache");
+        FinishCacheableAnswer(request, "no-cache", &response);
         return response;
     }
     const bool picture = request.path == "/barcode.png";
     if (!picture && request.path != "/measure") {
-        return HttpResponse::Text(404, "no page at " + request.path);
+        return HttpResponse::Text(404, "no page at " + SafeText(request.path, kLongestPath));
     }
 
-    const auto pairs = ParseQuery(request.query);
-    const std::string tag = EntityTag(request.path, pairs);
-    HttpResponse response;
-    const std::string_view if_none_match = request.Header("If-None-Match");
-    if (!if_none_match.empty() && MatchesTag(if_none_match, tag)) {
-        response.status = 304;
-    } else {
-        response = RunPage(picture, pairs, limits);
-    }
-    if (response.status == 200 || response.status == 304) {
-        response.headers.emplace_back("Cache-Control", kCacheControl);
-        response.headers.emplace_back("ETag", tag);
-    }
+    HttpResponse response = RunPage(picture, ParseQuery(request.query), limits);
+    if (response.status == 200) FinishCacheableAnswer(request, kCacheControl, &response);
     return response;
 }

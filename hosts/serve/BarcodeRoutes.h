@@ -4,11 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "hosts/serve/HttpMessage.h"
 
 struct RouteLimits {
     std::int64_t max_pixels = 16 * 1024 * 1024;  // largest picture served
 };
+
+// The paths served here, for counting requests by route.
+std::vector<std::string> BarcodeRoutePaths();
 
 HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits);
