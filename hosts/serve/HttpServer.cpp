@@ -340,7 +340,8 @@ void HttpServer::ShutListeners(Worker& worker) {
         // like the others in flight, not dropped.
         worker.AcceptAll(listener);
         // A listening socket shut for reading stops listening (new clients are refused) but
-        // keeps its descriptor until the destructor closes it.
-        shutdown(listener, SHUT_RD);
+        // keeps its descriptor until the destructor closes it. One handed over is left
+        // listening: whoever handed it over (systemd, or other instances) still serves it.
+        if (config_.inherited_listeners.empty()) shutdown(listener, SHUT_RD);
     }
 }

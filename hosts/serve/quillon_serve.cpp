@@ -6,6 +6,7 @@
 // Routes: GET /barcode.png?Name=Value&...  the PNG picture
 //         GET /measure?Name=Value&...      {"rows":R,"columns":C,"width":W,"height":H}
 //         GET /                            the demo page
+//         GET /healthz, GET /metrics       for whoever runs the service
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -25,6 +26,7 @@
 #include "hosts/serve/AccessLog.h"
 #include "hosts/serve/BarcodeRoutes.h"
 #include "hosts/serve/HttpServer.h"
+#include "hosts/serve/ServiceRoutes.h"
 #include "platform/Runtime.h"
 
 namespace {
@@ -62,6 +64,8 @@ void PrintUsage(std::FILE* out) {
         "GET /barcode.png?Data=...&Width=...  the PNG; utf8=1 carries Data as UTF-8\n"
         "GET /measure?...                     the symbol's rows, columns and size\n"
         "GET /                                the demo page\n"
+        "GET /healthz                         200 once a component object can be made\n"
+        "GET /metrics                         counters in Prometheus text format\n"
         "\n"
         "SIGINT or SIGTERM stops after the requests in flight; a second one stops at once.\n");
 }
@@ -174,10 +178,19 @@ int main(int argc, char** argv) {
         }
     }
 
+    HttpMetrics metrics([] {
+        std::vector<std::string> routes = BarcodeRoutePaths();
+        routes.insert(routes.end(), {"/healthz", "/metrics"});
+        return routes;
+    }());
+    config.metrics = &metrics;
     config.access_log = quiet ? nullptr : &access_log;
     HttpServer server(
         config,
-        [&limits](const HttpRequest& request) { return ServeBarcodeRequest(request, limits); },
+        [&limits, &metrics](const HttpRequest& request) {
+            if (auto answer = ServeServiceRequest(request, metrics)) return *std::move(answer);
+            return ServeBarcodeRequest(request, limits);
+        },
         [] { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }, [] { CoUninitialize(); });
     std::string error;
     if (!server.Listen(&error)) {
