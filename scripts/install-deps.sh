@@ -11,6 +11,7 @@ packages=(
     libpng-dev zlib1g-dev libzxing-dev libzint-dev
     chromium wrk curl
 )
+packages+=(clang libclang-rt-dev)  # HTTP host: the libFuzzer target (clang and its runtimes)
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
