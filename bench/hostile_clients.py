@@ -4,7 +4,7 @@ the server's memory (peak and current RSS), descriptors, CPU time and a normal c
 latency under each. A measuring tool for people (tests/hosts/HostileClientsTest.cpp is the
 test); needs python3.
 
-    bench/hostile_clients.py [BUILD_DIR/bin/quillon-serve]
+    bench/hostile_clients.py [BUILD_DIR/bin/quillon-serve [SCENARIO...]]
 """
 import os, re, resource, socket, subprocess, sys, tempfile, time
 
@@ -140,7 +140,7 @@ def half_closed(seconds=5):
     proc, port = start()
     s = socket.create_connection(("127.0.0.1", port))
     s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
-    s.sendall(BIG * 4)
+    s.sendall(BIG * 40)  # 10 MB of answers, more than the socket buffers hold
     s.shutdown(socket.SHUT_WR)
     time.sleep(1)
     before = status(proc)
@@ -165,8 +165,40 @@ def out_of_descriptors(seconds=10):
     proc.terminate(); proc.wait(20)
 
 
+def pipelined_burst():
+    """Server CPU time for bursts of pipelined requests: linear means twice the requests
+    cost twice the time."""
+    import threading
+    for count in (60000, 120000):
+        proc, port = start()
+        before = status(proc)
+        s = socket.create_connection(("127.0.0.1", port))
+        burst = b"GET /nothing HTTP/1.1\r\n\r\n" * count
+        sender = threading.Thread(target=s.sendall, args=(burst,))
+        started = time.monotonic()
+        sender.start()
+        answers, tail = 0, b""
+        while answers < count and time.monotonic() - started < 120:
+            chunk = s.recv(1 << 20)
+            if not chunk:
+                break
+            answers += (tail + chunk).count(b"HTTP/1.1 404")
+            tail = chunk[-11:]
+        sender.join()
+        after = status(proc)
+        print(f"pipelined burst of {count}: {answers} answers, server CPU "
+              f"{after['cpu_s'] - before['cpu_s']:.2f} s, wall {time.monotonic() - started:.2f} s",
+              flush=True)
+        s.close()
+        proc.terminate(); proc.wait(20)
+
+
 if __name__ == "__main__":
-    for scenario in (never_reading, slowloris, huge_head, half_closed, out_of_descriptors):
+    only = sys.argv[2:]
+    for scenario in (never_reading, slowloris, huge_head, half_closed, out_of_descriptors,
+                     pipelined_burst):
+        if only and scenario.__name__ not in only:
+            continue
         try:
             scenario()
         except Exception as e:  # keep measuring the others
