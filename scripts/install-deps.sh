@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, testing and benchmarking need on Debian 12: the Debian packages,
-# and playwright-core (from the npm registry) for the browser test of the demo page.
+# Installs what building, testing and benchmarking need on Debian 12: the Debian packages
+# (mingw-w64 and Wine for the Windows DLLs and their tests among them), and playwright-core
+# (from the npm registry) for the browser test of the demo page.
 # Run as root from anywhere; safe to run again (it installs only what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev
     chromium wrk curl
+    g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev
 )
 packages+=(clang libclang-rt-dev)  # HTTP host: the libFuzzer target (clang and its runtimes)
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.

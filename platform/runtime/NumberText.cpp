@@ -48,20 +48,30 @@ HRESULT ParsePrefixedInteger(std::u16string_view text, double* value) {
 
 }  // namespace
 
-HRESULT ParseNumberText(const OLECHAR* text, std::size_t length, double* value) {
+HRESULT ParseNumberText(const OLECHAR* text, std::size_t length, double* value, bool* prefixed) {
     std::u16string_view s(text == nullptr ? u"" : text, text == nullptr ? 0 : length);
     while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
     while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
     if (s.empty()) return DISP_E_TYPEMISMATCH;
+    if (prefixed != nullptr) *prefixed = s.front() == u'&';
     if (s.front() == u'&') return ParsePrefixedInteger(s, value);
+    const bool in_parentheses = s.size() > 2 && s.front() == u'(' && s.back() == u')';
+    if (in_parentheses) s = s.substr(1, s.size() - 2);
 
     // The number is copied into plain ASCII without separators, for from_chars.
     std::string ascii;
     ascii.reserve(s.size());
     std::size_t i = 0;
     if (s[i] == u'+' || s[i] == u'-') {
+        if (in_parentheses) return DISP_E_TYPEMISMATCH;  // one way of saying minus at a time
         if (s[i] == u'-') ascii.push_back('-');
         ++i;
+    }
+    if (in_parentheses) ascii.push_back('-');
+    if (i < s.size() && s[i] == u'$') {
+        ++i;
+    } else if (s.back() == u'$') {
+        s.remove_suffix(1);  // the symbol after the number instead
     }
     int integer_digits = 0;  // significant ones: leading zeros are not counted
     int fraction_digits = 0;
@@ -128,8 +138,8 @@ HRESULT ParseNumberText(const OLECHAR* text, std::size_t length, double* value) 
 
 namespace {
 
-// Lays out the shortest round-trip digits of a value, as to_chars writes them in scientific
-// form ("-1.25e+02"), in the Automation manner.
+// Lays out the digits of a value, as to_chars writes them in scientific form ("-1.25e+02"),
+// in the Automation manner.
 std::u16string LayOut(std::string_view scientific, int fixedDigits) {
     if (scientific == "nan" || scientific == "-nan") return u"NaN";
     if (scientific == "inf") return u"Infinity";
@@ -168,23 +178,30 @@ std::u16string LayOut(std::string_view scientific, int fixedDigits) {
     return std::u16string(out.begin(), out.end());
 }
 
-template <class Real>
-std::u16string FormatShortest(Real value, int fixedDigits) {
+// The value rounded to `significant` digits, trailing zeros dropped, laid out as above.
+std::u16string FormatSignificant(double value, int significant, int fixedDigits) {
     char buffer[64];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
-    return LayOut(std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)),
-                  fixedDigits);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::scientific, significant - 1);
+    std::string text(buffer, result.ptr);
+    const std::size_t e = text.find('e');
+    if (e != std::string::npos) {
+        std::size_t end = e;
+        while (end > 0 && text[end - 1] == '0') --end;
+        if (end > 0 && text[end - 1] == '.') --end;
+        text.erase(end, e - end);
+    }
+    return LayOut(text, fixedDigits);
 }
 
 }  // namespace
 
 std::u16string FormatRealText(double value, int fixedDigits) {
-    return FormatShortest(value, fixedDigits);
+    return FormatSignificant(value, 15, fixedDigits);
 }
 
 std::u16string FormatRealText(float value) {
-    return FormatShortest(value, 7);
+    return FormatSignificant(value, 7, 7);
 }
 
 std::u16string FormatIntegerText(long long value) {

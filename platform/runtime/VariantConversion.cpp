@@ -106,14 +106,20 @@ struct Number {
     std::int64_t integer = 0;
     double real = 0;
     bool from_bool = false;
+    bool from_bits = false;  // an "&H" or "&O" integer, which fills the target's bits
 };
 
-std::u16string_view Trimmed(BSTR text) {
-    std::u16string_view s(text == nullptr ? u"" : text, SysStringLen(text));
-    auto space = [](char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); };
-    while (!s.empty() && space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && space(s.back())) s.remove_suffix(1);
-    return s;
+// The boolean a word stands for; false when it is no such word.
+bool ReadBooleanWord(BSTR text, std::int64_t* value) {
+    const std::u16string_view word(text == nullptr ? u"" : text, SysStringLen(text));
+    for (const auto& [name, meaning] : {std::pair{u"True", -1}, std::pair{u"False", 0},
+                                        std::pair{u"#TRUE#", -1}, std::pair{u"#FALSE#", 0}}) {
+        if (platform::EqualsIgnoringCase(word, std::u16string_view(name))) {
+            *value = meaning;
+            return true;
+        }
+    }
+    return false;
 }
 
 HRESULT ReadNumber(const VARIANT& from, VARTYPE target, Number* n) {
@@ -142,24 +148,24 @@ HRESULT ReadNumber(const VARIANT& from, VARTYPE target, Number* n) {
             n->real = from.dblVal;
             return S_OK;
         case VT_BSTR: {
-            if (target == VT_BOOL) {
-                const std::u16string_view word = Trimmed(from.bstrVal);
-                if (platform::EqualsIgnoringCase(word, u"true") ||
-                    platform::EqualsIgnoringCase(word, u"false")) {
-                    n->integer = word.size() == 4 ? -1 : 0;
-                    return S_OK;
-                }
-            }
+            if (target == VT_BOOL && ReadBooleanWord(from.bstrVal, &n->integer)) return S_OK;
             n->is_real = true;
-            return platform::ParseNumberText(from.bstrVal, SysStringLen(from.bstrVal), &n->real);
+            return platform::ParseNumberText(from.bstrVal, SysStringLen(from.bstrVal), &n->real,
+                                             &n->from_bits);
         }
         default:
             return DISP_E_TYPEMISMATCH;
     }
 }
 
-// Round half to even, then check [low, high].
+// Round half to even, then check [low, high]. An "&H" or "&O" integer of the target's bits
+// (high - low) is its two's complement.
 HRESULT ToInteger(const Number& n, std::int64_t low, std::int64_t high, std::int64_t* out) {
+    if (n.from_bits && low < 0 && n.real > static_cast<double>(high) &&
+        n.real <= static_cast<double>(high - low)) {
+        *out = static_cast<std::int64_t>(n.real) + 2 * low;
+        return S_OK;
+    }
     if (!n.is_real) {
         if (n.integer < low || n.integer > high) return DISP_E_OVERFLOW;
         *out = n.integer;
@@ -180,7 +186,7 @@ double ToReal(const Number& n) {
     return n.is_real ? n.real : static_cast<double>(n.integer);
 }
 
-HRESULT MakeString(const VARIANT& from, VARIANT* out) {
+HRESULT MakeString(const VARIANT& from, USHORT flags, VARIANT* out) {
     std::u16string text;
     switch (from.vt) {
         case VT_EMPTY:
@@ -201,7 +207,11 @@ HRESULT MakeString(const VARIANT& from, VARIANT* out) {
             text = platform::FormatRealText(from.dblVal, 15);
             break;
         case VT_BOOL:
-            text = from.boolVal != 0 ? u"True" : u"False";
+            if ((flags & VARIANT_ALPHABOOL) != 0) {
+                text = from.boolVal != 0 ? u"True" : u"False";
+            } else {
+                text = from.boolVal != 0 ? u"-1" : u"0";
+            }
             break;
         default:
             return DISP_E_TYPEMISMATCH;
@@ -213,17 +223,16 @@ HRESULT MakeString(const VARIANT& from, VARIANT* out) {
     return S_OK;
 }
 
-HRESULT Convert(const VARIANT& from, VARTYPE vt, VARIANT* out) {
+HRESULT Convert(const VARIANT& from, VARTYPE vt, USHORT flags, VARIANT* out) {
     if (vt == VT_EMPTY) return S_OK;
     if (vt == VT_NULL) {
-        if (from.vt != VT_EMPTY && from.vt != VT_NULL) return DISP_E_TYPEMISMATCH;
         out->vt = VT_NULL;
         return S_OK;
     }
     if (vt == VT_UNKNOWN || vt == VT_DISPATCH || from.vt == VT_UNKNOWN || from.vt == VT_DISPATCH) {
         return ConvertObject(from, vt, out);
     }
-    if (vt == VT_BSTR) return MakeString(from, out);
+    if (vt == VT_BSTR) return MakeString(from, flags, out);
 
     Number n;
     const HRESULT hr = ReadNumber(from, vt, &n);
@@ -274,7 +283,8 @@ HRESULT Convert(const VARIANT& from, VARTYPE vt, VARIANT* out) {
 
 }  // namespace
 
-HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT, VARTYPE vt) {
+HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHORT wFlags,
+                          VARTYPE vt) {
     if (pvargDest == nullptr || pvarSrc == nullptr) return E_INVALIDARG;
     VARIANT from;
     HRESULT hr = ReadThrough(pvarSrc, &from);
@@ -288,10 +298,10 @@ HRESULT VariantChangeType(VARIANTARG* pvargDest, const VARIANTARG* pvarSrc, USHO
         hr = DISP_E_BADVARTYPE;
     } else if (from.vt == VT_ERROR) {
         hr = DISP_E_TYPEMISMATCH;
-    } else if (from.vt == VT_NULL && vt != VT_EMPTY) {
+    } else if (from.vt == VT_NULL) {
         hr = DISP_E_TYPEMISMATCH;
     } else {
-        hr = Convert(from, vt, &result);
+        hr = Convert(from, vt, wFlags, &result);
     }
     if (FAILED(hr)) {
         VariantClear(&result);

@@ -8,16 +8,18 @@
 // - Reals to integers round half to even (2.5 -> 2, 3.5 -> 4, -2.5 -> -2); a result outside
 //   the target's range is DISP_E_OVERFLOW, and so are NaN and infinities.
 // - Strings are read as NumberText.h describes; what is not a number is DISP_E_TYPEMISMATCH.
-// - VT_BOOL: "True" and "False" in any case (surrounding white space allowed), or any number,
-//   nonzero being VARIANT_TRUE. Booleans become -1 and 0 as numbers (255 and 0 as VT_UI1,
-//   as Windows gives them), and "True" and "False" as strings.
-// - VT_EMPTY becomes 0, VARIANT_FALSE or the empty string; VT_NULL converts only to VT_NULL
-//   and VT_EMPTY, anything else is DISP_E_TYPEMISMATCH, as are VT_ERROR values.
+// - "&H" and "&O" integers fill the target's bits: "&HFFFF" is -1 as VT_I2 and 65535 as VT_I4,
+//   "&HFFFFFFFF" -1 as VT_I4; beyond the target's bits they overflow.
+// - VT_BOOL: "True" and "False" in any case, or "#TRUE#" and "#FALSE#", with no white space
+//   around them, or any number, nonzero being VARIANT_TRUE. Booleans become -1 and 0 as
+//   numbers (255 and 0 as VT_UI1, as Windows gives them), and "-1" and "0" as strings, or
+//   "True" and "False" with VARIANT_ALPHABOOL.
+// - VT_EMPTY becomes 0, VARIANT_FALSE or the empty string. Anything becomes VT_NULL; VT_NULL
+//   converts to nothing else (DISP_E_TYPEMISMATCH), nor do VT_ERROR values.
 // - Numbers become strings as NumberText.h writes them.
 // - A VT_BYREF source is read through its pointer. dest may equal src. On failure dest is
 //   left as it was; on success its previous content is cleared first.
-// - wFlags (VARIANT_NOVALUEPROP, VARIANT_ALPHABOOL, ...) change nothing here: objects have no
-//   default property read, and booleans are always written as words.
+// - Of wFlags only VARIANT_ALPHABOOL counts: objects have no default property read here.
 #pragma once
 
 #include "platform/winapi/Variant.h"

@@ -1,6 +1,14 @@
 // The in-process server kit: what a self-registering server library is built from. Linked
 // into each server (not into the platform runtime), so that each library has its own lock
 // count and class objects. See ServerModule.h for how a server puts it together.
+//
+// A server ends with its exports, the same on both platforms:
+//
+//     SERVERKIT_ENTRY_POINTS(kClasses, kWidgetLib)
+//
+// kWidgetLib is the type library's description, which on Linux stands in for the TYPELIB
+// resource; a Windows build embeds the compiled library as that resource instead, and the
+// argument is not used there.
 #pragma once
 
 #include "platform/serverkit/ClassFactory.h"
@@ -9,29 +17,9 @@
 #include "platform/serverkit/Objects.h"
 #include "platform/serverkit/ServerModule.h"
 #include "platform/serverkit/TypeInfoDispatch.h"
-#include "platform/serverkit/TypeLibrary.h"
 
-// The exports of a server library whose classes are listed in `classes` and whose type
-// library `type_library` describes: the four entry points, and the type library as the
-// resource that LoadRegTypeLib reads (revoked when the library is unloaded).
-//
-//     SERVERKIT_ENTRY_POINTS(kClasses, kWidgetLib)
-#define SERVERKIT_ENTRY_POINTS(classes, type_library)                       \
-    namespace {                                                             \
-    serverkit::EmbeddedTypeLibrary embedded_type_library(type_library);     \
-    }                                                                       \
-    STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {   \
-        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv); \
-    }                                                                       \
-    STDAPI DllCanUnloadNow() {                                              \
-        return serverkit::ModuleCanUnloadNow();                             \
-    }                                                                       \
-    STDAPI DllRegisterServer() {                                            \
-        return serverkit::RegisterServer(classes, type_library);            \
-    }                                                                       \
-    STDAPI DllUnregisterServer() {                                          \
-        return serverkit::UnregisterServer(classes, type_library);          \
-    }                                                                       \
-    PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {      \
-        return &type_library;                                               \
-    }
+#ifdef _WIN32
+#include "platform/serverkit/windows/TypeLibrary.h"
+#else
+#include "platform/serverkit/linux/TypeLibrary.h"
+#endif

@@ -1,9 +1,5 @@
 #include "platform/serverkit/ServerModule.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
-
 #include <mutex>
 #include <vector>
 
@@ -48,8 +44,8 @@ private:
 
 ClassObjects class_objects;
 
-HRESULT RunScripts(std::span<const ServerClass> classes, RegistrarReplacements replacements,
-                   bool do_register) {
+HRESULT RunScripts(std::span<const ServerClass> classes,
+                   platform::RegistrarReplacementMap replacements, bool do_register) {
     const std::string path = ModulePath();
     if (path.empty()) {
         return platform::ReportFailure(E_UNEXPECTED, "cannot find the server library's own path");
@@ -59,9 +55,9 @@ HRESULT RunScripts(std::span<const ServerClass> classes, RegistrarReplacements r
         // Unregistration goes backwards, undoing the last registered first.
         const ServerClass& entry = classes[do_register ? i : classes.size() - 1 - i];
         if (entry.registration_script == nullptr) continue;
-        const HRESULT hr = do_register
-                               ? RegistrarRegister(entry.registration_script, replacements)
-                               : RegistrarUnregister(entry.registration_script, replacements);
+        std::string_view script;
+        HRESULT hr = LoadRegistrationScript(*entry.registration_script, &script);
+        if (SUCCEEDED(hr)) hr = ApplyRegistrationScript(script, replacements, do_register);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -85,7 +81,7 @@ HRESULT GetModuleClassObject(std::span<const ServerClass> classes, REFCLSID clsi
 }
 
 HRESULT RegisterModule(std::span<const ServerClass> classes,
-                       const RegistrarReplacements& replacements) {
+                       const platform::RegistrarReplacementMap& replacements) {
     try {
         return RunScripts(classes, replacements, true);
     } catch (const std::bad_alloc&) {
@@ -94,23 +90,12 @@ HRESULT RegisterModule(std::span<const ServerClass> classes,
 }
 
 HRESULT UnregisterModule(std::span<const ServerClass> classes,
-                         const RegistrarReplacements& replacements) {
+                         const platform::RegistrarReplacementMap& replacements) {
     try {
         return RunScripts(classes, replacements, false);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-}
-
-std::string ModulePath() {
-    // Any address inside this library names it; this function's own will do.
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr) {
-        return {};
-    }
-    char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved) == nullptr) return {};
-    return resolved;
 }
 
 }  // namespace serverkit

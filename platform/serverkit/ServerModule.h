@@ -18,22 +18,21 @@
 #pragma once
 
 #include <span>
-#include <string>
 
-#include "platform/runtime/Registrar.h"
 #include "platform/serverkit/ClassFactory.h"
+#include "platform/serverkit/ModuleHost.h"
 
 namespace serverkit {
 
 struct ServerClass {
     const CLSID* clsid;
     HRESULT (*create_class_object)(IClassFactory** factory);
-    const char* registration_script;  // null when the class registers nothing
+    const RegistrationScript* registration_script;  // null when the class registers nothing
 };
 
 template <class T>
-constexpr ServerClass ClassEntry(const CLSID& clsid, const char* registration_script) {
-    return {&clsid, &ClassFactory<T>::Create, registration_script};
+constexpr ServerClass ClassEntry(const CLSID& clsid, const RegistrationScript& script) {
+    return {&clsid, &ClassFactory<T>::Create, &script};
 }
 
 // DllGetClassObject: E_POINTER for a null ppv; CLASS_E_CLASSNOTAVAILABLE (and a null *ppv)
@@ -45,11 +44,18 @@ HRESULT GetModuleClassObject(std::span<const ServerClass> classes, REFCLSID clsi
 // replacements given; the first failure ends the run and is returned (the thread's error
 // object says why).
 HRESULT RegisterModule(std::span<const ServerClass> classes,
-                       const RegistrarReplacements& replacements = {});
+                       const platform::RegistrarReplacementMap& replacements = {});
 HRESULT UnregisterModule(std::span<const ServerClass> classes,
-                         const RegistrarReplacements& replacements = {});
-
-// The full path of the library (or program) this kit is linked into; empty if unknown.
-std::string ModulePath();
+                         const platform::RegistrarReplacementMap& replacements = {});
 
 }  // namespace serverkit
+
+// The two exports every server has alike, for SERVERKIT_ENTRY_POINTS (ServerKit.h) on either
+// platform.
+#define SERVERKIT_CLASS_ENTRY_POINTS(classes)                               \
+    STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {   \
+        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv); \
+    }                                                                       \
+    STDAPI DllCanUnloadNow() {                                              \
+        return serverkit::ModuleCanUnloadNow();                             \
+    }

@@ -14,10 +14,12 @@ namespace serverkit {
 
 // The type information of one interface, loaded from its registered library on first need
 // and kept for the life of the module (the holder is a static of the server library). A
-// failed load is not kept: the next call tries again.
+// failed load is not kept: the next call tries again. Not constexpr: std::mutex of mingw-w64's
+// POSIX-thread runtime cannot be made at compile time; the holder is made when its library
+// is loaded, before anyone can call into it.
 class TypeInfoHolder {
 public:
-    constexpr TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid)
+    TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid)
         : libid_(libid), major_(major), minor_(minor), iid_(iid) {}
     ~TypeInfoHolder() {
         if (info_ != nullptr) info_->Release();

@@ -99,7 +99,8 @@ TEST(QuillonCli, ExitStatusAndMessageForEveryKindOfMistake) {
         {{"ErrorCorrectionLevel=8", "Data=" + std::string(2000, 'x'), "-o", "/dev/null"},
          3,
          "does not fit"},
-        {{"-o", "/nonexistent/dir/out.png"}, 1, "cannot write /nonexistent/dir/out.png"},
+        // Under a file, so that no directory anyone makes can let the write succeed.
+        {{"-o", "/dev/null/out.png"}, 1, "cannot write /dev/null/out.png"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = Quillon(c.args);

@@ -8,6 +8,7 @@ set(rules
     "platform/winapi/|platform/winapi/"
     "platform/common/|platform/common/,platform/Platform.h"
     "platform/runtime/|platform/runtime/,platform/winapi/,platform/common/,platform/Platform.h,platform/Runtime.h"
+    "platform/serverkit/windows/|platform/serverkit/,platform/common/,platform/Platform.h,platform/Runtime.h,component/contract/QuillonVersion.h"
     "platform/serverkit/|platform/serverkit/,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
     "platform/|platform/winapi/,platform/runtime/,platform/Platform.h"
     "component/state/|component/state/,platform/Platform.h"

@@ -1,7 +1,7 @@
-// A server's type library: the description it carries (its stand-in for the TYPELIB
+// A server's type library on Linux: the description it carries (its stand-in for the TYPELIB
 // resource), registered from the library's own path, and revoked when the library is unloaded
-// so that no one calls into unloaded member code. SERVERKIT_ENTRY_POINTS (ServerKit.h) puts
-// these together for a server.
+// so that no one calls into unloaded member code. SERVERKIT_ENTRY_POINTS puts these together
+// with the rest of the kit.
 #pragma once
 
 #include <span>
@@ -37,3 +37,21 @@ private:
 };
 
 }  // namespace serverkit
+
+// The exports of a server library whose classes are listed in `classes` and whose type
+// library `type_library` describes: the four entry points, and the type library as the
+// resource that LoadRegTypeLib reads (revoked when the library is unloaded).
+#define SERVERKIT_ENTRY_POINTS(classes, type_library)                   \
+    namespace {                                                         \
+    serverkit::EmbeddedTypeLibrary embedded_type_library(type_library); \
+    }                                                                   \
+    SERVERKIT_CLASS_ENTRY_POINTS(classes)                               \
+    STDAPI DllRegisterServer() {                                        \
+        return serverkit::RegisterServer(classes, type_library);        \
+    }                                                                   \
+    STDAPI DllUnregisterServer() {                                      \
+        return serverkit::UnregisterServer(classes, type_library);      \
+    }                                                                   \
+    PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {  \
+        return &type_library;                                           \
+    }

@@ -1,4 +1,4 @@
-#include "platform/serverkit/TypeLibrary.h"
+#include "platform/serverkit/linux/TypeLibrary.h"
 
 #include "platform/common/Utf8.h"
 #include "platform/runtime/TypeLibObject.h"
