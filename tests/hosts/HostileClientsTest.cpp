@@ -109,7 +109,7 @@ TEST(HostileClients, SlowAndIdleConnectionsAreClosedAndTheirDescriptorsReturned)
     auto slow = Connect(server.port, 150);
     const std::string head = "GET / HTTP/1.1\r\nX-Slow: " + std::string(100, 's');
     // A byte a second from each: the request timeout (10 s) runs from the first byte.
-    for (int second = 0; second < 13; ++second) {
+    for (int second = 0; second < 14; ++second) {
         for (auto& client : slow) SendWithoutWaiting(*client, head.substr(second, 1));
         if (second == 2) {
             const auto normal = server.NormalRequest();
