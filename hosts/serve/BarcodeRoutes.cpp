@@ -1,8 +1,5 @@
 #include "hosts/serve/BarcodeRoutes.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
