@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Load on quillon-serve with wrk: the default picture and a picture of 100 characters, each
-# for 10 seconds at 64 connections. Prints requests per second and latency percentiles.
+# plain and gzipped, for 10 seconds at 64 connections. Prints requests per second, latency
+# percentiles and bytes per answer.
 #
 #   bench/http_load.sh [BUILD_DIR]     (default build/release; needs the wrk package)
 set -euo pipefail
@@ -22,14 +23,19 @@ text='The quick brown fox jumps over the lazy dog. 0123456789 Sphinx of black qu
 data="Data=$(printf '%s' "${text:0:100}" | sed 's/ /%20/g')"
 
 run() {
-    local name=$1 target=$2
-    echo "== $name: GET $target"
-    curl -sf -o /dev/null "$url${target#/}" || { echo "http_load: $target fails" >&2; exit 1; }
-    wrk -t2 -c64 -d10s --latency "$url${target#/}" | tee /dev/stderr |
+    local name=$1 target=$2 encoding=${3:-identity}
+    echo "== $name: GET $target (Accept-Encoding: $encoding)"
+    local bytes
+    bytes=$(curl -sf -H "Accept-Encoding: $encoding" -o /dev/null -w '%{size_download}' \
+        "$url${target#/}") || { echo "http_load: $target fails" >&2; exit 1; }
+    wrk -t2 -c64 -d10s --latency -H "Accept-Encoding: $encoding" "$url${target#/}" |
+        tee /dev/stderr |
         awk '/Requests\/sec/ {rps=$2} /^ +50%/ {p50=$2} /^ +99%/ {p99=$2}
              /Non-2xx|Socket errors/ {errors=errors $0 "; "}
-             END {printf "%s: %s requests/s, p50 %s, p99 %s%s\n", "'"$name"'", rps, p50, p99,
-                  errors ? ", ERRORS: " errors : ", no errors"}' >&2
+             END {printf "%s: %s bytes, %s requests/s, p50 %s, p99 %s%s\n", "'"$name"'",
+                  "'"$bytes"'", rps, p50, p99, errors ? ", ERRORS: " errors : ", no errors"}' >&2
 }
 run "defaults" "/barcode.png"
+run "defaults, gzip" "/barcode.png" gzip
 run "100 characters" "/barcode.png?$data"
+run "100 characters, gzip" "/barcode.png?$data" gzip

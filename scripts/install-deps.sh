@@ -14,6 +14,7 @@ packages=(
     chromium wrk curl librsvg2-bin groff-base
     g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev
 )
+packages+=(clang libclang-rt-dev)  # HTTP host: the libFuzzer target (clang and its runtimes)
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 

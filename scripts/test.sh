@@ -31,3 +31,25 @@ cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_
     -DQUILLON_LINUX_CLI="$PWD/build/release/bin/quillon" >/dev/null
 cmake --build build/windows
 ctest --test-dir build/windows --output-on-failure -j 2
+
+# --- HTTP host: libFuzzer on the request parser, ThreadSanitizer under concurrent load ---
+# (kept apart, to merge with the fuzzing and TSan steps of the other targets)
+echo "== fuzzing the HTTP request parser for 60 s"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF >/dev/null
+cmake --build build/fuzz --target http_request_fuzzer
+work=$(mktemp -d)
+# New inputs go to a scratch corpus; fuzz/http_request/ (seeds and past failures) is read.
+build/fuzz/bin/http_request_fuzzer -max_total_time=60 -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$work/" "$work" fuzz/http_request || {
+    echo "fuzzing failed: add the input saved in $work to fuzz/http_request/" >&2
+    exit 1
+}
+rm -rf "$work"
+echo "== ThreadSanitizer build: the HTTP host under concurrent load"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TSAN=ON \
+    -DQUILLON_BENCH=OFF >/dev/null
+cmake --build build/tsan --target http_concurrency_tests quillon-serve TarvexQuillon TarvexUnicode
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan -L tsan --output-on-failure
+# ---

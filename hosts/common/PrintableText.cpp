@@ -50,7 +50,8 @@ std::string PrintableText(std::string_view text, std::size_t max_bytes, Printabl
         char32_t c = 0;
         if (!platform::DecodeUtf8At(text, &i, &c)) {
             out += ByteEscape(static_cast<unsigned char>(text[start]));
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || c == 0x7F ||
+                   (form == PrintableForm::kQuoted && (c == '"' || c == '\\'))) {
             out += ByteEscape(static_cast<unsigned char>(c));
         } else if (IsInvisibleControl(c) || (form == PrintableForm::kAscii && c > 0x7E)) {
             out += CodePointEscape(c);

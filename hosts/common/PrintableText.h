@@ -10,16 +10,17 @@
 #include <string_view>
 
 enum class PrintableForm {
-    kUtf8,   // printable characters stay as they are
-    kAscii,  // every character above U+007E is escaped too: for header values and log lines
+    kUtf8,    // printable characters stay as they are
+    kAscii,   // every character above U+007E is escaped too
+    kQuoted,  // '"' and '\\' are escaped too: for a field between double quotes, as in a log line
 };
 
-// Escapes: "\t", "\n", "\r"; "\xNN" for the other ASCII controls and for each byte that is not
-// part of well-formed UTF-8; "\u{NNNN}" for the C1 controls, the line and paragraph
-// separators, the bidirectional controls and, in the ASCII form, every other non-ASCII
-// character. A result longer than max_bytes is cut after the last whole character or escape
-// that leaves room for "...", which is then appended; so the result is never longer than
-// max_bytes (at least 3).
+// Escapes: "\t", "\n", "\r"; "\xNN" for the other ASCII controls, for each byte that is not
+// part of well-formed UTF-8 and, in the quoted form, for '"' and '\'; "\u{NNNN}" for the C1
+// controls, the line and paragraph separators, the bidirectional controls and, in the ASCII
+// form, every other non-ASCII character. A result longer than max_bytes is cut after the last whole
+// character or escape that leaves room for "...", which is then appended; so the result is never
+// longer than max_bytes (at least 3).
 std::string PrintableText(std::string_view text,
                           std::size_t max_bytes = std::numeric_limits<std::size_t>::max(),
                           PrintableForm form = PrintableForm::kUtf8);

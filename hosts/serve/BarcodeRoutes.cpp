@@ -1,15 +1,12 @@
 #include "hosts/serve/BarcodeRoutes.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "component/contract/QuillonVersion.h"
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/common/PrintableText.h"
 #include "hosts/common/SvgPicture.h"
+#include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
 #include "platform/common/AsciiCase.h"
@@ -17,6 +14,9 @@
 namespace {
 
 constexpr const char* kCacheControl = "public, max-age=86400";
+// Longest warning header, and longest path quoted in a message, in bytes.
+constexpr std::size_t kLongestWarning = 512;
+constexpr std::size_t kLongestPath = 200;
 
 bool IsUtf8Switch(const std::string& name) {
     return platform::EqualsIgnoringCase(name, "utf8");
@@ -25,33 +25,6 @@ bool IsUtf8Switch(const std::string& name) {
 bool SwitchIsOn(std::string_view value) {
     const std::string v = platform::Lower(value);
     return v == "1" || v == "true" || v == "on" || v == "yes";
-}
-
-// The picture depends on the settings alone, so a hash of them, last value of each name
-// (names compared as dispatch compares them), is a strong validator.
-std::string EntityTag(std::string_view route,
-                      const std::vector<std::pair<std::string, std::string>>& settings) {
-    std::map<std::string, std::string> last;
-    for (const auto& [name, value] : settings) last[platform::Lower(name)] = value;
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    auto mix = [&hash](std::string_view text) {
-        for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-        hash = (hash ^ 0xFF) * 1099511628211ull;  // separator that no text byte forges
-    };
-    mix("quillon " QUILLON_VERSION);
-    mix(route);
-    for (const auto& [name, value] : last) {
-        mix(name);
-        mix(value);
-    }
-    char tag[24];
-    std::snprintf(tag, sizeof tag, "\"%016llx\"", static_cast<unsigned long long>(hash));
-    return tag;
-}
-
-bool MatchesTag(std::string_view if_none_match, std::string_view tag) {
-    if (if_none_match == "*") return true;
-    return if_none_match.find(tag) != std::string_view::npos;
 }
 
 int StatusFor(Failure failure) {
@@ -70,12 +43,6 @@ int StatusFor(Failure failure) {
             break;
     }
     return 500;
-}
-
-std::string WithoutLineBreaks(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return text;
 }
 
 enum class Page { kPng, kSvg, kMeasure };
@@ -113,6 +80,7 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
 
     std::vector<std::string> warnings;
     if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
+    for (std::string& warning : warnings) warning = PrintableText(warning, kLongestWarning);
     HttpResponse response;
     if (outcome.ok() && page != Page::kMeasure) {
         std::vector<std::uint8_t> png;
@@ -134,7 +102,7 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
         // so the measurement says it, for a picture size the query sets.
         if (outcome.ok() && session.picture_size_set()) {
             const std::string clipped = session.ClippingWarning(measurement);
-            if (!clipped.empty()) warnings.push_back(clipped);
+            if (!clipped.empty()) warnings.push_back(PrintableText(clipped, kLongestWarning));
         }
         response.content_type = "application/json";
         response.body = measurement.Json() + "\n";
@@ -148,12 +116,16 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
         return HttpResponse::Text(StatusFor(outcome.failure), PrintableText(outcome.message));
     }
     for (const std::string& warning : warnings) {
-        response.headers.emplace_back("X-Quillon-Warning", WithoutLineBreaks(warning));
+        response.headers.emplace_back("X-Quillon-Warning", warning);
     }
     return response;
 }
 
 }  // namespace
+
+std::vector<std::string> BarcodeRoutePaths() {
+    return {"/", "/barcode.png", "/barcode.svg", "/measure"};
+}
 
 HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits) {
     if (request.method != "GET" && request.method != "HEAD") {
@@ -165,28 +137,17 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
         HttpResponse response;
         response.content_type = "text/html; charset=utf-8";
         response.body = DemoPageHtml();
-        response.headers.emplace_back("Cache-Control", "no-cache");
+        FinishCacheableAnswer(request, "no-cache", &response);
         return response;
     }
     const Page page = request.path == "/barcode.png"   ? Page::kPng
                       : request.path == "/barcode.svg" ? Page::kSvg
                                                        : Page::kMeasure;
     if (page == Page::kMeasure && request.path != "/measure") {
-        return HttpResponse::Text(404, "no page at " + PrintableText(request.path, 200));
+        return HttpResponse::Text(404, "no page at " + PrintableText(request.path, kLongestPath));
     }
 
-    const auto pairs = ParseQuery(request.query);
-    const std::string tag = EntityTag(request.path, pairs);
-    HttpResponse response;
-    const std::string_view if_none_match = request.Header("If-None-Match");
-    if (!if_none_match.empty() && MatchesTag(if_none_match, tag)) {
-        response.status = 304;
-    } else {
-        response = RunPage(page, pairs, limits);
-    }
-    if (response.status == 200 || response.status == 304) {
-        response.headers.emplace_back("Cache-Control", kCacheControl);
-        response.headers.emplace_back("ETag", tag);
-    }
+    HttpResponse response = RunPage(page, ParseQuery(request.query), limits);
+    if (response.status == 200) FinishCacheableAnswer(request, kCacheControl, &response);
     return response;
 }

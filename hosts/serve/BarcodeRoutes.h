@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/serve/HttpMessage.h"
@@ -11,5 +13,8 @@
 struct RouteLimits {
     std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
 };
+
+// The paths served here, for counting requests by route.
+std::vector<std::string> BarcodeRoutePaths();
 
 HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& limits);

@@ -10,9 +10,9 @@
 
 namespace {
 
-constexpr auto kIdleTimeout = std::chrono::seconds(30);
-constexpr auto kRequestTimeout = std::chrono::seconds(10);  // to send a whole request head
 constexpr std::size_t kReadChunk = 16 * 1024;
+// Read and dropped while closing, at most; a client that sends more is cut off.
+constexpr std::size_t kMaxDropped = 1024 * 1024;
 
 }  // namespace
 
@@ -22,97 +22,165 @@ Connection::Connection(int socket, std::string peer, const ConnectionContext& co
     event.events = EPOLLIN;
     event.data.fd = socket_;
     epoll_ctl(context_.poll, EPOLL_CTL_ADD, socket_, &event);
+    watched_ = EPOLLIN;
+    ++context_.open_connections;
+    if (context_.metrics != nullptr) context_.metrics->ConnectionsOpen(1);
 }
 
 Connection::~Connection() {
     epoll_ctl(context_.poll, EPOLL_CTL_DEL, socket_, nullptr);
     close(socket_);
+    --context_.open_connections;
+    if (context_.metrics != nullptr) {
+        context_.metrics->ConnectionsOpen(-1);
+        context_.metrics->RequestsInFlight(-static_cast<int>(answer_ends_.size()));
+    }
 }
 
 bool Connection::OnEvents(std::uint32_t events) {
-    last_activity_ = Clock::now();
-    if ((events & EPOLLOUT) != 0 && !OnWritable()) return false;
-    if ((events & (EPOLLIN | EPOLLHUP | EPOLLERR)) == 0) return true;
-    return OnReadable();
+    if ((events & (EPOLLIN | EPOLLHUP | EPOLLERR)) != 0) Receive();
+    return Advance();
 }
 
 bool Connection::OnServerStopping() {
-    const bool idle = in_.empty() && out_.empty();
-    // A request under way is still answered, and its answer ends the connection.
-    closing_ = closing_ || in_.empty();
-    return !idle;
+    Receive();
+    // A request under way is still answered, and its answer ends the connection (the stop
+    // turns off keep-alive); with none under way there is nothing more to wait for.
+    closing_ = closing_ || Unparsed() == 0;
+    // Once all is sent, waiting for the client to close is no reason to delay the stop.
+    return Advance() && !lingering_;
 }
 
-bool Connection::Expired(Clock::time_point now) const {
-    const auto limit = in_.empty() ? kIdleTimeout : kRequestTimeout;
-    return out_.empty() && now - last_activity_ > limit;
+bool Connection::Expired(Clock::time_point now, bool crowded) const {
+    const ConnectionLimits& limits = context_.limits;
+    if (lingering_) return now - waiting_since_ > limits.linger_timeout;
+    if (Unsent() > 0) return now - waiting_since_ > limits.write_timeout;
+    if (Unparsed() > 0) return now - request_started_ > limits.request_timeout;
+    return now - waiting_since_ > (crowded ? limits.crowded_idle_timeout : limits.idle_timeout);
 }
 
-bool Connection::OnReadable() {
-    const bool peer_open = Receive();
-    if (!closing_) ServeRequests();
-    if (!peer_open) closing_ = true;
-    return OnWritable();
-}
-
-bool Connection::OnWritable() {
-    while (out_sent_ < out_.size()) {
-        const ssize_t n =
-            send(socket_, out_.data() + out_sent_, out_.size() - out_sent_, MSG_NOSIGNAL);
-        if (n > 0) {
-            out_sent_ += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            WatchOutput(true);
-            return true;
-        }
-        return false;
-    }
-    out_.clear();
-    out_sent_ = 0;
-    WatchOutput(false);
-    return !closing_;
-}
-
-bool Connection::Receive() {
+void Connection::Receive() {
     char chunk[kReadChunk];
-    for (;;) {
+    // Reading stops one request ahead: a buffer that long holds a whole request or an error.
+    while (!peer_gone_ && (closing_ || Unparsed() < kMaxRequest)) {
         const ssize_t got = recv(socket_, chunk, sizeof chunk, 0);
         if (got > 0) {
-            in_.append(chunk, static_cast<std::size_t>(got));
+            const auto bytes = static_cast<std::size_t>(got);
+            if (closing_) {
+                dropped_ += bytes;
+                if (dropped_ > kMaxDropped) peer_gone_ = true;
+                continue;
+            }
+            if (Unparsed() == 0) request_started_ = Clock::now();
+            in_.append(chunk, bytes);
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
-        return got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        peer_gone_ = true;  // end of stream, or the socket failed
     }
 }
 
+bool Connection::Advance() {
+    for (;;) {
+        if (!closing_) ServeRequests();
+        if (!Flush()) return false;
+        // Serving stopped at the bound on unsent answers, and then all of them went out:
+        // serve the rest of the input.
+        if (closing_ || Unsent() > 0 || !HoldsRequest()) break;
+    }
+    // Once the client has gone, what it left unfinished can never become a request.
+    if (peer_gone_ && !HoldsRequest()) closing_ = true;
+    if (closing_ && Unsent() == 0) {
+        if (peer_gone_) return false;
+        if (!lingering_) {
+            shutdown(socket_, SHUT_WR);
+            lingering_ = true;
+            waiting_since_ = Clock::now();
+        }
+    }
+    Watch();
+    return true;
+}
+
+bool Connection::HoldsRequest() const {
+    HttpRequest request;
+    return Unparsed() > 0 &&
+           ParseRequest(std::string_view(in_).substr(in_parsed_), &request).status !=
+               ParseStatus::Incomplete;
+}
+
 void Connection::ServeRequests() {
-    while (!closing_) {
+    while (!closing_ && Unsent() < context_.limits.max_unsent) {
         HttpRequest request;
-        const ParseResult parsed = ParseRequest(in_, &request);
-        if (parsed.status == ParseStatus::Incomplete) return;
+        const std::string_view input = std::string_view(in_).substr(in_parsed_);
+        const ParseResult parsed = ParseRequest(input, &request);
+        if (parsed.status == ParseStatus::Incomplete) break;
+        if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
         HttpResponse response;
         bool keep_alive = false;
         if (parsed.status == ParseStatus::Error) {
             // The rest of the input cannot be framed, so none of it is served.
             response = HttpResponse::Text(parsed.error_status, ReasonPhrase(parsed.error_status));
+            request = HttpRequest{};
             // assign, not = "-": GCC 12 at -O3 wrongly sees an overlapping copy in the latter.
             request.method.assign(1, '-');
-            in_.clear();
+            in_parsed_ = in_.size();
         } else {
             response = Respond(request);
             keep_alive = request.keep_alive && !context_.stop_requested;
-            in_.erase(0, parsed.consumed);
+            in_parsed_ += parsed.consumed;
+            if (Unparsed() > 0) request_started_ = Clock::now();
         }
         const bool head_only = request.method == "HEAD";
-        out_ += SerializeResponse(response, keep_alive, head_only);
+        Queue(SerializeResponse(response, keep_alive, head_only));
         closing_ = !keep_alive;
-        Log(request, response, head_only, started);
+        Record(request, response, head_only, started);
     }
+    // Dropping the answered requests once per batch, not once per request, keeps a burst of
+    // pipelined requests linear in its length.
+    in_.erase(0, in_parsed_);
+    in_parsed_ = 0;
+}
+
+void Connection::Queue(std::string answer) {
+    if (Unsent() == 0) {
+        out_.clear();
+        out_sent_ = 0;
+        waiting_since_ = Clock::now();  // the client's time to take it starts now
+    } else if (out_sent_ >= Unsent()) {
+        // Forget the sent part once it outweighs the rest, so out_ stays within twice what is
+        // unsent and each byte moves at most once more.
+        out_.erase(0, out_sent_);
+        for (std::size_t& end : answer_ends_) end -= out_sent_;
+        out_sent_ = 0;
+    }
+    out_ += answer;
+    answer_ends_.push_back(out_.size());
+}
+
+bool Connection::Flush() {
+    while (Unsent() > 0) {
+        const ssize_t n = send(socket_, out_.data() + out_sent_, Unsent(), MSG_NOSIGNAL);
+        if (n > 0) {
+            out_sent_ += static_cast<std::size_t>(n);
+            waiting_since_ = Clock::now();
+            if (context_.metrics != nullptr)
+                context_.metrics->BytesSent(static_cast<std::size_t>(n));
+            int answered = 0;
+            for (; !answer_ends_.empty() && answer_ends_.front() <= out_sent_; ++answered) {
+                answer_ends_.pop_front();
+            }
+            if (context_.metrics != nullptr && answered > 0) {
+                context_.metrics->RequestsInFlight(-answered);
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    return true;
 }
 
 HttpResponse Connection::Respond(const HttpRequest& request) const {
@@ -123,29 +191,33 @@ HttpResponse Connection::Respond(const HttpRequest& request) const {
     }
 }
 
-void Connection::Log(const HttpRequest& request, const HttpResponse& response, bool head_only,
-                     Clock::time_point started) const {
+void Connection::Record(const HttpRequest& request, const HttpResponse& response, bool head_only,
+                        Clock::time_point started) const {
+    const auto elapsed = std::chrono::duration<double>(Clock::now() - started);
+    if (context_.metrics != nullptr) {
+        context_.metrics->RequestAnswered(request.path, response.status, elapsed.count());
+    }
     if (context_.access_log == nullptr) return;
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    const std::string target =
-        request.query.empty() ? request.path : request.path + "?" + request.query;
-    constexpr std::size_t kShownTarget = 200;
-    std::string line = peer_ + " \"" + request.method + " " + target.substr(0, kShownTarget) +
-                       (target.size() > kShownTarget ? "..." : "") + "\" " +
-                       std::to_string(response.status) + " " +
-                       std::to_string(head_only ? 0 : response.body.size()) + " ";
-    char duration[32];
-    std::snprintf(duration, sizeof duration, "%.3fms\n", ms);
-    line += duration;
-    // One write per line keeps lines from different workers whole.
-    [[maybe_unused]] const ssize_t n = write(fileno(context_.access_log), line.data(), line.size());
+    context_.access_log->Write({std::chrono::system_clock::now(), peer_, request.method,
+                                request.path, request.query, response.status,
+                                head_only ? 0 : response.body.size(), elapsed.count() * 1000});
 }
 
-void Connection::WatchOutput(bool on) {
-    if (watching_output_ == on) return;
+void Connection::Watch() {
+    // Reading goes on while the client is there and there is room for its input and for the
+    // answers to it (while closing, to drop what it still sends); writing is watched only
+    // while answers wait. A client that has gone is no longer watched for input, which would
+    // stay readable (at its end) and wake the loop for nothing.
+    std::uint32_t wanted = 0;
+    if (!peer_gone_ &&
+        (closing_ || (Unparsed() < kMaxRequest && Unsent() < context_.limits.max_unsent))) {
+        wanted |= EPOLLIN;
+    }
+    if (Unsent() > 0) wanted |= EPOLLOUT;
+    if (wanted == watched_) return;
     epoll_event event{};
-    event.events = on ? EPOLLIN | EPOLLOUT : EPOLLIN;
+    event.events = wanted;
     event.data.fd = socket_;
     epoll_ctl(context_.poll, EPOLL_CTL_MOD, socket_, &event);
-    watching_output_ = on;
+    watched_ = wanted;
 }

@@ -5,26 +5,48 @@
 //   flushing  sends the queued answers as fast as the client takes them, asking the loop to
 //             report writability only while some are left;
 //   closing   once an answer ends the conversation (or the client has gone) it serves no more
-//             requests, and closes when the last answer is out.
+//             requests; when the last answer is out it closes its sending side and reads (and
+//             drops) what the client still sends for a moment, so that the client reads the
+//             answer rather than a reset.
 // Reading and flushing overlap on a kept-alive connection: the next request may arrive while
-// the previous answer is still going out. Parsing itself lives apart, in HttpMessage.
+// the previous answer is still going out. What a connection holds is bounded: it reads no
+// further than one request ahead, and serves no more while its unsent answers pass a bound,
+// so a client that sends without reading is slowed to the pace at which it reads. Every wait
+// has a limit: for a request, from its first byte; for the client to take some of an answer;
+// and between requests. Parsing itself lives apart, in HttpMessage.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <deque>
 #include <string>
 
+#include "hosts/serve/AccessLog.h"
 #include "hosts/serve/HttpMessage.h"
+#include "hosts/serve/HttpMetrics.h"
+
+// How long a connection may wait for each thing, and how much it may hold.
+struct ConnectionLimits {
+    using Duration = std::chrono::milliseconds;
+    Duration request_timeout{10'000};      // for a whole request, from its first byte
+    Duration idle_timeout{30'000};         // for a first or next request to begin
+    Duration crowded_idle_timeout{1'000};  // the same while the server is at its connection cap
+    Duration write_timeout{30'000};        // for the client to take any of an answer
+    Duration linger_timeout{2'000};        // after the last answer, for the client to close
+    std::size_t max_unsent = 1024 * 1024;  // unsent answers past which no request is served
+};
 
 // What the connections of one worker share; it outlives them all.
 struct ConnectionContext {
     int poll;  // the worker's epoll instance, which each connection tells what it waits for
     const HttpHandler& handler;
-    std::FILE* access_log;                    // one line per request; null for none
+    const ConnectionLimits& limits;
+    const AccessLog* access_log;              // null for none
+    HttpMetrics* metrics;                     // null for none
     const std::atomic<bool>& stop_requested;  // once set, every answer ends its connection
+    std::atomic<int>& open_connections;       // of the whole server
 };
 
 class Connection {
@@ -44,34 +66,50 @@ public:
 
     // Handles what epoll reported for the socket.
     bool OnEvents(std::uint32_t events);
-    // The server is stopping: end after what is in flight. False when nothing is.
+    // The server is stopping: take in what the client has sent, then end after what is in
+    // flight. False when nothing is.
     bool OnServerStopping();
 
-    // True when it has waited too long for a request, or for the rest of one.
-    bool Expired(Clock::time_point now) const;
+    // True when it has waited longer than its limits allow for whatever it waits for.
+    // `crowded`: the server has no room for more connections, so idle ones go sooner.
+    bool Expired(Clock::time_point now, bool crowded) const;
 
 private:
-    bool OnReadable();
-    // Sends what the socket takes of the queued answers.
-    bool OnWritable();
-
-    // Appends what the socket holds to the input; false once the client has closed its side
-    // or the socket has failed.
-    bool Receive();
-    // Answers every complete request in the input, in order, until one ends the connection.
+    // Appends what the socket holds to the input, up to one request's worth of unparsed
+    // bytes; once closing, reads and drops it instead.
+    void Receive();
+    // Serves, sends and serves again until it has to wait; false once it is done.
+    bool Advance();
+    // True when the unparsed input begins with a whole request, or with one that is refused.
+    bool HoldsRequest() const;
+    // Answers the complete requests in the input, in order, until one ends the connection or
+    // the unsent answers pass their bound.
     void ServeRequests();
+    // Sends what the socket takes of the queued answers; false when the socket has failed.
+    bool Flush();
     HttpResponse Respond(const HttpRequest& request) const;
-    void Log(const HttpRequest& request, const HttpResponse& response, bool head_only,
-             Clock::time_point started) const;
-    void WatchOutput(bool on);
+    void Record(const HttpRequest& request, const HttpResponse& response, bool head_only,
+                Clock::time_point started) const;
+    void Queue(std::string answer);
+    // Tells epoll what the connection waits for now.
+    void Watch();
+
+    std::size_t Unparsed() const { return in_.size() - in_parsed_; }
+    std::size_t Unsent() const { return out_.size() - out_sent_; }
 
     const int socket_;
     const std::string peer_;
     const ConnectionContext& context_;
-    std::string in_;   // received and not yet answered
-    std::string out_;  // answers not yet sent, from out_sent_ on
+    std::string in_;  // received; from in_parsed_ on, not yet answered
+    std::size_t in_parsed_ = 0;
+    std::string out_;  // answers; from out_sent_ on, not yet sent
     std::size_t out_sent_ = 0;
-    bool closing_ = false;          // no more requests: close once out_ is sent
-    bool watching_output_ = false;  // EPOLLOUT registered
-    Clock::time_point last_activity_ = Clock::now();
+    std::deque<std::size_t> answer_ends_;  // where in out_ each unsent answer ends
+    bool closing_ = false;                 // no more requests: close once out_ is sent
+    bool peer_gone_ = false;               // the client has closed its side, or the socket failed
+    bool lingering_ = false;   // all sent and our side closed: waiting for the client to close
+    std::size_t dropped_ = 0;  // bytes read and dropped while closing
+    std::uint32_t watched_ = 0;
+    Clock::time_point request_started_;               // first byte of the request under way
+    Clock::time_point waiting_since_ = Clock::now();  // for a request, for the client, to close
 };

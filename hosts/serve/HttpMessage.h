@@ -11,6 +11,16 @@
 
 // Longest query string served; a longer one is refused with 414.
 constexpr std::size_t kMaxQueryLength = 16 * 1024;
+// A request line holds the longest accepted query plus a path of reasonable length.
+constexpr std::size_t kMaxRequestLine = kMaxQueryLength + 4096;
+// A whole head, request line included; a longer one is refused with 431, as are more header
+// lines than kMaxHeaders.
+constexpr std::size_t kMaxHead = kMaxRequestLine + 32 * 1024;
+constexpr std::size_t kMaxHeaders = 100;
+constexpr std::size_t kMaxBody = 64 * 1024;
+// Every request, head and body, fits in this many bytes: a buffer that holds this much and no
+// whole request holds an error, so a connection never needs to read further ahead.
+constexpr std::size_t kMaxRequest = kMaxHead + 4 + kMaxBody;
 
 struct HttpRequest {
     std::string method;
@@ -44,8 +54,13 @@ struct ParseResult {
     int error_status = 0;      // the status to answer with on Error
 };
 
-// Parses one request from the front of `buffer`.
+// Parses one request from the front of `buffer`. Whatever the buffer's size, only its first
+// kMaxRequest bytes are looked at.
 ParseResult ParseRequest(std::string_view buffer, HttpRequest* request);
+
+// The items of a header's list ("gzip;q=1, br"), or of one item's parameters with ';', trimmed
+// of spaces and tabs, empty ones left out.
+std::vector<std::string_view> ListItems(std::string_view value, char separator = ',');
 
 // Name=Value pairs of a query string in their order, '+' and %XX decoded.
 std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query);

@@ -1,9 +1,8 @@
 #include "hosts/serve/HttpServer.h"
 
-#include "hosts/serve/Connection.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -11,10 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -22,46 +21,188 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Connections = std::unordered_map<int, Connection>;  // by socket
 
 constexpr auto kShutdownGrace = std::chrono::seconds(10);
+// After the process ran out of descriptors, accepting waits this long unless a connection
+// closes first: the clients wait in the backlog instead of the loop spinning on the error.
+constexpr auto kAcceptRetry = std::chrono::milliseconds(250);
 constexpr int kMaxEvents = 256;
-constexpr int kWakeMs = 1000;  // at least this often, so that idle connections expire
+constexpr int kBacklog = 1024;
 
-std::string PeerName(const sockaddr_storage& address) {
-    char text[INET6_ADDRSTRLEN] = "?";
-    if (address.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text,
-                  sizeof text);
-    } else if (address.ss_family == AF_INET6) {
-        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text,
-                  sizeof text);
-    }
-    return text;
+int PortOf(const sockaddr_storage& address) {
+    return ntohs(address.ss_family == AF_INET6
+                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
+                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
 }
 
-void WatchInput(int poll, int fd) {
+// "127.0.0.1:8080" or "[::1]:8080"; the host alone without a port.
+std::string AddressText(const sockaddr_storage& address, bool with_port = true) {
+    char text[INET6_ADDRSTRLEN] = "?";
+    const bool v6 = address.ss_family == AF_INET6;
+    if (v6) {
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text,
+                  sizeof text);
+    } else if (address.ss_family == AF_INET) {
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text,
+                  sizeof text);
+    }
+    if (!with_port) return text;
+    return (v6 ? "[" + std::string(text) + "]" : std::string(text)) + ":" +
+           std::to_string(PortOf(address));
+}
+
+sockaddr_storage LocalAddress(int socket) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    return address;
+}
+
+void SetPort(sockaddr* address, int port) {
+    if (address->sa_family == AF_INET) {
+        reinterpret_cast<sockaddr_in*>(address)->sin_port = htons(static_cast<uint16_t>(port));
+    } else if (address->sa_family == AF_INET6) {
+        reinterpret_cast<sockaddr_in6*>(address)->sin6_port = htons(static_cast<uint16_t>(port));
+    }
+}
+
+void Watch(int poll, int fd, std::uint32_t events) {
     epoll_event event{};
-    event.events = EPOLLIN;
+    event.events = events;
     event.data.fd = fd;
     epoll_ctl(poll, EPOLL_CTL_ADD, fd, &event);
 }
 
-// Takes every client waiting on the listening socket.
-void AcceptAll(int listener, const ConnectionContext& context, Connections& connections) {
-    for (;;) {
-        sockaddr_storage peer{};
-        socklen_t peer_length = sizeof peer;
-        const int client = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &peer_length,
-                                   SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (client < 0) return;
-        const int on = 1;
-        setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        connections.try_emplace(client, client, PeerName(peer), context);
-    }
+std::chrono::milliseconds Shortest(const ConnectionLimits& limits) {
+    return std::min({limits.request_timeout, limits.idle_timeout, limits.crowded_idle_timeout,
+                     limits.write_timeout, limits.linger_timeout});
 }
 
 }  // namespace
+
+// One worker thread's event loop and the connections it serves.
+class HttpServer::Worker {
+public:
+    explicit Worker(HttpServer& server)
+        : server_(server),
+          poll_(epoll_create1(EPOLL_CLOEXEC)),
+          context_{poll_,
+                   server.handler_,
+                   server.config_.limits,
+                   server.config_.access_log,
+                   server.config_.metrics,
+                   server.stop_requested_,
+                   server.open_connections_} {
+        // Connections expire on time even when no client stirs: wake a few times within the
+        // shortest limit, at least once a second.
+        wake_ms_ = static_cast<int>(
+            std::clamp<long>(Shortest(server.config_.limits).count() / 4, 10, 1000));
+        Watch(poll_, server_.stop_event_, EPOLLIN);
+        Watch(poll_, server_.stop_now_event_, EPOLLIN);
+        SetAccepting(true);
+    }
+    ~Worker() {
+        connections_.clear();
+        close(poll_);
+    }
+
+    void Run() {
+        while (!stop_deadline_ || (!connections_.empty() && Clock::now() <= *stop_deadline_)) {
+            epoll_event events[kMaxEvents];
+            const int ready = epoll_wait(poll_, events, kMaxEvents, wake_ms_);
+            // The stop comes first: after it, the listeners may report a hang-up.
+            for (int i = 0; i < ready; ++i) {
+                const int fd = events[i].data.fd;
+                if (fd == server_.stop_now_event_) return;
+                if (fd == server_.stop_event_ && !stop_deadline_) BeginStopping();
+            }
+            for (int i = 0; i < ready; ++i) {
+                const int fd = events[i].data.fd;
+                if (fd == server_.stop_event_ || fd == server_.stop_now_event_) continue;
+                if (IsListener(fd)) {
+                    if (accepting_) AcceptAll(fd);
+                } else if (const auto found = connections_.find(fd);
+                           found != connections_.end() &&
+                           !found->second.OnEvents(events[i].events)) {
+                    connections_.erase(found);
+                }
+            }
+            const auto now = Clock::now();
+            const bool crowded = Crowded(now);
+            std::erase_if(connections_,
+                          [&](const auto& entry) { return entry.second.Expired(now, crowded); });
+            if (!accepting_ && !stop_deadline_ && !Crowded(now)) SetAccepting(true);
+        }
+    }
+
+    // Takes every client waiting on the listening socket, as long as there is room.
+    void AcceptAll(int listener) {
+        while (server_.open_connections_.load() < server_.config_.max_connections) {
+            sockaddr_storage peer{};
+            socklen_t peer_length = sizeof peer;
+            const int client = accept4(listener, reinterpret_cast<sockaddr*>(&peer), &peer_length,
+                                       SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (client < 0) {
+                if (errno == EINTR || errno == ECONNABORTED) continue;
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                    out_of_descriptors_until_ = Clock::now() + kAcceptRetry;
+                    SetAccepting(false);
+                }
+                return;
+            }
+            const int on = 1;
+            setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            connections_.try_emplace(client, client, AddressText(peer, false), context_);
+        }
+        SetAccepting(false);  // full: the backlog waits until a connection closes
+    }
+
+private:
+    bool IsListener(int fd) const {
+        const auto& listeners = server_.listeners_;
+        return std::find(listeners.begin(), listeners.end(), fd) != listeners.end();
+    }
+
+    // No room for another connection: at the cap, or out of descriptors a moment ago.
+    bool Crowded(Clock::time_point now) const {
+        return server_.open_connections_.load() >= server_.config_.max_connections ||
+               now < out_of_descriptors_until_;
+    }
+
+    void SetAccepting(bool on) {
+        if (accepting_ == on) return;
+        for (const int listener : server_.listeners_) {
+            // EPOLLEXCLUSIVE: a new client wakes one of the waiting workers, not all of them.
+            if (on) {
+                Watch(poll_, listener, EPOLLIN | EPOLLEXCLUSIVE);
+            } else {
+                epoll_ctl(poll_, EPOLL_CTL_DEL, listener, nullptr);
+            }
+        }
+        accepting_ = on;
+    }
+
+    // New connections are refused from now on; idle ones have nothing in flight and close at
+    // once, the others may finish what they have begun within the grace period.
+    void BeginStopping() {
+        stop_deadline_ = Clock::now() + kShutdownGrace;
+        server_.ShutListeners(*this);
+        SetAccepting(false);
+        epoll_ctl(poll_, EPOLL_CTL_DEL, server_.stop_event_, nullptr);
+        for (auto it = connections_.begin(); it != connections_.end();) {
+            it = it->second.OnServerStopping() ? std::next(it) : connections_.erase(it);
+        }
+    }
+
+    HttpServer& server_;
+    const int poll_;
+    const ConnectionContext context_;
+    std::unordered_map<int, Connection> connections_;  // by socket
+    bool accepting_ = false;
+    Clock::time_point out_of_descriptors_until_{};
+    std::optional<Clock::time_point> stop_deadline_;
+    int wake_ms_ = 1000;
+};
 
 HttpServer::HttpServer(HttpServerConfig config, Handler handler, ThreadHook thread_start,
                        ThreadHook thread_stop)
@@ -69,58 +210,99 @@ HttpServer::HttpServer(HttpServerConfig config, Handler handler, ThreadHook thre
       handler_(std::move(handler)),
       thread_start_(std::move(thread_start)),
       thread_stop_(std::move(thread_stop)),
-      stop_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+      stop_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      stop_now_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 HttpServer::~HttpServer() {
-    for (std::size_t i = 0; i < listeners_.size(); ++i) CloseListener(i);
+    // Closed only here, once no worker can be using them: a descriptor closed earlier could
+    // be given to another file while a worker still calls accept on its number.
+    for (const int listener : listeners_) close(listener);
     if (stop_event_ >= 0) close(stop_event_);
+    if (stop_now_event_ >= 0) close(stop_now_event_);
 }
 
 bool HttpServer::Listen(std::string* error) {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
-    auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
-    if (inet_pton(AF_INET, config_.bind.c_str(), &v4->sin_addr) == 1) {
-        v4->sin_family = AF_INET;
-        length = sizeof *v4;
-    } else if (inet_pton(AF_INET6, config_.bind.c_str(), &v6->sin6_addr) == 1) {
-        v6->sin6_family = AF_INET6;
-        length = sizeof *v6;
-    } else {
-        *error = "'" + config_.bind + "' is not an IP address";
+    const bool listening = config_.inherited_listeners.empty() ? Bind(error) : TakeOver(error);
+    if (listening && !listeners_.empty()) port_ = PortOf(LocalAddress(listeners_[0]));
+    return listening;
+}
+
+bool HttpServer::Bind(std::string* error) {
+    std::string host = config_.bind;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);  // an IPv6 address as URLs write it
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE;
+    addrinfo* found = nullptr;
+    const int resolved = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (resolved != 0) {
+        *error = "cannot find the address of '" + config_.bind + "': " + gai_strerror(resolved);
         return false;
     }
-
-    port_ = config_.port;
-    const int count = config_.threads < 1 ? 1 : config_.threads;
-    for (int i = 0; i < count; ++i) {
-        if (address.ss_family == AF_INET) {
-            v4->sin_port = htons(static_cast<uint16_t>(port_));
-        } else {
-            v6->sin6_port = htons(static_cast<uint16_t>(port_));
+    int port = config_.port;
+    std::vector<sockaddr_storage> bound;
+    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
+        sockaddr_storage address{};
+        std::memcpy(&address, a->ai_addr, a->ai_addrlen);
+        SetPort(reinterpret_cast<sockaddr*>(&address), port);
+        if (std::any_of(bound.begin(), bound.end(), [&](const sockaddr_storage& b) {
+                return std::memcmp(&b, &address, sizeof b) == 0;
+            })) {
+            continue;  // a name may list the same address more than once
         }
-        const int fd = socket(address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        const int fd = socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         const int on = 1;
-        if (fd < 0 || setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-            setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
-            bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(fd, 1024) != 0) {
-            *error = "cannot listen on " + config_.bind + ":" + std::to_string(port_) + ": " +
-                     std::strerror(errno);
+        // SO_REUSEADDR only lets a restarted server bind while old connections linger; on
+        // Linux it never lets two sockets listen on one port.
+        const bool ok = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                        (a->ai_family != AF_INET6 ||
+                         setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0) &&
+                        bind(fd, reinterpret_cast<sockaddr*>(&address), a->ai_addrlen) == 0 &&
+                        listen(fd, kBacklog) == 0;
+        if (!ok) {
+            *error = "cannot listen on " + AddressText(address) + ": " + std::strerror(errno);
             if (fd >= 0) close(fd);
+            freeaddrinfo(found);
             return false;
         }
         listeners_.push_back(fd);
-        if (port_ == 0) {  // the first socket chose a free port; the others share it
-            sockaddr_storage bound{};
-            socklen_t bound_length = sizeof bound;
-            getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &bound_length);
-            port_ = ntohs(bound.ss_family == AF_INET
-                              ? reinterpret_cast<sockaddr_in&>(bound).sin_port
-                              : reinterpret_cast<sockaddr_in6&>(bound).sin6_port);
+        bound.push_back(address);
+        if (port == 0) {  // the first socket chose a free port; the others take the same
+            port = PortOf(LocalAddress(fd));
+            SetPort(reinterpret_cast<sockaddr*>(&bound.back()), port);
         }
     }
+    freeaddrinfo(found);
     return true;
+}
+
+bool HttpServer::TakeOver(std::string* error) {
+    for (const int fd : config_.inherited_listeners) {
+        int type = 0;
+        int listening = 0;
+        socklen_t length = sizeof type;
+        const bool stream =
+            getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
+        length = sizeof listening;
+        if (!stream || getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 ||
+            listening == 0) {
+            *error = "descriptor " + std::to_string(fd) + " is not a listening TCP socket";
+            return false;
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        listeners_.push_back(fd);
+    }
+    return true;
+}
+
+std::vector<std::string> HttpServer::addresses() const {
+    std::vector<std::string> out;
+    for (const int listener : listeners_) out.push_back(AddressText(LocalAddress(listener)));
+    return out;
 }
 
 void HttpServer::Stop() {
@@ -129,60 +311,37 @@ void HttpServer::Stop() {
     [[maybe_unused]] const ssize_t n = write(stop_event_, &one, sizeof one);
 }
 
+void HttpServer::StopNow() {
+    Stop();
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(stop_now_event_, &one, sizeof one);
+}
+
 void HttpServer::Run() {
     std::vector<std::thread> workers;
-    for (std::size_t i = 0; i < listeners_.size(); ++i) {
-        workers.emplace_back([this, i] { Work(i); });
+    const int count = config_.threads < 1 ? 1 : config_.threads;
+    for (int i = 0; i < count; ++i) {
+        workers.emplace_back([this] {
+            if (thread_start_) thread_start_();
+            {
+                Worker worker(*this);
+                worker.Run();
+            }
+            if (thread_stop_) thread_stop_();
+        });
     }
     for (std::thread& worker : workers) worker.join();
 }
 
-void HttpServer::CloseListener(std::size_t index) {
-    if (listeners_[index] >= 0) close(listeners_[index]);
-    listeners_[index] = -1;
-}
-
-void HttpServer::Work(std::size_t index) {
-    if (thread_start_) thread_start_();
-    const int poll = epoll_create1(EPOLL_CLOEXEC);
-    WatchInput(poll, listeners_[index]);
-    WatchInput(poll, stop_event_);
-    const ConnectionContext context{poll, handler_, config_.access_log, stop_requested_};
-    Connections connections;
-    std::optional<Clock::time_point> stop_deadline;
-
-    // New connections are refused from now on; idle ones have nothing in flight and close at
-    // once, the others may finish what they have begun within the grace period.
-    auto begin_stopping = [&] {
-        stop_deadline = Clock::now() + kShutdownGrace;
-        epoll_ctl(poll, EPOLL_CTL_DEL, listeners_[index], nullptr);
-        CloseListener(index);
-        epoll_ctl(poll, EPOLL_CTL_DEL, stop_event_, nullptr);
-        for (auto it = connections.begin(); it != connections.end();) {
-            it = it->second.OnServerStopping() ? std::next(it) : connections.erase(it);
-        }
-    };
-
-    epoll_event events[kMaxEvents];
-    while (!stop_deadline || (!connections.empty() && Clock::now() <= *stop_deadline)) {
-        const int ready = epoll_wait(poll, events, kMaxEvents, kWakeMs);
-        for (int i = 0; i < ready; ++i) {
-            const int fd = events[i].data.fd;
-            if (fd == stop_event_) {
-                if (!stop_deadline) begin_stopping();
-            } else if (fd == listeners_[index]) {
-                AcceptAll(fd, context, connections);
-            } else if (const auto found = connections.find(fd);
-                       found != connections.end() && !found->second.OnEvents(events[i].events)) {
-                connections.erase(found);
-            }
-        }
-        // Close connections that have been idle, or slow to send a request, for too long.
-        std::erase_if(connections, [now = Clock::now()](const auto& entry) {
-            return entry.second.Expired(now);
-        });
+void HttpServer::ShutListeners(Worker& worker) {
+    if (listeners_shut_.exchange(true)) return;
+    for (const int listener : listeners_) {
+        // Clients in the backlog have connected and may have sent a request: they are served
+        // like the others in flight, not dropped.
+        worker.AcceptAll(listener);
+        // A listening socket shut for reading stops listening (new clients are refused) but
+        // keeps its descriptor until the destructor closes it. One handed over is left
+        // listening: whoever handed it over (systemd, or other instances) still serves it.
+        if (config_.inherited_listeners.empty()) shutdown(listener, SHUT_RD);
     }
-    connections.clear();
-    close(poll);
-    if (thread_stop_) thread_stop_();
 }

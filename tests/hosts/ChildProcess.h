@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,7 +95,10 @@ inline ProcessResult RunProgram(const std::string& program, std::vector<std::str
 // A program left running, stopped with SIGTERM when the object goes.
 class RunningProgram {
 public:
-    RunningProgram(const std::string& program, std::vector<std::string> args) {
+    // in_child, if given, runs in the child just before the program starts (to set its
+    // environment, descriptors or limits).
+    RunningProgram(const std::string& program, std::vector<std::string> args,
+                   const std::function<void()>& in_child = {}) {
         int out[2];
         if (pipe(out) != 0) return;
         const auto argv = child_process::Argv(program, args);
@@ -101,6 +106,7 @@ public:
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
             close(out[0]);
+            if (in_child) in_child();
             execv(program.c_str(), argv.data());
             _exit(127);
         }
@@ -125,16 +131,35 @@ public:
         return seen;
     }
 
+    pid_t pid() const { return pid_; }
+    void Signal(int number) const { kill(pid_, number); }
+
+    // Waits up to `timeout` for the program to end: its exit status, -1 when it did not exit
+    // normally, or -2 when it is still running.
+    int Wait(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -2;
+            usleep(10000);
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
     // Sends SIGTERM and waits: the exit status, or -1.
     int Stop() {
-        if (pid_ <= 0) return -1;
-        kill(pid_, SIGTERM);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
+        int status = -1;
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            int raw = 0;
+            waitpid(pid_, &raw, 0);
+            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            pid_ = -1;
+        }
         if (out_ >= 0) close(out_);
         out_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
 private:

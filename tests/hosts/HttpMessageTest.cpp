@@ -42,8 +42,32 @@ TEST(ParseRequest, RefusesMalformedOrOversizedRequests) {
         {"GET / HTTP/2.0\r\n\r\n", 505},
         {"GET nopath HTTP/1.1\r\n\r\n", 400},
         {"GET / HTTP/1.1\r\nNoColon\r\n\r\n", 400},
-        {"GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", 501},
         {"GET / HTTP/1.1\r\nContent-Length: x\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nContent-Length:\r\n\r\n", 400},
+        // Framing that a proxy in front may read otherwise (RFC 9112 sections 5.1, 5.2, 6.3).
+        {"GET / HTTP/1.1\r\nContent-Length : 5\r\n\r\nhello", 400},
+        {"GET / HTTP/1.1\r\nHost\t: x\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nHost: x\r\n folded\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 5\r\n\r\nhello", 400},
+        {"GET / HTTP/1.1\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\nhello", 400},
+        {"GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nTransfer-Encoding: identity\r\nContent-Length: 0\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nX: a\nContent-Length: 5\r\n\r\nhello", 400},  // bare LF
+        {std::string("GET / HTTP/1.1\r\nX: a\0b\r\n\r\n", 27), 400},
+        {"GET /a\x1b[0m HTTP/1.1\r\n\r\n", 400},
+        {"GET /a b HTTP/1.1\r\n\r\n", 400},
+        {"G(T / HTTP/1.1\r\n\r\n", 400},
+        // A head over the limit, whether or not its end has arrived, and too many lines.
+        {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHead, 'a') + "\r\n\r\n", 431},
+        {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHead, 'a'), 431},
+        {"GET / HTTP/1.1\r\n" +
+             [] {
+                 std::string lines;
+                 for (std::size_t i = 0; i <= kMaxHeaders; ++i) lines += "X: y\r\n";
+                 return lines;
+             }() +
+             "\r\n",
+         431},
     };
     for (const auto& c : cases) {
         HttpRequest request;
@@ -54,6 +78,25 @@ TEST(ParseRequest, RefusesMalformedOrOversizedRequests) {
     HttpRequest request;
     const std::string longest = "GET /?" + std::string(kMaxQueryLength, 'a') + " HTTP/1.1\r\n\r\n";
     EXPECT_EQ(ParseRequest(longest, &request).status, ParseStatus::Complete);
+    std::string most_headers = "GET / HTTP/1.1\r\n";
+    for (std::size_t i = 0; i < kMaxHeaders; ++i) most_headers += "X-Header: value\tand more\r\n";
+    EXPECT_EQ(ParseRequest(most_headers + "\r\n", &request).status, ParseStatus::Complete);
+    const std::string longest_head =
+        "GET / HTTP/1.1\r\nX: " + std::string(kMaxHead - 19, 'a') + "\r\n\r\n";
+    ASSERT_EQ(longest_head.size(), kMaxHead + 4);
+    EXPECT_EQ(ParseRequest(longest_head, &request).status, ParseStatus::Complete);
+    EXPECT_EQ(ParseRequest("GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", &request).consumed,
+              42u);
+}
+
+TEST(ParseRequest, LooksNoFurtherThanOneRequestAhead) {
+    // However much is buffered behind a request, the parse reads at most kMaxRequest bytes of
+    // it: an unfinished head in a huge buffer is refused, not searched to its end.
+    std::string buffer = "GET / HTTP/1.1\r\nX: " + std::string(8 * kMaxRequest, 'a');
+    HttpRequest request;
+    EXPECT_EQ(ParseRequest(buffer, &request).error_status, 431);
+    buffer = "GET / HTTP/1.1\r\n\r\n" + std::string(8 * kMaxRequest, 'a');
+    EXPECT_EQ(ParseRequest(buffer, &request).consumed, 18u);
 }
 
 TEST(ParseRequest, KeepAliveFollowsTheVersionAndConnectionHeader) {

@@ -7,41 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "hosts/serve/HttpServer.h"
 #include "tests/hosts/RawHttpClient.h"
+#include "tests/hosts/TestHttpServer.h"
 
 namespace {
-
-// A server on a free loopback port with a handler that echoes the path and query, running
-// until the fixture ends.
-class HttpServerTest : public testing::Test {
-protected:
-    void Start(HttpServer::Handler handler, int threads = 2, std::FILE* access_log = nullptr) {
-        HttpServerConfig config;
-        config.bind = "127.0.0.1";
-        config.port = 0;
-        config.threads = threads;
-        config.access_log = access_log;
-        server_ = std::make_unique<HttpServer>(
-            config, std::move(handler), [this] { ++threads_started_; },
-            [this] { ++threads_stopped_; });
-        std::string error;
-        ASSERT_TRUE(server_->Listen(&error)) << error;
-        runner_ = std::thread([this] { server_->Run(); });
-    }
-    void TearDown() override {
-        if (server_) server_->Stop();
-        if (runner_.joinable()) runner_.join();
-    }
-    static HttpResponse Echo(const HttpRequest& request) {
-        return HttpResponse::Text(200, request.path + "?" + request.query);
-    }
-
-    std::unique_ptr<HttpServer> server_;
-    std::thread runner_;
-    std::atomic<int> threads_started_{0};
-    std::atomic<int> threads_stopped_{0};
-};
 
 TEST_F(HttpServerTest, AnswersSeveralRequestsOnOneConnection) {
     Start(Echo);
@@ -151,15 +120,21 @@ TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests)
     runner_.join();
 }
 
-TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithPeerTargetStatusAndBodySize) {
-    std::FILE* log = std::tmpfile();
-    ASSERT_NE(log, nullptr);
-    Start(Echo, 2, log);
+TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBodySize) {
+    const std::string path = testing::TempDir() + "access-" + std::to_string(getpid()) + ".log";
+    std::remove(path.c_str());
+    AccessLog log;
+    std::string error;
+    ASSERT_TRUE(log.Open(path, &error)) << error;
+    Start(Echo, 2, &log);
     {
         RawHttpClient client(server_->port());
-        ASSERT_TRUE(client.Send("GET /a?x=1 HTTP/1.1\r\n\r\n"));
+        ASSERT_TRUE(client.Send("GET /a?x=1&secret=personal HTTP/1.1\r\n\r\n"));
         ASSERT_FALSE(client.ReadResponse().empty());
         ASSERT_TRUE(client.Send("GET /" + std::string(299, 'l') + " HTTP/1.1\r\n\r\n"));
+        ASSERT_FALSE(client.ReadResponse().empty());
+        // A decoded path that would write a line of its own, in red, on a terminal.
+        ASSERT_TRUE(client.Send("GET /x%0a%1b[31mforged%22 HTTP/1.1\r\n\r\n"));
         ASSERT_FALSE(client.ReadResponse().empty());
         ASSERT_TRUE(client.Send("HEAD /h HTTP/1.1\r\nConnection: close\r\n\r\n"));
         ASSERT_FALSE(client.ReadUntilClosed().empty());
@@ -171,21 +146,142 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithPeerTargetStatusAndBodySiz
     server_->Stop();
     runner_.join();
 
-    std::string written(4096, '\0');
-    std::rewind(log);
-    written.resize(std::fread(written.data(), 1, written.size(), log));
-    std::fclose(log);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::string written(8192, '\0');
+    written.resize(std::fread(written.data(), 1, written.size(), file));
+    std::fclose(file);
+    std::remove(path.c_str());
     // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
-    // Targets are cut at 200 characters.
+    // Query values are left out; targets are cut at 200 bytes; control characters and quotes
+    // are escaped.
     const char* lines[] = {
-        R"(127\.0\.0\.1 "GET /a\?x=1" 200 7)",
-        R"(127\.0\.0\.1 "GET /l{199}\.\.\." 200 302)",
+        R"(127\.0\.0\.1 "GET /a\?x&secret" 200 23)",
+        R"(127\.0\.0\.1 "GET /l{196}\.\.\." 200 302)",  // 200 bytes with the "..."
+        R"(127\.0\.0\.1 "GET /x\\n\\x1B\[31mforged\\x22" 200 17)",
         R"(127\.0\.0\.1 "HEAD /h" 200 0)",
         R"(127\.0\.0\.1 "- " 400 12)",
     };
     std::string expected;
-    for (const char* line : lines) expected += std::string(line) + R"( \d+\.\d{3}ms\n)";
+    for (const char* line : lines) {
+        expected +=
+            R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )" + std::string(line) + R"( \d+\.\d{3}ms\n)";
+    }
     EXPECT_TRUE(std::regex_match(written, std::regex(expected))) << written;
+}
+
+TEST_F(HttpServerTest, StopAnswersRequestsAlreadySentThoughNotYetRead) {
+    // One worker, held in the handler by the first request while the others arrive: one
+    // client was accepted before, one still waits in the listening socket's backlog.
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+    Start(
+        [&](const HttpRequest& request) {
+            if (request.path == "/hold") {
+                entered = true;
+                while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            return Echo(request);
+        },
+        1);
+    RawHttpClient accepted(server_->port());
+    ASSERT_TRUE(accepted.Send("GET /warm HTTP/1.1\r\n\r\n"));
+    ASSERT_FALSE(accepted.ReadResponse().empty());
+    RawHttpClient holder(server_->port());
+    ASSERT_TRUE(holder.Send("GET /hold HTTP/1.1\r\n\r\n"));
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(accepted.Send("GET /unread HTTP/1.1\r\n\r\n"));
+    RawHttpClient waiting(server_->port());
+    ASSERT_TRUE(waiting.connected());
+    ASSERT_TRUE(waiting.Send("GET /backlog HTTP/1.1\r\n\r\n"));
+    server_->Stop();
+    release = true;
+    EXPECT_NE(holder.ReadResponse().find("/hold?"), std::string::npos);
+    const std::string unread = accepted.ReadResponse();
+    EXPECT_NE(unread.find("/unread?"), std::string::npos);
+    EXPECT_NE(unread.find("Connection: close"), std::string::npos);
+    EXPECT_NE(waiting.ReadResponse().find("/backlog?"), std::string::npos);
+    runner_.join();
+}
+
+TEST_F(HttpServerTest, ASecondStopEndsAtOnceDespiteAHalfSentRequest) {
+    Start(Echo, 1);
+    RawHttpClient half(server_->port());
+    ASSERT_TRUE(half.Send("GET /half HTTP/1.1\r\n"));
+    RawHttpClient probe(server_->port());  // the half request has surely been read by now
+    ASSERT_TRUE(probe.Send("GET /probe HTTP/1.1\r\n\r\n"));
+    ASSERT_FALSE(probe.ReadResponse().empty());
+    server_->Stop();
+    const auto asked = std::chrono::steady_clock::now();
+    server_->StopNow();
+    runner_.join();
+    // The first stop alone would wait up to its 10 s grace for the rest of the request.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    EXPECT_TRUE(half.ClosedByServer());
+}
+
+TEST_F(HttpServerTest, ASecondServerCannotListenOnTheSamePort) {
+    Start(Echo);
+    HttpServerConfig config = Config();
+    config.port = server_->port();
+    HttpServer second(config, Echo);
+    std::string error;
+    EXPECT_FALSE(second.Listen(&error));
+    EXPECT_NE(error.find("Address already in use"), std::string::npos) << error;
+}
+
+TEST_F(HttpServerTest, ListensOnIpv6AndOnEveryAddressOfAHostName) {
+    HttpServerConfig v6 = Config();
+    v6.bind = "::1";
+    HttpServer probe(v6, Echo);
+    std::string error;
+    if (!probe.Listen(&error)) GTEST_SKIP() << "no IPv6 loopback here: " << error;
+
+    HttpServerConfig config = Config();
+    config.bind = "localhost";
+    Start(Echo, config);
+    const std::vector<std::string> addresses = server_->addresses();
+    ASSERT_FALSE(addresses.empty());
+    for (const std::string& address : addresses) {
+        const bool ipv6 = address.front() == '[';
+        const std::string host =
+            ipv6 ? address.substr(1, address.find(']') - 1) : address.substr(0, address.find(':'));
+        EXPECT_EQ(address.substr(address.rfind(':') + 1), std::to_string(server_->port()));
+        RawHttpClient client(server_->port(), host.c_str());
+        ASSERT_TRUE(client.connected()) << address;
+        ASSERT_TRUE(client.Send("GET /by-name HTTP/1.1\r\n\r\n"));
+        EXPECT_NE(client.ReadResponse().find("/by-name?"), std::string::npos) << address;
+    }
+    HttpServerConfig bracketed = Config();
+    bracketed.bind = "[::1]";
+    HttpServer other(bracketed, Echo);
+    EXPECT_TRUE(other.Listen(&error)) << error;
+    ASSERT_FALSE(other.addresses().empty());
+    EXPECT_EQ(other.addresses()[0].rfind("[::1]:", 0), 0u);
+}
+
+TEST_F(HttpServerTest, ServesASocketAlreadyListening) {
+    const int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(socket_fd, 16), 0);
+    HttpServerConfig config = Config();
+    config.inherited_listeners = {socket_fd};  // the server owns it from now on
+    Start(Echo, config);
+    RawHttpClient client(server_->port());
+    ASSERT_TRUE(client.Send("GET /inherited HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(client.ReadResponse().find("/inherited?"), std::string::npos);
+
+    HttpServerConfig not_listening = Config();
+    const int plain = socket(AF_INET, SOCK_STREAM, 0);
+    not_listening.inherited_listeners = {plain};
+    HttpServer refused(not_listening, Echo);
+    std::string error;
+    EXPECT_FALSE(refused.Listen(&error));
+    EXPECT_NE(error.find("not a listening TCP socket"), std::string::npos) << error;
+    close(plain);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <string>
 #include <thread>
 
+#include "platform/common/Utf8.h"
 #include "tests/hosts/ChildProcess.h"
+#include "tests/hosts/Gunzip.h"
 #include "tests/hosts/RawHttpClient.h"
 #include "tests/support/BarcodeDecoder.h"
 #include "tests/support/PngReader.h"
@@ -230,6 +232,93 @@ TEST_F(PageHost, MisspeltPropertiesGetASuggestionAndColoursTakeRgbHex) {
     EXPECT_EQ(misspelt.status, 400);
     EXPECT_NE(misspelt.body.find("did you mean 'Columns'?"), std::string::npos) << misspelt.body;
     EXPECT_EQ(Get("/barcode.png?BarColor=%23800000").body, Get("/barcode.png?BarColor=128").body);
+}
+
+TEST_F(PageHost, EntityTagsFollowThePictureNotTheQuery) {
+    // The component ignores Width=0 and keeps what it had: the default 300, or an earlier 500.
+    const Response zero = Get("/barcode.png?Width=0");
+    const Response kept = Get("/barcode.png?Width=500&Width=0");
+    ASSERT_EQ(zero.status, 200);
+    ASSERT_EQ(kept.status, 200);
+    ASSERT_NE(zero.body, kept.body);
+    EXPECT_NE(zero.Header("ETag"), kept.Header("ETag"));
+    // One picture, however it was asked for, has one tag.
+    const Response plain = Get("/barcode.png");
+    EXPECT_EQ(plain.body, zero.body);
+    EXPECT_EQ(plain.Header("ETag"), zero.Header("ETag"));
+    EXPECT_EQ(Get("/barcode.png?Width=500").Header("ETag"), kept.Header("ETag"));
+    EXPECT_NE(Get("/measure").Header("ETag"), plain.Header("ETag"));
+}
+
+TEST_F(PageHost, OnlyAValidRequestCanBeNotModified) {
+    EXPECT_EQ(Get("/barcode.png?Width=abc", "If-None-Match: *\r\n").status, 400);
+    EXPECT_EQ(Get("/barcode.png?Data=" + std::string(2000, 'x') + "&ErrorCorrectionLevel=8",
+                  "If-None-Match: *\r\n")
+                  .status,
+              422);
+    EXPECT_EQ(Get("/barcode.png", "If-None-Match: *\r\n").status, 304);
+    const std::string tag = Get("/barcode.png").Header("ETag");
+    EXPECT_EQ(Get("/barcode.png", "If-None-Match: \"other\", W/" + tag + "\r\n").status, 304);
+    EXPECT_EQ(Get("/barcode.png", "If-None-Match: \"other\"\r\n").status, 200);
+}
+
+TEST_F(PageHost, GzipForClientsThatTakeItDecodesToTheSameBytes) {
+    for (const std::string& target :
+         {"/barcode.png?Data=" + Escaped("Hello, gzip") + "&Width=500",
+          std::string("/barcode.png?Width=1200&Height=800&BarColor=255&Orientation=1"),
+          std::string("/measure?Data=abc"), std::string("/")}) {
+        SCOPED_TRACE(target);
+        const Response identity = Get(target);
+        const Response zipped = Get(target, "Accept-Encoding: br, gzip;q=0.8\r\n");
+        ASSERT_EQ(identity.status, 200);
+        ASSERT_EQ(zipped.status, 200);
+        EXPECT_EQ(identity.Header("Vary"), "Accept-Encoding");
+        EXPECT_EQ(zipped.Header("Vary"), "Accept-Encoding");
+        EXPECT_EQ(identity.Header("Content-Encoding"), "");
+        const bool small = identity.body.size() < 256;  // not worth compressing
+        EXPECT_EQ(zipped.Header("Content-Encoding"), small ? "" : "gzip");
+        EXPECT_EQ(small ? zipped.body : Gunzip(zipped.body), identity.body);
+        if (small) continue;
+        EXPECT_LT(zipped.body.size(), identity.body.size() / 2);
+        // Two representations, two tags, each revalidated as itself.
+        const std::string tag = zipped.Header("ETag");
+        EXPECT_NE(tag, identity.Header("ETag"));
+        EXPECT_EQ(Get(target, "Accept-Encoding: gzip\r\nIf-None-Match: " + tag + "\r\n").status,
+                  304);
+        EXPECT_EQ(Get(target, "If-None-Match: " + tag + "\r\n").status, 200);
+    }
+    const Response refused = Get("/barcode.png", "Accept-Encoding: gzip;q=0, identity\r\n");
+    EXPECT_EQ(refused.Header("Content-Encoding"), "");
+    EXPECT_EQ(refused.body.size(), 7886u);
+}
+
+TEST_F(PageHost, MessagesAreWholeUtf8WithoutControlCharacters) {
+    std::string accented;
+    for (int i = 0; i < 30; ++i) accented += "é";  // 60 bytes: a cut at 40 falls mid-letter
+    const struct {
+        std::string target;
+        std::string shown;
+    } cases[] = {
+        // At most 40 bytes with the "...", cut between letters.
+        {"/barcode.png?Width=" + Escaped(accented), accented.substr(0, 36) + "..."},
+        {"/barcode.png?Width=" + Escaped("1\x1b[31m\r\nX-Forged: 1"),
+         "\\x1B[31m\\r\\nX-Forged"},
+        {"/" + Escaped("\x1b]0;title\x07"), "\\x1B]0;title\\x07"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        const Response r = Get(c.target);
+        EXPECT_GE(r.status, 400);
+        std::u16string ignored;
+        EXPECT_TRUE(platform::Utf8ToUtf16(r.body, &ignored)) << r.body;
+        ASSERT_FALSE(r.body.empty());
+        EXPECT_EQ(std::count_if(r.body.begin(), r.body.end() - 1,
+                                [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }),
+                  0)
+            << r.body;
+        EXPECT_NE(r.body.find(c.shown), std::string::npos) << r.body;
+        EXPECT_EQ(r.Header("X-Forged"), "");
+    }
 }
 
 TEST_F(PageHost, ManyClientsAtOnceEachGetTheirOwnPicture) {

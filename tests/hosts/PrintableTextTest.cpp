@@ -39,6 +39,11 @@ TEST(PrintableText, EscapesWhatCouldForgeALineOrDriveATerminal) {
         {"é€🎉", PrintableForm::kAscii, "\\u{00E9}\\u{20AC}\\u{1F389}",
          "the ASCII form escapes every non-ASCII character"},
         {"ok~", PrintableForm::kAscii, "ok~", "the ASCII form keeps printable ASCII"},
+        {"say \"hi\" \\o/", PrintableForm::kQuoted, "say \\x22hi\\x22 \\x5Co/",
+         "the quoted form escapes what would end or fake a quoted log field"},
+        {"say \"hi\"", PrintableForm::kUtf8, "say \"hi\"", "elsewhere quotes stay"},
+        {"\xEF\xBF\xBD", PrintableForm::kUtf8, "\xEF\xBF\xBD", "U+FFFD itself is printable"},
+        {"", PrintableForm::kQuoted, "", "nothing stays nothing"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PrintableText(c.in, 1000, c.form), c.out) << c.why;

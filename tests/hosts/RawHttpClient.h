@@ -12,15 +12,28 @@
 
 class RawHttpClient {
 public:
-    explicit RawHttpClient(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    // `host`: a loopback address, IPv4 or IPv6. A receive_buffer above 0 makes the socket's
+    // receive buffer that small, for a client that reads slowly or not at all.
+    explicit RawHttpClient(int port, const char* host = "127.0.0.1", int receive_buffer = 0) {
+        sockaddr_in v4{};
+        sockaddr_in6 v6{};
+        const bool ipv6 = inet_pton(AF_INET6, host, &v6.sin6_addr) == 1;
+        fd_ = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
         timeval timeout{10, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (receive_buffer > 0) {
+            setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receive_buffer, sizeof receive_buffer);
+        }
+        if (ipv6) {
+            v6.sin6_family = AF_INET6;
+            v6.sin6_port = htons(static_cast<uint16_t>(port));
+            connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&v6), sizeof v6) == 0;
+        } else {
+            v4.sin_family = AF_INET;
+            v4.sin_port = htons(static_cast<uint16_t>(port));
+            inet_pton(AF_INET, host, &v4.sin_addr);
+            connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&v4), sizeof v4) == 0;
+        }
     }
     ~RawHttpClient() { close(fd_); }
     RawHttpClient(const RawHttpClient&) = delete;
@@ -83,6 +96,20 @@ public:
         char c;
         return recv(fd_, &c, 1, 0) == 0;
     }
+
+    // Reads and counts what arrives until the server closes or resets the connection, or
+    // nothing comes for the receive timeout.
+    std::size_t DrainCount() {
+        std::size_t total = buffer_.size();
+        buffer_.clear();
+        char chunk[65536];
+        for (ssize_t n; (n = recv(fd_, chunk, sizeof chunk, 0)) > 0;) {
+            total += static_cast<std::size_t>(n);
+        }
+        return total;
+    }
+
+    int fd() const { return fd_; }
 
 private:
     int fd_ = -1;

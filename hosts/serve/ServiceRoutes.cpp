@@ -1,0 +1,23 @@
+#include "hosts/serve/ServiceRoutes.h"
+
+#include "hosts/common/BarcodeSession.h"
+#include "hosts/common/PrintableText.h"
+
+std::optional<HttpResponse> ServeServiceRequest(const HttpRequest& request,
+                                                const HttpMetrics& metrics) {
+    if (request.method != "GET" && request.method != "HEAD") return std::nullopt;
+    HttpResponse response;
+    if (request.path == "/healthz") {
+        BarcodeSession session;
+        const Outcome opened = session.Open();
+        response = opened.ok() ? HttpResponse::Text(200, "ok")
+                               : HttpResponse::Text(503, PrintableText(opened.message));
+    } else if (request.path == "/metrics") {
+        response.content_type = "text/plain; version=0.0.4; charset=utf-8";
+        response.body = metrics.Text();
+    } else {
+        return std::nullopt;
+    }
+    response.headers.emplace_back("Cache-Control", "no-store");
+    return response;
+}

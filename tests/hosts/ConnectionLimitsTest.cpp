@@ -1,0 +1,215 @@
+// What one client can make the server hold or spend: answers it does not read, requests it
+// sends a byte at a time, heads without end, connections without number, a closed side with
+// answers pending; and what the server counts of it all.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <chrono>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/hosts/RawHttpClient.h"
+#include "tests/hosts/TestHttpServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr int kSmallReceiveBuffer = 4096;
+
+HttpServer::Handler Sized(std::size_t bytes) {
+    return [body = std::string(bytes, 'b')](const HttpRequest&) {
+        return HttpResponse::Text(200, body);
+    };
+}
+
+// Waits (up to 10 s) until `value` has not changed for 300 ms; returns it.
+int Settled(const std::atomic<int>& value) {
+    int last = -1;
+    for (int quiet = 0, rounds = 0; quiet < 3 && rounds < 100; ++rounds) {
+        std::this_thread::sleep_for(100ms);
+        const int now = value.load();
+        quiet = now == last ? quiet + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+bool ClosedWithoutWaiting(const RawHttpClient& client) {
+    char c;
+    return recv(client.fd(), &c, 1, MSG_DONTWAIT) == 0;
+}
+
+TEST_F(HttpServerTest, AClientThatNeverReadsIsAnsweredNoFasterThanItReads) {
+    constexpr std::size_t kBody = 32 * 1024;
+    constexpr int kRequests = 2000;  // 64 MB of answers for 40 KB of requests
+    std::atomic<int> served{0};
+    HttpServerConfig config = Config(1);
+    config.limits.max_unsent = 256 * 1024;
+    Start(
+        [&served, answer = Sized(kBody)](const HttpRequest& request) {
+            ++served;
+            return answer(request);
+        },
+        config);
+    RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
+    std::string burst;
+    for (int i = 0; i < kRequests; ++i) burst += "GET /r HTTP/1.1\r\n\r\n";
+    ASSERT_TRUE(client.Send(burst));
+    // What is served and unread fits in the bound plus the kernel's socket buffers (a few
+    // MB on loopback), far below all of it.
+    EXPECT_LT(Settled(served) * kBody, 12u * 1024 * 1024);
+    // Reading, the client gets every answer.
+    for (int i = 0; i < kRequests; ++i) {
+        ASSERT_EQ(client.ReadResponse().rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << i;
+    }
+    EXPECT_EQ(served.load(), kRequests);
+}
+
+TEST_F(HttpServerTest, AConnectionWhoseClientTakesNothingForTooLongIsClosed) {
+    constexpr std::size_t kBody = 16 * 1024 * 1024;  // far more than the socket buffers hold
+    HttpMetrics metrics({});
+    HttpServerConfig config = Config(1);
+    config.limits.write_timeout = 300ms;
+    config.metrics = &metrics;
+    Start(Sized(kBody), config);
+    RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    // The client reads nothing until the server has answered and then given up on it (or
+    // 20 s have passed).
+    const auto answered_then_closed = [&metrics] {
+        const std::string text = metrics.Text();
+        return text.find("status=\"200\"} 1\n") != std::string::npos &&
+               text.find("quillon_http_connections_open 0\n") != std::string::npos;
+    };
+    for (int i = 0; i < 200 && !answered_then_closed(); ++i) std::this_thread::sleep_for(100ms);
+    EXPECT_LT(client.DrainCount(), kBody);  // cut off before the whole answer went out
+}
+
+TEST_F(HttpServerTest, ARequestTrickledAByteAtATimeTimesOutFromItsFirstByte) {
+    HttpServerConfig config = Config(1);
+    config.limits.request_timeout = 400ms;
+    Start(Echo, config);
+    RawHttpClient client(server_->port());
+    const std::string head = "GET /slow HTTP/1.1\r\nX-Slow: " + std::string(50, 's') + "\r\n\r\n";
+    std::size_t sent = 0;
+    bool closed = false;
+    for (; sent < head.size() && !closed; ++sent) {  // 4 s for the whole head
+        closed = !client.Send(head.substr(sent, 1)) || ClosedWithoutWaiting(client);
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_TRUE(closed) << "the server waited for all " << sent << " bytes";
+}
+
+TEST_F(HttpServerTest, AtTheConnectionCapIdleConnectionsMakeRoomForWaitingClients) {
+    HttpMetrics metrics({});
+    HttpServerConfig config = Config(1);
+    config.max_connections = 2;
+    config.limits.crowded_idle_timeout = 200ms;
+    config.metrics = &metrics;
+    Start(Echo, config);
+    RawHttpClient idle1(server_->port());
+    RawHttpClient idle2(server_->port());
+    RawHttpClient waiting(server_->port());  // connected, in the backlog
+    ASSERT_TRUE(waiting.Send("GET /waited HTTP/1.1\r\n\r\n"));
+    EXPECT_NE(waiting.ReadResponse().find("/waited?"), std::string::npos);
+    EXPECT_TRUE(idle1.ClosedByServer());
+    EXPECT_TRUE(idle2.ClosedByServer());
+    EXPECT_NE(metrics.Text().find("quillon_http_connections_open 1\n"), std::string::npos);
+}
+
+TEST_F(HttpServerTest, AnOversizedHeadGets431WhateverItsSize) {
+    Start(Echo, 1);
+    const std::string heads[] = {
+        "X-Big: " + std::string(1024 * 1024, 'a') + "\r\n",
+        [] {
+            std::string many;
+            for (int i = 0; i < 20000; ++i) many += "X: y\r\n";
+            return many;
+        }(),
+    };
+    for (const std::string& head : heads) {
+        RawHttpClient client(server_->port());
+        ASSERT_TRUE(client.Send("GET /big-head HTTP/1.1\r\n" + head + "\r\n"));
+        EXPECT_EQ(client.ReadResponse().rfind("HTTP/1.1 431 ", 0), 0u);
+        EXPECT_TRUE(client.ClosedByServer());
+    }
+}
+
+double ProcessorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(HttpServerTest, AClientThatClosedItsSideWithAnswersPendingCostsNoProcessorTime) {
+    Start(Sized(8 * 1024 * 1024), 1);  // more than the socket buffers hold
+    RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    client.FinishSending();
+    std::this_thread::sleep_for(500ms);  // answered, and stuck behind the full buffers
+    const double before = ProcessorSeconds();
+    std::this_thread::sleep_for(1s);
+    // A worker woken for the end of stream over and over would spend most of that second.
+    EXPECT_LT(ProcessorSeconds() - before, 0.3);
+}
+
+TEST_F(HttpServerTest, ALongBurstOfPipelinedRequestsIsAnsweredInOrder) {
+    Start(Echo, 1);
+    constexpr int kRequests = 20000;
+    RawHttpClient client(server_->port());
+    std::thread sender([&client] {
+        std::string burst;
+        for (int i = 0; i < kRequests; ++i)
+            burst += "GET /p" + std::to_string(i) + " HTTP/1.1\r\n\r\n";
+        client.Send(burst);
+    });
+    int in_order = 0;
+    for (int i = 0; i < kRequests; ++i) {
+        const std::string response = client.ReadResponse();
+        if (response.find("\r\n\r\n/p" + std::to_string(i) + "?\n") == std::string::npos) break;
+        ++in_order;
+    }
+    sender.join();
+    EXPECT_EQ(in_order, kRequests);
+}
+
+TEST_F(HttpServerTest, MetricsCountRequestsByRouteAndStatusAndEveryByteSent) {
+    HttpMetrics metrics({"/a"});
+    HttpServerConfig config = Config();
+    config.metrics = &metrics;
+    Start(Echo, config);
+    std::size_t received = 0;
+    {
+        RawHttpClient client(server_->port());
+        for (const char* target : {"/a", "/a?x=1", "/a", "/elsewhere"}) {
+            ASSERT_TRUE(client.Send("GET " + std::string(target) + " HTTP/1.1\r\n\r\n"));
+            received += client.ReadResponse().size();
+        }
+        RawHttpClient bad(server_->port());
+        ASSERT_TRUE(bad.Send("BAD\r\n\r\n"));
+        received += bad.ReadUntilClosed().size();
+    }
+    server_->Stop();
+    runner_.join();
+    const std::string text = metrics.Text();
+    for (const std::string& line : std::vector<std::string>{
+             R"(quillon_http_requests_total\{route="/a",status="200"\} 3)",
+             R"(quillon_http_requests_total\{route="other",status="200"\} 1)",
+             R"(quillon_http_requests_total\{route="other",status="400"\} 1)",
+             R"(quillon_http_request_duration_seconds_bucket\{route="/a",le="\+Inf"\} 3)",
+             R"(quillon_http_request_duration_seconds_count\{route="other"\} 2)",
+             "quillon_http_response_bytes_total " + std::to_string(received),
+             R"(quillon_http_requests_in_flight 0)",
+             R"(quillon_http_connections_open 0)",
+         }) {
+        EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)" + line + "\n"))) << line << "\n"
+                                                                                 << text;
+    }
+}
+
+}  // namespace
