@@ -41,7 +41,9 @@ std::u16string_view View(LPCWSTR text) {
 
 std::string Describe(const RegistryPath& path) {
     std::string text = "HKEY_CLASSES_ROOT";
-    if (!path.empty()) text += "\\" + platform::Utf16ToUtf8(platform::JoinRegistryPath(path));
+    if (!path.empty()) {
+        text.append(1, '\\').append(platform::Utf16ToUtf8(platform::JoinRegistryPath(path)));
+    }
     return text;
 }
 
