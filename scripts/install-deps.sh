@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, testing and benchmarking need on Debian 12: the Debian packages,
-# and playwright-core (from the npm registry) for the browser test of the demo page.
+# Installs what building, testing and benchmarking need on Debian 12: the Debian packages
+# (clang and its runtimes for the fuzz targets), and playwright-core (from the npm registry)
+# for the browser test of the demo page.
 # Run as root from anywhere; safe to run again (it installs only what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev
     chromium wrk curl
+    clang libclang-rt-14-dev llvm
 )
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs the whole test suite twice: a normal build
-# and one with AddressSanitizer and UndefinedBehaviorSanitizer. Run from anywhere, as root.
+# Installs what is needed, then builds and runs the whole test suite twice, a normal build and
+# one with AddressSanitizer and UndefinedBehaviorSanitizer; then the tests whose threads share
+# state under ThreadSanitizer, and every fuzz target for a bounded time. Run from anywhere, as
+# root. QUILLON_FUZZ_SECONDS sets the time of each fuzz target (30 by default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,10 +10,16 @@ bash scripts/install-deps.sh
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
+configure() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja -DQUILLON_WERROR=ON "$@" >/dev/null
+}
+
 run_suite() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    configure "$dir" "$@"
     cmake --build "$dir"
     ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
 }
@@ -20,3 +28,26 @@ echo "== normal build"
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan)"
 run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
+
+# Tests whose threads share state, run under ThreadSanitizer: "TARGET TEST-REGEX" each. Only
+# those targets are built, at -O3 (the Release build type, so that it keeps building with
+# warnings as errors too).
+tsan_tests=(
+    "server_tests ^QuillonServer\.ThreadsWithTheirOwnObjectsShareTheServerSafely$"
+)
+echo "== ThreadSanitizer"
+configure build/tsan -DCMAKE_BUILD_TYPE=Release -DQUILLON_TSAN=ON -DQUILLON_BENCH=OFF
+for entry in "${tsan_tests[@]}"; do
+    read -r target tests <<<"$entry"
+    cmake --build build/tsan --target "$target"
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+        ctest --test-dir build/tsan --output-on-failure --no-tests=error -R "$tests"
+done
+
+# The fuzz targets (fuzz/CMakeLists.txt lists them) with clang's libFuzzer, each for a bounded
+# time after the saved inputs that every test build above has replayed already.
+echo "== fuzzing"
+configure build/fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+cmake --build build/fuzz --target quillon_fuzz_targets
+bash scripts/fuzz.sh build/fuzz "${QUILLON_FUZZ_SECONDS:-30}"
