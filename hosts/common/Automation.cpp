@@ -45,7 +45,11 @@ private:
     std::set<std::string> registered_;
 };
 
-OwnServers own_servers;
+// Never destroyed: the page host's workers may still create objects while the process ends.
+OwnServers& OwnServersOfThisProcess() {
+    static auto* servers = new OwnServers;
+    return *servers;
+}
 
 // The class objects this thread has looked up, by ProgID. A page host creates an object for
 // every request, and finding the class in the registry each time would cost more than the
@@ -100,7 +104,7 @@ void DispatchPtr::Reset() {
 }
 
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error) {
-    if (std::string message; !own_servers.Register(library, &message)) {
+    if (std::string message; !OwnServersOfThisProcess().Register(library, &message)) {
         error->hr = CO_E_ERRORINDLL;
         error->message = "cannot register the component: " + message;
         return {};

@@ -67,13 +67,19 @@ private:
     int fd_;
 };
 
-// Opens path for reading or writing if it is a regular file: anything else (a device, a FIFO, a
-// symbolic link in its last part) is not even opened. -1 with *message otherwise (errno ENOENT
-// when it does not exist).
+// Why path names something other than a regular file (a device, a FIFO, a directory, or a
+// symbolic link in its last part); empty when it is one or does not exist.
+std::string NotARegularFile(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+    return S_ISLNK(info.st_mode) ? "it is a symbolic link" : "not a regular file";
+}
+
+// Opens path for reading or writing if it is a regular file: anything else is not even opened.
+// -1 with *message otherwise (errno ENOENT when it does not exist).
 int OpenRegularFile(const std::string& path, int flags, const char* what, std::string* message) {
-    if (struct stat info{}; lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        *message = std::string("cannot ") + what + " " + path + ": " +
-                   (S_ISLNK(info.st_mode) ? "it is a symbolic link" : "not a regular file");
+    if (const std::string why = NotARegularFile(path); !why.empty()) {
+        *message = std::string("cannot ") + what + " " + path + ": " + why;
         errno = EINVAL;
         return -1;
     }
@@ -180,10 +186,8 @@ bool WriteAll(int fd, const std::string& text) {
 // What a change may replace: nothing, or a regular file. A device, a FIFO or a symbolic link
 // named as the registry stays as it is.
 long CheckReplaceable(const std::string& file, std::string* message) {
-    struct stat info {};
-    if (lstat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        *message = "will not replace " + file + ": " +
-                   (S_ISLNK(info.st_mode) ? "it is a symbolic link" : "not a regular file");
+    if (const std::string why = NotARegularFile(file); !why.empty()) {
+        *message = "will not replace " + file + ": " + why;
         return ERROR_CANTWRITE;
     }
     return ERROR_SUCCESS;
@@ -292,9 +296,9 @@ struct FileUpdate {
 
 struct RegistryTransaction::Open {
     std::string store;
-    FileUpdate file;                            // for the file store
-    std::unique_lock<std::mutex> private_lock;  // for the private one
-    RegistryKeyNode* tree = nullptr;            // the copy the transaction's calls work on
+    // The copy the transaction's calls work on, and for the file store its lock and old text.
+    FileUpdate update;
+    std::unique_lock<std::mutex> private_lock;  // for the private registry
 };
 
 namespace {
@@ -338,7 +342,7 @@ std::string DescribeRegistryStore(const std::string& store) {
 
 long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message) {
     if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
-        CopyKeyTree(*transaction->tree, root);
+        CopyKeyTree(transaction->update.tree, root);
         return ERROR_SUCCESS;
     }
     if (store.empty()) {
@@ -357,7 +361,7 @@ long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* 
 long UpdateRegistry(const std::string& store, const std::function<long(RegistryKeyNode&)>& change,
                     std::string* message) {
     if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
-        return ChangeCopy(*transaction->tree, change);
+        return ChangeCopy(transaction->update.tree, change);
     }
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
@@ -388,11 +392,10 @@ long RegistryTransaction::Begin(std::string* message) {
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         open->private_lock = std::unique_lock(registry.mutex);
-        CopyKeyTree(registry.tree, &open->file.tree);
-    } else if (const long result = open->file.Start(store, message); result != ERROR_SUCCESS) {
+        CopyKeyTree(registry.tree, &open->update.tree);
+    } else if (const long result = open->update.Start(store, message); result != ERROR_SUCCESS) {
         return result;
     }
-    open->tree = &open->file.tree;
     open_ = std::move(open);
     open_transaction = open_.get();
     return ERROR_SUCCESS;
@@ -403,10 +406,10 @@ long RegistryTransaction::Commit(std::string* message) {
     open_transaction = nullptr;
     const std::unique_ptr<Open> open = std::move(open_);
     if (open->store.empty()) {
-        ThePrivateRegistry().tree = std::move(open->file.tree);
+        ThePrivateRegistry().tree = std::move(open->update.tree);
         return ERROR_SUCCESS;
     }
-    return open->file.Finish(open->store, message);
+    return open->update.Finish(open->store, message);
 }
 
 }  // namespace platform
