@@ -8,9 +8,9 @@
 namespace {
 
 // The narrowest symbol has one data column and is truncated: 17 + 36 modules. A module this
-// wide makes every symbol wider than 32-bit coordinates reach, so every wider one draws (or
-// rather, is refused) alike: capping it here changes nothing but keeps the module width, the
-// wide bar (twice it) and the row height (at most 5 times it) inside 32 bits.
+// wide makes even that symbol wider than 32-bit coordinates reach, so it and every wider one
+// are refused alike: holding the width here changes no result, and keeps the module width,
+// the wide bar (twice it) and the row height (at most 5 times it) inside 32 bits.
 constexpr std::int64_t kNarrowestSymbolModules = 17 * kMinColumns + 36;
 constexpr std::int64_t kMaxModuleWidth = INT32_MAX / kNarrowestSymbolModules + 1;
 
