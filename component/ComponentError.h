@@ -13,3 +13,6 @@ class QuillonState;
 // Reports QUILLON_E_DATA_DOES_NOT_FIT with a description that says why, with the numbers the
 // encoder left behind.
 HRESULT ReportDataDoesNotFit(const QuillonState& state);
+// Reports E_INVALIDARG for a symbol whose size in pixels is beyond 32-bit coordinates, with
+// that size.
+HRESULT ReportSymbolTooLarge(const QuillonState& state);

@@ -1,4 +1,5 @@
-// The description of a symbol that could not be built, for the page that asked for it.
+// The description of a symbol that could not be built or drawn, for the page that asked for it.
+#include <cstdint>
 #include <string>
 
 #include "component/ComponentError.h"
@@ -20,4 +21,13 @@ HRESULT ReportDataDoesNotFit(const QuillonState& state) {
     text += " Shorten the data or lower the ErrorCorrectionLevel.";
     const std::basic_string<OLECHAR> description(text.begin(), text.end());
     return ReportError(QUILLON_E_DATA_DOES_NOT_FIT, description.c_str());
+}
+
+HRESULT ReportSymbolTooLarge(const QuillonState& state) {
+    const std::string text = "The symbol would be " + std::to_string(state.SymbolWidthInPixels()) +
+                             " x " + std::to_string(state.SymbolHeightInPixels()) +
+                             " pixels, more than the " + std::to_string(INT32_MAX) +
+                             " a side that can be drawn. Lower the NarrowBarWidth.";
+    const std::basic_string<OLECHAR> description(text.begin(), text.end());
+    return ReportError(E_INVALIDARG, description.c_str());
 }

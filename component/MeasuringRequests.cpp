@@ -37,10 +37,9 @@ HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
     // Width counts 17 modules a data column plus 70 for a full symbol, one more than the 69
     // that a drawn row's start pattern, two row indicators and 18-module stop pattern take; or
-    // plus 36 for a truncated one (start, left indicator, and the final bar and space). With
-    // ModuleWidth at most 32767 and at most 30 columns the product stays far inside 32 bits.
-    const std::int32_t modules = 17 * Columns + (TruncateSymbol ? 36 : 70);
-    SetLong(ActualWidth, ModuleWidth * modules);
-    SetLong(ActualHeight, ActualRows * RowHeight);
+    // plus 36 for a truncated one (start, left indicator, and the final bar and space).
+    if (!SymbolFitsCoordinates()) return ReportSymbolTooLarge(*this);
+    SetLong(ActualWidth, static_cast<std::int32_t>(SymbolWidthInPixels()));
+    SetLong(ActualHeight, static_cast<std::int32_t>(SymbolHeightInPixels()));
     return S_OK;
 }

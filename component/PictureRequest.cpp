@@ -63,6 +63,7 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
 
     if (!RenderSymbol()) return OutOfMemory(OLESTR("Not enough memory to draw the symbol"));
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
+    if (!SymbolFitsCoordinates()) return ReportSymbolTooLarge(*this);
 
     CaptureBlock = CaptureBitmap(resources.bitmap);
     if (CaptureBlock == nullptr)

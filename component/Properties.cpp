@@ -1,8 +1,5 @@
 // The property accessors. A put checks its value and stores it, or ignores a value outside
 // its accepted range without an error: pages rely on a bad value simply changing nothing.
-#include <memory>
-#include <new>
-
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
 #include "component/contract/QuillonProperties.h"
@@ -102,32 +99,27 @@ HRESULT CQuillon::put_HandleTilde(VARIANT_BOOL newVal) {
 }
 
 // Data is kept as single-byte text of the thread's ANSI code page. The conversion covers the
-// string up to its first zero character, so a string with an embedded zero is cut there.
+// string up to its first zero character, so a string with an embedded zero is cut there. The
+// limit is on the converted bytes: characters that have no single byte of their own (a
+// surrogate pair becomes one '?') count as what they become.
 HRESULT CQuillon::put_Data(BSTR newVal) {
     if (newVal == nullptr) return S_OK;
 
-    // Every character becomes at least one byte, so text longer than the limit in characters
-    // is longer in bytes too; refusing it here also bounds the conversion buffer.
-    const UINT units = SysStringLen(newVal);
-    UINT characters = 0;
-    while (characters < units && newVal[characters] != 0) ++characters;
-    if (characters > static_cast<UINT>(kMaxDataLength)) {
+    // The size the conversion needs, terminating zero included, asked first so that no buffer
+    // larger than DataText is ever made, however long the string.
+    const int needed =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return S_OK;  // a failed conversion leaves the text as it was
+    if (needed - 1 > kMaxDataLength) {
         return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
     }
-
-    // Room for a double-byte code page: two bytes a character and the terminating zero.
-    const int capacity = 2 * (static_cast<int>(characters) + 1);
-    std::unique_ptr<char[]> converted(new (std::nothrow) char[capacity]);
-    if (!converted) return ReportError(E_OUTOFMEMORY, OLESTR("Out of memory converting Data"));
-    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted.get(), capacity,
-                                            nullptr, nullptr);
-    if (written <= 0) return S_OK;  // a failed conversion leaves the text as it was
+    char converted[kDataTextSize];
+    const int written =
+        WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted, needed, nullptr, nullptr);
+    if (written <= 0) return S_OK;
 
     int length = 0;
     while (length < written && converted[length] != 0) ++length;
-    if (length > kMaxDataLength) {
-        return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
-    }
     for (int i = 0; i < length; ++i) DataText[i] = static_cast<BYTE>(converted[i]);
     DataText[length] = 0;
     return S_OK;

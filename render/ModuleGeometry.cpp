@@ -1,20 +1,23 @@
 // Module width and row height in pixels, from the settings and the screen's resolution along
 // the rows. The measuring request computes its figures with the same operation.
 #include <cmath>
+#include <cstdint>
 
 #include "component/state/QuillonState.h"
 
 namespace {
 
-// No picture is wider than 32767 pixels, so no module usefully is either. The cap keeps every
-// coordinate of a drawing (at most 579 modules a row, rows at most 5 modules high, 90 rows)
-// well inside 32-bit arithmetic, whatever NarrowBarWidth is.
-constexpr std::int32_t kMaxModuleWidth = 32767;
+// The narrowest symbol has one data column and is truncated: 17 + 36 modules. A module this
+// wide makes even that symbol wider than 32-bit coordinates reach, so it and every wider one
+// are refused alike: holding the width here changes no result, and keeps the module width,
+// the wide bar (twice it) and the row height (at most 5 times it) inside 32 bits.
+constexpr std::int64_t kNarrowestSymbolModules = 17 * kMinColumns + 36;
+constexpr std::int64_t kMaxModuleWidth = INT32_MAX / kNarrowestSymbolModules + 1;
 
 // Half down: trunc(v), plus one only when the fraction is strictly above one half.
-std::int32_t RoundHalfDown(double v) {
+std::int64_t RoundHalfDown(double v) {
     const double whole = std::trunc(v);
-    return static_cast<std::int32_t>(whole) + (v - whole > 0.5 ? 1 : 0);
+    return static_cast<std::int64_t>(whole) + (v - whole > 0.5 ? 1 : 0);
 }
 
 }  // namespace
@@ -27,9 +30,26 @@ bool QuillonState::ComputeModuleGeometry() {
     ReleaseDC(nullptr, screen);
 
     const double x = static_cast<double>(RowDpi) * static_cast<double>(NarrowBarWidth) / 2.54;
-    ModuleWidth = x >= kMaxModuleWidth ? kMaxModuleWidth : RoundHalfDown(x);
-    if (ModuleWidth <= 0) ModuleWidth = 1;
-    RowHeight = RoundHalfDown(static_cast<double>(Y2XRatio) * ModuleWidth);
+    const std::int64_t module =
+        x >= static_cast<double>(kMaxModuleWidth) ? kMaxModuleWidth : RoundHalfDown(x);
+    ModuleWidth = static_cast<std::int32_t>(module <= 0 ? 1 : module);
+    RowHeight =
+        static_cast<std::int32_t>(RoundHalfDown(static_cast<double>(Y2XRatio) * ModuleWidth));
     WideBarWidth = 2 * ModuleWidth;
     return true;
+}
+
+std::int64_t QuillonState::SymbolWidthInPixels() const {
+    return std::int64_t{ModuleWidth} * (17 * Columns + (TruncateSymbol ? 36 : 70));
+}
+
+std::int64_t QuillonState::SymbolHeightInPixels() const {
+    return std::int64_t{ActualRows} * RowHeight;
+}
+
+// The painting pass's coordinates stay within the symbol's extent (the margins are 0 once the
+// symbol is larger than the picture, which is at most 32767 pixels a side), so extents within
+// 32 bits keep every coordinate within them.
+bool QuillonState::SymbolFitsCoordinates() const {
+    return SymbolWidthInPixels() <= INT32_MAX && SymbolHeightInPixels() <= INT32_MAX;
 }

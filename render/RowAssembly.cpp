@@ -83,10 +83,11 @@ void QuillonState::DrawWidthString(const char* colours, const char* widths, std:
 }
 
 // After a failed encoding the codeword area holds no symbol (and Columns may stand at 31),
-// so nothing may be looked up from it. The shape limits keep every row indicator inside the
+// so nothing may be looked up from it; nor may a symbol too large for 32-bit coordinates be
+// measured or painted. The shape limits keep every row indicator inside the
 // table (at most 29 × 30 + 29) and every codeword read inside what the encoder wrote.
 bool QuillonState::SymbolIsDrawable() const {
-    if (LastFit != SymbolFit::Fits) return false;
+    if (LastFit != SymbolFit::Fits || !SymbolFitsCoordinates()) return false;
     if (ActualRows < 0 || ActualRows > kMaxRows) return false;
     if (Columns < kMinColumns || Columns > kMaxColumns) return false;
     if (EccLevel < 0 || EccLevel > kMaxEccLevel) return false;

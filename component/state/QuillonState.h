@@ -72,6 +72,14 @@ public:
     // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
     // false when the screen cannot be had.
     bool ComputeModuleGeometry();
+    // The encoded symbol's width and height in pixels, as GetActualSize reports them:
+    // ModuleWidth × (17 × Columns + 70, or + 36 truncated) and ActualRows × RowHeight, in 64
+    // bits since a wide module can take them past 32.
+    std::int64_t SymbolWidthInPixels() const;
+    std::int64_t SymbolHeightInPixels() const;
+    // Whether they fit the 32-bit coordinates of drawing (and of GetActualSize's figures). A
+    // symbol beyond them cannot be drawn, however little of it the picture would show.
+    bool SymbolFitsCoordinates() const;
     // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
     void DrawSymbolPass();
     // Paints one run as a bar (painting pass only) and advances RunCursor past it.
@@ -85,8 +93,9 @@ public:
     void DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
                          std::int32_t rowOffsetFromLast);
     void DrawRows();
-    // Whether the state holds a symbol that can be drawn: the last encoding fitted and the
-    // shape and every codeword are inside the limits the pattern tables allow.
+    // Whether the state holds a symbol that can be drawn: the last encoding fitted, its size
+    // fits 32-bit coordinates, and the shape and every codeword are inside the limits the
+    // pattern tables allow.
     bool SymbolIsDrawable() const;
 
     // ---- PNG writer (png/) ----

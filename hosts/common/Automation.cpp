@@ -1,10 +1,9 @@
 #include "hosts/common/Automation.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <map>
+#include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/common/ErrorReporting.h"
@@ -19,13 +18,37 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
-std::string DirectoryOfExecutable() {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return ".";
-    std::string p(path, static_cast<std::size_t>(n));
-    const std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? "." : p.substr(0, slash);
+// A host creates the servers built or installed with it, never those another checkout or
+// installation registered. At its first creation the process switches to a registry of its
+// own, in memory, and registers there each server it needs from beside the runtime library it
+// runs with (see platform::RuntimeDirectory). The machine's and the user's registry files are
+// then neither read nor written, so no registration anywhere else can redirect the host, and
+// the host changes nothing anyone else sees.
+class OwnServers {
+public:
+    // False, with *message saying why, when library cannot be registered.
+    bool Register(const char* library, std::string* message) {
+        std::lock_guard lock(mutex_);
+        if (registered_.empty()) PlatformUsePrivateRegistry(TRUE);
+        if (registered_.count(library) != 0) return true;
+        const std::string path = platform::RuntimeDirectory() + "/" + library;
+        if (platform::RegisterServerLibrary(path, false, message) !=
+            platform::ServerRegistration::kDone) {
+            return false;
+        }
+        registered_.insert(library);
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::set<std::string> registered_;
+};
+
+// Never destroyed: the page host's workers may still create objects while the process ends.
+OwnServers& OwnServersOfThisProcess() {
+    static auto* servers = new OwnServers;
+    return *servers;
 }
 
 // The class objects this thread has looked up, by ProgID. A page host creates an object for
@@ -81,18 +104,13 @@ void DispatchPtr::Reset() {
 }
 
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error) {
-    IDispatch* object = nullptr;
-    HRESULT hr = TryCreate(progid, &object);
-    if (FAILED(hr)) {
-        std::string message;
-        if (platform::RegisterServerLibrary(DirectoryOfExecutable() + "/" + library, false,
-                                            &message) != platform::ServerRegistration::kDone) {
-            error->hr = CO_E_ERRORINDLL;
-            error->message = message;
-            return {};
-        }
-        hr = TryCreate(progid, &object);
+    if (std::string message; !OwnServersOfThisProcess().Register(library, &message)) {
+        error->hr = CO_E_ERRORINDLL;
+        error->message = "cannot register the component: " + message;
+        return {};
     }
+    IDispatch* object = nullptr;
+    const HRESULT hr = TryCreate(progid, &object);
     if (FAILED(hr)) {
         error->hr = hr;
         const std::string description = platform::TakeErrorDescription();
@@ -111,7 +129,11 @@ HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
     HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
     if (FAILED(hr)) {
         error->hr = hr;
-        error->message = "unknown member";
+        const std::string reason = platform::TakeErrorDescription();
+        error->message = hr == DISP_E_UNKNOWNNAME
+                             ? "unknown member"
+                             : "cannot look up " + platform::Utf16ToUtf8(name) + " (" + Hex(hr) +
+                                   ")" + (reason.empty() ? "" : ": " + reason);
         return hr;
     }
 

@@ -1,6 +1,6 @@
-// The small automation client both hosts are made of: create a registered class by ProgID
-// (registering the servers that ship beside the host on first use) and call it by name
-// through IDispatch, as a page script does.
+// The small automation client both hosts are made of: create a class by ProgID from the
+// servers built or installed with the host, and call it by name through IDispatch, as a page
+// script does.
 #pragma once
 
 #include <string>
@@ -33,9 +33,10 @@ struct CallError {
     std::string message;
 };
 
-// Creates the class registered under progid on this thread (CoInitializeEx must have run).
-// When the class is not registered, or its library has moved, the server library named
-// `library` beside the running executable is registered and creation is tried once more.
+// Creates the class progid of the server library named `library` on this thread
+// (CoInitializeEx must have run). The library is the one beside the runtime this host runs
+// with, registered (once) in a registry private to this process, whatever any other registry
+// says about the class.
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error);
 
 // Calls a member by name. args are in the caller's order (Invoke receives them reversed).

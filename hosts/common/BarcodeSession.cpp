@@ -63,6 +63,21 @@ bool ColourNumber(std::string_view value, std::string* number) {
     return true;
 }
 
+// What a failed request means: the settings refused (a symbol too large to draw), the data
+// too long for a symbol, the picture too large for memory, or the component's own failure.
+Failure RequestFailure(HRESULT hr) {
+    switch (hr) {
+        case E_INVALIDARG:
+            return Failure::Refused;
+        case QUILLON_E_DATA_DOES_NOT_FIT:
+            return Failure::DoesNotFit;
+        case E_OUTOFMEMORY:
+            return Failure::TooLarge;
+        default:
+            return Failure::Internal;
+    }
+}
+
 }  // namespace
 
 std::string Measurement::Json() const {
@@ -229,10 +244,7 @@ Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max
     CallError error;
     InvokeByName(object_.get(), u"PNGImage", DISPATCH_PROPERTYGET, none, &result, &error);
     if (FAILED(error.hr)) {
-        return Failed(error.hr == QUILLON_E_DATA_DOES_NOT_FIT ? Failure::DoesNotFit
-                      : error.hr == E_OUTOFMEMORY             ? Failure::TooLarge
-                                                              : Failure::Internal,
-                      error.message);
+        return Failed(RequestFailure(error.hr), error.message);
     }
     Outcome outcome;
     void* data = nullptr;
@@ -276,9 +288,7 @@ Outcome BarcodeSession::Measure(Measurement* measurement, Figures figures) {
         VariantClear(&first);
         VariantClear(&second);
         if (FAILED(error.hr)) {
-            return Failed(
-                error.hr == QUILLON_E_DATA_DOES_NOT_FIT ? Failure::DoesNotFit : Failure::Internal,
-                error.message);
+            return Failed(RequestFailure(error.hr), error.message);
         }
         if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
         *request.first = a.lVal;

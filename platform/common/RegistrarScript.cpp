@@ -215,10 +215,16 @@ private:
     }
 
     bool Block(const Token& open, RegistrarKey* key, std::string* error) {
+        if (++depth_ > kMaxRegistryDepth) {
+            return Fail(
+                open, "keys nested more than " + std::to_string(kMaxRegistryDepth) + " levels deep",
+                error);
+        }
         while (true) {
             const Token& token = Next();
             switch (token.kind) {
                 case TokenKind::kClose:
+                    --depth_;
                     return true;
                 case TokenKind::kEnd:
                     return Fail(token,
@@ -290,6 +296,7 @@ private:
 
     std::vector<Token> tokens_;
     size_t index_ = 0;
+    size_t depth_ = 0;
     const RegistrarReplacementMap& replacements_;
 };
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/common/ErrorReporting.h"
+#include "platform/runtime/TrustedFiles.h"
 
 namespace platform {
 namespace {
@@ -68,6 +69,9 @@ HRESULT Acquire(const std::string& path, Library** result) {
     struct stat info {};
     if (path.find('/') != std::string::npos && stat(path.c_str(), &info) != 0) {
         return ReportFailure(CO_E_DLLNOTFOUND, "the server library " + path + " does not exist");
+    }
+    if (std::string why; !IsTrustedLibrary(path, &why)) {
+        return ReportFailure(E_ACCESSDENIED, "refusing the server library " + path + ": " + why);
     }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {

@@ -10,9 +10,10 @@
 namespace platform {
 
 // Loads the library at path unless it is loaded already and asks it for the class object.
-// CO_E_DLLNOTFOUND when the file does not exist, CO_E_ERRORINDLL when it cannot be loaded or
-// has no DllGetClassObject (with the loader's message in the thread's error object); otherwise
-// what DllGetClassObject returns.
+// CO_E_DLLNOTFOUND when the file does not exist, E_ACCESSDENIED when others than its owner and
+// root could have changed it (TrustedFiles.h), CO_E_ERRORINDLL when it cannot be loaded or has
+// no DllGetClassObject (with the reason in the thread's error object); otherwise what
+// DllGetClassObject returns.
 HRESULT GetClassObjectFromLibrary(const std::string& path, REFCLSID clsid, REFIID riid, void** ppv);
 
 // Unloads the libraries whose DllCanUnloadNow has said S_OK at every call for at least delay

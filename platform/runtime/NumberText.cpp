@@ -156,24 +156,26 @@ std::u16string LayOut(std::string_view scientific, int fixedDigits) {
                     scientific.data() + scientific.size(), exponent);
     if (digits == "0") return u"0";
 
+    // Built by appending only: GCC 12 at -O3 takes `"." + digits.substr(1)` for an overlapping
+    // copy and warns (-Wrestrict) where nothing overlaps.
     std::string out = negative ? "-" : "";
     const int count = static_cast<int>(digits.size());
     if (exponent < -4 || exponent >= fixedDigits) {
         out += digits[0];
-        if (count > 1) out += "." + digits.substr(1);
+        if (count > 1) out.append(1, '.').append(digits, 1);
         out += exponent < 0 ? "E-" : "E+";
         const int magnitude = exponent < 0 ? -exponent : exponent;
         if (magnitude < 10) out += '0';
         out += std::to_string(magnitude);
     } else if (exponent >= 0) {
-        if (count <= exponent + 1) {
-            out += digits + std::string(static_cast<std::size_t>(exponent + 1 - count), '0');
+        const auto whole = static_cast<std::size_t>(exponent + 1);
+        if (static_cast<std::size_t>(count) <= whole) {
+            out.append(digits).append(whole - digits.size(), '0');
         } else {
-            out += digits.substr(0, static_cast<std::size_t>(exponent + 1)) + "." +
-                   digits.substr(static_cast<std::size_t>(exponent + 1));
+            out.append(digits, 0, whole).append(1, '.').append(digits, whole);
         }
     } else {
-        out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        out.append("0.").append(static_cast<std::size_t>(-exponent - 1), '0').append(digits);
     }
     return std::u16string(out.begin(), out.end());
 }

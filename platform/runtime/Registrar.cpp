@@ -64,7 +64,7 @@ HRESULT Run(std::string_view script, const RegistrarReplacements& replacements, 
             hr = E_INVALIDARG;
         } else {
             const long result = platform::UpdateRegistry(
-                platform::RegistryFilePath(),
+                platform::RegistryStoreName(),
                 [&](RegistryKeyNode& store) {
                     do_register ? Register(root, store) : Unregister(root, store);
                     return ERROR_SUCCESS;

@@ -17,10 +17,10 @@ using platform::RegistryPath;
 
 namespace {
 
-// What a key handle names: a place in one store file. The file is fixed when the key is
-// opened, so that a handle keeps meaning the same store.
+// What a key handle names: a place in one store. The store is fixed when the key is opened,
+// so that a handle keeps meaning the same store.
 struct OpenKey {
-    std::string file;
+    std::string store;
     RegistryPath path;
 };
 
@@ -41,7 +41,9 @@ std::u16string_view View(LPCWSTR text) {
 
 std::string Describe(const RegistryPath& path) {
     std::string text = "HKEY_CLASSES_ROOT";
-    if (!path.empty()) text += "\\" + platform::Utf16ToUtf8(platform::JoinRegistryPath(path));
+    if (!path.empty()) {
+        text.append(1, '\\').append(platform::Utf16ToUtf8(platform::JoinRegistryPath(path)));
+    }
     return text;
 }
 
@@ -52,7 +54,7 @@ std::string DescribeValue(const RegistryPath& path, std::u16string_view name) {
 
 long Resolve(HKEY key, OpenKey* out) {
     if (key == HKEY_CLASSES_ROOT) {
-        out->file = platform::RegistryFilePath();
+        out->store = platform::RegistryStoreName();
         out->path.clear();
         return ERROR_SUCCESS;
     }
@@ -82,6 +84,11 @@ long ParseSubKey(LPCWSTR text, const OpenKey& base, RegistryPath* full) {
         return Fail(result, "invalid key name \"" + platform::Utf16ToUtf8(View(text)) +
                                 "\" below " + Describe(base.path));
     }
+    if (base.path.size() + sub.size() > platform::kMaxRegistryDepth) {
+        return Fail(ERROR_BAD_PATHNAME, "keys cannot lie more than " +
+                                            std::to_string(platform::kMaxRegistryDepth) +
+                                            " levels deep");
+    }
     *full = base.path;
     full->insert(full->end(), sub.begin(), sub.end());
     return ERROR_SUCCESS;
@@ -95,7 +102,7 @@ long KeyDeleted(const RegistryPath& path) {
 long ReadKey(const OpenKey& key, const std::function<long(RegistryKeyNode&)>& body) {
     RegistryKeyNode root;
     std::string message;
-    const long result = platform::ReadRegistry(key.file, &root, &message);
+    const long result = platform::ReadRegistry(key.store, &root, &message);
     if (result != ERROR_SUCCESS) return Fail(result, message);
     RegistryKeyNode* node = platform::FindKey(root, key.path);
     if (node == nullptr) return KeyDeleted(key.path);
@@ -106,7 +113,7 @@ long UpdateKey(const OpenKey& key, const std::function<long(RegistryKeyNode&)>& 
     std::string message;
     long body_result = ERROR_SUCCESS;
     const long result = platform::UpdateRegistry(
-        key.file,
+        key.store,
         [&](RegistryKeyNode& root) {
             RegistryKeyNode* node = platform::FindKey(root, key.path);
             body_result = node == nullptr ? KeyDeleted(key.path) : body(*node);
@@ -166,20 +173,20 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM,
         OpenKey base;
         long result = Resolve(hKey, &base);
         if (result != ERROR_SUCCESS) return result;
-        OpenKey key{base.file, {}};
+        OpenKey key{base.store, {}};
         result = ParseSubKey(lpSubKey, base, &key.path);
         if (result != ERROR_SUCCESS) return result;
 
         // An existing key is opened without taking the writers' lock.
         RegistryKeyNode root;
         std::string message;
-        result = platform::ReadRegistry(key.file, &root, &message);
+        result = platform::ReadRegistry(key.store, &root, &message);
         if (result != ERROR_SUCCESS) return Fail(result, message);
         bool created = false;
         if (platform::FindKey(root, key.path) == nullptr) {
             bool base_deleted = false;
             result = platform::UpdateRegistry(
-                key.file,
+                key.store,
                 [&](RegistryKeyNode& current) {
                     base_deleted = platform::FindKey(current, base.path) == nullptr;
                     if (base_deleted) return ERROR_KEY_DELETED;
@@ -204,7 +211,7 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) 
         OpenKey base;
         long result = Resolve(hKey, &base);
         if (result != ERROR_SUCCESS) return result;
-        OpenKey key{base.file, {}};
+        OpenKey key{base.store, {}};
         result = ParseSubKey(lpSubKey, base, &key.path);
         if (result != ERROR_SUCCESS) return result;
         result = ReadKey(key, [](RegistryKeyNode&) { return ERROR_SUCCESS; });
@@ -392,6 +399,10 @@ const char* PlatformRegistryErrorText() {
 }
 
 const char* PlatformRegistryPath() {
-    current_path_text = platform::RegistryFilePath();
+    current_path_text = platform::DescribeRegistryStore(platform::RegistryStoreName());
     return current_path_text.c_str();
+}
+
+void PlatformUsePrivateRegistry(BOOL use) {
+    platform::UsePrivateRegistry(use != FALSE);
 }

@@ -3,10 +3,11 @@
 // null one). Key and value names compare without regard to letter case. Access masks and
 // security attributes are accepted and not enforced: the store's file permissions govern.
 //
-// The keys live in one file (platform/RegistryStore.h says where, and the environment variable
-// QUILLON_REGISTRY overrides it). Every call reads the file; a change rewrites it atomically
-// under a lock shared with other processes. An open key names a place, not a snapshot: a key
-// that another process deleted answers ERROR_KEY_DELETED.
+// The keys live in one file (platform/runtime/RegistryStore.h says where, and the environment
+// variable QUILLON_REGISTRY overrides it), or in a registry private to the process. Every call
+// reads the store; a change rewrites it atomically under a lock shared with other processes.
+// An open key names a place, not a snapshot: a key that another process deleted answers
+// ERROR_KEY_DELETED. Keys lie at most 512 levels deep, as on Windows.
 #pragma once
 
 #include "platform/winapi/WinError.h"
@@ -87,5 +88,12 @@ PLATFORM_API LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName,
 // tools to show (for example "/home/me/.local/share/quillon/registry is corrupt: line 7:
 // unterminated quoted string"); empty when none has failed.
 PLATFORM_API const char* PlatformRegistryErrorText();
-// The file that keeps HKEY_CLASSES_ROOT for this process now.
+// The file that keeps HKEY_CLASSES_ROOT for this process now, or "the private registry of this
+// process".
 PLATFORM_API const char* PlatformRegistryPath();
+// From now on (or, with FALSE, no longer) this process keeps HKEY_CLASSES_ROOT in its own
+// memory, empty at first: what it registers only it sees, and what others register it does not
+// see. A host that ships its servers beside it registers them there, so that it creates those
+// and no others, whatever another installation has registered (as a Windows program does with
+// a registration-free manifest). Open keys keep naming the store they were opened in.
+PLATFORM_API void PlatformUsePrivateRegistry(BOOL use);

@@ -149,10 +149,6 @@ bool ParseQuoted(std::string_view line, size_t* pos, std::u16string* out, std::s
                     value = value * 16 + static_cast<unsigned>(digit);
                     ++*pos;
                 }
-                if (value == 0) {
-                    *error = "\\u0000 is not allowed";
-                    return false;
-                }
                 *out += static_cast<char16_t>(value);
                 break;
             }

@@ -8,9 +8,10 @@
 //
 // Every key has its own section, empty keys included; a section lists the key's values. Value
 // names and data are quoted, with the escapes \\ \" \n \r \t and \uXXXX (any other control
-// character and any unpaired surrogate, so that every string survives the round trip). Key
-// names need no escapes: they hold no control characters and no backslashes, and a section
-// ends at the last ']' of its line. Writing produces the keys in case-insensitive order.
+// character, zero included, and any unpaired surrogate), so that every string survives the
+// round trip: whatever tree is written reads back as the same tree. Key names need no escapes:
+// they hold no control characters and no backslashes, and a section ends at the last ']' of
+// its line. Writing produces the keys in case-insensitive order.
 #pragma once
 
 #include <string>

@@ -6,11 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/runtime/RegistryFormat.h"
+#include "platform/runtime/TrustedFiles.h"
 #include "platform/winapi/WinError.h"
 
 namespace platform {
@@ -64,21 +67,54 @@ private:
     int fd_;
 };
 
+// Why path names something other than a regular file (a device, a FIFO, a directory, or a
+// symbolic link in its last part); empty when it is one or does not exist.
+std::string NotARegularFile(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+    return S_ISLNK(info.st_mode) ? "it is a symbolic link" : "not a regular file";
+}
+
+// Opens path for reading or writing if it is a regular file: anything else is not even opened.
+// -1 with *message otherwise (errno ENOENT when it does not exist).
+int OpenRegularFile(const std::string& path, int flags, const char* what, std::string* message) {
+    if (const std::string why = NotARegularFile(path); !why.empty()) {
+        *message = std::string("cannot ") + what + " " + path + ": " + why;
+        errno = EINVAL;
+        return -1;
+    }
+    // The flags keep it so should the name change meanwhile.
+    const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        const int error = errno;
+        *message = std::string("cannot ") + what + " " + path + ": " +
+                   (error == ELOOP ? "it is a symbolic link" : ErrorText(error));
+        errno = error;
+        return -1;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        *message = std::string("cannot ") + what + " " + path + ": not a regular file";
+        close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 // Held for the whole read-modify-write. flock locks belong to the open file description, so
 // two threads of one process exclude each other as two processes do.
 class ExclusiveLock {
 public:
     long Acquire(const std::string& file, std::string* message) {
         const std::string lock_file = file + ".lock";
-        fd_ = open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        constexpr int kFlags = O_RDWR | O_CREAT;
+        fd_ = OpenRegularFile(lock_file, kFlags, "open the lock file", message);
         if (fd_ < 0 && errno == ENOENT) {
             if (!CreateDirectories(DirectoryOf(file), message)) return ERROR_CANTWRITE;
-            fd_ = open(lock_file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            fd_ = OpenRegularFile(lock_file, kFlags, "open the lock file", message);
         }
-        if (fd_ < 0) {
-            *message = "cannot open the lock file " + lock_file + ": " + ErrorText(errno);
-            return CodeForErrno(errno, ERROR_CANTWRITE);
-        }
+        if (fd_ < 0) return CodeForErrno(errno, ERROR_CANTWRITE);
         while (flock(fd_, LOCK_EX) != 0) {
             if (errno == EINTR) continue;
             *message = "cannot lock " + lock_file + ": " + ErrorText(errno);
@@ -94,27 +130,44 @@ private:
     int fd_ = -1;
 };
 
+long Untrusted(const std::string& file, const std::string& why, std::string* message) {
+    *message = "refusing the registry " + file + ": " + why;
+    return ERROR_ACCESS_DENIED;
+}
+
 long ReadWholeFile(const std::string& file, std::string* text, bool* exists, std::string* message) {
     text->clear();
-    const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(file, O_RDONLY, "read", message);
     *exists = fd >= 0;
     if (fd < 0) {
         if (errno == ENOENT) return ERROR_SUCCESS;
-        *message = "cannot open " + file + ": " + ErrorText(errno);
         return CodeForErrno(errno, ERROR_CANTREAD);
     }
     FileCloser closer(fd);
-    char buffer[8192];
-    while (true) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n == 0) return ERROR_SUCCESS;
+    if (std::string why; !IsTrustedPath(file, &why)) return Untrusted(file, why, message);
+    // One read takes the whole file; more are needed only for a file that grows meanwhile.
+    struct stat info {};
+    fstat(fd, &info);
+    size_t length = 0;
+    if (info.st_size <= kMaxRegistryFileBytes) text->resize(static_cast<size_t>(info.st_size) + 1);
+    while (!text->empty() && length <= static_cast<size_t>(kMaxRegistryFileBytes)) {
+        if (length == text->size()) text->resize(2 * length);
+        const ssize_t n = read(fd, text->data() + length, text->size() - length);
+        if (n == 0) {
+            text->resize(length);
+            return ERROR_SUCCESS;
+        }
         if (n < 0) {
             if (errno == EINTR) continue;
             *message = "cannot read " + file + ": " + ErrorText(errno);
             return ERROR_CANTREAD;
         }
-        text->append(buffer, static_cast<size_t>(n));
+        length += static_cast<size_t>(n);
     }
+    text->clear();
+    *message = file + " is larger than " + std::to_string(kMaxRegistryFileBytes >> 20) +
+               " MiB: not a registry";
+    return ERROR_REGISTRY_CORRUPT;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -130,9 +183,22 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
+// What a change may replace: nothing, or a regular file. A device, a FIFO or a symbolic link
+// named as the registry stays as it is.
+long CheckReplaceable(const std::string& file, std::string* message) {
+    if (const std::string why = NotARegularFile(file); !why.empty()) {
+        *message = "will not replace " + file + ": " + why;
+        return ERROR_CANTWRITE;
+    }
+    return ERROR_SUCCESS;
+}
+
 // The temporary name is fixed: only the lock holder writes it, and a file left there by a
 // writer that died before its rename is simply replaced.
 long ReplaceFile(const std::string& file, const std::string& text, std::string* message) {
+    if (const long checked = CheckReplaceable(file, message); checked != ERROR_SUCCESS) {
+        return checked;
+    }
     const std::string temporary = file + ".tmp";
     if (unlink(temporary.c_str()) != 0 && errno != ENOENT) {
         *message = "cannot remove the stale " + temporary + ": " + ErrorText(errno);
@@ -178,6 +244,72 @@ long ParseStore(const std::string& file, const std::string& text, RegistryKeyNod
     return ERROR_SUCCESS;
 }
 
+// The private registry. Never destroyed: it may be used while the process shuts down.
+struct PrivateRegistry {
+    std::atomic<bool> in_use{false};
+    std::mutex mutex;
+    RegistryKeyNode tree;
+};
+
+PrivateRegistry& ThePrivateRegistry() {
+    static auto* registry = new PrivateRegistry;
+    return *registry;
+}
+
+// Runs change on a copy of tree and keeps the copy only when change succeeds, so that a change
+// that fails half-way leaves nothing behind.
+long ChangeCopy(RegistryKeyNode& tree, const std::function<long(RegistryKeyNode&)>& change) {
+    RegistryKeyNode copy;
+    CopyKeyTree(tree, &copy);
+    const long result = change(copy);
+    if (result == ERROR_SUCCESS) tree = std::move(copy);
+    return result;
+}
+
+// The file store's read-modify-write under the writers' lock, cut in two so that a
+// transaction can hold the lock between its reading and its writing.
+struct FileUpdate {
+    ExclusiveLock lock;
+    std::string before;
+    bool exists = false;
+    RegistryKeyNode tree;
+
+    long Start(const std::string& file, std::string* message) {
+        long result = CheckReplaceable(file, message);
+        if (result == ERROR_SUCCESS) result = lock.Acquire(file, message);
+        if (result == ERROR_SUCCESS) result = ReadWholeFile(file, &before, &exists, message);
+        // Reading judged an existing file; a new one is judged by where it will be.
+        if (std::string why; result == ERROR_SUCCESS && !exists && !IsTrustedPath(file, &why)) {
+            result = Untrusted(file, why, message);
+        }
+        if (result == ERROR_SUCCESS) result = ParseStore(file, before, &tree, message);
+        return result;
+    }
+    long Finish(const std::string& file, std::string* message) {
+        const std::string after = FormatRegistryText(tree);
+        if (exists && after == before) return ERROR_SUCCESS;
+        return ReplaceFile(file, after, message);
+    }
+};
+
+}  // namespace
+
+struct RegistryTransaction::Open {
+    std::string store;
+    // The copy the transaction's calls work on, and for the file store its lock and old text.
+    FileUpdate update;
+    std::unique_lock<std::mutex> private_lock;  // for the private registry
+};
+
+namespace {
+
+thread_local RegistryTransaction::Open* open_transaction = nullptr;
+
+RegistryTransaction::Open* TransactionOn(const std::string& store) {
+    return open_transaction != nullptr && open_transaction->store == store ? open_transaction
+                                                                           : nullptr;
+}
+
 }  // namespace
 
 std::string RegistryFilePath() {
@@ -193,33 +325,91 @@ std::string RegistryFilePath() {
     return home + "/.local/share/quillon/registry";
 }
 
-long ReadRegistry(const std::string& file, RegistryKeyNode* root, std::string* message) {
-    std::string text;
-    bool exists = false;
-    const long result = ReadWholeFile(file, &text, &exists, message);
-    if (result != ERROR_SUCCESS) return result;
-    return ParseStore(file, text, root, message);
+void UsePrivateRegistry(bool use) {
+    PrivateRegistry& registry = ThePrivateRegistry();
+    std::lock_guard lock(registry.mutex);
+    if (use) registry.tree = RegistryKeyNode();
+    registry.in_use = use;
 }
 
-long UpdateRegistry(const std::string& file, const std::function<long(RegistryKeyNode&)>& change,
-                    std::string* message) {
-    ExclusiveLock lock;
-    long result = lock.Acquire(file, message);
-    if (result != ERROR_SUCCESS) return result;
+std::string RegistryStoreName() {
+    return ThePrivateRegistry().in_use ? std::string() : RegistryFilePath();
+}
 
-    std::string before;
+std::string DescribeRegistryStore(const std::string& store) {
+    return store.empty() ? "the private registry of this process" : store;
+}
+
+long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message) {
+    if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
+        CopyKeyTree(transaction->update.tree, root);
+        return ERROR_SUCCESS;
+    }
+    if (store.empty()) {
+        PrivateRegistry& registry = ThePrivateRegistry();
+        std::lock_guard lock(registry.mutex);
+        CopyKeyTree(registry.tree, root);
+        return ERROR_SUCCESS;
+    }
+    std::string text;
     bool exists = false;
-    result = ReadWholeFile(file, &before, &exists, message);
+    const long result = ReadWholeFile(store, &text, &exists, message);
     if (result != ERROR_SUCCESS) return result;
-    RegistryKeyNode root;
-    result = ParseStore(file, before, &root, message);
-    if (result != ERROR_SUCCESS) return result;
+    return ParseStore(store, text, root, message);
+}
 
-    result = change(root);
-    if (result != ERROR_SUCCESS) return result;
-    const std::string after = FormatRegistryText(root);
-    if (exists && after == before) return ERROR_SUCCESS;
-    return ReplaceFile(file, after, message);
+long UpdateRegistry(const std::string& store, const std::function<long(RegistryKeyNode&)>& change,
+                    std::string* message) {
+    if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
+        return ChangeCopy(transaction->update.tree, change);
+    }
+    if (store.empty()) {
+        PrivateRegistry& registry = ThePrivateRegistry();
+        std::lock_guard lock(registry.mutex);
+        return ChangeCopy(registry.tree, change);
+    }
+    FileUpdate update;
+    long result = update.Start(store, message);
+    if (result == ERROR_SUCCESS) result = change(update.tree);
+    if (result == ERROR_SUCCESS) result = update.Finish(store, message);
+    return result;
+}
+
+RegistryTransaction::RegistryTransaction() = default;
+
+RegistryTransaction::~RegistryTransaction() {
+    if (open_ != nullptr && open_transaction == open_.get()) open_transaction = nullptr;
+}
+
+long RegistryTransaction::Begin(std::string* message) {
+    const std::string store = RegistryStoreName();
+    if (TransactionOn(store) != nullptr) {
+        joined_ = true;
+        return ERROR_SUCCESS;
+    }
+    auto open = std::make_unique<Open>();
+    open->store = store;
+    if (store.empty()) {
+        PrivateRegistry& registry = ThePrivateRegistry();
+        open->private_lock = std::unique_lock(registry.mutex);
+        CopyKeyTree(registry.tree, &open->update.tree);
+    } else if (const long result = open->update.Start(store, message); result != ERROR_SUCCESS) {
+        return result;
+    }
+    open_ = std::move(open);
+    open_transaction = open_.get();
+    return ERROR_SUCCESS;
+}
+
+long RegistryTransaction::Commit(std::string* message) {
+    if (joined_ || open_ == nullptr) return ERROR_SUCCESS;
+    open_transaction = nullptr;
+    const std::unique_ptr<Open> open = std::move(open_);
+    if (open->store.empty()) {
+        ThePrivateRegistry().tree = std::move(open->update.tree);
+        return ERROR_SUCCESS;
+    }
+    return open->update.Finish(open->store, message);
 }
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/runtime/RegistryTree.h"
 
+#include <utility>
+
 #include "platform/winapi/WinError.h"
 
 namespace platform {
@@ -45,6 +47,7 @@ long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
             start, end == std::u16string_view::npos ? text.size() - start : end - start);
         if (name.empty()) return ERROR_BAD_PATHNAME;
         if (!IsValidKeyName(name)) return ERROR_INVALID_PARAMETER;
+        if (path->size() == kMaxRegistryDepth) return ERROR_BAD_PATHNAME;
         path->emplace_back(name);
         if (end == std::u16string_view::npos) break;
         start = end + 1;
@@ -61,14 +64,18 @@ std::u16string JoinRegistryPath(const RegistryPath& path) {
     return joined;
 }
 
-RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path) {
-    RegistryKeyNode* key = &root;
+const RegistryKeyNode* FindKey(const RegistryKeyNode& root, const RegistryPath& path) {
+    const RegistryKeyNode* key = &root;
     for (const auto& name : path) {
         const auto it = key->subkeys.find(name);
         if (it == key->subkeys.end()) return nullptr;
         key = it->second.get();
     }
     return key;
+}
+
+RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path) {
+    return const_cast<RegistryKeyNode*>(FindKey(std::as_const(root), path));
 }
 
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created) {
@@ -88,6 +95,27 @@ bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path) {
     if (path.empty()) return false;
     RegistryKeyNode* parent = FindKey(root, RegistryPath(path.begin(), path.end() - 1));
     return parent != nullptr && parent->subkeys.erase(path.back()) == 1;
+}
+
+void CopyKeyTree(const RegistryKeyNode& key, RegistryKeyNode* copy) {
+    copy->values = key.values;
+    copy->subkeys.clear();
+    for (const auto& [name, subkey] : key.subkeys) {
+        auto child = std::make_unique<RegistryKeyNode>();
+        CopyKeyTree(*subkey, child.get());
+        copy->subkeys.emplace_hint(copy->subkeys.end(), name, std::move(child));
+    }
+}
+
+bool SameKeyTree(const RegistryKeyNode& a, const RegistryKeyNode& b) {
+    if (a.values.size() != b.values.size() || a.subkeys.size() != b.subkeys.size()) return false;
+    for (auto x = a.values.begin(), y = b.values.begin(); x != a.values.end(); ++x, ++y) {
+        if (x->first != y->first || x->second != y->second) return false;
+    }
+    for (auto x = a.subkeys.begin(), y = b.subkeys.begin(); x != a.subkeys.end(); ++x, ++y) {
+        if (x->first != y->first || !SameKeyTree(*x->second, *y->second)) return false;
+    }
+    return true;
 }
 
 }  // namespace platform

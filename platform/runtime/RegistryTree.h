@@ -34,17 +34,24 @@ struct RegistryKeyNode {
 using RegistryPath = std::vector<std::u16string>;
 
 // Splits "A\B\C" into its names. A single trailing backslash is allowed. Returns
-// ERROR_BAD_PATHNAME for a leading backslash or an empty name between two backslashes, and
-// ERROR_INVALID_PARAMETER for a name that IsValidKeyName refuses.
+// ERROR_BAD_PATHNAME for a leading backslash, an empty name between two backslashes or more
+// than kMaxRegistryDepth names, and ERROR_INVALID_PARAMETER for a name that IsValidKeyName
+// refuses.
 long ParseRegistryPath(std::u16string_view text, RegistryPath* path);
 
 // Joins a path with backslashes for messages and the store's file.
 std::u16string JoinRegistryPath(const RegistryPath& path);
 
 RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path);
+const RegistryKeyNode* FindKey(const RegistryKeyNode& root, const RegistryPath& path);
 // Creates the missing keys along the path; *created tells whether the last one is new.
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created);
 // Removes the key at a non-empty path with everything below it; false when it is missing.
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);
+
+// Replaces *copy with a copy of key and everything below it.
+void CopyKeyTree(const RegistryKeyNode& key, RegistryKeyNode* copy);
+// Whether two trees hold the same keys and values, names spelt with the same letter case.
+bool SameKeyTree(const RegistryKeyNode& a, const RegistryKeyNode& b);
 
 }  // namespace platform

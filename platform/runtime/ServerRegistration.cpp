@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "platform/common/ErrorReporting.h"
+#include "platform/runtime/RegistryStore.h"
+#include "platform/winapi/WinError.h"
 
 namespace platform {
 namespace {
@@ -43,13 +45,39 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
         *message =
             shown + " has no entry point " + entry_point + "; it is not a self-registering server";
         result = ServerRegistration::kNoEntryPoint;
-    } else if (const HRESULT hr = function(); FAILED(hr)) {
-        const std::string reason = TakeErrorDescription();
-        *message += " failed with " + Hex(hr) + (reason.empty() ? "" : ": " + reason);
-        result = ServerRegistration::kEntryPointFailed;
+    } else {
+        // Everything the entry point writes (its classes, its type library) reaches the store as
+        // one change, or not at all when it fails: no reader ever finds the class without its
+        // type library.
+        RegistryTransaction transaction;
+        std::string reason;
+        long status = transaction.Begin(&reason);
+        HRESULT hr = HRESULT_FROM_WIN32(status);
+        if (status == ERROR_SUCCESS) {
+            hr = function();
+            if (FAILED(hr)) reason = TakeErrorDescription();
+        }
+        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason)) != ERROR_SUCCESS) {
+            hr = HRESULT_FROM_WIN32(status);
+        }
+        if (FAILED(hr)) {
+            *message += " failed with " + Hex(hr) + (reason.empty() ? "" : ": " + reason);
+            result = ServerRegistration::kEntryPointFailed;
+        }
     }
     dlclose(handle);
     return result;
+}
+
+std::string RuntimeDirectory() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&RuntimeDirectory), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return ".";
+    }
+    const std::string path = FullPath(info.dli_fname);
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 }  // namespace platform

@@ -16,10 +16,16 @@ enum class ServerRegistration {
     kEntryPointFailed,  // the entry point returned an error
 };
 
-// The current thread must be initialised for the class runtime. *message says what ran
-// ("DllRegisterServer in /full/path.so") and, on failure, what failed and why: the loader's
-// reason, or the HRESULT and the description the entry point left.
+// The current thread must be initialised for the class runtime. Whatever the entry point
+// writes reaches the registry as one change, and nothing does when it fails. *message says
+// what ran ("DllRegisterServer in /full/path.so") and, on failure, what failed and why: the
+// loader's reason, or the HRESULT and the description the entry point left.
 PLATFORM_CPP_API ServerRegistration RegisterServerLibrary(const std::string& path, bool unregister,
                                                           std::string* message);
+
+// The directory of the runtime library itself, where the servers built or installed with it
+// lie: they load the runtime from beside themselves ($ORIGIN), so wherever the runtime a host
+// runs with lies, the servers that go with it lie too.
+PLATFORM_CPP_API std::string RuntimeDirectory();
 
 }  // namespace platform

@@ -10,6 +10,9 @@
 #include "platform/common/ErrorReporting.h"
 #include "platform/common/Utf8.h"
 #include "platform/runtime/Registry.h"
+#include "platform/runtime/RegistrySnapshot.h"
+#include "platform/runtime/RegistryStore.h"
+#include "platform/runtime/TrustedFiles.h"
 #include "platform/runtime/TypeLibObject.h"
 #include "platform/runtime/TypeLibRegistry.h"
 #include "platform/winapi/Bstr.h"
@@ -100,10 +103,26 @@ std::vector<std::u16string> SubKeys(const std::u16string& key) {
     return names;
 }
 
-HRESULT Failed(LONG status, const char* what) {
-    return platform::ReportFailure(
-        HRESULT_FROM_WIN32(status),
-        std::string("cannot write the type library's registration: ") + what);
+HRESULT Failed(LONG status, const std::string& why) {
+    return platform::ReportFailure(HRESULT_FROM_WIN32(status),
+                                   "cannot write the type library's registration: " + why);
+}
+
+// Runs the writes of one registration or unregistration as one change of the store, so that
+// no reader sees half of them.
+template <class Writes>
+HRESULT AsOneChange(Writes writes) {
+    platform::RegistryTransaction transaction;
+    std::string message;
+    if (const long status = transaction.Begin(&message); status != ERROR_SUCCESS) {
+        return Failed(status, message);
+    }
+    const HRESULT hr = writes();
+    if (FAILED(hr)) return hr;
+    if (const long status = transaction.Commit(&message); status != ERROR_SUCCESS) {
+        return Failed(status, message);
+    }
+    return hr;
 }
 
 // Interface\{IID} entries of the library's dual and automation interfaces, so that hosts can
@@ -137,12 +156,12 @@ HRESULT WriteInterfaces(ITypeLib* library, const std::u16string& libid,
         }
         SysFreeString(name);
         info->Release();
-        if (status != ERROR_SUCCESS) return Failed(status, "Interface");
+        if (status != ERROR_SUCCESS) return Failed(status, PlatformRegistryErrorText());
     }
     return S_OK;
 }
 
-HRESULT Write(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
+HRESULT WriteEntries(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
     TLIBATTR* attributes = nullptr;
     HRESULT hr = library->GetLibAttr(&attributes);
     if (FAILED(hr)) return hr;
@@ -168,11 +187,15 @@ HRESULT Write(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
     if (status == ERROR_SUCCESS) {
         status = SetString(key + u"\\" + locale + u"\\" + system, nullptr, path ? path : u"");
     }
-    if (status != ERROR_SUCCESS) return Failed(status, "TypeLib");
+    if (status != ERROR_SUCCESS) return Failed(status, PlatformRegistryErrorText());
     return WriteInterfaces(library, libid, version);
 }
 
-HRESULT Erase(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
+HRESULT Write(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
+    return AsOneChange([&] { return WriteEntries(library, path, help_directory); });
+}
+
+HRESULT EraseEntries(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
     const std::u16string library_key = u"TypeLib\\" + GuidKey(libid);
     const std::u16string version_key = library_key + u"\\" + VersionKey(major, minor);
     const std::u16string locale_key = version_key + u"\\" + Hex(lcid);
@@ -204,12 +227,21 @@ HRESULT Erase(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind)
     return S_OK;
 }
 
+HRESULT Erase(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {
+    return AsOneChange([&] { return EraseEntries(libid, major, minor, lcid, syskind); });
+}
+
 HRESULT Load(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLib** library) {
+    platform::RegistrySnapshot registry;
+    if (std::string message; registry.Read(&message) != ERROR_SUCCESS) {
+        return platform::ReportFailure(TYPE_E_LIBNOTREGISTERED,
+                                       "cannot read the registry: " + message);
+    }
     const std::u16string library_key = u"TypeLib\\" + GuidKey(libid);
     // The requested minor version, or else the highest greater one of the same major.
     std::optional<std::u16string> chosen;
     unsigned chosen_minor = 0;
-    for (const std::u16string& version : SubKeys(library_key)) {
+    for (const std::u16string& version : registry.SubKeys(library_key)) {
         unsigned v_major = 0, v_minor = 0;
         const std::string text = platform::Utf16ToUtf8(version);
         if (std::sscanf(text.c_str(), "%x.%x", &v_major, &v_minor) != 2) continue;
@@ -223,14 +255,20 @@ HRESULT Load(REFGUID libid, WORD major, WORD minor, LCID lcid, ITypeLib** librar
     }
     if (!chosen) return TYPE_E_LIBNOTREGISTERED;
     const std::u16string version_key = library_key + u"\\" + *chosen;
-    auto path = GetString(version_key + u"\\" + Hex(lcid) + u"\\win32", nullptr);
-    if (!path) path = GetString(version_key + u"\\0\\win32", nullptr);
+    auto path = registry.Value(version_key + u"\\" + Hex(lcid) + u"\\win32", u"");
+    if (!path) path = registry.Value(version_key + u"\\0\\win32", u"");
     if (!path) return TYPE_E_LIBNOTREGISTERED;
 
     const std::string module = platform::Utf16ToUtf8(*path);
     void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
     const bool already_loaded = handle != nullptr;
-    if (!already_loaded) handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!already_loaded) {
+        if (std::string why; !platform::IsTrustedLibrary(module, &why)) {
+            return platform::ReportFailure(TYPE_E_CANTLOADLIBRARY,
+                                           "refusing the type library's module: " + why);
+        }
+        handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
     if (handle == nullptr) {
         return platform::ReportFailure(
             TYPE_E_CANTLOADLIBRARY,

@@ -92,8 +92,31 @@ INSTANTIATE_TEST_SUITE_P(
                     SizeCase{1, false, 0.07, 363, 36}, SizeCase{3, true, 0.07, 261, 36},
                     // x at most 0.5: one-pixel modules, rows R(3.0 × 1) = 3.
                     SizeCase{0, false, 0.01, 121, 12},
-                    // Held at 32767-pixel modules: 32767 × 121 and 4 × R(3 × 32767).
-                    SizeCase{0, false, 1.0e30, 32767 * 121, 4 * 98301}));
+                    // Modules wider than any picture: 96 × 1000 / 2.54 = 37795.3, so
+                    // 37795 × 121 and 4 × R(3 × 37795).
+                    SizeCase{0, false, 1000.0, 37795 * 121, 4 * 113385}));
+
+// The widest figures that 32 bits hold, and the first beyond them, at 30 columns (580 modules a
+// row): NarrowBarWidth 97963.515625 cm gives x = 3702558.07 and 97963.5390625 cm 3702558.96.
+TEST(GetActualSize, MeasuresEverySymbolThat32BitsHoldAndRefusesTheRest) {
+    auto q = std::make_unique<TestQuillon>();
+    q->put_Columns(30);
+    q->put_NarrowBarWidth(97963.515625);
+    Figures size;
+    Size(*q, size);
+    ASSERT_EQ(size.hr, S_OK);
+    EXPECT_EQ(size.first.lVal, 2147483640);     // 3702558 × 580
+    EXPECT_EQ(size.second.lVal, 3 * 11107674);  // 3 rows of R(3 × 3702558)
+
+    q->put_NarrowBarWidth(97963.5390625);
+    Figures refused;
+    Size(*q, refused);
+    EXPECT_EQ(refused.hr, E_INVALIDARG);
+    EXPECT_EQ(refused.first.vt, VT_EMPTY);
+    EXPECT_EQ(TakeErrorDescription(),
+              "The symbol would be 2147484220 x 33323031 pixels, more than the 2147483647 a side "
+              "that can be drawn. Lower the NarrowBarWidth.");
+}
 
 TEST(GetActualRC, FreesStringsTheCallerLeftInTheVariants) {
     auto q = std::make_unique<TestQuillon>();

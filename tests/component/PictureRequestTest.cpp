@@ -338,14 +338,41 @@ INSTANTIATE_TEST_SUITE_P(Pictures, AllocationFailure,
 
 TEST(PNGImage, HugeModulesStillGiveAPicture) {
     auto q = std::make_unique<TestQuillon>();
-    q->put_NarrowBarWidth(1.0e30);
+    q->put_NarrowBarWidth(10000.0);  // x = 377952.8: 45.7 million pixels a row
     q->put_Y2XRatio(5.0f);
     const Picture p = RequestPicture(*q);
     ASSERT_EQ(p.hr, S_OK);
-    EXPECT_EQ(q->ModuleWidth, 32767);
+    EXPECT_EQ(q->ModuleWidth, 377953);
     ASSERT_TRUE(p.png.ok);
     EXPECT_EQ(p.png.palette, (std::vector<std::uint8_t>{0, 0, 0, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(p.png.Pixel(299, 199), 0x000000u);  // the start bar covers everything
+}
+
+// Rows are as deep as the module width makes them, however wide: 96 × 2000 / 2.54 = 75590.6
+// gives 75591-pixel modules and rows of R(0.0005 × 75591) = R(37.8) = 38 pixels, so the four
+// rows of "12" take 152 of the 200 pixels, from row 24. (Modules used to be held at 32767
+// pixels, which gave rows of 16.)
+TEST(PNGImage, WideModulesDrawRowsAsDeepAsTheyMake) {
+    auto q = std::make_unique<TestQuillon>();
+    q->put_NarrowBarWidth(2000.0);
+    q->put_Y2XRatio(0.0005f);
+    const Picture p = RequestPicture(*q);
+    ASSERT_EQ(p.hr, S_OK);
+    ASSERT_TRUE(p.png.ok);
+    for (int y = 0; y < 200; ++y) {
+        const bool in_symbol = y >= 24 && y < 24 + 152;
+        EXPECT_EQ(p.png.Pixel(150, y), in_symbol ? 0x000000u : 0xFFFFFFu) << "row " << y;
+    }
+}
+
+TEST(PNGImage, ASymbolBeyond32BitCoordinatesIsRefusedWithItsSize) {
+    auto q = std::make_unique<TestQuillon>();
+    q->put_NarrowBarWidth(1.0e6);  // x = 37795275.6: 4573228396 pixels a row
+    const Picture p = RequestPicture(*q);
+    EXPECT_EQ(p.hr, E_INVALIDARG);
+    EXPECT_EQ(TakeErrorDescription(),
+              "The symbol would be 4573228396 x 453543312 pixels, more than the 2147483647 a "
+              "side that can be drawn. Lower the NarrowBarWidth.");
 }
 
 }  // namespace

@@ -223,6 +223,20 @@ TEST(DataPut, AcceptsExactly4999BytesAndRefusesMoreWithADescription) {
     error->Release();
 }
 
+// The limit counts the bytes the text becomes, not its UTF-16 units: a character outside the
+// Basic Multilingual Plane is two units and becomes one '?'.
+TEST(DataPut, TheLimitCountsConvertedBytes) {
+    std::u16string pairs;
+    for (int i = 0; i < 4999; ++i) pairs += u"\U0001F600";
+    TestQuillon q;
+    ASSERT_EQ(PutData(q, pairs), S_OK);  // 9998 units, 4999 bytes
+    EXPECT_EQ(DataTextOf(q), std::string(4999, '?'));
+    EXPECT_EQ(PutData(q, pairs + u"\U0001F600"), E_INVALIDARG);  // 5000 bytes
+    EXPECT_EQ(DataTextOf(q), std::string(4999, '?'));
+    ASSERT_EQ(PutData(q, std::u16string(u"\U0001F600") + u"x"), S_OK);
+    EXPECT_EQ(DataTextOf(q), "?x");
+}
+
 TEST(DataPut, LongStringCutByAZeroWithinTheLimitIsAccepted) {
     TestQuillon q;
     std::u16string text(10000, u'z');

@@ -20,12 +20,13 @@ set(rules
     "server/|server/,component/,platform/serverkit/,platform/runtime/,platform/Platform.h,<generated>"
     "converter/|converter/,platform/serverkit/,platform/common/,platform/runtime/,platform/Platform.h,<generated>"
     "hosts/|hosts/,component/contract/,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
+    "fuzz/|fuzz/,hosts/,component/contract/,converter/IConverter.h,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
 )
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}"
      "${SOURCE_DIR}/platform/*" "${SOURCE_DIR}/component/*" "${SOURCE_DIR}/encoder/*"
      "${SOURCE_DIR}/render/*" "${SOURCE_DIR}/png/*" "${SOURCE_DIR}/server/*"
-     "${SOURCE_DIR}/converter/*" "${SOURCE_DIR}/hosts/*")
+     "${SOURCE_DIR}/converter/*" "${SOURCE_DIR}/hosts/*" "${SOURCE_DIR}/fuzz/*")
 list(FILTER sources INCLUDE REGEX "\\.(h|cpp|in)$")
 
 set(violations "")

@@ -53,10 +53,13 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{200, 96, 1, 0.07f, 3.0f, 96, 3, 9},
         // 96 × 0.1 / 2.54 = 3.78 -> 4.
         GeometryCase{96, 96, 0, 0.1f, 1.0f, 96, 4, 4},
-        // Widths beyond any picture are held at 32767 pixels, so no coordinate overflows.
-        GeometryCase{96, 96, 0, 1.0e30f, 3.0f, 96, 32767, 98301},
-        GeometryCase{96, 96, 3, 3.4e38f, 5.0f, 96, 32767, 163835},
-        GeometryCase{96, 96, 0, 866.0f, 1.0f, 96, 32731, 32731}));
+        // Modules wider than any picture keep their width: 96 × 1000 / 2.54 = 37795.3.
+        GeometryCase{96, 96, 0, 866.0f, 1.0f, 96, 32731, 32731},
+        GeometryCase{96, 96, 0, 1000.0f, 3.0f, 96, 37795, 113385},
+        // Beyond 2147483647 / 53 + 1 pixels even the narrowest symbol (one column, truncated:
+        // 53 modules) is wider than 32-bit coordinates: all such modules are held there.
+        GeometryCase{96, 96, 0, 1.0e30f, 3.0f, 96, 40518560, 121555680},
+        GeometryCase{96, 96, 3, 3.4e38f, 5.0f, 96, 40518560, 202592800}));
 
 TEST(ModuleGeometryFailure, NeedsTheScreen) {
     auto q = std::make_unique<QuillonState>();

@@ -187,18 +187,30 @@ TEST(RenderSymbol, AnEncodingThatDidNotFitLeavesTheBackgroundAndBorderOnly) {
     EXPECT_EQ(r.surface->CountOf(kBlack), 2 * 400 + 2 * 100 - 4);
 }
 
+// 96 × 450000 / 2.54 = 17007874.02: rows of 17007874 × 120 = 2040944880 pixels, near the end of
+// 32-bit coordinates, and 4 rows of R(5 × 17007874) = 85039370.
 TEST(RenderSymbol, HugeModulesStayInsideThePictureArithmetic) {
     for (int orientation = 0; orientation < 4; ++orientation) {
         Rendering r(300, 200, orientation);
-        r.q->NarrowBarWidth = 3.0e38f;
+        r.q->NarrowBarWidth = 450000.0f;
         r.q->Y2XRatio = 5.0f;
         ASSERT_TRUE(r.Render());
-        EXPECT_EQ(r.q->ModuleWidth, 32767);
-        EXPECT_EQ(r.q->SymbolDepth, 4 * 163835);
+        EXPECT_EQ(r.q->ModuleWidth, 17007874);
+        EXPECT_EQ(r.q->SymbolDepth, 4 * 85039370);
         EXPECT_EQ(r.q->MarginLeft, 0);
         EXPECT_EQ(r.q->MarginTop, 0);
         // The start pattern's first bar alone is far larger than the picture.
         EXPECT_EQ(r.surface->CountOf(kBlack), 300 * 200) << orientation;
+    }
+}
+
+TEST(RenderSymbol, ASymbolBeyond32BitCoordinatesIsNotDrawn) {
+    for (int orientation = 0; orientation < 4; ++orientation) {
+        Rendering r(300, 200, orientation);
+        r.q->NarrowBarWidth = 3.0e38f;
+        ASSERT_TRUE(r.Render());
+        EXPECT_FALSE(r.q->SymbolFitsCoordinates());
+        EXPECT_EQ(r.surface->CountOf(kBlack), 0) << orientation;
     }
 }
 

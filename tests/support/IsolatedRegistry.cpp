@@ -1,7 +1,9 @@
 // Linked into every test binary: each test process gets a registry file of its own, so tests
-// never touch the machine's registry and never see each other's registrations.
+// never touch the machine's or the user's registry and never see each other's registrations,
+// even when the environment names a registry (an exported QUILLON_REGISTRY is replaced here).
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -11,18 +13,21 @@ struct IsolatedRegistry {
     std::string path;
 
     IsolatedRegistry() {
-        if (std::getenv("QUILLON_REGISTRY") != nullptr) return;  // the run chose one
         char name[] = "/tmp/quillon-test-registry-XXXXXX";
         const int fd = mkstemp(name);
-        if (fd < 0) return;
+        if (fd < 0) {
+            // Better no test at all than tests that write to someone's registry.
+            std::perror("cannot create the tests' registry in /tmp");
+            std::abort();
+        }
         close(fd);
         path = name;
         setenv("QUILLON_REGISTRY", name, 1);
     }
     ~IsolatedRegistry() {
-        if (path.empty()) return;
         unlink(path.c_str());
         unlink((path + ".lock").c_str());
+        unlink((path + ".tmp").c_str());
     }
 };
 
