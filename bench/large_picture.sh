@@ -15,8 +15,7 @@ quillon="$build/bin/quillon"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export QUILLON_REGISTRY="$work/registry"  # a registry of its own, registered by the first run
-"$quillon" -o /dev/null
+"$quillon" -o /dev/null  # one untimed run, so the first timed one finds the libraries in memory
 
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 for ((i = 0; i < runs; i++)); do
