@@ -2,6 +2,7 @@
 // data codewords, and the right row indicator with the stop pattern (or, truncated, a single
 // bar and space), each handed run by run to the run painter.
 #include <bit>
+#include <cstring>
 
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
@@ -110,26 +111,29 @@ void QuillonState::DrawRows() {
         }
         return;
     }
+    // The start pattern's widths are the same in every row; the codewords' come from the
+    // table made from their patterns.
+    PatternToRunWidths(kStartPattern);
+    char start_widths[kRunWidthsSize];
+    std::memcpy(start_widths, RunWidths, sizeof start_widths);
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
         RunCursor = along_margin;
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
-        const std::uint32_t* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
-
-        PatternToRunWidths(kStartPattern);
-        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        PatternToRunWidths(cluster[LeftRowIndicator(r)]);
-        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        for (std::int32_t c = 0; c < Columns; ++c) {
-            PatternToRunWidths(cluster[*codeword++]);
+        const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
+        const auto draw_pattern = [&](const char* widths) {
+            std::memcpy(RunWidths, widths, kRunWidthsSize);
             DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        }
+        };
+
+        draw_pattern(start_widths);
+        draw_pattern(cluster[LeftRowIndicator(r)]);
+        for (std::int32_t c = 0; c < Columns; ++c) draw_pattern(cluster[*codeword++]);
         if (TruncateSymbol) {
             DrawWidthString(kTruncatedColours, kTruncatedWidths, row_offset, row_offset_from_last);
         } else {
-            PatternToRunWidths(cluster[RightRowIndicator(r)]);
-            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+            draw_pattern(cluster[RightRowIndicator(r)]);
             DrawWidthString(kStopColours, kStopWidths, row_offset, row_offset_from_last);
         }
         RowCursor += RowHeight;
