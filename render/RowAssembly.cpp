@@ -6,6 +6,7 @@
 
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
+#include "render/RunPainter.h"
 
 namespace {
 

@@ -1,9 +1,14 @@
 // The run painter: one bar becomes one filled rectangle, turned into place by Orientation;
 // spaces are left to the background.
+//
+// Inline, for row assembly: it hands over every run of the symbol, and a call per run cost
+// as much as the run's own work.
+#pragma once
+
 #include "component/state/QuillonState.h"
 
-void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
-                            std::int32_t rowOffsetFromLast, bool isBar) {
+inline void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
+                                   std::int32_t rowOffsetFromLast, bool isBar) {
     if (isBar && !MeasureOnly) {
         const std::int32_t c = RunCursor;
         const std::int32_t a = rowOffset;
