@@ -55,13 +55,11 @@ public:
             flip_ = palette_index[0] != 0 ? ~std::uint64_t{0} : 0;
             return;
         }
-        const unsigned mask = (1u << rows.bits) - 1;
+        // Two pixels a byte at 4 bits, the first in the high half; one at 8.
         for (unsigned v = 0; v < 256; ++v) {
-            unsigned packed = 0;
-            for (int k = 1; k <= per_byte_; ++k) {
-                packed = (packed << depth) | palette_index[(v >> (8 - rows.bits * k)) & mask];
-            }
-            packed_[v] = static_cast<std::uint16_t>(packed);
+            packed_[v] = static_cast<std::uint16_t>(
+                rows.bits == 4 ? (palette_index[v >> 4] << depth) | palette_index[v & 15]
+                               : palette_index[v]);
         }
     }
 
@@ -130,6 +128,7 @@ private:
         std::int32_t i = 0;
         for (; i + kGroup <= bytes; i += kGroup) {
             unsigned byte = 0;
+#pragma GCC unroll 8
             for (int k = 0; k < kGroup; ++k) byte = (byte << kBits) | packed_[row[i + k]];
             *out++ = static_cast<BYTE>(byte);
         }
