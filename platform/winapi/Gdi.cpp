@@ -605,14 +605,17 @@ private:
         int x = 0;
 #if defined(__SSE2__)
         if (count_ <= kFewColours) {
+            __m128i one_indices[kFewColours];
+            for (int k = 0; k < ones_count_; ++k) {
+                one_indices[k] = _mm_set1_epi8(static_cast<char>(ones_[k]));
+            }
             for (; x + 16 <= width; x += 16) {
                 const __m128i sixteen =
                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
                 unsigned ones = 0;
                 for (int k = 0; k < ones_count_; ++k) {
-                    const __m128i index = _mm_set1_epi8(static_cast<char>(ones_[k]));
-                    ones |=
-                        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, index)));
+                    ones |= static_cast<unsigned>(
+                        _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, one_indices[k])));
                 }
                 *out++ = kBitReversal.table[ones & 0xFF];
                 *out++ = kBitReversal.table[ones >> 8];
@@ -635,15 +638,19 @@ private:
 #if defined(__SSE2__)
         if (count_ <= kFewColours) {
             const __m128i low_nibble_of_pair = _mm_set1_epi16(0x00F0);
+            __m128i indices[kFewColours];
+            __m128i entries[kFewColours];
+            for (int i = 0; i < count_; ++i) {
+                indices[i] = _mm_set1_epi8(static_cast<char>(i));
+                entries[i] = _mm_set1_epi8(static_cast<char>(entry_[i]));
+            }
             for (; x + 16 <= width; x += 16) {
                 const __m128i sixteen =
                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
                 __m128i nibbles = _mm_setzero_si128();
                 for (int i = 0; i < count_; ++i) {
-                    const __m128i index = _mm_set1_epi8(static_cast<char>(i));
-                    const __m128i entry = _mm_set1_epi8(static_cast<char>(entry_[i]));
-                    nibbles =
-                        _mm_or_si128(nibbles, _mm_and_si128(_mm_cmpeq_epi8(sixteen, index), entry));
+                    nibbles = _mm_or_si128(
+                        nibbles, _mm_and_si128(_mm_cmpeq_epi8(sixteen, indices[i]), entries[i]));
                 }
                 // Each 16-bit lane holds an even pixel's nibble in its low byte and the next
                 // pixel's in its high byte; the byte they make is even << 4 | odd.
@@ -865,8 +872,9 @@ int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
     DeviceContext* dc = ContextOf(hdc);
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
     if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
+    // A context without a picture of its own has the stock bitmap, 0 × 0 pixels: every
+    // rectangle is clipped away.
     Bitmap* bitmap = dc->bitmap;
-    if (bitmap->rows == nullptr) return 1;  // no picture to draw into
     if (bitmap->lost ||
         !FillSpan(bitmap, DeviceX(dc, lprc->left), DeviceY(dc, lprc->top), DeviceX(dc, lprc->right),
                   DeviceY(dc, lprc->bottom), brush->pixel)) {
