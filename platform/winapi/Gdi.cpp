@@ -79,7 +79,7 @@ struct Bitmap : Object {
     std::uint32_t colours[kTableColours];
     int colour_count;
     std::uint32_t last_colour;
-    BYTE last_index;
+    alignas(16) BYTE last_index[16];  // its index, 16 times, as a short fill stores it
     // Every pixel's colour, rows top first, once more colours were painted than the table
     // holds; the bands are no longer read then.
     std::uint32_t* plain;
@@ -258,24 +258,26 @@ constexpr FirstBytes kFirstBytes;
 // and one store of 16 bytes: the pixels beyond the fill (or the line's slack) are stored as
 // they were, and there is no branch on the length.
 constexpr int kShortFill = 16;
-__attribute__((always_inline)) inline void FillShort(BYTE* out, int count, BYTE index) {
+// `index16` is the colour index 16 times.
+__attribute__((always_inline)) inline void FillShort(BYTE* out, int count, const BYTE* index16) {
 #if defined(__SSE2__)
     const __m128i inside =
         _mm_load_si128(reinterpret_cast<const __m128i*>(kFirstBytes.masks[count]));
-    const __m128i colour =
-        _mm_shuffle_epi32(_mm_cvtsi32_si128(static_cast<int>(index * 0x01010101u)), 0);
+    const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(index16));
     const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
                      _mm_or_si128(_mm_and_si128(inside, colour), _mm_andnot_si128(inside, was)));
 #else
-    std::memset(out, index, static_cast<std::size_t>(count));
+    std::memset(out, index16[0], static_cast<std::size_t>(count));
 #endif
 }
 
 // `count` (at least 1) pixels of one colour index.
 inline void FillIndices(BYTE* out, int count, BYTE index) {
     if (count <= kShortFill) {
-        FillShort(out, count, index);
+        alignas(16) BYTE index16[16];
+        std::memset(index16, index, sizeof index16);
+        FillShort(out, count, index16);
     } else {
         std::memset(out, index, static_cast<std::size_t>(count));
     }
@@ -292,12 +294,12 @@ __attribute__((noinline)) int FindColour(Bitmap* bitmap, std::uint32_t pixel) {
         bitmap->colours[bitmap->colour_count++] = pixel;
     }
     bitmap->last_colour = pixel;
-    bitmap->last_index = static_cast<BYTE>(index);
+    std::memset(bitmap->last_index, index, sizeof bitmap->last_index);
     return index;
 }
 
 __attribute__((always_inline)) inline int IndexOf(Bitmap* bitmap, std::uint32_t pixel) {
-    return pixel == bitmap->last_colour ? bitmap->last_index : FindColour(bitmap, pixel);
+    return pixel == bitmap->last_colour ? bitmap->last_index[0] : FindColour(bitmap, pixel);
 }
 
 // Makes `line` the band of rows [top, end).
@@ -776,8 +778,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     // A new bitmap is black: one band of one colour, the first of the table.
     bitmap->colours[0] = 0x000000;
     bitmap->colour_count = 1;
-    bitmap->last_colour = 0x000000;
-    bitmap->last_index = 0;
+    bitmap->last_colour = 0x000000;  // index 0, as last_index already says
     Line* black = TakeLine(bitmap);
     black->colour = 0;
     SetBand(bitmap, black, 0, cy);
