@@ -14,24 +14,19 @@ inline void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
         const std::int32_t a = rowOffset;
         const std::int32_t b = rowOffsetFromLast;  // at most 0: from the band's end to the last row
         const std::int32_t depth = SymbolDepth;
-        RECT rect{};
-        switch (Orientation) {
-            case 0:  // first row at the top, rows read left to right
-                rect = {OriginX + c, OriginY + MarginTop + a, OriginX + c + width,
-                        OriginY + MarginTop + depth + b};
-                break;
-            case 1:  // first row at the left, rows read bottom to top
-                rect = {OriginX + MarginLeft + a, OriginY + ImageHeight - c - width,
-                        OriginX + MarginLeft + depth + b, OriginY + ImageHeight - c};
-                break;
-            case 2:  // first row at the bottom, rows read right to left
-                rect = {OriginX + ImageWidth - c - width, OriginY + MarginTop - b,
-                        OriginX + ImageWidth - c, OriginY + MarginTop + depth - a};
-                break;
-            default:  // first row at the right, rows read top to bottom
-                rect = {OriginX + MarginLeft - b, OriginY + c, OriginX + MarginLeft + depth - a,
-                        OriginY + c + width};
-                break;
+        RECT rect;
+        if (Orientation == 0) {  // first row at the top, rows read left to right
+            rect = {OriginX + c, OriginY + MarginTop + a, OriginX + c + width,
+                    OriginY + MarginTop + depth + b};
+        } else if (Orientation == 1) {  // first row at the left, rows read bottom to top
+            rect = {OriginX + MarginLeft + a, OriginY + ImageHeight - c - width,
+                    OriginX + MarginLeft + depth + b, OriginY + ImageHeight - c};
+        } else if (Orientation == 2) {  // first row at the bottom, rows read right to left
+            rect = {OriginX + ImageWidth - c - width, OriginY + MarginTop - b,
+                    OriginX + ImageWidth - c, OriginY + MarginTop + depth - a};
+        } else {  // first row at the right, rows read top to bottom
+            rect = {OriginX + MarginLeft - b, OriginY + c, OriginX + MarginLeft + depth - a,
+                    OriginY + c + width};
         }
         FillRect(DrawDC, &rect, BarBrush);
     }
