@@ -66,21 +66,32 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
     }
 }
 
+namespace {
+
+// One position of a width string: the run its width code stands for goes to the run painter,
+// a bar when the colour is 'b'. A code that is no width draws nothing and the cursor stays.
+__attribute__((always_inline)) inline void DrawRun(QuillonState& q, char colour, char code,
+                                                   std::int32_t rowOffset,
+                                                   std::int32_t rowOffsetFromLast) {
+    std::int32_t width = 0;
+    if (code >= '1' && code <= '8') {
+        width = (code - '0') * q.ModuleWidth;
+    } else if (code == 'n') {
+        width = q.ModuleWidth;
+    } else if (code == 'w') {
+        width = q.WideBarWidth;
+    } else {
+        return;
+    }
+    q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
+}
+
+}  // namespace
+
 void QuillonState::DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
                                    std::int32_t rowOffsetFromLast) {
     for (int i = 0; colours[i] != 0 && widths[i] != 0; ++i) {
-        const char code = widths[i];
-        std::int32_t width = 0;
-        if (code >= '1' && code <= '8') {
-            width = (code - '0') * ModuleWidth;
-        } else if (code == 'n') {
-            width = ModuleWidth;
-        } else if (code == 'w') {
-            width = WideBarWidth;
-        } else {
-            continue;  // not a width: nothing is drawn and the cursor stays
-        }
-        PaintRun(width, rowOffset, rowOffsetFromLast, colours[i] == 'b');
+        DrawRun(*this, colours[i], widths[i], rowOffset, rowOffsetFromLast);
     }
 }
 
@@ -123,9 +134,15 @@ void QuillonState::DrawRows() {
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
         const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
-        const auto draw_pattern = [&](const char* widths) {
+        // DrawWidthString(kPatternColours, RunWidths, ...) with the colour string and the
+        // string's eight widths known here: the runs of every pattern of the symbol, drawn
+        // without walking the strings.
+        const auto draw_pattern = [&](const char* widths) __attribute__((always_inline)) {
             std::memcpy(RunWidths, widths, kRunWidthsSize);
-            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
+#pragma GCC unroll 8
+            for (int i = 0; i < 8; ++i) {
+                DrawRun(*this, kPatternColours[i], RunWidths[i], row_offset, row_offset_from_last);
+            }
         };
 
         draw_pattern(start_widths);
