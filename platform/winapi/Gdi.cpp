@@ -555,10 +555,10 @@ public:
         : bits_(bits), colours_(bitmap.colours), count_(bitmap.colour_count) {
         if (bits == 32) return;
         const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
-        for (int i = 0; i < count_; ++i) {
-            entry_[i] = NearestEntry(colours_[i], table, 1 << bits);
-            if (entry_[i] != 0 && i < kFewColours) ones_[ones_count_++] = static_cast<BYTE>(i);
-        }
+        for (int i = 0; i < count_; ++i) entry_[i] = NearestEntry(colours_[i], table, 1 << bits);
+#if defined(__SSE2__)
+        if (count_ <= kFewColours) PrepareVectors();
+#endif
     }
 
     // One line of colour indices, padded with zero bytes to `stride`.
@@ -601,24 +601,18 @@ public:
 
 private:
     // Whole bytes of 8 pixels from x = 0; sets *done to the pixels packed. Where the vector
-    // unit is known to be there, 16 pixels at a time are compared with the indices that
-    // become 1 while there are at most 4 colours, as a symbol's picture has.
+    // unit is known to be there and the picture has at most 4 colours, as a symbol's has, 16
+    // pixels at a time are compared with the two indices that stand for them (PrepareVectors).
     BYTE* PackOneBit(const BYTE* pixels, int width, BYTE* out, int* done) const {
         int x = 0;
 #if defined(__SSE2__)
         if (count_ <= kFewColours) {
-            __m128i one_indices[kFewColours];
-            for (int k = 0; k < ones_count_; ++k) {
-                one_indices[k] = _mm_set1_epi8(static_cast<char>(ones_[k]));
-            }
             for (; x + 16 <= width; x += 16) {
                 const __m128i sixteen =
                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
-                unsigned ones = 0;
-                for (int k = 0; k < ones_count_; ++k) {
-                    ones |= static_cast<unsigned>(
-                        _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, one_indices[k])));
-                }
+                const unsigned matches = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_cmpeq_epi8(sixteen, match_[0]), _mm_cmpeq_epi8(sixteen, match_[1]))));
+                const unsigned ones = matches ^ flip_;
                 *out++ = kBitReversal.table[ones & 0xFF];
                 *out++ = kBitReversal.table[ones >> 8];
             }
@@ -640,19 +634,13 @@ private:
 #if defined(__SSE2__)
         if (count_ <= kFewColours) {
             const __m128i low_nibble_of_pair = _mm_set1_epi16(0x00F0);
-            __m128i indices[kFewColours];
-            __m128i entries[kFewColours];
-            for (int i = 0; i < count_; ++i) {
-                indices[i] = _mm_set1_epi8(static_cast<char>(i));
-                entries[i] = _mm_set1_epi8(static_cast<char>(entry_[i]));
-            }
             for (; x + 16 <= width; x += 16) {
                 const __m128i sixteen =
                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
                 __m128i nibbles = _mm_setzero_si128();
-                for (int i = 0; i < count_; ++i) {
+                for (int i = 0; i < kFewColours; ++i) {
                     nibbles = _mm_or_si128(
-                        nibbles, _mm_and_si128(_mm_cmpeq_epi8(sixteen, indices[i]), entries[i]));
+                        nibbles, _mm_and_si128(_mm_cmpeq_epi8(sixteen, index_[i]), nibble_[i]));
                 }
                 // Each 16-bit lane holds an even pixel's nibble in its low byte and the next
                 // pixel's in its high byte; the byte they make is even << 4 | odd.
@@ -671,14 +659,48 @@ private:
         return out;
     }
 
+#if defined(__SSE2__)
+    // The vectors the packing compares with, for at most kFewColours colours. At 4 bits, each
+    // index and its entry (indices from count_ on stand for no pixel). At 1 bit, of the
+    // indices that become 1 and those that become 0, whichever are fewer (at most 2): their
+    // matches are the 1 bits, or the 0 bits with flip_ set.
+    void PrepareVectors() {
+        for (int i = 0; i < kFewColours; ++i) {
+            index_[i] = _mm_set1_epi8(static_cast<char>(i < count_ ? i : kNoIndex));
+            nibble_[i] = _mm_set1_epi8(static_cast<char>(i < count_ ? entry_[i] : 0));
+        }
+        BYTE ones[kFewColours], zeros[kFewColours];
+        int one_count = 0, zero_count = 0;
+        for (int i = 0; i < count_; ++i) {
+            if (entry_[i] != 0) {
+                ones[one_count++] = static_cast<BYTE>(i);
+            } else {
+                zeros[zero_count++] = static_cast<BYTE>(i);
+            }
+        }
+        const bool by_ones = one_count <= zero_count;
+        const BYTE* matched = by_ones ? ones : zeros;
+        const int matched_count = by_ones ? one_count : zero_count;
+        flip_ = by_ones ? 0 : 0xFFFF;
+        for (int k = 0; k < 2; ++k) {
+            match_[k] = _mm_set1_epi8(static_cast<char>(k < matched_count ? matched[k] : kNoIndex));
+        }
+    }
+
+#endif
+
     static constexpr int kFewColours = 4;
     int bits_;
     const std::uint32_t* colours_;
     int count_;
     BYTE entry_[kTableColours] = {};
-    // With few colours, those whose entry is not 0 (at 1 bit: white).
-    BYTE ones_[kFewColours] = {};
-    int ones_count_ = 0;
+#if defined(__SSE2__)
+    static constexpr BYTE kNoIndex = 0xFF;  // no pixel's index with few colours
+    __m128i index_[kFewColours];
+    __m128i nibble_[kFewColours];
+    __m128i match_[2];
+    unsigned flip_ = 0;
+#endif
 };
 
 // Copies the row of `stride` bytes at `first` into the `copies` rows after it, doubling the

@@ -557,9 +557,9 @@ TEST(Bands, AReadBackShowsWhatWasPaintedSinceTheLastOne) {
 
 // Random fills and straight lines against a plain array of pixels: every read-back (32 bits
 // exactly, 1 and 4 bits by the nearest entry) shows what the array holds. The colours come
-// from a few (the stand-in's vector read-back works on pictures of up to 4 colours), a
-// handful, or are new at every fill, so that the picture outgrows the stand-in's table of 256
-// colours halfway.
+// from a few (the stand-in's vector read-back works on pictures of up to 4 colours; the
+// black a picture starts with is one), a handful, or are new at every fill, so that the picture
+// outgrows the stand-in's table of 256 colours halfway.
 struct PaintingSequence {
     const char* name;
     std::vector<COLORREF> colours;  // empty: a new colour at every fill
@@ -656,6 +656,10 @@ TEST_P(PaintingSequences, ReadBackAsAPlainPictureWould) {
 INSTANTIATE_TEST_SUITE_P(
     Paintings, PaintingSequences,
     testing::Values(PaintingSequence{"FewColours", {kWhite, kBlack, RGB(255, 0, 0)}, 400},
+                    // More of the few colours become white than black at 1 bit.
+                    PaintingSequence{"FewColoursMostlyLight",
+                                     {kWhite, RGB(0xC0, 0xC0, 0xC0), RGB(0xFF, 0xFF, 0x20)},
+                                     400},
                     PaintingSequence{"FiveColours",
                                      {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
                                       RGB(0x80, 0x80, 0x80)},
