@@ -16,6 +16,10 @@ constexpr char kStopColours[] = "bwbwbwbwb";
 constexpr char kStopWidths[] = "711311121";
 constexpr char kTruncatedColours[] = "bw";
 constexpr char kTruncatedWidths[] = "11";
+// Each colour string goes with a width string as long (row assembly draws them as pairs).
+static_assert(sizeof kStopColours == sizeof kStopWidths);
+static_assert(sizeof kTruncatedColours == sizeof kTruncatedWidths);
+static_assert(sizeof kPatternColours == kRunWidthsSize);
 
 // Each group of three rows adds 30 to the values its row indicators carry.
 constexpr std::int32_t kIndicatorGroupStep = 30;
@@ -134,25 +138,29 @@ void QuillonState::DrawRows() {
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
         const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
-        // DrawWidthString(kPatternColours, RunWidths, ...) with the colour string and the
-        // string's eight widths known here: the runs of every pattern of the symbol, drawn
-        // without walking the strings.
+        // DrawWidthString(colours, widths, ...) for strings whose lengths are known here, and
+        // mostly their contents: the runs go to the run painter one after the other, without
+        // the walk's tests for the ends of the strings.
+        const auto draw_runs = [&]<std::size_t kSize>(
+            const char(&colours)[kSize], const char* widths) __attribute__((always_inline)) {
+#pragma GCC unroll 16
+            for (std::size_t i = 0; i + 1 < kSize; ++i) {
+                DrawRun(*this, colours[i], widths[i], row_offset, row_offset_from_last);
+            }
+        };
         const auto draw_pattern = [&](const char* widths) __attribute__((always_inline)) {
             std::memcpy(RunWidths, widths, kRunWidthsSize);
-#pragma GCC unroll 8
-            for (int i = 0; i < 8; ++i) {
-                DrawRun(*this, kPatternColours[i], RunWidths[i], row_offset, row_offset_from_last);
-            }
+            draw_runs(kPatternColours, RunWidths);
         };
 
         draw_pattern(start_widths);
         draw_pattern(cluster[LeftRowIndicator(r)]);
         for (std::int32_t c = 0; c < Columns; ++c) draw_pattern(cluster[*codeword++]);
         if (TruncateSymbol) {
-            DrawWidthString(kTruncatedColours, kTruncatedWidths, row_offset, row_offset_from_last);
+            draw_runs(kTruncatedColours, kTruncatedWidths);
         } else {
             draw_pattern(cluster[RightRowIndicator(r)]);
-            DrawWidthString(kStopColours, kStopWidths, row_offset, row_offset_from_last);
+            draw_runs(kStopColours, kStopWidths);
         }
         RowCursor += RowHeight;
     }
