@@ -35,9 +35,13 @@ void QuillonState::ComputeErrorCorrection() {
     std::uint32_t window[kMaxSymbolCodewords];
     std::fill_n(window, CodewordCount, 0u);
     const std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
+    // Each t waits for the one before; the cell it is taken from is worked out in a register
+    // (`next`), so that this wait is a multiply and a reduction, not a trip through memory.
+    std::uint32_t next = 0;  // window[0], which no step adds to
     for (std::int32_t i = 0; i < dataCount; ++i) {
-        const std::uint32_t t = (symbol[i] + window[i]) % kCodewordModulus;
+        const std::uint32_t t = (symbol[i] + next) % kCodewordModulus;
         std::uint32_t* cells = window + i + 1;
+        next = cells[0] + step[0] * t;
         std::int32_t m = 0;
 #if defined(__SSE2__)
         // Four cells at a time. The step and t are below 2^16, so each 32-bit lane of a
