@@ -706,6 +706,26 @@ private:
 // Copies the row of `stride` bytes at `first` into the `copies` rows after it, doubling the
 // copied rows at each step: a band of many rows takes few copies.
 void ReplicateRow(BYTE* first, std::size_t stride, int copies) {
+#if defined(__SSE2__)
+    // The rows of a narrow picture are held in a few vector registers and stored once a row:
+    // a call for each short copy cost more than the copy.
+    if (stride >= 16 && stride <= 64) {
+        __m128i pieces[4];
+        const std::size_t last = stride - 16;
+        for (std::size_t i = 0; i < last; i += 16) {
+            pieces[i / 16] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + i));
+        }
+        const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + last));
+        for (int c = 1; c <= copies; ++c) {
+            BYTE* row = first + static_cast<std::size_t>(c) * stride;
+            for (std::size_t i = 0; i < last; i += 16) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), pieces[i / 16]);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + last), end);
+        }
+        return;
+    }
+#endif
     std::size_t done = 1;  // rows that hold the row
     const std::size_t total = static_cast<std::size_t>(copies) + 1;
     while (done < total) {
