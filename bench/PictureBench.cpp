@@ -4,6 +4,11 @@
 // picture. Prints the median time of each and how many times faster PNGImage is.
 //
 //   quillon_bench [REPETITIONS]      (default 31)
+//   quillon_bench --only CASE CALLS  (CASE 0..5 as listed, 6 for 4000 × 4000)
+//
+// The second form runs PNGImage alone CALLS times and prints nothing: the work to count
+// under `valgrind --tool=callgrind`, whose instruction counts compare two builds where the
+// shared machine's times cannot.
 //
 // The machine is shared and noisy, so the two sides take turns: a batch of PNGImage calls,
 // then a batch of the peer's, REPETITIONS times, and each side's median batch is reported,
@@ -253,13 +258,38 @@ std::pair<double, double> MedianInTurns(const std::function<void()>& ours,
     return {Median(our_times), Median(peer_times)};
 }
 
+// The large picture: modules of 38 pixels, so the symbol fills much of it, and a border.
+void ConfigureLarge(BenchQuillon& large) {
+    large.put_Width(4000);
+    large.put_Height(4000);
+    large.put_NarrowBarWidth(1.0);
+    large.put_BorderStyle(2);
+}
+
+int RunOnly(int which, int calls) {
+    const std::vector<Case> cases = MakeCases();
+    if (which < 0 || which > static_cast<int>(cases.size()) || calls < 1) return 2;
+    if (which == static_cast<int>(cases.size())) {
+        BenchQuillon large;
+        ConfigureLarge(large);
+        for (int i = 0; i < calls; ++i) PngImage(large);
+        return 0;
+    }
+    Configured configured = Configure(cases[static_cast<std::size_t>(which)]);
+    for (int i = 0; i < calls; ++i) PngImage(*configured.q);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
     // The steady heap of both sides: no trimming, and blocks below 32 MB from the heap.
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    if (argc == 4 && std::string(argv[1]) == "--only") {
+        return RunOnly(std::atoi(argv[2]), std::atoi(argv[3]));
+    }
+    const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
 
     std::printf("Medians of %d turns; zint + libpng writes the same picture size.\n\n",
                 repetitions);
@@ -281,12 +311,8 @@ int main(int argc, char** argv) {
                     our_time * 1e6, peer_time * 1e6, peer_time / our_time);
     }
 
-    // A large picture: modules of 38 pixels, so the symbol fills much of it, and a border.
     BenchQuillon large;
-    large.put_Width(4000);
-    large.put_Height(4000);
-    large.put_NarrowBarWidth(1.0);
-    large.put_BorderStyle(2);
+    ConfigureLarge(large);
     const auto work = [&] { PngImage(large); };
     const int calls = CallsPerBatch(work);
     std::vector<double> times;

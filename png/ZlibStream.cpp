@@ -3,7 +3,12 @@
 // then written straight into the file: each run of equal rows of the capture is packed once
 // into a filtered scanline, which is copied into place among the blocks as many times as the
 // run is long, and whose Adler-32 is taken once for the whole run.
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "component/state/QuillonState.h"
 #include "png/BigEndian.h"
@@ -46,25 +51,27 @@ public:
           out_bits_(per_byte_ * depth) {
         if (rows.bits == 1) {
             // At most two colours, so a depth of 1 and indices 0 and 1: a 1 bit becomes entry
-            // 1's index and a 0 bit entry 0's, eight at once.
-            const unsigned ones = palette_index[1] != 0 ? 0xFF : 0;
-            const unsigned zeros = palette_index[0] != 0 ? 0xFF : 0;
-            for (unsigned v = 0; v < 256; ++v) {
-                packed_[v] = static_cast<std::uint16_t>((v & ones) | (~v & zeros & 0xFF));
-            }
+            // 1's index and a 0 bit entry 0's. So a byte of the scanline is the byte of the
+            // capture with the bits that stand for index 1 kept, then all bits flipped where a
+            // 0 bit stands for index 1: eight bytes at once.
+            one_bit_ = true;
+            keep_ = palette_index[1] != palette_index[0] ? ~std::uint64_t{0} : 0;
+            flip_ = palette_index[0] != 0 ? ~std::uint64_t{0} : 0;
             return;
         }
-        const unsigned mask = (1u << rows.bits) - 1;
+        // Two pixels a byte at 4 bits, the first in the high half; one at 8.
         for (unsigned v = 0; v < 256; ++v) {
-            unsigned packed = 0;
-            for (int k = 1; k <= per_byte_; ++k) {
-                packed = (packed << depth) | palette_index[(v >> (8 - rows.bits * k)) & mask];
-            }
-            packed_[v] = static_cast<std::uint16_t>(packed);
+            packed_[v] = static_cast<std::uint16_t>(
+                rows.bits == 4 ? (palette_index[v >> 4] << depth) | palette_index[v & 15]
+                               : palette_index[v]);
         }
     }
 
     void Pack(const BYTE* row, BYTE* out) const {
+        if (one_bit_) {
+            PackOneBit(row, out);
+            return;
+        }
         const std::int32_t whole = width_ / per_byte_;
         std::int32_t i = 0;
         switch (out_bits_) {
@@ -101,6 +108,22 @@ public:
     }
 
 private:
+    void PackOneBit(const BYTE* row, BYTE* out) const {
+        const std::int32_t whole = width_ / 8;
+        std::int32_t i = 0;
+        for (; i + 8 <= whole; i += 8) {
+            std::uint64_t eight;
+            std::memcpy(&eight, row + i, 8);
+            eight = (eight & keep_) ^ flip_;
+            std::memcpy(out + i, &eight, 8);
+        }
+        for (; i < whole; ++i) out[i] = static_cast<BYTE>((row[i] & keep_) ^ flip_);
+        const int rest = static_cast<int>(width_ % 8);
+        if (rest > 0) {
+            out[whole] = static_cast<BYTE>(((row[whole] & keep_) ^ flip_) & (0xFF << (8 - rest)));
+        }
+    }
+
     // Where kGroup bytes of the capture make one byte of the scanline: as many whole groups
     // of the first `bytes` as there are. Returns the bytes of the capture used.
     template <int kGroup>
@@ -109,6 +132,7 @@ private:
         std::int32_t i = 0;
         for (; i + kGroup <= bytes; i += kGroup) {
             unsigned byte = 0;
+#pragma GCC unroll 8
             for (int k = 0; k < kGroup; ++k) byte = (byte << kBits) | packed_[row[i + k]];
             *out++ = static_cast<BYTE>(byte);
         }
@@ -119,28 +143,70 @@ private:
     int per_byte_;  // pixels in a byte of the capture
     int depth_;
     int out_bits_;  // bits of scanline a byte of the capture becomes
-    std::uint16_t packed_[256];
+    std::uint16_t packed_[256] = {};
+    // A capture of 1 bit a pixel: the bits to keep and those to flip, of every byte.
+    bool one_bit_ = false;
+    std::uint64_t keep_ = 0;
+    std::uint64_t flip_ = 0;
 };
+
+// Copies `n` bytes between places that do not overlap. Most copies here are a few scanlines of
+// a small picture: up to 64 bytes go through the vector registers rather than a call.
+inline void CopyBytes(BYTE* to, const BYTE* from, std::int32_t n) {
+#if defined(__SSE2__)
+    if (n >= 16 && n <= 64) {
+        for (std::int32_t i = 0; i + 16 < n; i += 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + n - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + n - 16)));
+        return;
+    }
+#endif
+    std::memcpy(to, from, static_cast<std::size_t>(n));
+}
 
 class StoredBlockWriter {
 public:
     StoredBlockWriter(BYTE* out, std::int32_t blocks, std::int32_t last_length)
         : out_(out), blocks_(blocks), last_length_(last_length) {}
 
-    void Write(const BYTE* bytes, std::int32_t count) {
-        while (count > 0) {
+    // `times` copies of `count` bytes, one after the other, split among the blocks.
+    void WriteRepeated(const BYTE* bytes, std::int32_t count, std::int32_t times) {
+        std::int64_t left = std::int64_t{count} * times;
+        std::int32_t phase = 0;  // where in the bytes the next byte written is
+        while (left > 0) {
             if (room_ == 0) StartBlock();
-            const std::int32_t n = count < room_ ? count : room_;
-            std::memcpy(out_, bytes, static_cast<std::size_t>(n));
+            const auto n = static_cast<std::int32_t>(left < room_ ? left : room_);
+            FillPeriodically(out_, n, bytes, count, phase);
             out_ += n;
-            bytes += n;
-            count -= n;
+            left -= n;
             room_ -= n;
+            phase = static_cast<std::int32_t>((phase + std::int64_t{n}) % count);
         }
     }
     BYTE* end() const { return out_; }
 
 private:
+    // `n` bytes of the endless repetition of the `count` bytes, from `phase` on: one copy from
+    // the bytes, then copies of what is already written, twice as long at each step, so a long
+    // run of equal rows takes few copies.
+    static void FillPeriodically(BYTE* out, std::int32_t n, const BYTE* bytes, std::int32_t count,
+                                 std::int32_t phase) {
+        std::int32_t done = std::min(n, count - phase);
+        CopyBytes(out, bytes + phase, done);
+        const std::int32_t head = std::min(n - done, phase);
+        if (head > 0) CopyBytes(out + done, bytes, head);
+        done += head;
+        // Whole copies are written, so what follows repeats what is there.
+        while (done < n) {
+            const std::int32_t now = std::min(done, n - done);
+            CopyBytes(out + done, out, now);
+            done += now;
+        }
+    }
+
     void StartBlock() {
         const bool final = ++started_ == blocks_;
         const unsigned length = static_cast<unsigned>(final ? last_length_ : kBlockData);
@@ -184,7 +250,7 @@ void QuillonState::WriteZlibStream(BYTE* out) {
     rows.ForEachRun([&](const BYTE* row, std::int32_t count) {
         packer.Pack(row, ScanlineBuffer + 1);
         AdlerRepeat(ScanlineBuffer, static_cast<std::size_t>(scanline_bytes), count);
-        for (std::int32_t i = 0; i < count; ++i) writer.Write(ScanlineBuffer, scanline_bytes);
+        writer.WriteRepeated(ScanlineBuffer, scanline_bytes, count);
         return true;
     });
     AdlerValue = AdlerHigh * 65536 + AdlerLow;

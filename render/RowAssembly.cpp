@@ -2,9 +2,11 @@
 // data codewords, and the right row indicator with the stop pattern (or, truncated, a single
 // bar and space), each handed run by run to the run painter.
 #include <bit>
+#include <cstring>
 
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
+#include "render/RunPainter.h"
 
 namespace {
 
@@ -14,6 +16,10 @@ constexpr char kStopColours[] = "bwbwbwbwb";
 constexpr char kStopWidths[] = "711311121";
 constexpr char kTruncatedColours[] = "bw";
 constexpr char kTruncatedWidths[] = "11";
+// Each colour string goes with a width string as long (row assembly draws them as pairs).
+static_assert(sizeof kStopColours == sizeof kStopWidths);
+static_assert(sizeof kTruncatedColours == sizeof kTruncatedWidths);
+static_assert(sizeof kPatternColours == kRunWidthsSize);
 
 // Each group of three rows adds 30 to the values its row indicators carry.
 constexpr std::int32_t kIndicatorGroupStep = 30;
@@ -64,21 +70,32 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
     }
 }
 
+namespace {
+
+// One position of a width string: the run its width code stands for goes to the run painter,
+// a bar when the colour is 'b'. A code that is no width draws nothing and the cursor stays.
+__attribute__((always_inline)) inline void DrawRun(QuillonState& q, char colour, char code,
+                                                   std::int32_t rowOffset,
+                                                   std::int32_t rowOffsetFromLast) {
+    std::int32_t width = 0;
+    if (code >= '1' && code <= '8') {
+        width = (code - '0') * q.ModuleWidth;
+    } else if (code == 'n') {
+        width = q.ModuleWidth;
+    } else if (code == 'w') {
+        width = q.WideBarWidth;
+    } else {
+        return;
+    }
+    q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
+}
+
+}  // namespace
+
 void QuillonState::DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
                                    std::int32_t rowOffsetFromLast) {
     for (int i = 0; colours[i] != 0 && widths[i] != 0; ++i) {
-        const char code = widths[i];
-        std::int32_t width = 0;
-        if (code >= '1' && code <= '8') {
-            width = (code - '0') * ModuleWidth;
-        } else if (code == 'n') {
-            width = ModuleWidth;
-        } else if (code == 'w') {
-            width = WideBarWidth;
-        } else {
-            continue;  // not a width: nothing is drawn and the cursor stays
-        }
-        PaintRun(width, rowOffset, rowOffsetFromLast, colours[i] == 'b');
+        DrawRun(*this, colours[i], widths[i], rowOffset, rowOffsetFromLast);
     }
 }
 
@@ -111,27 +128,40 @@ void QuillonState::DrawRows() {
         }
         return;
     }
+    // The start pattern's widths are the same in every row; the codewords' come from the
+    // table made from their patterns.
+    PatternToRunWidths(kStartPattern);
+    char start_widths[kRunWidthsSize];
+    std::memcpy(start_widths, RunWidths, sizeof start_widths);
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
         RunCursor = along_margin;
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
-        const std::uint32_t* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
+        const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
+        // DrawWidthString(colours, widths, ...) for strings whose lengths are known here, and
+        // mostly their contents: the runs go to the run painter one after the other, without
+        // the walk's tests for the ends of the strings.
+        const auto draw_runs = [&]<std::size_t kSize>(
+            const char(&colours)[kSize], const char* widths) __attribute__((always_inline)) {
+#pragma GCC unroll 16
+            for (std::size_t i = 0; i + 1 < kSize; ++i) {
+                DrawRun(*this, colours[i], widths[i], row_offset, row_offset_from_last);
+            }
+        };
+        const auto draw_pattern = [&](const char* widths) __attribute__((always_inline)) {
+            std::memcpy(RunWidths, widths, kRunWidthsSize);
+            draw_runs(kPatternColours, RunWidths);
+        };
 
-        PatternToRunWidths(kStartPattern);
-        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        PatternToRunWidths(cluster[LeftRowIndicator(r)]);
-        DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        for (std::int32_t c = 0; c < Columns; ++c) {
-            PatternToRunWidths(cluster[*codeword++]);
-            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-        }
+        draw_pattern(start_widths);
+        draw_pattern(cluster[LeftRowIndicator(r)]);
+        for (std::int32_t c = 0; c < Columns; ++c) draw_pattern(cluster[*codeword++]);
         if (TruncateSymbol) {
-            DrawWidthString(kTruncatedColours, kTruncatedWidths, row_offset, row_offset_from_last);
+            draw_runs(kTruncatedColours, kTruncatedWidths);
         } else {
-            PatternToRunWidths(cluster[RightRowIndicator(r)]);
-            DrawWidthString(kPatternColours, RunWidths, row_offset, row_offset_from_last);
-            DrawWidthString(kStopColours, kStopWidths, row_offset, row_offset_from_last);
+            draw_pattern(cluster[RightRowIndicator(r)]);
+            draw_runs(kStopColours, kStopWidths);
         }
         RowCursor += RowHeight;
     }

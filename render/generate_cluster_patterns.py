@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes ClusterPatternTable.cpp from the PDF417 codeword pattern list.
+"""Writes ClusterPatternTable.cpp from the PDF417 codeword pattern list: the patterns, and
+the run widths of each as the digits row assembly draws it with.
 
 Usage: generate_cluster_patterns.py render/pdf417-cluster-patterns.txt > render/ClusterPatternTable.cpp
 
@@ -55,6 +56,15 @@ def main():
         chunk = values[block * CODEWORDS:(block + 1) * CODEWORDS]
         for start in range(0, CODEWORDS, 8):
             row = ", ".join(f"0x{v:05X}" for v in chunk[start:start + 8])
+            out.write(f"    {row},\n")
+    out.write("};\n\n")
+    out.write("const char ClusterRunWidths[kClusterBlocks * kCodewordValues][kRunWidthsSize] = {\n")
+    for block, cluster in enumerate(CLUSTERS):
+        out.write(f"    // Cluster {cluster}\n")
+        chunk = values[block * CODEWORDS:(block + 1) * CODEWORDS]
+        for start in range(0, CODEWORDS, 8):
+            row = ", ".join('"' + "".join(str(w) for w in run_widths(v)[1]) + '"'
+                            for v in chunk[start:start + 8])
             out.write(f"    {row},\n")
     out.write("};\n")
     out.write("// clang-format on\n")

@@ -82,9 +82,10 @@ public:
     bool SymbolFitsCoordinates() const;
     // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
     void DrawSymbolPass();
-    // Paints one run as a bar (painting pass only) and advances RunCursor past it.
-    void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
-                  bool isBar);
+    // Paints one run as a bar (painting pass only) and advances RunCursor past it. Defined
+    // in render/RunPainter.h.
+    inline void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
+                         bool isBar);
     void DrawBorder(bool solid);
     // Row assembly: every row of the symbol as runs handed to PaintRun.
     void PatternToRunWidths(std::uint32_t pattern);

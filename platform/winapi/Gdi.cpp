@@ -33,12 +33,18 @@ struct DeviceContext;
 // the rectangle begins or ends inside it; reading back packs each band once and copies it to
 // the band's other rows.
 //
-// Pixels are 32-bit words 0x00RRGGBB (bytes blue, green, red, 0: a 32-bit DIB's layout). A
-// band painted over the whole width in one colour keeps that colour alone until something
-// narrower is painted on it, so a background costs nothing per pixel.
+// A pixel is one byte, an index into the picture's table of the colours painted on it: a
+// picture shows a few colours, and a byte a pixel is a quarter of the memory to fill and read
+// that the colours themselves would take. A band painted over the whole width in one colour
+// keeps that colour alone until something narrower is painted on it, so a background costs
+// nothing per pixel.
+//
+// The table holds 256 colours. A picture painted with more turns plain: a 32-bit word
+// 0x00RRGGBB (bytes blue, green, red, 0: a 32-bit DIB's layout) for every pixel, without
+// bands, exact whatever is painted; no drawing of the component's comes near that.
 struct Line {
-    std::uint32_t* pixels;  // the picture's width of pixels; not read while uniform
-    std::uint32_t colour;   // every pixel's colour, while uniform
+    BYTE* pixels;  // the picture's width of colour indices; not read while uniform
+    BYTE colour;   // every pixel's colour index, while uniform
     bool uniform;
     int top;  // the band: rows [top, end)
     int end;
@@ -53,6 +59,8 @@ struct LineBlock {
     LineBlock* next;
 };
 
+constexpr int kTableColours = 256;
+
 struct Bitmap : Object {
     int width;
     int height;
@@ -62,10 +70,19 @@ struct Bitmap : Object {
     LineBlock* blocks;      // blocks of lines beyond the first, which lives with the bitmap
     std::int64_t capacity;  // lines in all blocks
     std::uint64_t reads;    // read-backs so far
-    // A painting ran out of memory for a line: the picture no longer shows what was painted,
-    // so it cannot be read back.
+    // A painting ran out of memory: the picture no longer shows what was painted, so it
+    // cannot be read back.
     bool lost;
     DeviceContext* selected_into;
+    // The colours the pixels' indices stand for, and the one painted last, which is most
+    // often the next one too.
+    std::uint32_t colours[kTableColours];
+    int colour_count;
+    std::uint32_t last_colour;
+    alignas(16) BYTE last_index[16];  // its index, 16 times, as a short fill stores it
+    // Every pixel's colour, rows top first, once more colours were painted than the table
+    // holds; the bands are no longer read then.
+    std::uint32_t* plain;
 };
 
 struct Brush : Object {
@@ -84,11 +101,18 @@ struct DeviceContext : Object {
 
 // The stock objects a new memory context starts with. Shared by all threads and never
 // written: stock objects take part in no counting.
-Bitmap stock_bitmap = {
-    {kObjectTag, Kind::Bitmap, true}, 0, 0, nullptr, nullptr, 0, nullptr, 0, 0, false, nullptr};
+constinit Bitmap stock_bitmap = [] {
+    Bitmap bitmap{};
+    bitmap.tag = kObjectTag;
+    bitmap.kind = Kind::Bitmap;
+    bitmap.stock = true;
+    return bitmap;
+}();
 Brush stock_white_brush = {{kObjectTag, Kind::Brush, true}, 0x00FFFFFF, 0};
 
 constexpr std::uint32_t kPenPixel = 0x00000000;  // the default pen: solid black, one pixel
+// Pixel words have a zero top byte, so this is none of them.
+constexpr std::uint32_t kNoPixel = 0xFFFFFFFF;
 constexpr int kDefaultDpi = 96;
 
 thread_local int screen_dpi_x = 0;
@@ -168,13 +192,18 @@ constexpr std::size_t Aligned(std::size_t bytes) {
     return (bytes + 63) & ~std::size_t{63};
 }
 
-// Bytes of `count` lines, and of their pixels at `width` pixels a line.
+// Bytes of `count` lines, and of their pixels at `width` pixels a line. Each line's pixels
+// are followed by kSlack bytes that are no pixels, so that a short fill can load and store 16
+// bytes whatever its length (FillShort).
+constexpr std::size_t kSlack = 15;
 std::size_t LineBytes(std::int64_t count) {
     return Aligned(static_cast<std::size_t>(count) * sizeof(Line));
 }
+std::size_t PixelStride(int width) {
+    return static_cast<std::size_t>(width) + kSlack;
+}
 std::size_t PixelBytes(std::int64_t count, int width) {
-    return static_cast<std::size_t>(count) * static_cast<std::size_t>(width) *
-           sizeof(std::uint32_t);
+    return static_cast<std::size_t>(count) * PixelStride(width);
 }
 constexpr std::size_t kBlockHeader = Aligned(sizeof(LineBlock));
 // Lines that come with a new bitmap: as many as the pictures of most symbols have bands.
@@ -183,9 +212,9 @@ constexpr std::int64_t kFirstLines = 64;
 // Lays out `count` lines and their pixels from `memory`, to be taken next.
 void AddLines(Bitmap* bitmap, BYTE* memory, std::int64_t count) {
     auto* lines = reinterpret_cast<Line*>(memory);
-    auto* pixels = reinterpret_cast<std::uint32_t*>(memory + LineBytes(count));
+    BYTE* pixels = memory + LineBytes(count);
     for (std::int64_t i = 0; i < count; ++i)
-        lines[i] = Line{pixels + i * bitmap->width, 0, true, 0, 0, 0, 0};
+        lines[i] = Line{pixels + i * PixelStride(bitmap->width), 0, true, 0, 0, 0, 0};
     bitmap->unused_lines = lines;
     bitmap->unused = count;
     bitmap->capacity += count;
@@ -212,21 +241,65 @@ Line* TakeLine(Bitmap* bitmap) {
     return bitmap->unused_lines++;
 }
 
-// Four pixels a store where the vector unit is known to be there: bars are a few pixels wide,
-// and the compiler does not vectorise a loop of unknown, often short, length.
-inline void FillPixels(std::uint32_t* out, int count, std::uint32_t pixel) {
 #if defined(__SSE2__)
-    if (count >= 4) {
-        // The last four pixels are stored again where they overlap: no loop for the rest.
-        const __m128i four = _mm_set1_epi32(static_cast<int>(pixel));
-        for (int i = 0; i + 4 < count; i += 4) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), four);
+// For n = 0..16, 16 bytes of which the first n are all ones: which bytes a fill of n covers.
+struct FirstBytes {
+    alignas(16) BYTE masks[17][16];
+    constexpr FirstBytes() : masks() {
+        for (int n = 0; n <= 16; ++n) {
+            for (int k = 0; k < n; ++k) masks[n][k] = 0xFF;
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + count - 4), four);
-        return;
     }
+};
+constexpr FirstBytes kFirstBytes;
 #endif
-    for (int i = 0; i < count; ++i) out[i] = pixel;
+
+// Fills of up to 16 pixels, the most a bar of a symbol's picture usually is, take one load
+// and one store of 16 bytes: the pixels beyond the fill (or the line's slack) are stored as
+// they were, and there is no branch on the length.
+constexpr int kShortFill = 16;
+// `index16` is the colour index 16 times.
+__attribute__((always_inline)) inline void FillShort(BYTE* out, int count, const BYTE* index16) {
+#if defined(__SSE2__)
+    const __m128i inside =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kFirstBytes.masks[count]));
+    const __m128i colour = _mm_load_si128(reinterpret_cast<const __m128i*>(index16));
+    const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_or_si128(_mm_and_si128(inside, colour), _mm_andnot_si128(inside, was)));
+#else
+    std::memset(out, index16[0], static_cast<std::size_t>(count));
+#endif
+}
+
+// `count` (at least 1) pixels of one colour index.
+inline void FillIndices(BYTE* out, int count, BYTE index) {
+    if (count <= kShortFill) {
+        alignas(16) BYTE index16[16];
+        std::memset(index16, index, sizeof index16);
+        FillShort(out, count, index16);
+    } else {
+        std::memset(out, index, static_cast<std::size_t>(count));
+    }
+}
+
+// The index of a colour in the picture's table, added to it when it is new; -1 when the
+// table is full or the picture plain.
+__attribute__((noinline)) int FindColour(Bitmap* bitmap, std::uint32_t pixel) {
+    if (bitmap->plain != nullptr) return -1;
+    int index = 0;
+    while (index < bitmap->colour_count && bitmap->colours[index] != pixel) ++index;
+    if (index == bitmap->colour_count) {
+        if (index == kTableColours) return -1;
+        bitmap->colours[bitmap->colour_count++] = pixel;
+    }
+    bitmap->last_colour = pixel;
+    std::memset(bitmap->last_index, index, sizeof bitmap->last_index);
+    return index;
+}
+
+__attribute__((always_inline)) inline int IndexOf(Bitmap* bitmap, std::uint32_t pixel) {
+    return pixel == bitmap->last_colour ? bitmap->last_index[0] : FindColour(bitmap, pixel);
 }
 
 // Makes `line` the band of rows [top, end).
@@ -244,7 +317,7 @@ Line* CopyBand(Bitmap* bitmap, const Line* from, int top, int end, bool keep_pix
     line->uniform = from->uniform;
     line->colour = from->colour;
     if (keep_pixels && !from->uniform) {
-        std::memcpy(line->pixels, from->pixels, PixelBytes(1, bitmap->width));
+        std::memcpy(line->pixels, from->pixels, static_cast<std::size_t>(bitmap->width));
     }
     SetBand(bitmap, line, top, end);
     return line;
@@ -280,25 +353,25 @@ Line* SplitBand(Bitmap* bitmap, Line* band, int top, int end, bool keep_pixels) 
 // when a line could not be had (the bitmap is then lost, whatever state its bands are in).
 // Kept out of line, so that the common case below stays a few instructions.
 __attribute__((noinline)) bool PaintBands(Bitmap* bitmap, int left, int top, int right, int bottom,
-                                          std::uint32_t colour) {
+                                          BYTE index) {
     const bool whole_width = left == 0 && right == bitmap->width;
     for (int y = top; y < bottom;) {
         Line* band = bitmap->rows[y];
         const int stop = std::min(band->end, bottom);
-        if (!(band->uniform && band->colour == colour)) {
+        if (!(band->uniform && band->colour == index)) {
             if (band->top < y || stop < band->end) {
                 band = SplitBand(bitmap, band, y, stop, !whole_width);
                 if (band == nullptr) return false;
             }
             if (whole_width) {
                 band->uniform = true;
-                band->colour = colour;
+                band->colour = index;
             } else {
                 if (band->uniform) {
-                    FillPixels(band->pixels, bitmap->width, band->colour);
+                    FillIndices(band->pixels, bitmap->width, band->colour);
                     band->uniform = false;
                 }
-                FillPixels(band->pixels + left, right - left, colour);
+                FillIndices(band->pixels + left, right - left, index);
             }
         }
         y = stop;
@@ -306,28 +379,75 @@ __attribute__((noinline)) bool PaintBands(Bitmap* bitmap, int left, int top, int
     return true;
 }
 
-// Most paintings are bars, each over exactly the band that its row of the symbol became
-// with the row's first bar: they go straight to the band's pixels.
-inline bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom, std::uint32_t colour) {
-    Line* band = bitmap->rows[top];
-    if (band->top == top && band->end == bottom && !band->uniform && right - left < bitmap->width) {
-        FillPixels(band->pixels + left, right - left, colour);
-        return true;
+// The picture turned plain: every pixel's colour, written from the bands. False, and the
+// bitmap lost, when there is no memory for it.
+bool MakePlain(Bitmap* bitmap) {
+    const std::size_t width = static_cast<std::size_t>(bitmap->width);
+    auto* plain = static_cast<std::uint32_t*>(
+        CoTaskMemAlloc(width * static_cast<std::size_t>(bitmap->height) * sizeof(std::uint32_t)));
+    if (plain == nullptr) {
+        bitmap->lost = true;
+        return false;
     }
-    return PaintBands(bitmap, left, top, right, bottom, colour);
+    for (int y = 0; y < bitmap->height; ++y) {
+        const Line* line = bitmap->rows[y];
+        std::uint32_t* row = plain + static_cast<std::size_t>(y) * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            row[x] = bitmap->colours[line->uniform ? line->colour : line->pixels[x]];
+        }
+    }
+    bitmap->plain = plain;
+    bitmap->last_colour = kNoPixel;  // every painting now goes to PaintPlain
+    return true;
+}
+
+// A painting in a colour the table has no room for, or on a plain picture.
+__attribute__((noinline)) bool PaintPlain(Bitmap* bitmap, int left, int top, int right, int bottom,
+                                          std::uint32_t pixel) {
+    if (bitmap->plain == nullptr && !MakePlain(bitmap)) return false;
+    const std::size_t width = static_cast<std::size_t>(bitmap->width);
+    for (int y = top; y < bottom; ++y) {
+        std::uint32_t* row = bitmap->plain + static_cast<std::size_t>(y) * width;
+        std::fill(row + left, row + right, pixel);
+    }
+    return true;
+}
+
+// Paints [left, right) × [top, bottom), already clipped and not empty. False when the bitmap
+// ran out of memory.
+__attribute__((noinline)) bool Paint(Bitmap* bitmap, int left, int top, int right, int bottom,
+                                     std::uint32_t pixel) {
+    const int index = IndexOf(bitmap, pixel);
+    if (index < 0) return PaintPlain(bitmap, left, top, right, bottom, pixel);
+    return PaintBands(bitmap, left, top, right, bottom, static_cast<BYTE>(index));
+}
+
+// Most paintings are short bars in the colour painted last, each over exactly the band that
+// its row of the symbol became with the row's first bar. They go straight to the band's pixels,
+// in a few instructions and without a call. True when the painting was one of them.
+__attribute__((always_inline)) inline bool PaintedAsShortBar(Bitmap* bitmap, int left, int top,
+                                                             int right, int bottom,
+                                                             std::uint32_t pixel) {
+    if (pixel != bitmap->last_colour || right - left > kShortFill) return false;
+    Line* band = bitmap->rows[top];
+    if (band->top != top || band->end != bottom || band->uniform) return false;
+    FillShort(band->pixels + left, right - left, bitmap->last_index);
+    return true;
 }
 
 // Clips the rectangle to the picture and paints what is left. False when the bitmap ran out
 // of memory.
-inline bool FillSpan(Bitmap* bitmap, std::int64_t left, std::int64_t top, std::int64_t right,
-                     std::int64_t bottom, std::uint32_t pixel) {
+__attribute__((always_inline)) inline bool FillSpan(Bitmap* bitmap, std::int64_t left,
+                                                    std::int64_t top, std::int64_t right,
+                                                    std::int64_t bottom, std::uint32_t pixel) {
     left = std::max<std::int64_t>(left, 0);
     top = std::max<std::int64_t>(top, 0);
     right = std::min<std::int64_t>(right, bitmap->width);
     bottom = std::min<std::int64_t>(bottom, bitmap->height);
     if (left >= right || top >= bottom) return true;
-    return Paint(bitmap, static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
-                 static_cast<int>(bottom), pixel);
+    const int l = static_cast<int>(left), t = static_cast<int>(top);
+    const int r = static_cast<int>(right), b = static_cast<int>(bottom);
+    return PaintedAsShortBar(bitmap, l, t, r, b, pixel) || Paint(bitmap, l, t, r, b, pixel);
 }
 
 bool PlotPixel(Bitmap* bitmap, std::int64_t x, std::int64_t y) {
@@ -382,6 +502,8 @@ bool DrawLine(Bitmap* bitmap, std::int64_t x0, std::int64_t y0, std::int64_t x1,
     return true;
 }
 
+// ---- Reading back ----
+
 // The standard 16-colour table, in the order of its indices.
 constexpr RGBQUAD kVgaColors[16] = {
     {0x00, 0x00, 0x00, 0}, {0x00, 0x00, 0x80, 0}, {0x00, 0x80, 0x00, 0}, {0x00, 0x80, 0x80, 0},
@@ -399,73 +521,19 @@ int SquaredDistance(std::uint32_t pixel, const RGBQUAD& entry) {
 }
 
 // Index of the table entry nearest to the pixel; the first of equally near entries wins.
-unsigned NearestEntry(std::uint32_t pixel, const RGBQUAD* table, int entries) {
-    unsigned best = 0;
+BYTE NearestEntry(std::uint32_t pixel, const RGBQUAD* table, int entries) {
+    int best = 0;
     int best_distance = SquaredDistance(pixel, table[0]);
     for (int i = 1; i < entries; ++i) {
         const int distance = SquaredDistance(pixel, table[i]);
         if (distance < best_distance) {
-            best = static_cast<unsigned>(i);
+            best = i;
             best_distance = distance;
         }
     }
-    return best;
+    return static_cast<BYTE>(best);
 }
 
-// Matches pixels to table entries, remembering the last two colours met: a picture is made
-// of runs of few colours (a background and bars), so the search runs about once per new
-// colour instead of once per pixel, and telling the two remembered colours apart needs no
-// branch.
-class ColorMatcher {
-public:
-    ColorMatcher(const RGBQUAD* table, int entries) : table_(table), entries_(entries) {}
-
-    unsigned IndexOf(std::uint32_t pixel) {
-        const bool is_a = pixel == a_;
-        if (!is_a && pixel != b_) Remember(pixel);
-        return pixel == a_ ? index_a_ : index_b_;
-    }
-
-    // The bits of `count` pixels (count × bits ≤ 8), first pixel highest. The common case,
-    // every pixel one of the two remembered colours, is computed without a branch per pixel.
-    unsigned Pack(const std::uint32_t* pixels, int count, int bits) {
-        unsigned byte = 0;
-        bool known = true;
-        for (int k = 0; k < count; ++k) {
-            const bool is_a = pixels[k] == a_;
-            known &= is_a | (pixels[k] == b_);
-            byte = (byte << bits) | (is_a ? index_a_ : index_b_);
-        }
-        if (known) return byte;
-        byte = 0;
-        for (int k = 0; k < count; ++k) byte = (byte << bits) | IndexOf(pixels[k]);
-        return byte;
-    }
-
-    struct Pair {
-        std::uint32_t a, b;
-        unsigned index_a, index_b;
-    };
-    Pair Remembered() const { return {a_, b_, index_a_, index_b_}; }
-
-private:
-    void Remember(std::uint32_t pixel) {
-        b_ = a_;
-        index_b_ = index_a_;
-        a_ = pixel;
-        index_a_ = NearestEntry(pixel, table_, entries_);
-    }
-
-    const RGBQUAD* table_;
-    int entries_;
-    // No pixel word has a nonzero top byte, so these match nothing until replaced.
-    std::uint32_t a_ = 0xFFFFFFFF;
-    std::uint32_t b_ = 0xFFFFFFFF;
-    unsigned index_a_ = 0;
-    unsigned index_b_ = 0;
-};
-
-#if defined(__SSE2__)
 // Bit k of the result is bit 7 − k of the index: pixel 0 goes to the most significant bit.
 struct BitReversal {
     BYTE table[256];
@@ -479,134 +547,213 @@ struct BitReversal {
 };
 constexpr BitReversal kBitReversal;
 
-// Which of 8 pixels equal `colour`: bit k for pixel k.
-inline unsigned EqualMask(const std::uint32_t* pixels, __m128i colour) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + 4));
-    const unsigned low_mask =
-        static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(low, colour))));
-    const unsigned high_mask =
-        static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(high, colour))));
-    return low_mask | (high_mask << 4);
-}
-
-// Whether 8 pixels are all one of the two remembered colours; if so, which are colour a (bit
-// k for pixel k) and what the two colours are.
-inline bool EightOfTwoColours(const std::uint32_t* pixels, const ColorMatcher& matcher,
-                              ColorMatcher::Pair* pair, unsigned* is_a) {
-    *pair = matcher.Remembered();
-    *is_a = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->a)));
-    const unsigned is_b = EqualMask(pixels, _mm_set1_epi32(static_cast<int>(pair->b)));
-    return (*is_a | is_b) == 0xFF;
-}
-#endif
-
-// 1 bit a pixel, 8 pixels a byte. Where the vector unit is known to be there, 8 pixels are
-// compared with the two remembered colours at once.
-BYTE* PackOneBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matcher, BYTE* out,
-                      int* done) {
-    int x = 0;
+// What one read-back makes of the picture's colour indices: the entry of the DIB's colour
+// table that each becomes (1 or 4 bits), or the colour itself (32 bits).
+class ReadBack {
+public:
+    ReadBack(const Bitmap& bitmap, int bits)
+        : bits_(bits), colours_(bitmap.colours), count_(bitmap.colour_count) {
+        if (bits == 32) return;
+        const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
+        for (int i = 0; i < count_; ++i) entry_[i] = NearestEntry(colours_[i], table, 1 << bits);
 #if defined(__SSE2__)
-    for (; x + 8 <= width; x += 8) {
-        ColorMatcher::Pair pair;
-        unsigned is_a;
-        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
-            *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
-            continue;
-        }
-        // A pixel that is not colour a is colour b.
-        const unsigned ones =
-            (pair.index_a != 0 ? is_a : 0) | (pair.index_b != 0 ? ~is_a & 0xFF : 0);
-        *out++ = kBitReversal.table[ones];
+        if (count_ <= kFewColours) PrepareVectors();
+#endif
     }
-#else
-    for (; x + 8 <= width; x += 8) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 8, 1));
-#endif
-    *done = x;
-    return out;
-}
 
+    // One line of colour indices, padded with zero bytes to `stride`.
+    void PackLine(const BYTE* pixels, int width, BYTE* out, std::size_t stride) const {
+        BYTE* const row_end = out + stride;
+        if (bits_ == 32) {
+            for (int x = 0; x < width; ++x) std::memcpy(out + 4 * x, &colours_[pixels[x]], 4);
+            return;
+        }
+        int x = 0;
+        if (bits_ == 1) {
+            out = PackOneBit(pixels, width, out, &x);
+            if (x < width) {
+                unsigned byte = 0;
+                for (int k = x; k < width; ++k) byte |= entry_[pixels[k]] << (7 - (k - x));
+                *out++ = static_cast<BYTE>(byte);
+            }
+        } else {
+            out = PackFourBits(pixels, width, out, &x);
+            if (x < width) *out++ = static_cast<BYTE>(entry_[pixels[x]] << 4);
+        }
+        while (out < row_end) *out++ = 0;
+    }
+
+    // A line of one colour index: every pixel the same bits, the row's padding 0.
+    void PackUniform(BYTE colour, int width, BYTE* out, std::size_t stride) const {
+        if (bits_ == 32) {
+            for (int x = 0; x < width; ++x) std::memcpy(out + 4 * x, &colours_[colour], 4);
+            return;
+        }
+        const unsigned entry = entry_[colour];
+        const BYTE pattern = static_cast<BYTE>(bits_ == 1 ? entry * 0xFF : entry * 0x11);
+        const std::size_t whole_bytes = static_cast<std::size_t>(width) * bits_ / 8;
+        const int rest = static_cast<int>(static_cast<std::size_t>(width) * bits_ % 8);
+        std::memset(out, pattern, whole_bytes);
+        std::size_t used = whole_bytes;
+        if (rest > 0) out[used++] = static_cast<BYTE>(pattern & (0xFF << (8 - rest)));
+        std::memset(out + used, 0, stride - used);
+    }
+
+private:
+    // Whole bytes of 8 pixels from x = 0; sets *done to the pixels packed. Where the vector
+    // unit is known to be there and the picture has at most 4 colours, as a symbol's has, 16
+    // pixels at a time are compared with the two indices that stand for them (PrepareVectors).
+    BYTE* PackOneBit(const BYTE* pixels, int width, BYTE* out, int* done) const {
+        int x = 0;
 #if defined(__SSE2__)
-// For each set of 8 pixels (bit k for pixel k), a 32-bit word with the nibbles of those pixels
-// set, laid out as the four bytes they are stored in: pixel 0 in the high half of the first.
-struct NibbleSpread {
-    std::uint32_t table[256];
-    constexpr NibbleSpread() : table() {
-        for (int m = 0; m < 256; ++m) {
-            for (int k = 0; k < 8; ++k) {
-                if (((m >> k) & 1) != 0) table[m] |= 0xFu << (8 * (k / 2) + (k % 2 == 0 ? 4 : 0));
+        if (count_ <= kFewColours) {
+            for (; x + 16 <= width; x += 16) {
+                const __m128i sixteen =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+                const unsigned matches = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                    _mm_cmpeq_epi8(sixteen, match_[0]), _mm_cmpeq_epi8(sixteen, match_[1]))));
+                const unsigned ones = matches ^ flip_;
+                *out++ = kBitReversal.table[ones & 0xFF];
+                *out++ = kBitReversal.table[ones >> 8];
             }
         }
+#endif
+        for (; x + 8 <= width; x += 8) {
+            unsigned byte = 0;
+            for (int k = 0; k < 8; ++k) byte = (byte << 1) | entry_[pixels[x + k]];
+            *out++ = static_cast<BYTE>(byte);
+        }
+        *done = x;
+        return out;
     }
+
+    // Whole bytes of 2 pixels from x = 0, as PackOneBit; 16 pixels at a time become the
+    // entries' nibbles, then pairs of them a byte.
+    BYTE* PackFourBits(const BYTE* pixels, int width, BYTE* out, int* done) const {
+        int x = 0;
+#if defined(__SSE2__)
+        if (count_ <= kFewColours) {
+            const __m128i low_nibble_of_pair = _mm_set1_epi16(0x00F0);
+            for (; x + 16 <= width; x += 16) {
+                const __m128i sixteen =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+                __m128i nibbles = _mm_setzero_si128();
+                for (int i = 0; i < kFewColours; ++i) {
+                    nibbles = _mm_or_si128(
+                        nibbles, _mm_and_si128(_mm_cmpeq_epi8(sixteen, index_[i]), nibble_[i]));
+                }
+                // Each 16-bit lane holds an even pixel's nibble in its low byte and the next
+                // pixel's in its high byte; the byte they make is even << 4 | odd.
+                const __m128i pairs =
+                    _mm_or_si128(_mm_and_si128(_mm_slli_epi16(nibbles, 4), low_nibble_of_pair),
+                                 _mm_srli_epi16(nibbles, 8));
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(pairs, pairs));
+                out += 8;
+            }
+        }
+#endif
+        for (; x + 2 <= width; x += 2) {
+            *out++ = static_cast<BYTE>((entry_[pixels[x]] << 4) | entry_[pixels[x + 1]]);
+        }
+        *done = x;
+        return out;
+    }
+
+#if defined(__SSE2__)
+    // The vectors the packing compares with, for at most kFewColours colours. At 4 bits, each
+    // index and its entry (indices from count_ on stand for no pixel). At 1 bit, of the
+    // indices that become 1 and those that become 0, whichever are fewer (at most 2): their
+    // matches are the 1 bits, or the 0 bits with flip_ set.
+    void PrepareVectors() {
+        for (int i = 0; i < kFewColours; ++i) {
+            index_[i] = _mm_set1_epi8(static_cast<char>(i < count_ ? i : kNoIndex));
+            nibble_[i] = _mm_set1_epi8(static_cast<char>(i < count_ ? entry_[i] : 0));
+        }
+        BYTE ones[kFewColours], zeros[kFewColours];
+        int one_count = 0, zero_count = 0;
+        for (int i = 0; i < count_; ++i) {
+            if (entry_[i] != 0) {
+                ones[one_count++] = static_cast<BYTE>(i);
+            } else {
+                zeros[zero_count++] = static_cast<BYTE>(i);
+            }
+        }
+        const bool by_ones = one_count <= zero_count;
+        const BYTE* matched = by_ones ? ones : zeros;
+        const int matched_count = by_ones ? one_count : zero_count;
+        flip_ = by_ones ? 0 : 0xFFFF;
+        for (int k = 0; k < 2; ++k) {
+            match_[k] = _mm_set1_epi8(static_cast<char>(k < matched_count ? matched[k] : kNoIndex));
+        }
+    }
+
+#endif
+
+    static constexpr int kFewColours = 4;
+    int bits_;
+    const std::uint32_t* colours_;
+    int count_;
+    BYTE entry_[kTableColours] = {};
+#if defined(__SSE2__)
+    static constexpr BYTE kNoIndex = 0xFF;  // no pixel's index with few colours
+    __m128i index_[kFewColours];
+    __m128i nibble_[kFewColours];
+    __m128i match_[2];
+    unsigned flip_ = 0;
+#endif
 };
-constexpr NibbleSpread kNibbleSpread;
-#endif
 
-// 4 bits a pixel, 2 pixels a byte. Where the vector unit is known to be there, 8 pixels are
-// compared with the two remembered colours at once and become four bytes.
-BYTE* PackFourBitBytes(const std::uint32_t* pixels, int width, ColorMatcher& matcher, BYTE* out,
-                       int* done) {
-    int x = 0;
+// Copies the row of `stride` bytes at `first` into the `copies` rows after it, doubling the
+// copied rows at each step: a band of many rows takes few copies.
+void ReplicateRow(BYTE* first, std::size_t stride, int copies) {
 #if defined(__SSE2__)
-    for (; x + 8 <= width; x += 8) {
-        ColorMatcher::Pair pair;
-        unsigned is_a;
-        if (!EightOfTwoColours(pixels + x, matcher, &pair, &is_a)) {
-            for (int k = 0; k < 8; k += 2) {
-                *out++ = static_cast<BYTE>(matcher.Pack(pixels + x + k, 2, 4));
-            }
-            continue;
+    // The rows of a narrow picture are held in a few vector registers and stored once a row:
+    // a call for each short copy cost more than the copy.
+    if (stride >= 16 && stride <= 64) {
+        __m128i pieces[4];
+        const std::size_t last = stride - 16;
+        for (std::size_t i = 0; i < last; i += 16) {
+            pieces[i / 16] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + i));
         }
-        // A pixel that is not colour a is colour b.
-        const std::uint32_t nibbles =
-            (pair.index_b * 0x11111111u) ^
-            ((pair.index_a ^ pair.index_b) * 0x11111111u & kNibbleSpread.table[is_a]);
-        std::memcpy(out, &nibbles, 4);
-        out += 4;
+        const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + last));
+        for (int c = 1; c <= copies; ++c) {
+            BYTE* row = first + static_cast<std::size_t>(c) * stride;
+            for (std::size_t i = 0; i < last; i += 16) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), pieces[i / 16]);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + last), end);
+        }
+        return;
     }
 #endif
-    for (; x + 2 <= width; x += 2) *out++ = static_cast<BYTE>(matcher.Pack(pixels + x, 2, 4));
-    *done = x;
-    return out;
+    std::size_t done = 1;  // rows that hold the row
+    const std::size_t total = static_cast<std::size_t>(copies) + 1;
+    while (done < total) {
+        const std::size_t now = std::min(done, total - done);
+        std::memcpy(first + done * stride, first, now * stride);
+        done += now;
+    }
 }
 
-void PackRow(const std::uint32_t* pixels, int width, int bits, ColorMatcher& matcher, BYTE* out,
-             std::size_t stride) {
+// A row of a plain picture: each pixel's nearest entry, found once for each run of equal
+// pixels.
+void PackPlainRow(const std::uint32_t* pixels, int width, int bits, BYTE* out, std::size_t stride) {
     if (bits == 32) {
         std::memcpy(out, pixels, static_cast<std::size_t>(width) * 4);
         return;
     }
-    BYTE* const row_end = out + stride;
-    const int per_byte = 8 / bits;
-    int x = 0;
-    if (bits == 1) {
-        out = PackOneBitBytes(pixels, width, matcher, out, &x);
-    } else {
-        out = PackFourBitBytes(pixels, width, matcher, out, &x);
+    const RGBQUAD* table = bits == 1 ? kMonochromeColors : kVgaColors;
+    std::memset(out, 0, stride);
+    std::uint32_t last = pixels[0];
+    unsigned entry = NearestEntry(last, table, 1 << bits);
+    for (int x = 0; x < width; ++x) {
+        if (pixels[x] != last) {
+            last = pixels[x];
+            entry = NearestEntry(last, table, 1 << bits);
+        }
+        const std::size_t bit = static_cast<std::size_t>(x) * bits;
+        out[bit / 8] = static_cast<BYTE>(out[bit / 8] | entry << (8 - bits - bit % 8));
     }
-    if (x < width) {
-        const int rest = width - x;
-        *out++ =
-            static_cast<BYTE>(matcher.Pack(pixels + x, rest, bits) << (bits * (per_byte - rest)));
-    }
-    while (out < row_end) *out++ = 0;  // the row's padding
-}
-
-// A line of one colour: every pixel the same bits, the row's padding 0.
-void PackUniform(std::uint32_t colour, int width, int bits, ColorMatcher& matcher, BYTE* out,
-                 std::size_t stride) {
-    if (bits == 32) {
-        for (int x = 0; x < width; ++x) std::memcpy(out + 4 * x, &colour, 4);
-        return;
-    }
-    const unsigned index = matcher.IndexOf(colour);
-    const BYTE pattern = static_cast<BYTE>(bits == 1 ? index * 0xFF : index * 0x11);
-    const std::size_t whole_bytes = static_cast<std::size_t>(width) * bits / 8;
-    const int rest = static_cast<int>(static_cast<std::size_t>(width) * bits % 8);
-    std::memset(out, pattern, whole_bytes);
-    std::size_t used = whole_bytes;
-    if (rest > 0) out[used++] = static_cast<BYTE>(pattern & (0xFF << (8 - rest)));
-    std::memset(out + used, 0, stride - used);
 }
 
 }  // namespace
@@ -670,9 +817,12 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, int cx, int cy) {
     bitmap->height = cy;
     bitmap->rows = reinterpret_cast<Line**>(static_cast<BYTE*>(memory) + header);
     AddLines(bitmap, static_cast<BYTE*>(memory) + header + rows, first_lines);
-    // A new bitmap is black: one band of one colour.
+    // A new bitmap is black: one band of one colour, the first of the table.
+    bitmap->colours[0] = 0x000000;
+    bitmap->colour_count = 1;
+    bitmap->last_colour = 0x000000;  // index 0, as last_index already says
     Line* black = TakeLine(bitmap);
-    black->colour = 0x000000;
+    black->colour = 0;
     SetBand(bitmap, black, 0, cy);
     return reinterpret_cast<HBITMAP>(bitmap);
 }
@@ -722,6 +872,7 @@ BOOL DeleteObject(HGDIOBJ ho) {
             CoTaskMemFree(block);
             block = next;
         }
+        CoTaskMemFree(bitmap->plain);
         bitmap->tag = 0;
         CoTaskMemFree(bitmap);
         return TRUE;
@@ -764,8 +915,9 @@ int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
     DeviceContext* dc = ContextOf(hdc);
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
     if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
+    // A context without a picture of its own has the stock bitmap, 0 × 0 pixels: every
+    // rectangle is clipped away.
     Bitmap* bitmap = dc->bitmap;
-    if (bitmap->rows == nullptr) return 1;  // no picture to draw into
     if (bitmap->lost ||
         !FillSpan(bitmap, DeviceX(dc, lprc->left), DeviceY(dc, lprc->top), DeviceX(dc, lprc->right),
                   DeviceY(dc, lprc->bottom), brush->pixel)) {
@@ -803,8 +955,11 @@ COLORREF GetPixel(HDC hdc, int x, int y) {
     if (bitmap->lost || dx < 0 || dy < 0 || dx >= bitmap->width || dy >= bitmap->height) {
         return CLR_INVALID;
     }
+    if (bitmap->plain != nullptr) {
+        return ColorOf(bitmap->plain[dy * bitmap->width + dx]);
+    }
     const Line* line = bitmap->rows[dy];
-    return ColorOf(line->uniform ? line->colour : line->pixels[dx]);
+    return ColorOf(bitmap->colours[line->uniform ? line->colour : line->pixels[dx]]);
 }
 
 int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPBITMAPINFO lpbmi,
@@ -836,24 +991,40 @@ int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits, LPB
 
     const std::size_t stride =
         ((static_cast<std::size_t>(bitmap->width) * bits + 31) & ~std::size_t{31}) / 8;
-    ColorMatcher matcher(table, entries);
     auto* const base = static_cast<BYTE*>(lpvBits);
-    // Each distinct line is packed once; the other rows showing it copy its bytes from the
-    // last row that took them, the one before in a band.
+    if (bitmap->plain != nullptr) {
+        for (int j = 0; j < lines; ++j) {
+            const std::int64_t line_number = static_cast<std::int64_t>(start) + j;
+            const std::int64_t y = bottom_up ? bitmap->height - 1 - line_number : line_number;
+            PackPlainRow(bitmap->plain + y * bitmap->width, bitmap->width, bits,
+                         base + static_cast<std::size_t>(j) * stride, stride);
+        }
+        return lines;
+    }
+    const ReadBack read_back(*bitmap, bits);
+    // Each distinct line is packed once, into the first of the rows of its band that the
+    // read-back meets in a row (the band's rows are next to each other in the DIB, in either
+    // order), which are then copied from it; a band met again later copies from where its line
+    // was packed.
     const std::uint64_t read = ++bitmap->reads;
-    for (int j = 0; j < lines; ++j) {
+    for (int j = 0; j < lines;) {
         BYTE* const out = base + static_cast<std::size_t>(j) * stride;
         const std::int64_t line_number = static_cast<std::int64_t>(start) + j;
-        Line* line = bitmap->rows[bottom_up ? bitmap->height - 1 - line_number : line_number];
+        const std::int64_t y = bottom_up ? bitmap->height - 1 - line_number : line_number;
+        Line* line = bitmap->rows[y];
+        const int in_band = static_cast<int>(bottom_up ? y - line->top + 1 : line->end - y);
+        const int rows = std::min(in_band, lines - j);
         if (line->packed_in == read) {
             std::memcpy(out, base + line->packed_at, stride);
         } else if (line->uniform) {
-            PackUniform(line->colour, bitmap->width, bits, matcher, out, stride);
+            read_back.PackUniform(line->colour, bitmap->width, out, stride);
         } else {
-            PackRow(line->pixels, bitmap->width, bits, matcher, out, stride);
+            read_back.PackLine(line->pixels, bitmap->width, out, stride);
         }
+        ReplicateRow(out, stride, rows - 1);
         line->packed_in = read;
         line->packed_at = static_cast<std::size_t>(out - base);
+        j += rows;
     }
     return lines;
 }

@@ -555,12 +555,26 @@ TEST(Bands, AReadBackShowsWhatWasPaintedSinceTheLastOne) {
                                        0x00, 0, 0}));
 }
 
-// Random fills and straight lines of a few colours, against a plain array of pixels: every
-// read-back (32 bits exactly, 1 and 4 bits by the nearest entry) shows what the array holds.
-TEST(Bands, AnySequenceOfPaintingsReadsBackAsAPlainPictureWould) {
+// Random fills and straight lines against a plain array of pixels: every read-back (32 bits
+// exactly, 1 and 4 bits by the nearest entry) shows what the array holds. The colours come
+// from a few (the stand-in's vector read-back works on pictures of up to 4 colours; the
+// black a picture starts with is one), a handful, or are new at every fill, so that the picture
+// outgrows the stand-in's table of 256 colours halfway.
+struct PaintingSequence {
+    const char* name;
+    std::vector<COLORREF> colours;  // empty: a new colour at every fill
+    int steps;
+};
+
+void PrintTo(const PaintingSequence& sequence, std::ostream* os) {
+    *os << sequence.name;
+}
+
+class PaintingSequences : public testing::TestWithParam<PaintingSequence> {};
+
+TEST_P(PaintingSequences, ReadBackAsAPlainPictureWould) {
+    const PaintingSequence& sequence = GetParam();
     const int width = 37, height = 29;
-    const COLORREF colours[] = {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
-                                RGB(0x80, 0x80, 0x80)};
     Canvas canvas(width, height);
     std::vector<COLORREF> model(width * height, kBlack);
     const auto paint = [&](int left, int top, int right, int bottom, COLORREF colour) {
@@ -575,8 +589,15 @@ TEST(Bands, AnySequenceOfPaintingsReadsBackAsAPlainPictureWould) {
         state = state * 1103515245u + 12345u;
         return static_cast<int>((state >> 16) % static_cast<unsigned>(n));
     };
-    for (int step = 0; step < 400; ++step) {
-        const COLORREF colour = colours[next(5)];
+    int fresh = 0;
+    for (int step = 0; step < sequence.steps; ++step) {
+        COLORREF colour;
+        if (sequence.colours.empty()) {
+            ++fresh;
+            colour = RGB(fresh & 0xFF, (fresh * 7) & 0xFF, (fresh >> 8) * 64 + 1);
+        } else {
+            colour = sequence.colours[next(static_cast<int>(sequence.colours.size()))];
+        }
         const int y0 = next(height + 6) - 3, y1 = y0 + next(12);
         const int x0 = next(width + 6) - 3, x1 = x0 + next(width);
         switch (next(5)) {
@@ -608,6 +629,8 @@ TEST(Bands, AnySequenceOfPaintingsReadsBackAsAPlainPictureWould) {
                 if (bits == 32) {
                     const BYTE* p = &out[y * stride + 4 * x];
                     ASSERT_EQ(RGB(p[2], p[1], p[0]), model[i]) << step << ": " << x << "," << y;
+                    ASSERT_EQ(GetPixel(canvas.dc(), x, y), model[i])
+                        << step << ": " << x << "," << y;
                     continue;
                 }
                 const int bit = x * bits;
@@ -625,6 +648,42 @@ TEST(Bands, AnySequenceOfPaintingsReadsBackAsAPlainPictureWould) {
             }
         }
     }
+    if (sequence.colours.empty()) {
+        EXPECT_GT(fresh, 256);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paintings, PaintingSequences,
+    testing::Values(PaintingSequence{"FewColours", {kWhite, kBlack, RGB(255, 0, 0)}, 400},
+                    // More of the few colours become white than black at 1 bit.
+                    PaintingSequence{"FewColoursMostlyLight",
+                                     {kWhite, RGB(0xC0, 0xC0, 0xC0), RGB(0xFF, 0xFF, 0x20)},
+                                     400},
+                    PaintingSequence{"FiveColours",
+                                     {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
+                                      RGB(0x80, 0x80, 0x80)},
+                                     400},
+                    PaintingSequence{"ANewColourAtEveryFill", {}, 800}),
+    [](const testing::TestParamInfo<PaintingSequence>& info) { return info.param.name; });
+
+// More colours than the stand-in's table holds turn the picture plain; a picture that finds no
+// memory for that cannot be read back, as one that finds none for a band.
+TEST(Bands, MoreColoursThanTheTableWithoutMemoryMakeThePictureUnreadable) {
+    Canvas canvas(16, 4);
+    for (int c = 0; c < 255; ++c) canvas.Fill(c % 16, 0, c % 16 + 1, 1, RGB(c, 1, 2));
+    // 256 colours with the black the picture started with: the table is full.
+    EXPECT_EQ(GetPixel(canvas.dc(), 14, 0), RGB(254, 1, 2));  // the last of them
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    const RECT rect{0, 1, 16, 4};
+    PlatformFailNthAllocation(1);
+    EXPECT_EQ(FillRect(canvas.dc(), &rect, brush), 0);
+    PlatformFailNthAllocation(0);
+    DeleteObject(brush);
+    std::vector<BYTE> bits;
+    DibInfo info{};
+    EXPECT_EQ(Capture(canvas, 32, bits, info), 0);
+    EXPECT_EQ(GetPixel(canvas.dc(), 0, 0), CLR_INVALID);
 }
 
 // A painting that finds no memory for a new band fails, and the picture, which no longer shows

@@ -117,6 +117,30 @@ TEST(Adler32, MatchesZlibOverLongRuns) {
     EXPECT_EQ(q->AdlerHigh * 65536 + q->AdlerLow, 0x11E60398u);
 }
 
+// Every length up to a few groups of 16 bytes and beyond the longest run between reductions,
+// from every starting sum a few bytes leave: the bytes taken 16 at a time and the rest one by
+// one add up as zlib's byte-by-byte sums do.
+TEST(Adler32, MatchesZlibAtEveryLengthAndStart) {
+    auto q = std::make_unique<QuillonState>();
+    std::vector<BYTE> data(5552 + 40);
+    unsigned state = 99;
+    for (BYTE& b : data) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<BYTE>(state >> 16);
+    }
+    for (std::size_t start = 0; start < 5; ++start) {
+        for (std::size_t size = 0; size < data.size() - start; size += size < 80 ? 1 : 173) {
+            const uLong before = adler32(1, data.data(), static_cast<uInt>(start));
+            q->AdlerLow = static_cast<std::uint32_t>(before & 0xFFFF);
+            q->AdlerHigh = static_cast<std::uint32_t>(before >> 16);
+            q->AdlerUpdate(data.data() + start, size);
+            ASSERT_EQ(q->AdlerHigh * 65536 + q->AdlerLow,
+                      adler32(before, data.data() + start, static_cast<uInt>(size)))
+                << "from " << start << ", " << size << " bytes";
+        }
+    }
+}
+
 // Copies of a row, taken at once, leave the sums where taking every copy would: zlib's
 // Adler-32 over the copies is the oracle. All 0xFF is the worst case for the sums, and the
 // largest case is the largest picture's: 32767 rows of 16385 bytes.

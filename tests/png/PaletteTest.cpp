@@ -49,6 +49,28 @@ TEST(Palette, EqualColoursShareAnEntryWhateverTheirTableIndex) {
     EXPECT_EQ(p.indices, (std::vector<BYTE>{0, 0, 1, 0, 2, 0, 0, 0}));
 }
 
+// A 4-bit row is read 32 pixels at a time while it holds only colours met before: a colour
+// first met anywhere in a wide row, in a whole group, at its edges or in the row's last
+// pixels, takes its place in the palette and its pixel its index.
+TEST(Palette, AColourFirstMetAnywhereInAWideRowIsFound) {
+    const int width = 75;  // two groups of 32 pixels and 11 more
+    for (int at : {0, 1, 30, 31, 32, 33, 63, 64, 65, 74}) {
+        std::vector<int> pixels(3 * width, 15);  // white, table entry 15
+        pixels[5] = 0;                           // black in the first row
+        pixels[width + at] = 9;                  // red once in the second
+        for (int x = 0; x < width; ++x) pixels[2 * width + x] = x % 3 == 0 ? 0 : 15;
+        Indexed p(4, std::vector<std::uint32_t>(kVga, kVga + 16), width, pixels);
+        p.Build();
+        ASSERT_EQ(p.q().PaletteCount, 3) << "red at " << at;
+        EXPECT_EQ(p.Entry(0), 0xFFFFFFu);
+        EXPECT_EQ(p.Entry(1), 0x000000u);
+        EXPECT_EQ(p.Entry(2), 0xFF0000u);
+        std::vector<BYTE> expected;
+        for (int v : pixels) expected.push_back(v == 15 ? 0 : v == 0 ? 1 : 2);
+        EXPECT_EQ(p.indices, expected) << "red at " << at;
+    }
+}
+
 TEST(Palette, ColoursDifferingInOneComponentAreDistinct) {
     Indexed p(4, {0x102030, 0x102031, 0x102130, 0x112030}, 4, {0, 1, 2, 3});
     p.Build();

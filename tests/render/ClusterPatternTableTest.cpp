@@ -61,6 +61,17 @@ TEST(ClusterPatternTable, NoPatternStandsForTwoCodewords) {
     EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kClusterBlocks * kCodewordValues));
 }
 
+// The run widths beside the patterns are the runs of each pattern's own bits, read here
+// without the generator's code: eight digits and the end of the string.
+TEST(ClusterRunWidths, AreTheRunsOfEachPattern) {
+    for (int i = 0; i < kClusterBlocks * kCodewordValues; ++i) {
+        std::string expected;
+        for (int w : RunWidthsOf(ClusterPatternTable[i])) expected += static_cast<char>('0' + w);
+        ASSERT_EQ(std::string(ClusterRunWidths[i], kRunWidthsSize), expected + '\0')
+            << "entry " << i;
+    }
+}
+
 // The table is generated from render/pdf417-cluster-patterns.txt by
 // render/generate_cluster_patterns.py; the two must not drift apart.
 TEST(ClusterPatternTable, EqualsThePatternListItIsGeneratedFrom) {
