@@ -301,8 +301,7 @@ TEST_F(PageHost, MessagesAreWholeUtf8WithoutControlCharacters) {
     } cases[] = {
         // At most 40 bytes with the "...", cut between letters.
         {"/barcode.png?Width=" + Escaped(accented), accented.substr(0, 36) + "..."},
-        {"/barcode.png?Width=" + Escaped("1\x1b[31m\r\nX-Forged: 1"),
-         "\\x1B[31m\\r\\nX-Forged"},
+        {"/barcode.png?Width=" + Escaped("1\x1b[31m\r\nX-Forged: 1"), "\\x1B[31m\\r\\nX-Forged"},
         {"/" + Escaped("\x1b]0;title\x07"), "\\x1B]0;title\\x07"},
     };
     for (const auto& c : cases) {
