@@ -72,22 +72,22 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
 
 namespace {
 
+// The pixels a width code stands for, or 0 for a code that is no width.
+__attribute__((always_inline)) inline std::int32_t WidthOf(char code, std::int32_t module,
+                                                           std::int32_t wide) {
+    if (code >= '1' && code <= '8') return (code - '0') * module;
+    if (code == 'n') return module;
+    if (code == 'w') return wide;
+    return 0;
+}
+
 // One position of a width string: the run its width code stands for goes to the run painter,
 // a bar when the colour is 'b'. A code that is no width draws nothing and the cursor stays.
 __attribute__((always_inline)) inline void DrawRun(QuillonState& q, char colour, char code,
                                                    std::int32_t rowOffset,
                                                    std::int32_t rowOffsetFromLast) {
-    std::int32_t width = 0;
-    if (code >= '1' && code <= '8') {
-        width = (code - '0') * q.ModuleWidth;
-    } else if (code == 'n') {
-        width = q.ModuleWidth;
-    } else if (code == 'w') {
-        width = q.WideBarWidth;
-    } else {
-        return;
-    }
-    q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
+    const std::int32_t width = WidthOf(code, q.ModuleWidth, q.WideBarWidth);
+    if (width != 0) q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
 }
 
 }  // namespace
@@ -135,23 +135,34 @@ void QuillonState::DrawRows() {
     std::memcpy(start_widths, RunWidths, sizeof start_widths);
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
-        RunCursor = along_margin;
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
         const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
+        // The run painter's work for the row's runs, with the cursor, the placement and the
+        // drawing objects in locals: see RowPlacement.
+        const RowPlacement placement = RowPlacement::Of(*this, row_offset, row_offset_from_last);
+        const HDC dc = DrawDC;
+        const HBRUSH bar_brush = BarBrush;
+        const std::int32_t module = ModuleWidth, wide = WideBarWidth;
+        std::int32_t cursor = along_margin;
         // DrawWidthString(colours, widths, ...) for strings whose lengths are known here, and
-        // mostly their contents: the runs go to the run painter one after the other, without
-        // the walk's tests for the ends of the strings.
+        // mostly their contents, without the walk's tests for the ends of the strings.
         const auto draw_runs = [&]<std::size_t kSize>(
             const char(&colours)[kSize], const char* widths) __attribute__((always_inline)) {
 #pragma GCC unroll 16
             for (std::size_t i = 0; i + 1 < kSize; ++i) {
-                DrawRun(*this, colours[i], widths[i], row_offset, row_offset_from_last);
+                const std::int32_t width = WidthOf(widths[i], module, wide);
+                if (width == 0) continue;
+                if (colours[i] == 'b') {
+                    const RECT rect = placement.Bar(cursor, width);
+                    FillRect(dc, &rect, bar_brush);
+                }
+                cursor += width;
             }
         };
         const auto draw_pattern = [&](const char* widths) __attribute__((always_inline)) {
             std::memcpy(RunWidths, widths, kRunWidthsSize);
-            draw_runs(kPatternColours, RunWidths);
+            draw_runs(kPatternColours, widths);
         };
 
         draw_pattern(start_widths);
@@ -163,6 +174,7 @@ void QuillonState::DrawRows() {
             draw_pattern(cluster[RightRowIndicator(r)]);
             draw_runs(kStopColours, kStopWidths);
         }
+        RunCursor = cursor;
         RowCursor += RowHeight;
     }
 }

@@ -7,27 +7,54 @@
 
 #include "component/state/QuillonState.h"
 
+// Where the bars of one row land: the row's extent across the rows, and along it the picture
+// coordinate that the run cursor counts from, up or down. Row assembly keeps one in locals for
+// the row, so that a bar is a few register operations and the FillRect call: the fields it
+// comes from would be read again from the state after every call.
+struct RowPlacement {
+    bool along_x;         // rows run across the picture (Orientation 0 or 2)
+    bool counts_down;     // the cursor runs against the picture's coordinates (1 and 2)
+    std::int32_t origin;  // the picture coordinate of cursor 0
+    std::int32_t first;   // the row's extent across: [first, last)
+    std::int32_t last;
+
+    // `rowOffset` is the row's distance from the first row, `rowOffsetFromLast` (at most 0)
+    // from the band's end to the last row.
+    static RowPlacement Of(const QuillonState& q, std::int32_t rowOffset,
+                           std::int32_t rowOffsetFromLast) {
+        const std::int32_t a = rowOffset;
+        const std::int32_t b = rowOffsetFromLast;
+        const std::int32_t depth = q.SymbolDepth;
+        if (q.Orientation == 0) {  // first row at the top, rows read left to right
+            return {true, false, q.OriginX, q.OriginY + q.MarginTop + a,
+                    q.OriginY + q.MarginTop + depth + b};
+        }
+        if (q.Orientation == 1) {  // first row at the left, rows read bottom to top
+            return {false, true, q.OriginY + q.ImageHeight, q.OriginX + q.MarginLeft + a,
+                    q.OriginX + q.MarginLeft + depth + b};
+        }
+        if (q.Orientation == 2) {  // first row at the bottom, rows read right to left
+            return {true, true, q.OriginX + q.ImageWidth, q.OriginY + q.MarginTop - b,
+                    q.OriginY + q.MarginTop + depth - a};
+        }
+        // first row at the right, rows read top to bottom
+        return {false, false, q.OriginY, q.OriginX + q.MarginLeft - b,
+                q.OriginX + q.MarginLeft + depth - a};
+    }
+
+    // The rectangle of a bar `width` long at `cursor`.
+    RECT Bar(std::int32_t cursor, std::int32_t width) const {
+        const std::int32_t start = counts_down ? origin - cursor - width : origin + cursor;
+        const std::int32_t end = counts_down ? origin - cursor : origin + cursor + width;
+        return along_x ? RECT{start, first, end, last} : RECT{first, start, last, end};
+    }
+};
+
 inline void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
                                    std::int32_t rowOffsetFromLast, bool isBar) {
     if (isBar && !MeasureOnly) {
-        const std::int32_t c = RunCursor;
-        const std::int32_t a = rowOffset;
-        const std::int32_t b = rowOffsetFromLast;  // at most 0: from the band's end to the last row
-        const std::int32_t depth = SymbolDepth;
-        RECT rect;
-        if (Orientation == 0) {  // first row at the top, rows read left to right
-            rect = {OriginX + c, OriginY + MarginTop + a, OriginX + c + width,
-                    OriginY + MarginTop + depth + b};
-        } else if (Orientation == 1) {  // first row at the left, rows read bottom to top
-            rect = {OriginX + MarginLeft + a, OriginY + ImageHeight - c - width,
-                    OriginX + MarginLeft + depth + b, OriginY + ImageHeight - c};
-        } else if (Orientation == 2) {  // first row at the bottom, rows read right to left
-            rect = {OriginX + ImageWidth - c - width, OriginY + MarginTop - b,
-                    OriginX + ImageWidth - c, OriginY + MarginTop + depth - a};
-        } else {  // first row at the right, rows read top to bottom
-            rect = {OriginX + MarginLeft - b, OriginY + c, OriginX + MarginLeft + depth - a,
-                    OriginY + c + width};
-        }
+        const RECT rect =
+            RowPlacement::Of(*this, rowOffset, rowOffsetFromLast).Bar(RunCursor, width);
         FillRect(DrawDC, &rect, BarBrush);
     }
     RunCursor += width;
