@@ -21,6 +21,16 @@ static_assert(sizeof kStopColours == sizeof kStopWidths);
 static_assert(sizeof kTruncatedColours == sizeof kTruncatedWidths);
 static_assert(sizeof kPatternColours == kRunWidthsSize);
 
+constexpr int BarsIn(const char* colours) {
+    int bars = 0;
+    for (; *colours != 0; ++colours) bars += *colours == 'b' ? 1 : 0;
+    return bars;
+}
+// The most bars a row has: those of the start pattern, the row indicators and the codewords,
+// and of the stop pattern, which has more than the truncated end.
+constexpr int kMaxBarsInRow = BarsIn(kPatternColours) * (kMaxColumns + 3) + BarsIn(kStopColours);
+static_assert(BarsIn(kTruncatedColours) <= BarsIn(kPatternColours) + BarsIn(kStopColours));
+
 // Each group of three rows adds 30 to the values its row indicators carry.
 constexpr std::int32_t kIndicatorGroupStep = 30;
 
@@ -72,22 +82,22 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
 
 namespace {
 
-// The pixels a width code stands for, or 0 for a code that is no width.
-__attribute__((always_inline)) inline std::int32_t WidthOf(char code, std::int32_t module,
-                                                           std::int32_t wide) {
-    if (code >= '1' && code <= '8') return (code - '0') * module;
-    if (code == 'n') return module;
-    if (code == 'w') return wide;
-    return 0;
-}
-
 // One position of a width string: the run its width code stands for goes to the run painter,
 // a bar when the colour is 'b'. A code that is no width draws nothing and the cursor stays.
 __attribute__((always_inline)) inline void DrawRun(QuillonState& q, char colour, char code,
                                                    std::int32_t rowOffset,
                                                    std::int32_t rowOffsetFromLast) {
-    const std::int32_t width = WidthOf(code, q.ModuleWidth, q.WideBarWidth);
-    if (width != 0) q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
+    std::int32_t width = 0;
+    if (code >= '1' && code <= '8') {
+        width = (code - '0') * q.ModuleWidth;
+    } else if (code == 'n') {
+        width = q.ModuleWidth;
+    } else if (code == 'w') {
+        width = q.WideBarWidth;
+    } else {
+        return;
+    }
+    q.PaintRun(width, rowOffset, rowOffsetFromLast, colour == 'b');
 }
 
 }  // namespace
@@ -138,25 +148,23 @@ void QuillonState::DrawRows() {
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
         const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
-        // The run painter's work for the row's runs, with the cursor, the placement and the
-        // drawing objects in locals: see RowPlacement.
-        const RowPlacement placement = RowPlacement::Of(*this, row_offset, row_offset_from_last);
-        const HDC dc = DrawDC;
-        const HBRUSH bar_brush = BarBrush;
-        const std::int32_t module = ModuleWidth, wide = WideBarWidth;
+        // The run painter's work, in two steps: the row's bars are collected as spans along
+        // the row, in a walk without calls that keeps the cursor and widths in registers, then
+        // painted one FillRect each from the row's placement (see RowPlacement).
+        const std::int32_t module = ModuleWidth;
         std::int32_t cursor = along_margin;
+        RowPlacement::Span bars[kMaxBarsInRow];
+        int bar_count = 0;
         // DrawWidthString(colours, widths, ...) for strings whose lengths are known here, and
-        // mostly their contents, without the walk's tests for the ends of the strings.
+        // mostly their contents, without the walk's tests for the ends of the strings; every
+        // width in them is a digit (the table's are checked by its test), so without the tests
+        // for the other width codes too.
         const auto draw_runs = [&]<std::size_t kSize>(
             const char(&colours)[kSize], const char* widths) __attribute__((always_inline)) {
 #pragma GCC unroll 16
             for (std::size_t i = 0; i + 1 < kSize; ++i) {
-                const std::int32_t width = WidthOf(widths[i], module, wide);
-                if (width == 0) continue;
-                if (colours[i] == 'b') {
-                    const RECT rect = placement.Bar(cursor, width);
-                    FillRect(dc, &rect, bar_brush);
-                }
+                const std::int32_t width = (widths[i] - '0') * module;
+                if (colours[i] == 'b') bars[bar_count++] = {cursor, width};
                 cursor += width;
             }
         };
@@ -174,6 +182,8 @@ void QuillonState::DrawRows() {
             draw_pattern(cluster[RightRowIndicator(r)]);
             draw_runs(kStopColours, kStopWidths);
         }
+        RowPlacement::Of(*this, row_offset, row_offset_from_last)
+            .Paint(DrawDC, BarBrush, bars, bar_count);
         RunCursor = cursor;
         RowCursor += RowHeight;
     }

@@ -8,9 +8,8 @@
 #include "component/state/QuillonState.h"
 
 // Where the bars of one row land: the row's extent across the rows, and along it the picture
-// coordinate that the run cursor counts from, up or down. Row assembly keeps one in locals for
-// the row, so that a bar is a few register operations and the FillRect call: the fields it
-// comes from would be read again from the state after every call.
+// coordinate that the run cursor counts from, up or down. Worked out once a row from the
+// state's origin, margins, depth and Orientation.
 struct RowPlacement {
     bool along_x;         // rows run across the picture (Orientation 0 or 2)
     bool counts_down;     // the cursor runs against the picture's coordinates (1 and 2)
@@ -47,6 +46,20 @@ struct RowPlacement {
         const std::int32_t start = counts_down ? origin - cursor - width : origin + cursor;
         const std::int32_t end = counts_down ? origin - cursor : origin + cursor + width;
         return along_x ? RECT{start, first, end, last} : RECT{first, start, last, end};
+    }
+
+    // A bar along the row: its cursor and width.
+    struct Span {
+        std::int32_t cursor;
+        std::int32_t width;
+    };
+
+    // Paints `count` bars, a FillRect each.
+    void Paint(HDC dc, HBRUSH brush, const Span* bars, int count) const {
+        for (int k = 0; k < count; ++k) {
+            const RECT rect = Bar(bars[k].cursor, bars[k].width);
+            FillRect(dc, &rect, brush);
+        }
     }
 };
 
