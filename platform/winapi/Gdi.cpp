@@ -912,9 +912,12 @@ BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt) {
 }
 
 int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
+    // Each argument fails the call as soon as it is found wrong: with the checks joined in
+    // one test at the end, the compiled code tested the context twice, on every bar drawn.
     DeviceContext* dc = ContextOf(hdc);
+    if (dc == nullptr || lprc == nullptr) return 0;
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
-    if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
+    if (brush == nullptr) return 0;
     // A context without a picture of its own has the stock bitmap, 0 × 0 pixels: every
     // rectangle is clipped away.
     Bitmap* bitmap = dc->bitmap;
