@@ -41,10 +41,18 @@ struct RowPlacement {
                 q.OriginX + q.MarginLeft + depth - a};
     }
 
+    // The picture coordinates a bar `width` long at `cursor` starts and ends at along the row.
+    std::int32_t Start(std::int32_t cursor, std::int32_t width) const {
+        return counts_down ? origin - cursor - width : origin + cursor;
+    }
+    std::int32_t End(std::int32_t cursor, std::int32_t width) const {
+        return counts_down ? origin - cursor : origin + cursor + width;
+    }
+
     // The rectangle of a bar `width` long at `cursor`.
     RECT Bar(std::int32_t cursor, std::int32_t width) const {
-        const std::int32_t start = counts_down ? origin - cursor - width : origin + cursor;
-        const std::int32_t end = counts_down ? origin - cursor : origin + cursor + width;
+        const std::int32_t start = Start(cursor, width);
+        const std::int32_t end = End(cursor, width);
         return along_x ? RECT{start, first, end, last} : RECT{first, start, last, end};
     }
 
@@ -54,10 +62,15 @@ struct RowPlacement {
         std::int32_t width;
     };
 
-    // Paints `count` bars, a FillRect each.
+    // Paints `count` bars, a FillRect each. The rectangle's sides across the row are the
+    // row's own, set once; only the two along it change from bar to bar.
     void Paint(HDC dc, HBRUSH brush, const Span* bars, int count) const {
+        RECT rect = Bar(0, 0);
+        LONG& start = along_x ? rect.left : rect.top;
+        LONG& end = along_x ? rect.right : rect.bottom;
         for (int k = 0; k < count; ++k) {
-            const RECT rect = Bar(bars[k].cursor, bars[k].width);
+            start = Start(bars[k].cursor, bars[k].width);
+            end = End(bars[k].cursor, bars[k].width);
             FillRect(dc, &rect, brush);
         }
     }
