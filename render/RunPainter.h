@@ -1,8 +1,6 @@
 // The run painter: one bar becomes one filled rectangle, turned into place by Orientation;
-// spaces are left to the background.
-//
-// Inline, for row assembly: it hands over every run of the symbol, and a call per run cost
-// as much as the run's own work.
+// spaces are left to the background. RowPlacement is where a row's bars land: PaintRun
+// places one run with it, and row assembly a whole row's bars at once.
 #pragma once
 
 #include "component/state/QuillonState.h"

@@ -87,7 +87,8 @@ public:
     inline void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
                          bool isBar);
     void DrawBorder(bool solid);
-    // Row assembly: every row of the symbol as runs handed to PaintRun.
+    // Row assembly: every row of the symbol as runs, its bars painted as PaintRun paints
+    // them (RowPlacement).
     void PatternToRunWidths(std::uint32_t pattern);
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
