@@ -1,6 +1,7 @@
 // The encoder's entry: the exact bytes to encode, the Mode fallback, and the compaction that
 // Mode selects.
 #include <cstdint>
+#include <cstring>
 
 #include "component/state/QuillonState.h"
 
@@ -9,9 +10,9 @@ namespace {
 // Bytes before the first zero, never more than DataText can hold as text: the accessors keep
 // the zero inside the buffer, but a scan that trusted that blindly would run off its end.
 std::int32_t TextLength(const BYTE* text) {
-    std::int32_t n = 0;
-    while (n < kMaxDataLength && text[n] != 0) ++n;
-    return n;
+    const void* zero = std::memchr(text, 0, kMaxDataLength);
+    return zero == nullptr ? kMaxDataLength
+                           : static_cast<std::int32_t>(static_cast<const BYTE*>(zero) - text);
 }
 
 }  // namespace
@@ -49,14 +50,18 @@ void QuillonState::EncodeData() {
 
 void QuillonState::ExpandTildeEscapes() {
     const std::int32_t n = TextLength(DataText);
-    for (std::int32_t i = 0; i < n; ++i) DataScratch[i] = DataText[i];
+    std::memcpy(DataScratch, DataText, static_cast<std::size_t>(n));
     DataScratch[n] = 0;
 
     // The expansion never lengthens the text, so it can be written over DataText in place
     // while the untouched copy in DataScratch is read. Nothing terminates the result: every
     // reader takes exactly DataLength bytes, and a '~d000' puts a zero byte inside the data.
-    DataLength = 0;
-    std::int32_t i = 0;
+    // The bytes before the first tilde are the text's own and stay where they are.
+    const void* tilde = std::memchr(DataText, '~', static_cast<std::size_t>(n));
+    DataLength = tilde == nullptr
+                     ? n
+                     : static_cast<std::int32_t>(static_cast<const BYTE*>(tilde) - DataText);
+    std::int32_t i = DataLength;
     while (i < n) {
         const bool escape = DataScratch[i] == '~' && HandleTilde && i < n - 4 &&
                             (DataScratch[i + 1] == 'd' || DataScratch[i + 1] == 'D');
@@ -79,6 +84,6 @@ void QuillonState::ExpandTildeEscapes() {
 
 void QuillonState::RestoreDataText() {
     const std::int32_t m = TextLength(DataScratch);
-    for (std::int32_t i = 0; i < m; ++i) DataText[i] = DataScratch[i];
+    std::memcpy(DataText, DataScratch, static_cast<std::size_t>(m));
     DataText[m] = 0;
 }

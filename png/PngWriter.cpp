@@ -15,20 +15,18 @@ constexpr BYTE kEndType[4] = {'I', 'E', 'N', 'D'};
 
 // Calls write(destination) to store `count` bytes at OutputPosition, then advances it. The
 // array ends up exactly as with one element put per byte; bytes that would fall outside it
-// are not stored.
+// are not stored. The array's data is held for this piece alone unless it is held already.
 template <typename Write>
 void WriteAtOutputPosition(QuillonState& q, std::int32_t count, Write write) {
-    LONG lower = 0, upper = -1;
-    BYTE* data = nullptr;
-    if (count > 0 && q.OutputArray != nullptr &&
-        SUCCEEDED(SafeArrayGetLBound(q.OutputArray, 1, &lower)) &&
-        SUCCEEDED(SafeArrayGetUBound(q.OutputArray, 1, &upper)) &&
-        SUCCEEDED(SafeArrayAccessData(q.OutputArray, reinterpret_cast<void**>(&data)))) {
-        const std::int64_t elements = std::int64_t{upper} - lower + 1;
-        if (q.OutputPosition >= 0 && q.OutputPosition + std::int64_t{count} <= elements) {
-            write(data + q.OutputPosition);
+    if (count > 0) {
+        const bool held = q.OutputData != nullptr;
+        if (held || q.HoldOutput()) {
+            if (q.OutputPosition >= 0 &&
+                q.OutputPosition + std::int64_t{count} <= q.OutputElements) {
+                write(q.OutputData + q.OutputPosition);
+            }
+            if (!held) q.ReleaseOutput();
         }
-        SafeArrayUnaccessData(q.OutputArray);
     }
     q.OutputPosition += count;
 }
@@ -64,12 +62,35 @@ void QuillonState::PutBytes(std::int32_t count, const BYTE* bytes) {
     });
 }
 
+bool QuillonState::HoldOutput() {
+    LONG lower = 0, upper = -1;
+    BYTE* data = nullptr;
+    if (OutputArray == nullptr || FAILED(SafeArrayGetLBound(OutputArray, 1, &lower)) ||
+        FAILED(SafeArrayGetUBound(OutputArray, 1, &upper)) ||
+        FAILED(SafeArrayAccessData(OutputArray, reinterpret_cast<void**>(&data)))) {
+        return false;
+    }
+    OutputData = data;
+    OutputElements = std::int64_t{upper} - lower + 1;
+    return true;
+}
+
+void QuillonState::ReleaseOutput() {
+    SafeArrayUnaccessData(OutputArray);
+    OutputData = nullptr;
+    OutputElements = 0;
+}
+
+// The array is held once for the whole file: access and release for each of its dozen pieces
+// cost as much as writing a small picture's scanlines.
 void QuillonState::WritePng() {
+    const bool held = HoldOutput();
     WriteSignature();
     WriteHeaderChunk();
     WritePaletteChunk();
     WriteDataChunk();
     WriteEndChunk();
+    if (held) ReleaseOutput();
 }
 
 void QuillonState::WriteSignature() {

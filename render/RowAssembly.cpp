@@ -21,6 +21,16 @@ static_assert(sizeof kStopColours == sizeof kStopWidths);
 static_assert(sizeof kTruncatedColours == sizeof kTruncatedWidths);
 static_assert(sizeof kPatternColours == kRunWidthsSize);
 
+constexpr int BarsIn(const char* colours) {
+    int bars = 0;
+    for (; *colours != 0; ++colours) bars += *colours == 'b' ? 1 : 0;
+    return bars;
+}
+// The most bars a row has: those of the start pattern, the row indicators and the codewords,
+// and of the stop pattern, which has more than the truncated end.
+constexpr int kMaxBarsInRow = BarsIn(kPatternColours) * (kMaxColumns + 3) + BarsIn(kStopColours);
+static_assert(BarsIn(kTruncatedColours) <= BarsIn(kPatternColours) + BarsIn(kStopColours));
+
 // Each group of three rows adds 30 to the values its row indicators carry.
 constexpr std::int32_t kIndicatorGroupStep = 30;
 
@@ -135,23 +145,32 @@ void QuillonState::DrawRows() {
     std::memcpy(start_widths, RunWidths, sizeof start_widths);
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
-        RunCursor = along_margin;
         const std::int32_t row_offset = RowHeight * r;
         const std::int32_t row_offset_from_last = -(RowHeight * (ActualRows - r - 1));
         const auto* cluster = ClusterRunWidths + (r % 3) * kCodewordValues;
+        // The run painter's work, in two steps: the row's bars are collected as spans along
+        // the row, in a walk without calls that keeps the cursor and widths in registers, then
+        // painted one FillRect each from the row's placement (see RowPlacement).
+        const std::int32_t module = ModuleWidth;
+        std::int32_t cursor = along_margin;
+        RowPlacement::Span bars[kMaxBarsInRow];
+        int bar_count = 0;
         // DrawWidthString(colours, widths, ...) for strings whose lengths are known here, and
-        // mostly their contents: the runs go to the run painter one after the other, without
-        // the walk's tests for the ends of the strings.
+        // mostly their contents, without the walk's tests for the ends of the strings; every
+        // width in them is a digit (the table's are checked by its test), so without the tests
+        // for the other width codes too.
         const auto draw_runs = [&]<std::size_t kSize>(
             const char(&colours)[kSize], const char* widths) __attribute__((always_inline)) {
 #pragma GCC unroll 16
             for (std::size_t i = 0; i + 1 < kSize; ++i) {
-                DrawRun(*this, colours[i], widths[i], row_offset, row_offset_from_last);
+                const std::int32_t width = (widths[i] - '0') * module;
+                if (colours[i] == 'b') bars[bar_count++] = {cursor, width};
+                cursor += width;
             }
         };
         const auto draw_pattern = [&](const char* widths) __attribute__((always_inline)) {
             std::memcpy(RunWidths, widths, kRunWidthsSize);
-            draw_runs(kPatternColours, RunWidths);
+            draw_runs(kPatternColours, widths);
         };
 
         draw_pattern(start_widths);
@@ -163,6 +182,9 @@ void QuillonState::DrawRows() {
             draw_pattern(cluster[RightRowIndicator(r)]);
             draw_runs(kStopColours, kStopWidths);
         }
+        RowPlacement::Of(*this, row_offset, row_offset_from_last)
+            .Paint(DrawDC, BarBrush, bars, bar_count);
+        RunCursor = cursor;
         RowCursor += RowHeight;
     }
 }

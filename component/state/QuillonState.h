@@ -87,7 +87,8 @@ public:
     inline void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
                          bool isBar);
     void DrawBorder(bool solid);
-    // Row assembly: every row of the symbol as runs handed to PaintRun.
+    // Row assembly: every row of the symbol as runs, its bars painted as PaintRun paints
+    // them (RowPlacement).
     void PatternToRunWidths(std::uint32_t pattern);
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
@@ -126,6 +127,10 @@ public:
     void WriteEndChunk();
     // Stores bytes at OutputPosition onward and advances it.
     void PutBytes(std::int32_t count, const BYTE* bytes);
+    // Holds OutputArray's data in OutputData and OutputElements until ReleaseOutput; false
+    // (and nothing held) when the array cannot be read.
+    bool HoldOutput();
+    void ReleaseOutput();
     void StoreBigEndian(std::uint32_t value);
     void CrcReset();
     void CrcUpdate(const BYTE* bytes, std::size_t count);
@@ -195,6 +200,10 @@ public:
     // ---- PNG output (used only within one PNGImage request) ----
     SAFEARRAY* OutputArray = nullptr;
     std::int32_t OutputPosition = 0;
+    // OutputArray's data and element count while WritePng holds it (one access for the whole
+    // file instead of one for each piece); null otherwise.
+    BYTE* OutputData = nullptr;
+    std::int64_t OutputElements = 0;
     SAFEARRAYBOUND OutputBounds = {};
     std::int32_t PngWidth = 0;
     std::int32_t PngHeight = 0;

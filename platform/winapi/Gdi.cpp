@@ -64,8 +64,9 @@ constexpr int kTableColours = 256;
 struct Bitmap : Object {
     int width;
     int height;
-    Line** rows;         // the band of each row, top row first; null for the stock bitmap
-    Line* unused_lines;  // the rest of the last block, `unused` lines
+    Line** rows;          // the band of each row, top row first; null for the stock bitmap
+    Line* unused_lines;   // the rest of the last block, `unused` lines, set up when taken
+    BYTE* unused_pixels;  // and their pixels
     std::int64_t unused;
     LineBlock* blocks;      // blocks of lines beyond the first, which lives with the bitmap
     std::int64_t capacity;  // lines in all blocks
@@ -209,13 +210,11 @@ constexpr std::size_t kBlockHeader = Aligned(sizeof(LineBlock));
 // Lines that come with a new bitmap: as many as the pictures of most symbols have bands.
 constexpr std::int64_t kFirstLines = 64;
 
-// Lays out `count` lines and their pixels from `memory`, to be taken next.
+// Lays out `count` lines and their pixels from `memory`, to be taken next. Each line is set
+// up when it is taken: most pictures take a few of the lines a new bitmap comes with.
 void AddLines(Bitmap* bitmap, BYTE* memory, std::int64_t count) {
-    auto* lines = reinterpret_cast<Line*>(memory);
-    BYTE* pixels = memory + LineBytes(count);
-    for (std::int64_t i = 0; i < count; ++i)
-        lines[i] = Line{pixels + i * PixelStride(bitmap->width), 0, true, 0, 0, 0, 0};
-    bitmap->unused_lines = lines;
+    bitmap->unused_lines = reinterpret_cast<Line*>(memory);
+    bitmap->unused_pixels = memory + LineBytes(count);
     bitmap->unused = count;
     bitmap->capacity += count;
 }
@@ -238,7 +237,10 @@ Line* TakeLine(Bitmap* bitmap) {
         AddLines(bitmap, static_cast<BYTE*>(memory) + kBlockHeader, count);
     }
     --bitmap->unused;
-    return bitmap->unused_lines++;
+    Line* line = bitmap->unused_lines++;
+    *line = Line{bitmap->unused_pixels, 0, true, 0, 0, 0, 0};
+    bitmap->unused_pixels += PixelStride(bitmap->width);
+    return line;
 }
 
 #if defined(__SSE2__)
@@ -912,9 +914,12 @@ BOOL SetWindowOrgEx(HDC hdc, int x, int y, LPPOINT lppt) {
 }
 
 int FillRect(HDC hdc, const RECT* lprc, HBRUSH hbr) {
+    // Each argument fails the call as soon as it is found wrong: with the checks joined in
+    // one test at the end, the compiled code tested the context twice, on every bar drawn.
     DeviceContext* dc = ContextOf(hdc);
+    if (dc == nullptr || lprc == nullptr) return 0;
     const Brush* brush = ObjectOf<Brush>(reinterpret_cast<void*>(hbr), Kind::Brush);
-    if (dc == nullptr || lprc == nullptr || brush == nullptr) return 0;
+    if (brush == nullptr) return 0;
     // A context without a picture of its own has the stock bitmap, 0 × 0 pixels: every
     // rectangle is clipped away.
     Bitmap* bitmap = dc->bitmap;

@@ -564,6 +564,7 @@ struct PaintingSequence {
     const char* name;
     std::vector<COLORREF> colours;  // empty: a new colour at every fill
     int steps;
+    int height = 29;  // a tall picture splits into more bands than a new bitmap has lines for
 };
 
 void PrintTo(const PaintingSequence& sequence, std::ostream* os) {
@@ -574,7 +575,7 @@ class PaintingSequences : public testing::TestWithParam<PaintingSequence> {};
 
 TEST_P(PaintingSequences, ReadBackAsAPlainPictureWould) {
     const PaintingSequence& sequence = GetParam();
-    const int width = 37, height = 29;
+    const int width = 37, height = sequence.height;
     Canvas canvas(width, height);
     std::vector<COLORREF> model(width * height, kBlack);
     const auto paint = [&](int left, int top, int right, int bottom, COLORREF colour) {
@@ -664,7 +665,8 @@ INSTANTIATE_TEST_SUITE_P(
                                      {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
                                       RGB(0x80, 0x80, 0x80)},
                                      400},
-                    PaintingSequence{"ANewColourAtEveryFill", {}, 800}),
+                    PaintingSequence{"ANewColourAtEveryFill", {}, 800},
+                    PaintingSequence{"ManyBands", {kWhite, kBlack, RGB(255, 0, 0)}, 600, 400}),
     [](const testing::TestParamInfo<PaintingSequence>& info) { return info.param.name; });
 
 // More colours than the stand-in's table holds turn the picture plain; a picture that finds no

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "component/state/QuillonState.h"
+#include "png/CapturedRows.h"
 #include "tests/png/WrittenPicture.h"
 #include "tests/support/DrawingSurface.h"
 
@@ -135,6 +136,22 @@ TEST(CaptureBitmap, NullWhenThePictureCannotBeRead) {
     Captured cap(8, 8, kWhite, kBlack);
     cap.q->ImageWidth = 9;  // not the bitmap's size: the platform refuses the copy
     EXPECT_EQ(cap.q->CaptureBitmap(cap.surface->bitmap()), nullptr);
+}
+
+// Rows are compared for runs of equal rows in the vector registers or with memcmp, by their
+// length: every length up to and past the vector path's bounds, with the rows equal and with one
+// byte different at each place, must give memcmp's answer.
+TEST(SameBytes, AgreesWithMemcmpAtEveryLengthAndPlace) {
+    for (std::size_t bytes = 1; bytes <= 80; ++bytes) {
+        std::vector<BYTE> a(bytes), b(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) a[i] = b[i] = static_cast<BYTE>(i * 37 + 5);
+        EXPECT_TRUE(SameBytes(a.data(), b.data(), bytes)) << bytes;
+        for (std::size_t at = 0; at < bytes; ++at) {
+            b[at] ^= 0x80;
+            EXPECT_FALSE(SameBytes(a.data(), b.data(), bytes)) << bytes << " " << at;
+            b[at] ^= 0x80;
+        }
+    }
 }
 
 }  // namespace

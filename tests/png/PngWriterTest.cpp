@@ -121,18 +121,32 @@ TEST(PngFile, TheEndChunkIsAlwaysTheSameTwelveBytes) {
               (std::vector<BYTE>{0, 0, 0, 0, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82}));
 }
 
+// Whether the array is held for the whole file or accessed for each piece, the pieces land
+// alike, and a held array is locked until it is released.
 TEST(PutBytes, NeverWritesOutsideTheArray) {
-    auto q = std::make_unique<QuillonState>();
-    SAFEARRAYBOUND bound{4, 0};
-    q->OutputArray = SafeArrayCreate(VT_UI1, 1, &bound);
-    const BYTE bytes[6] = {1, 2, 3, 4, 5, 6};
-    q->OutputPosition = 0;
-    q->PutBytes(3, bytes);
-    q->PutBytes(3, bytes + 3);  // would run past the end: not stored
-    EXPECT_EQ(q->OutputPosition, 6);
-    const BYTE* data = static_cast<const BYTE*>(q->OutputArray->pvData);
-    EXPECT_EQ(std::vector<BYTE>(data, data + 4), (std::vector<BYTE>{1, 2, 3, 0}));
-    SafeArrayDestroy(q->OutputArray);
+    for (const bool held : {false, true}) {
+        SCOPED_TRACE(held ? "held" : "accessed per piece");
+        auto q = std::make_unique<QuillonState>();
+        SAFEARRAYBOUND bound{4, 0};
+        q->OutputArray = SafeArrayCreate(VT_UI1, 1, &bound);
+        const BYTE bytes[6] = {1, 2, 3, 4, 5, 6};
+        q->OutputPosition = 0;
+        if (held) {
+            ASSERT_TRUE(q->HoldOutput());
+            EXPECT_EQ(q->OutputElements, 4);
+        }
+        q->PutBytes(3, bytes);
+        q->PutBytes(3, bytes + 3);  // would run past the end: not stored
+        if (held) {
+            EXPECT_EQ(SafeArrayDestroy(q->OutputArray), DISP_E_ARRAYISLOCKED);
+            q->ReleaseOutput();
+            EXPECT_EQ(q->OutputData, nullptr);
+        }
+        EXPECT_EQ(q->OutputPosition, 6);
+        const BYTE* data = static_cast<const BYTE*>(q->OutputArray->pvData);
+        EXPECT_EQ(std::vector<BYTE>(data, data + 4), (std::vector<BYTE>{1, 2, 3, 0}));
+        EXPECT_EQ(SafeArrayDestroy(q->OutputArray), S_OK);
+    }
 }
 
 TEST(StoreBigEndian, MostSignificantByteFirst) {

@@ -197,7 +197,8 @@ TEST_P(DrawRowsLayout, RowsReadBackAsTheirPatterns) {
 INSTANTIATE_TEST_SUITE_P(Shapes, DrawRowsLayout,
                          testing::Values(RowCase{3, 4, false, 1}, RowCase{1, 3, false, 1},
                                          RowCase{5, 7, true, 1}, RowCase{2, 6, false, 2},
-                                         RowCase{30, 4, true, 1}, RowCase{4, 9, false, 3}));
+                                         RowCase{30, 4, true, 1}, RowCase{4, 9, false, 3},
+                                         RowCase{30, 3, false, 2}));  // the most bars a row has
 
 TEST(DrawRows, TheDefaultSymbolHasRowsOf120Modules) {
     Painter p(400, 8, 1, 2);
