@@ -108,6 +108,21 @@ TEST_F(TwoInstallations, TheCommandLineUsesItsOwnComponent) {
     ExpectOwnComponentAndNoRegistryChange();
 }
 
+// Registering the server and then creating its class load the library once: a second load
+// would map, relocate and initialise it again, which is a good part of a short run.
+TEST_F(TwoInstallations, TheCommandLineLoadsItsComponentOnce) {
+    const ProcessResult r = RunProgram(own_ / "quillon", {"-o", "/dev/null", "Data=12"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string initialised = Initialised();
+    const std::string line = own_ / "libTarvexQuillon.so" + "\n";
+    std::size_t loads = 0;
+    for (std::size_t at = initialised.find(line); at != std::string::npos;
+         at = initialised.find(line, at + 1)) {
+        ++loads;
+    }
+    EXPECT_EQ(loads, 1u) << initialised;
+}
+
 TEST_F(TwoInstallations, ThePageHostUsesItsOwnComponent) {
     {
         RunningProgram server(own_ / "quillon-serve", {"--port", "0", "--threads", "1"});
