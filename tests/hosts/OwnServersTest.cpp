@@ -140,6 +140,22 @@ TEST_F(TwoInstallations, ThePageHostUsesItsOwnComponent) {
     ExpectOwnComponentAndNoRegistryChange();
 }
 
+// A program's libraries come from beside it and from the system, never from the directory it
+// runs in: files there named like them are not even looked at.
+TEST(OwnServers, TheWorkingDirectoryLendsTheHostsNoLibraries) {
+    char pattern[] = "/tmp/quillon-cwd-XXXXXX";
+    const fs::path directory = mkdtemp(pattern);
+    for (const char* name : {"libc.so.6", "libstdc++.so.6"}) {
+        std::ofstream(directory / name) << "not a library\n";
+    }
+    const fs::path before = fs::current_path();
+    fs::current_path(directory);
+    const ProcessResult r = RunProgram(QUILLON_PATH, {"--measure"});
+    fs::current_path(before);
+    fs::remove_all(directory);
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 TEST(OwnServers, AServerThatCannotBeRegisteredIsNamedWithTheReason) {
     Installation broken;
     std::ofstream(broken / "libTarvexQuillon.so", std::ios::trunc) << "not a library\n";
