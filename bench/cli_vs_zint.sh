@@ -15,7 +15,7 @@ command -v zint >/dev/null || { echo "cli_vs_zint: install zint (apt-get install
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$quillon" -o /dev/null  # one untimed run, so the first timed one finds the libraries in memory
+"$quillon" --measure >/dev/null  # one untimed run, so the first timed one finds the libraries in memory
 
 # The data sets as files of bytes, made as quillon_bench makes them.
 printf '12' >"$work/a.bin"

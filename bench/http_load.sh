@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Load on quillon-serve with wrk: the default picture and a picture of 100 characters, each
 # plain and gzipped, for 10 seconds at 64 connections. Prints requests per second, latency
-# percentiles and bytes per answer.
+# percentiles, bytes per answer, and the server's CPU time per request (user and system, from
+# /proc), which other work on the machine disturbs far less than the rate does.
 #
 #   bench/http_load.sh [BUILD_DIR]     (default build/release; needs the wrk package)
 set -euo pipefail
@@ -22,18 +23,25 @@ url=$(grep -o 'http://[^ ]*/' "$log")
 text='The quick brown fox jumps over the lazy dog. 0123456789 Sphinx of black quartz, judge my vow! Quillon'
 data="Data=$(printf '%s' "${text:0:100}" | sed 's/ /%20/g')"
 
+server_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }  # user + system, in clock ticks
+
 run() {
     local name=$1 target=$2 encoding=${3:-identity}
     echo "== $name: GET $target (Accept-Encoding: $encoding)"
     local bytes
     bytes=$(curl -sf -H "Accept-Encoding: $encoding" -o /dev/null -w '%{size_download}' \
         "$url${target#/}") || { echo "http_load: $target fails" >&2; exit 1; }
-    wrk -t2 -c64 -d10s --latency -H "Accept-Encoding: $encoding" "$url${target#/}" |
-        tee /dev/stderr |
-        awk '/Requests\/sec/ {rps=$2} /^ +50%/ {p50=$2} /^ +99%/ {p99=$2}
-             /Non-2xx|Socket errors/ {errors=errors $0 "; "}
-             END {printf "%s: %s bytes, %s requests/s, p50 %s, p99 %s%s\n", "'"$name"'",
-                  "'"$bytes"'", rps, p50, p99, errors ? ", ERRORS: " errors : ", no errors"}' >&2
+    local before output
+    before=$(server_ticks)
+    output=$(wrk -t2 -c64 -d10s --latency -H "Accept-Encoding: $encoding" "$url${target#/}")
+    local ticks=$(($(server_ticks) - before))
+    printf '%s\n' "$output" >&2
+    awk -v ticks="$ticks" -v hz="$(getconf CLK_TCK)" '
+        /requests in/ {requests=$1} /Requests\/sec/ {rps=$2} /^ +50%/ {p50=$2} /^ +99%/ {p99=$2}
+        /Non-2xx|Socket errors/ {errors=errors $0 "; "}
+        END {printf "%s: %s bytes, %s requests/s, p50 %s, p99 %s, %.1f us CPU/request%s\n",
+             "'"$name"'", "'"$bytes"'", rps, p50, p99, ticks / hz * 1e6 / requests,
+             errors ? ", ERRORS: " errors : ", no errors"}' <<<"$output" >&2
 }
 run "defaults" "/barcode.png"
 run "defaults, gzip" "/barcode.png" gzip

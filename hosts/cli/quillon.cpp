@@ -116,17 +116,18 @@ int MakeSymbol(const CommandLine& line, const std::string* data, const std::stri
         return 0;
     }
 
-    std::vector<std::uint8_t> png;
+    std::string png;
     outcome = session.Picture(&png, line.max_pixels);
     if (outcome.failure == Failure::TooLarge) {
         outcome.message += " (see --max-pixels)";
     }
     if (!outcome.ok()) return reporter.Fail(outcome);
-    std::string bytes(png.begin(), png.end()), error;
-    if (line.format == PictureFormat::kSvg && !SvgFromPng(png, &bytes, &error)) {
+    if (line.format != PictureFormat::kSvg) return WriteFile(output, png, reporter);
+    std::string svg, error;
+    if (!SvgFromPng(png, &svg, &error)) {
         return reporter.Fail(kExitFailure, "cannot make the SVG: " + error);
     }
-    return WriteFile(output, bytes, reporter);
+    return WriteFile(output, svg, reporter);
 }
 
 // Whether standard input, neither a terminal nor named with -i, already holds data: then the

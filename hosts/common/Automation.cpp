@@ -32,7 +32,10 @@ public:
         if (registered_.empty()) PlatformUsePrivateRegistry(TRUE);
         if (registered_.count(library) != 0) return true;
         const std::string path = platform::RuntimeDirectory() + "/" + library;
-        if (platform::RegisterServerLibrary(path, false, message) !=
+        // Kept loaded: the host creates a class of it next, and will never unload it, since
+        // each thread keeps its class objects.
+        if (platform::RegisterServerLibrary(path, false, message,
+                                            platform::AfterRegistration::kKeepLoaded) !=
             platform::ServerRegistration::kDone) {
             return false;
         }

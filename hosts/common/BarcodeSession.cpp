@@ -231,7 +231,7 @@ std::string BarcodeSession::ClippingWarning(const Measurement& symbol) const {
            std::to_string(height_) + ") and is cut off; make the picture larger or fit it";
 }
 
-Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels) {
+Outcome BarcodeSession::Picture(std::string* png, std::int64_t max_pixels) {
     if (max_pixels > 0 && width_ * height_ > max_pixels) {
         return Failed(Failure::TooLarge, "the picture of " + std::to_string(width_) + " x " +
                                              std::to_string(height_) +
@@ -251,8 +251,7 @@ Outcome BarcodeSession::Picture(std::vector<std::uint8_t>* png, std::int64_t max
     if (result.vt != (VT_ARRAY | VT_UI1) || FAILED(SafeArrayAccessData(result.parray, &data))) {
         outcome = Failed(Failure::Internal, "PNGImage did not return a byte array");
     } else {
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        png->assign(bytes, bytes + result.parray->rgsabound[0].cElements);
+        png->assign(static_cast<const char*>(data), result.parray->rgsabound[0].cElements);
         SafeArrayUnaccessData(result.parray);
     }
     VariantClear(&result);

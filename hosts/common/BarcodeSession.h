@@ -69,8 +69,9 @@ public:
     // Whether Width or Height has been set (and accepted).
     bool picture_size_set() const { return picture_size_set_; }
 
-    // The picture as a PNG file. max_pixels (0: no limit) refuses a picture above it.
-    Outcome Picture(std::vector<std::uint8_t>* png, std::int64_t max_pixels = 0);
+    // The picture as a PNG file, in the string a host writes or sends as it is. max_pixels
+    // (0: no limit) refuses a picture above it.
+    Outcome Picture(std::string* png, std::int64_t max_pixels = 0);
     // The symbol's rows and columns and its size, or (kSize) its size alone, which is one
     // encoding less.
     Outcome Measure(Measurement* measurement, Figures figures = Figures::kAll);

@@ -49,7 +49,7 @@ bool InflateStored(const std::vector<std::uint8_t>& zlib, std::vector<std::uint8
 
 }  // namespace
 
-bool ReadPalettePixels(const std::vector<std::uint8_t>& png, PalettePixels* pixels,
+bool ReadPalettePixels(std::span<const std::uint8_t> png, PalettePixels* pixels,
                        std::string* error) {
     if (png.size() < 8 || std::memcmp(png.data(), kSignature, 8) != 0) {
         *error = "not a PNG file";

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,5 +20,5 @@ struct PalettePixels {
 };
 
 // False with *error saying why when `png` is not a file of the form above.
-bool ReadPalettePixels(const std::vector<std::uint8_t>& png, PalettePixels* pixels,
+bool ReadPalettePixels(std::span<const std::uint8_t> png, PalettePixels* pixels,
                        std::string* error);

@@ -74,9 +74,10 @@ std::string SvgPicture(const PalettePixels& pixels) {
     return svg + "</svg>\n";
 }
 
-bool SvgFromPng(const std::vector<std::uint8_t>& png, std::string* svg, std::string* error) {
+bool SvgFromPng(std::string_view png, std::string* svg, std::string* error) {
     PalettePixels pixels;
-    if (!ReadPalettePixels(png, &pixels, error)) return false;
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
+    if (!ReadPalettePixels(bytes, &pixels, error)) return false;
     *svg = SvgPicture(pixels);
     return true;
 }

@@ -2,9 +2,8 @@
 // picture's size as view box, so that any renderer draws it at any scale without blur.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "hosts/common/PngPixels.h"
 
@@ -15,4 +14,4 @@ std::string SvgPicture(const PalettePixels& pixels);
 
 // The SVG of a PNG file as the component writes it; false with *error saying why for any
 // other file.
-bool SvgFromPng(const std::vector<std::uint8_t>& png, std::string* svg, std::string* error);
+bool SvgFromPng(std::string_view png, std::string* svg, std::string* error);

@@ -83,17 +83,16 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     for (std::string& warning : warnings) warning = PrintableText(warning, kLongestWarning);
     HttpResponse response;
     if (outcome.ok() && page != Page::kMeasure) {
-        std::vector<std::uint8_t> png;
-        outcome = session.Picture(&png, limits.max_pixels);
-        std::string error;
-        if (outcome.ok() && page == Page::kSvg) {
+        if (page == Page::kPng) {
+            response.content_type = "image/png";
+            outcome = session.Picture(&response.body, limits.max_pixels);
+        } else {
             response.content_type = "image/svg+xml";
-            if (!SvgFromPng(png, &response.body, &error)) {
+            std::string png, error;
+            outcome = session.Picture(&png, limits.max_pixels);
+            if (outcome.ok() && !SvgFromPng(png, &response.body, &error)) {
                 outcome = {Failure::Internal, "cannot make the SVG: " + error};
             }
-        } else {
-            response.content_type = "image/png";
-            response.body.assign(png.begin(), png.end());
         }
     } else if (outcome.ok()) {
         Measurement measurement;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "hosts/serve/ContentHash.h"
 #include "hosts/serve/Gzip.h"
 
 namespace {
@@ -12,13 +13,7 @@ namespace {
 constexpr std::size_t kSmallestCompressed = 256;
 
 std::string EntityTag(std::string_view content_type, std::string_view body, bool gzip) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a, 64 bits
-    auto mix = [&hash](std::string_view text) {
-        for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-        hash = (hash ^ 0xFF) * 1099511628211ull;  // a separator that no text byte forges
-    };
-    mix(content_type);
-    mix(body);
+    const std::uint64_t hash = ContentHash(body, ContentHash(content_type));
     char tag[40];
     std::snprintf(tag, sizeof tag, "\"%016llx%s\"", static_cast<unsigned long long>(hash),
                   gzip ? "-gzip" : "");

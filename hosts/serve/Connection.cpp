@@ -146,17 +146,19 @@ void Connection::ServeRequests() {
 
 void Connection::Queue(std::string answer) {
     if (Unsent() == 0) {
-        out_.clear();
+        out_ = std::move(answer);  // the usual case: sent from where it was made, not copied
         out_sent_ = 0;
         waiting_since_ = Clock::now();  // the client's time to take it starts now
-    } else if (out_sent_ >= Unsent()) {
-        // Forget the sent part once it outweighs the rest, so out_ stays within twice what is
-        // unsent and each byte moves at most once more.
-        out_.erase(0, out_sent_);
-        for (std::size_t& end : answer_ends_) end -= out_sent_;
-        out_sent_ = 0;
+    } else {
+        if (out_sent_ >= Unsent()) {
+            // Forget the sent part once it outweighs the rest, so out_ stays within twice what
+            // is unsent and each byte moves at most once more.
+            out_.erase(0, out_sent_);
+            for (std::size_t& end : answer_ends_) end -= out_sent_;
+            out_sent_ = 0;
+        }
+        out_ += answer;
     }
-    out_ += answer;
     answer_ends_.push_back(out_.size());
 }
 

@@ -28,7 +28,7 @@ std::string Hex(HRESULT hr) {
 }  // namespace
 
 ServerRegistration RegisterServerLibrary(const std::string& path, bool unregister,
-                                         std::string* message) {
+                                         std::string* message, AfterRegistration after) {
     const char* entry_point = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     const std::string shown = FullPath(path);
     *message = std::string(entry_point) + " in " + shown;
@@ -65,7 +65,11 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
             result = ServerRegistration::kEntryPointFailed;
         }
     }
-    dlclose(handle);
+    // Kept: the loader's count stays one above what the class runtime's loading takes and gives
+    // back, so the library is never unloaded in this process.
+    if (result != ServerRegistration::kDone || after == AfterRegistration::kUnload) {
+        dlclose(handle);
+    }
     return result;
 }
 

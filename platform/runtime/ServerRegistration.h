@@ -16,12 +16,18 @@ enum class ServerRegistration {
     kEntryPointFailed,  // the entry point returned an error
 };
 
+// What becomes of the library once its entry point has run: unloaded, as regsvr32 does, or
+// kept loaded for the rest of the process, for a host that creates its classes next and would
+// otherwise map, relocate and initialise it a second time. A failed one is always unloaded.
+enum class AfterRegistration { kUnload, kKeepLoaded };
+
 // The current thread must be initialised for the class runtime. Whatever the entry point
 // writes reaches the registry as one change, and nothing does when it fails. *message says
 // what ran ("DllRegisterServer in /full/path.so") and, on failure, what failed and why: the
 // loader's reason, or the HRESULT and the description the entry point left.
-PLATFORM_CPP_API ServerRegistration RegisterServerLibrary(const std::string& path, bool unregister,
-                                                          std::string* message);
+PLATFORM_CPP_API ServerRegistration
+RegisterServerLibrary(const std::string& path, bool unregister, std::string* message,
+                      AfterRegistration after = AfterRegistration::kUnload);
 
 // The directory of the runtime library itself, where the servers built or installed with it
 // lie: they load the runtime from beside themselves ($ORIGIN), so wherever the runtime a host

@@ -108,6 +108,21 @@ TEST_F(TwoInstallations, TheCommandLineUsesItsOwnComponent) {
     ExpectOwnComponentAndNoRegistryChange();
 }
 
+// Registering the server and then creating its class load the library once: a second load
+// would map, relocate and initialise it again, which is a good part of a short run.
+TEST_F(TwoInstallations, TheCommandLineLoadsItsComponentOnce) {
+    const ProcessResult r = RunProgram(own_ / "quillon", {"-o", "/dev/null", "Data=12"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string initialised = Initialised();
+    const std::string line = own_ / "libTarvexQuillon.so" + "\n";
+    std::size_t loads = 0;
+    for (std::size_t at = initialised.find(line); at != std::string::npos;
+         at = initialised.find(line, at + 1)) {
+        ++loads;
+    }
+    EXPECT_EQ(loads, 1u) << initialised;
+}
+
 TEST_F(TwoInstallations, ThePageHostUsesItsOwnComponent) {
     {
         RunningProgram server(own_ / "quillon-serve", {"--port", "0", "--threads", "1"});
@@ -123,6 +138,22 @@ TEST_F(TwoInstallations, ThePageHostUsesItsOwnComponent) {
             << response;
     }
     ExpectOwnComponentAndNoRegistryChange();
+}
+
+// A program's libraries come from beside it and from the system, never from the directory it
+// runs in: files there named like them are not even looked at.
+TEST(OwnServers, TheWorkingDirectoryLendsTheHostsNoLibraries) {
+    char pattern[] = "/tmp/quillon-cwd-XXXXXX";
+    const fs::path directory = mkdtemp(pattern);
+    for (const char* name : {"libc.so.6", "libstdc++.so.6"}) {
+        std::ofstream(directory / name) << "not a library\n";
+    }
+    const fs::path before = fs::current_path();
+    fs::current_path(directory);
+    const ProcessResult r = RunProgram(QUILLON_PATH, {"--measure"});
+    fs::current_path(before);
+    fs::remove_all(directory);
+    EXPECT_EQ(r.status, 0) << r.err;
 }
 
 TEST(OwnServers, AServerThatCannotBeRegisteredIsNamedWithTheReason) {

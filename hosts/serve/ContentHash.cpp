@@ -1,0 +1,38 @@
+#include "hosts/serve/ContentHash.h"
+
+#include <bit>
+
+namespace {
+
+// The primes and the step of xxHash64: each step is a bijection of the running value for a
+// given word, and of the word for a given running value.
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+constexpr std::uint64_t kPrime3 = 0x165667B19E3779F9ull;
+
+std::uint64_t Step(std::uint64_t value, std::uint64_t word) {
+    return std::rotl(value + word * kPrime2, 31) * kPrime1;
+}
+
+// Up to eight bytes as a little-endian word, whatever the machine's byte order.
+std::uint64_t Word(const unsigned char* bytes, std::size_t count) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < count; ++i) word |= std::uint64_t{bytes[i]} << (8 * i);
+    return word;
+}
+
+}  // namespace
+
+std::uint64_t ContentHash(std::string_view bytes, std::uint64_t seed) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::size_t left = bytes.size();
+    std::uint64_t value = seed + kPrime3 + bytes.size();
+    for (; left >= 8; p += 8, left -= 8) value = Step(value, Word(p, 8));
+    if (left > 0) value = Step(value, Word(p, left));
+    // Spread every bit over the whole value, as xxHash64 ends.
+    value ^= value >> 33;
+    value *= kPrime2;
+    value ^= value >> 29;
+    value *= kPrime3;
+    return value ^ (value >> 32);
+}
