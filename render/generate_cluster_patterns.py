@@ -36,6 +36,17 @@ def check(pattern, cluster):
         raise SystemExit(f"pattern {pattern:05X} is not in cluster {cluster}")
 
 
+def write_table(out, values, declaration, entry):
+    """One C++ array of an entry per pattern, cluster by cluster, eight entries a line."""
+    out.write(f"{declaration} = {{\n")
+    for block, cluster in enumerate(CLUSTERS):
+        out.write(f"    // Cluster {cluster}\n")
+        chunk = values[block * CODEWORDS:(block + 1) * CODEWORDS]
+        for start in range(0, CODEWORDS, 8):
+            out.write(f"    {', '.join(entry(v) for v in chunk[start:start + 8])},\n")
+    out.write("};\n")
+
+
 def main():
     with open(sys.argv[1], encoding="ascii") as source:
         values = [int(line, 16) for line in (l.strip() for l in source)
@@ -50,23 +61,13 @@ def main():
     out.write("// pattern list. Do not edit by hand.\n")
     out.write('#include "render/ClusterPatternTable.h"\n\n')
     out.write("// clang-format off\n")
-    out.write("const std::uint32_t ClusterPatternTable[kClusterBlocks * kCodewordValues] = {\n")
-    for block, cluster in enumerate(CLUSTERS):
-        out.write(f"    // Cluster {cluster}\n")
-        chunk = values[block * CODEWORDS:(block + 1) * CODEWORDS]
-        for start in range(0, CODEWORDS, 8):
-            row = ", ".join(f"0x{v:05X}" for v in chunk[start:start + 8])
-            out.write(f"    {row},\n")
-    out.write("};\n\n")
-    out.write("const char ClusterRunWidths[kClusterBlocks * kCodewordValues][kRunWidthsSize] = {\n")
-    for block, cluster in enumerate(CLUSTERS):
-        out.write(f"    // Cluster {cluster}\n")
-        chunk = values[block * CODEWORDS:(block + 1) * CODEWORDS]
-        for start in range(0, CODEWORDS, 8):
-            row = ", ".join('"' + "".join(str(w) for w in run_widths(v)[1]) + '"'
-                            for v in chunk[start:start + 8])
-            out.write(f"    {row},\n")
-    out.write("};\n")
+    write_table(out, values,
+                "const std::uint32_t ClusterPatternTable[kClusterBlocks * kCodewordValues]",
+                lambda v: f"0x{v:05X}")
+    out.write("\n")
+    write_table(out, values,
+                "const char ClusterRunWidths[kClusterBlocks * kCodewordValues][kRunWidthsSize]",
+                lambda v: '"' + "".join(str(w) for w in run_widths(v)[1]) + '"')
     out.write("// clang-format on\n")
 
 
