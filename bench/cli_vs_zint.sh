@@ -2,7 +2,9 @@
 # The whole process: `quillon -o /dev/null` against the zint command-line tool, both writing a
 # PNG of the same data with 2-pixel modules: "12", 100 ASCII characters and 1000 mixed bytes
 # (the data sets of quillon_bench). The two tools take turns, RUNS times each (default 200);
-# prints the median elapsed time of each and their ratio.
+# prints the median elapsed time of each and their ratio, and, when valgrind is there, the
+# instructions one run of each executes (callgrind): a figure that, unlike the times on a
+# shared machine, does not wander from one run of the script to the next.
 #
 #   bench/cli_vs_zint.sh [BUILD_DIR] [RUNS]     (default build/release, 200; needs zint)
 set -euo pipefail
@@ -48,7 +50,14 @@ elapsed() {  # microseconds one run of the command takes
     echo $(((${end/./} - ${start/./})))
 }
 
-printf '%-16s %10s %10s %8s\n' "data" "quillon" "zint" "ratio"
+# Instructions of one run, or nothing without valgrind.
+instructions() {
+    command -v valgrind >/dev/null || return 0
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+        sed -n 's/.*refs: *\([0-9,]*\).*/\1/p' | tr -d ,
+}
+
+printf '%-16s %10s %10s %8s %14s %14s\n' "data" "quillon" "zint" "ratio" "instr. quillon" "instr. zint"
 for set in "a 0 (a) \"12\"" "b 1 (b) 100 ASCII" "c 2 (c) 1000 mixed"; do
     read -r name mode label <<<"$set"
     settings=("Data=$(escaped "$work/$name.bin")" HandleTilde=1 "Mode=$mode" NarrowBarWidth=0.0529166)
@@ -68,6 +77,9 @@ for set in "a 0 (a) \"12\"" "b 1 (b) 100 ASCII" "c 2 (c) 1000 mixed"; do
     done
     o=$(median <"$work/ours")
     p=$(median <"$work/peer")
-    awk -v l="$label" -v o="$o" -v p="$p" 'BEGIN { printf "%-16s %7.2f ms %7.2f ms %7.2fx\n", l, o / 1000, p / 1000, p / o }'
+    oi=$(instructions "${ours[@]}")
+    pi=$(instructions "${peer[@]}")
+    awk -v l="$label" -v o="$o" -v p="$p" -v oi="${oi:--}" -v pi="${pi:--}" 'BEGIN {
+        printf "%-16s %7.2f ms %7.2f ms %7.2fx %14s %14s\n", l, o / 1000, p / 1000, p / o, oi, pi }'
 done
 echo "(medians of $runs runs each, elapsed time; a ratio above 1 means quillon is faster)"

@@ -182,9 +182,11 @@ public:
     char TextSubmodeLetter = 0;
     std::int32_t TextSubmodeValue = 0;
     BOOL MeasureOnly = FALSE;
-    BYTE DataScratch[kDataTextSize] = {};
+    // Work areas, left without an initial value (46 KB a new object need not touch): every
+    // request writes them before it reads them.
+    BYTE DataScratch[kDataTextSize];
     BOOL TruncateSymbol = FALSE;
-    CodewordAreas CodewordBuffer = {};
+    CodewordAreas CodewordBuffer;  // a work area, as DataScratch
     std::int32_t RowDpi = 0;
     std::int32_t OriginX = 0;
     std::int32_t OriginY = 0;

@@ -66,7 +66,12 @@ HRESULT Run(std::string_view script, const RegistrarReplacements& replacements, 
             const long result = platform::UpdateRegistry(
                 platform::RegistryStoreName(),
                 [&](RegistryKeyNode& store) {
-                    do_register ? Register(root, store) : Unregister(root, store);
+                    // A script changes many keys: they are changed in a copy, moved in whole,
+                    // so that running out of memory half-way leaves the store as it was.
+                    RegistryKeyNode changed;
+                    platform::CopyKeyTree(store, &changed);
+                    do_register ? Register(root, changed) : Unregister(root, changed);
+                    store = std::move(changed);
                     return ERROR_SUCCESS;
                 },
                 &error);

@@ -99,14 +99,20 @@ long KeyDeleted(const RegistryPath& path) {
 }
 
 // Runs body on the key of an open handle as the store holds it now.
-long ReadKey(const OpenKey& key, const std::function<long(RegistryKeyNode&)>& body) {
-    RegistryKeyNode root;
+long ReadKey(const OpenKey& key, const std::function<long(const RegistryKeyNode&)>& body) {
     std::string message;
-    const long result = platform::ReadRegistry(key.store, &root, &message);
-    if (result != ERROR_SUCCESS) return Fail(result, message);
-    RegistryKeyNode* node = platform::FindKey(root, key.path);
-    if (node == nullptr) return KeyDeleted(key.path);
-    return body(*node);
+    long body_result = ERROR_SUCCESS;
+    const long result = platform::VisitRegistry(
+        key.store,
+        [&](const RegistryKeyNode& root) {
+            const RegistryKeyNode* node = platform::FindKey(root, key.path);
+            body_result = node == nullptr ? KeyDeleted(key.path) : body(*node);
+            return body_result;
+        },
+        &message);
+    // A failing body has already said why.
+    if (result != ERROR_SUCCESS && result != body_result) return Fail(result, message);
+    return result;
 }
 
 long UpdateKey(const OpenKey& key, const std::function<long(RegistryKeyNode&)>& body) {
@@ -178,12 +184,18 @@ LONG RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM,
         if (result != ERROR_SUCCESS) return result;
 
         // An existing key is opened without taking the writers' lock.
-        RegistryKeyNode root;
+        bool exists = false;
         std::string message;
-        result = platform::ReadRegistry(key.store, &root, &message);
+        result = platform::VisitRegistry(
+            key.store,
+            [&](const RegistryKeyNode& root) {
+                exists = platform::FindKey(root, key.path) != nullptr;
+                return ERROR_SUCCESS;
+            },
+            &message);
         if (result != ERROR_SUCCESS) return Fail(result, message);
         bool created = false;
-        if (platform::FindKey(root, key.path) == nullptr) {
+        if (!exists) {
             bool base_deleted = false;
             result = platform::UpdateRegistry(
                 key.store,
@@ -214,7 +226,7 @@ LONG RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) 
         OpenKey key{base.store, {}};
         result = ParseSubKey(lpSubKey, base, &key.path);
         if (result != ERROR_SUCCESS) return result;
-        result = ReadKey(key, [](RegistryKeyNode&) { return ERROR_SUCCESS; });
+        result = ReadKey(key, [](const RegistryKeyNode&) { return ERROR_SUCCESS; });
         if (result == ERROR_KEY_DELETED) {
             return Fail(ERROR_FILE_NOT_FOUND, Describe(key.path) + " does not exist");
         }
@@ -254,7 +266,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const B
         const long result = Resolve(hKey, &key);
         if (result != ERROR_SUCCESS) return result;
         return UpdateKey(key, [&](RegistryKeyNode& node) {
-            node.values[name] = data;
+            node.values.insert_or_assign(name, data);  // all or nothing, even out of memory
             return ERROR_SUCCESS;
         });
     });
@@ -270,7 +282,7 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, L
         const long result = Resolve(hKey, &key);
         if (result != ERROR_SUCCESS) return result;
         const std::u16string_view name = View(lpValueName);
-        return ReadKey(key, [&](RegistryKeyNode& node) {
+        return ReadKey(key, [&](const RegistryKeyNode& node) {
             const auto it = node.values.find(name);
             if (it == node.values.end()) {
                 return Fail(ERROR_FILE_NOT_FOUND, DescribeValue(key.path, name) + " is not set");
@@ -358,7 +370,7 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
         OpenKey key;
         const long result = Resolve(hKey, &key);
         if (result != ERROR_SUCCESS) return result;
-        return ReadKey(key, [&](RegistryKeyNode& node) -> long {
+        return ReadKey(key, [&](const RegistryKeyNode& node) -> long {
             if (dwIndex >= node.subkeys.size()) return ERROR_NO_MORE_ITEMS;
             const auto it = std::next(node.subkeys.begin(), static_cast<long>(dwIndex));
             const long copied = CopyName(it->first, lpName, lpcchName);
@@ -383,7 +395,7 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
         OpenKey key;
         const long result = Resolve(hKey, &key);
         if (result != ERROR_SUCCESS) return result;
-        return ReadKey(key, [&](RegistryKeyNode& node) -> long {
+        return ReadKey(key, [&](const RegistryKeyNode& node) -> long {
             if (dwIndex >= node.values.size()) return ERROR_NO_MORE_ITEMS;
             const auto it = std::next(node.values.begin(), static_cast<long>(dwIndex));
             const long copied = CopyName(it->first, lpValueName, lpcchValueName);

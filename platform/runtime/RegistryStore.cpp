@@ -256,16 +256,6 @@ PrivateRegistry& ThePrivateRegistry() {
     return *registry;
 }
 
-// Runs change on a copy of tree and keeps the copy only when change succeeds, so that a change
-// that fails half-way leaves nothing behind.
-long ChangeCopy(RegistryKeyNode& tree, const std::function<long(RegistryKeyNode&)>& change) {
-    RegistryKeyNode copy;
-    CopyKeyTree(tree, &copy);
-    const long result = change(copy);
-    if (result == ERROR_SUCCESS) tree = std::move(copy);
-    return result;
-}
-
 // The file store's read-modify-write under the writers' lock, cut in two so that a
 // transaction can hold the lock between its reading and its writing.
 struct FileUpdate {
@@ -340,33 +330,55 @@ std::string DescribeRegistryStore(const std::string& store) {
     return store.empty() ? "the private registry of this process" : store;
 }
 
-long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message) {
+namespace {
+
+long ReadRegistryFile(const std::string& file, RegistryKeyNode* root, std::string* message) {
+    std::string text;
+    bool exists = false;
+    const long result = ReadWholeFile(file, &text, &exists, message);
+    if (result != ERROR_SUCCESS) return result;
+    return ParseStore(file, text, root, message);
+}
+
+}  // namespace
+
+long VisitRegistry(const std::string& store,
+                   const std::function<long(const RegistryKeyNode&)>& visit, std::string* message) {
     if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
-        CopyKeyTree(transaction->update.tree, root);
-        return ERROR_SUCCESS;
+        return visit(transaction->update.tree);
     }
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         std::lock_guard lock(registry.mutex);
-        CopyKeyTree(registry.tree, root);
-        return ERROR_SUCCESS;
+        return visit(registry.tree);
     }
-    std::string text;
-    bool exists = false;
-    const long result = ReadWholeFile(store, &text, &exists, message);
-    if (result != ERROR_SUCCESS) return result;
-    return ParseStore(store, text, root, message);
+    RegistryKeyNode root;
+    const long result = ReadRegistryFile(store, &root, message);
+    return result == ERROR_SUCCESS ? visit(root) : result;
+}
+
+long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message) {
+    if (!store.empty() && TransactionOn(store) == nullptr) {
+        return ReadRegistryFile(store, root, message);
+    }
+    return VisitRegistry(
+        store,
+        [&](const RegistryKeyNode& tree) {
+            CopyKeyTree(tree, root);
+            return ERROR_SUCCESS;
+        },
+        message);
 }
 
 long UpdateRegistry(const std::string& store, const std::function<long(RegistryKeyNode&)>& change,
                     std::string* message) {
     if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
-        return ChangeCopy(transaction->update.tree, change);
+        return change(transaction->update.tree);
     }
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         std::lock_guard lock(registry.mutex);
-        return ChangeCopy(registry.tree, change);
+        return change(registry.tree);
     }
     FileUpdate update;
     long result = update.Start(store, message);

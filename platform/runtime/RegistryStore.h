@@ -43,9 +43,19 @@ inline constexpr long kMaxRegistryFileBytes = 8 << 20;
 // file and what is wrong (for a corrupt one, the line).
 long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message);
 
+// Runs visit on the store as it is now, or returns ReadRegistry's error. The private registry
+// and a transaction's copy are visited where they lie, under the private registry's lock, not
+// copied: visit only reads, and calls nothing of the registry.
+long VisitRegistry(const std::string& store,
+                   const std::function<long(const RegistryKeyNode&)>& visit, std::string* message);
+
 // Reads the store under the lock and runs change on it; when change returns ERROR_SUCCESS and
 // the content differs, writes it back. A store that cannot be read (a corrupt one too) is
 // never written over. Creates the file's directory when needed.
+//
+// change works on the tree in place (in memory, the private registry's or a transaction's
+// own), so it must leave the tree as it found it when it fails, by returning an error or by
+// throwing: it checks before it modifies, or modifies a copy and moves it in at the end.
 long UpdateRegistry(const std::string& store, const std::function<long(RegistryKeyNode&)>& change,
                     std::string* message);
 

@@ -79,16 +79,25 @@ RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path) {
 }
 
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created) {
+    // Down to the deepest key that exists; the missing ones are built apart and added by one
+    // insertion, so that running out of memory on the way adds none of them.
     RegistryKeyNode* key = &root;
-    bool made = false;
-    for (const auto& name : path) {
-        auto it = key->subkeys.find(name);
-        made = it == key->subkeys.end();
-        if (made) it = key->subkeys.emplace(name, std::make_unique<RegistryKeyNode>()).first;
+    size_t depth = 0;
+    for (; depth < path.size(); ++depth) {
+        const auto it = key->subkeys.find(path[depth]);
+        if (it == key->subkeys.end()) break;
         key = it->second.get();
     }
-    if (created != nullptr) *created = made;
-    return key;
+    if (created != nullptr) *created = depth < path.size();
+    if (depth == path.size()) return key;
+    auto missing = std::make_unique<RegistryKeyNode>();
+    RegistryKeyNode* last = missing.get();
+    for (size_t i = depth + 1; i < path.size(); ++i) {
+        last =
+            last->subkeys.emplace(path[i], std::make_unique<RegistryKeyNode>()).first->second.get();
+    }
+    key->subkeys.emplace(path[depth], std::move(missing));
+    return last;
 }
 
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path) {

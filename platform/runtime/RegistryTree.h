@@ -44,7 +44,8 @@ std::u16string JoinRegistryPath(const RegistryPath& path);
 
 RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path);
 const RegistryKeyNode* FindKey(const RegistryKeyNode& root, const RegistryPath& path);
-// Creates the missing keys along the path; *created tells whether the last one is new.
+// Creates the missing keys along the path, all of them or, out of memory, none; *created tells
+// whether the last one is new.
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created);
 // Removes the key at a non-empty path with everything below it; false when it is missing.
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);

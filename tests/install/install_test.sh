@@ -67,6 +67,19 @@ dpkg-deb -x "$package" "$work/root"
 dpkg-deb -e "$package" "$work/control"
 [[ -L $work/root/usr/bin/quillon && -x $work/root/usr/lib/quillon/quillon ]] ||
     fail "the package lacks /usr/bin/quillon or /usr/lib/quillon/quillon"
+# Every system library a packaged program or library needs comes from a package the .deb
+# depends on (the dpkg database says which package that is).
+depends=$(dpkg-deb -f "$package" Depends)
+for file in "$work"/root/usr/lib/quillon/*; do
+    for library in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+        [[ -e $work/root/usr/lib/quillon/$library ]] && continue  # ours, beside it
+        path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {print $NF; exit}')
+        owner=$(dpkg -S "$path" 2>/dev/null | head -1 | cut -d: -f1)
+        [[ -n $owner ]] || fail "no package owns $library ($path), which $(basename "$file") needs"
+        grep -Eq "(^|, )$owner( |,|$)" <<<"$depends" ||
+            fail "$(basename "$file") needs $library of $owner, but the package depends on: $depends"
+    done
+done
 export QUILLON_REGISTRY=$work/package-registry
 sed "s#/usr/lib/quillon#$work/root/usr/lib/quillon#g" "$work/control/postinst" >"$work/postinst"
 sh "$work/postinst" configure || fail "the package's post-install script failed"

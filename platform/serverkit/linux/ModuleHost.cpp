@@ -11,14 +11,19 @@
 namespace serverkit {
 
 std::string ModulePath() {
-    // Any address inside this library names it; this function's own will do.
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr) {
-        return {};
-    }
-    char resolved[PATH_MAX];
-    if (realpath(info.dli_fname, resolved) == nullptr) return {};
-    return resolved;
+    // Worked out once: the library cannot move while it is loaded, and resolving the path
+    // takes a system call for every directory in it. Any address inside this library names
+    // it; this function's own will do.
+    static const std::string path = [] {
+        Dl_info info{};
+        char resolved[PATH_MAX];
+        if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr ||
+            realpath(info.dli_fname, resolved) == nullptr) {
+            return std::string();
+        }
+        return std::string(resolved);
+    }();
+    return path;
 }
 
 HRESULT LoadRegistrationScript(const RegistrationScript& script, std::string_view* text) {

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/runtime/RegistryTree.h"
+
+namespace {
+
+using platform::CreateKey;
+using platform::FindKey;
+using platform::RegistryKeyNode;
+using platform::RegistryPath;
+
+// The key names of a tree, "A\B" for B below A, depth first in the tree's order.
+void Names(const RegistryKeyNode& key, const std::u16string& prefix,
+           std::vector<std::u16string>* out) {
+    for (const auto& [name, subkey] : key.subkeys) {
+        const std::u16string path = prefix.empty() ? name : prefix + u"\\" + name;
+        out->push_back(path);
+        Names(*subkey, path, out);
+    }
+}
+
+// CreateKey on a tree that already holds `existing`: whether it reports the last key as new,
+// and which keys the tree then holds (names keep the letter case they were created with).
+TEST(RegistryTree, CreateKeyMakesTheMissingKeysOnly) {
+    struct Case {
+        std::vector<RegistryPath> existing;
+        RegistryPath path;
+        bool created;
+        std::vector<std::u16string> after;
+        const char* what;
+    } cases[] = {
+        {{}, {u"A"}, true, {u"A"}, "one new key"},
+        {{}, {u"A", u"B", u"C"}, true, {u"A", u"A\\B", u"A\\B\\C"}, "a whole new chain"},
+        {{{u"A"}}, {u"A"}, false, {u"A"}, "an existing key"},
+        {{{u"A"}}, {u"A", u"B"}, true, {u"A", u"A\\B"}, "below an existing key"},
+        {{{u"A", u"B"}},
+         {u"a", u"b", u"C"},
+         true,
+         {u"A", u"A\\B", u"A\\B\\C"},
+         "found without regard to case, the new one as spelt"},
+        {{{u"A", u"B"}}, {u"a", u"B"}, false, {u"A", u"A\\B"}, "existing, other case"},
+        {{{u"A"}}, {}, false, {u"A"}, "the root itself"},
+    };
+    for (const Case& c : cases) {
+        RegistryKeyNode root;
+        for (const RegistryPath& path : c.existing) CreateKey(root, path, nullptr);
+        bool created = !c.created;
+        RegistryKeyNode* key = CreateKey(root, c.path, &created);
+        EXPECT_EQ(created, c.created) << c.what;
+        EXPECT_EQ(key, FindKey(root, c.path)) << c.what;
+        std::vector<std::u16string> after;
+        Names(root, u"", &after);
+        EXPECT_EQ(after, c.after) << c.what;
+    }
+}
+
+}  // namespace
