@@ -70,13 +70,15 @@ dpkg-deb -e "$package" "$work/control"
 # Every system library a packaged program or library needs comes from a package the .deb
 # depends on (the dpkg database says which package that is).
 depends=$(dpkg-deb -f "$package" Depends)
+depended_on=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')  # the package names alone
 for file in "$work"/root/usr/lib/quillon/*; do
     for library in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         [[ -e $work/root/usr/lib/quillon/$library ]] && continue  # ours, beside it
-        path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {print $NF; exit}')
-        owner=$(dpkg -S "$path" 2>/dev/null | head -1 | cut -d: -f1)
+        path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {path = $NF} END {print path}')
+        # With /lib merged into /usr/lib, dpkg knows a file by either name.
+        owner=$({ dpkg -S "$path" "/usr$path" 2>/dev/null || true; } | head -1 | cut -d: -f1)
         [[ -n $owner ]] || fail "no package owns $library ($path), which $(basename "$file") needs"
-        grep -Eq "(^|, )$owner( |,|$)" <<<"$depends" ||
+        grep -qxF "$owner" <<<"$depended_on" ||
             fail "$(basename "$file") needs $library of $owner, but the package depends on: $depends"
     done
 done
