@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The largest picture from the command line: `quillon Width=32767 Height=32767 -o /dev/null`
-# (with the pixel limit lifted to the picture's size, which is above its default), run RUNS times (default 5). Prints the medians of the whole process's elapsed time, its
-# processor time (user and system: what the elapsed time would be on an idle machine), and
-# its peak resident memory.
+# (with the pixel limit lifted to the picture's size, which is above its default), run RUNS
+# times (default 5). Prints the medians of the whole process's elapsed time, its processor
+# time (user and system: what the elapsed time would be on an idle machine), and its peak
+# resident memory.
 #
 #   bench/large_picture.sh [BUILD_DIR] [RUNS]     (default build/release, 5; needs GNU time)
 set -euo pipefail
