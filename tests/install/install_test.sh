@@ -75,6 +75,7 @@ for file in "$work"/root/usr/lib/quillon/*; do
     for library in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
         [[ -e $work/root/usr/lib/quillon/$library ]] && continue  # ours, beside it
         path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {path = $NF} END {print path}')
+        [[ -n $path ]] || fail "the loader's cache lacks $library, which $(basename "$file") needs"
         # With /lib merged into /usr/lib, dpkg knows a file by either name.
         owner=$({ dpkg -S "$path" "/usr$path" 2>/dev/null || true; } | head -1 | cut -d: -f1)
         [[ -n $owner ]] || fail "no package owns $library ($path), which $(basename "$file") needs"
