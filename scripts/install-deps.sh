@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building, testing and benchmarking need on Debian 12: the Debian packages
-# (mingw-w64 and Wine for the Windows DLLs and their tests, clang and its runtimes for the fuzz
-# targets among them), and playwright-core (from the npm registry) for the browser test of the
+# (python3 for the files the build generates from the interface's description, mingw-w64 and
+# Wine for the Windows DLLs and their tests, clang and its runtimes for the fuzz targets among
+# them), and playwright-core (from the npm registry) for the browser test of the
 # demo page, unless given --without-browser-test. Run as root from anywhere; safe to run again
 # (it installs only what is missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang-format
+    build-essential cmake ninja-build pkg-config clang-format python3
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev zint time
     chromium wrk curl librsvg2-bin groff-base
