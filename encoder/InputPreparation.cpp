@@ -18,6 +18,12 @@ std::int32_t TextLength(const BYTE* text) {
 }  // namespace
 
 void QuillonState::EncodeData() {
+    // A segment numbered beyond its own set's count would mislead every reader that joins it.
+    if (!MacroSettingsAreConsistent()) {
+        LastFit = SymbolFit::MacroSegmentOutsideSet;
+        return;
+    }
+
     if (HandleTilde) {
         ExpandTildeEscapes();
     } else {

@@ -153,8 +153,8 @@ std::string Outcome(const Row& r) {
     q->HandleTilde = r.tilde ? TRUE : FALSE;
     q->EncodeData();
     std::ostringstream out;
-    out << "fit " << static_cast<int>(q->LastFit) << " mode " << q->Mode << " shape "
-        << q->Columns << 'x' << q->ActualRows << " count " << q->CodewordCount;
+    out << "fit " << static_cast<int>(q->LastFit) << " mode " << q->Mode << " shape " << q->Columns
+        << 'x' << q->ActualRows << " count " << q->CodewordCount;
     if (q->LastFit == SymbolFit::Fits) {
         std::uint64_t h = 0xCBF29CE484222325u;
         for (const int c : SymbolOf(*q)) {
