@@ -30,25 +30,29 @@ void QuillonState::EncodeData() {
         DataLength = TextLength(DataText);
     }
 
-    if (Mode == 1) {
-        for (std::int32_t i = 0; i < DataLength; ++i) {
-            if (!IsTextEncodable(DataText[i])) {
-                Mode = 2;  // stays: a later Mode get reports the compaction actually used
-                break;
+    if (OptimizeCompaction) {
+        // Mode is not used, so the fallback below does not touch it either.
+        EncodeOptimizedCompaction();
+    } else {
+        if (Mode == 1) {
+            for (std::int32_t i = 0; i < DataLength; ++i) {
+                if (!IsTextEncodable(DataText[i])) {
+                    Mode = 2;  // stays: a later Mode get reports the compaction actually used
+                    break;
+                }
             }
         }
-    }
-
-    switch (Mode) {
-        case 0:
-            EncodeByteCompaction();
-            break;
-        case 1:
-            EncodeTextCompaction();
-            break;
-        default:
-            EncodeMixedCompaction();
-            break;
+        switch (Mode) {
+            case 0:
+                EncodeByteCompaction();
+                break;
+            case 1:
+                EncodeTextCompaction();
+                break;
+            default:
+                EncodeMixedCompaction();
+                break;
+        }
     }
 
     if (HandleTilde) RestoreDataText();
