@@ -143,8 +143,9 @@ std::vector<Row> AllRows() {
     return rows;
 }
 
-std::string Outcome(const Row& r) {
+std::string Outcome(const Row& r, void (*options)(QuillonState&) = nullptr) {
     auto q = NewState();
+    if (options != nullptr) options(*q);
     SetData(*q, Generate(r.kind, r.length, r.seed));
     q->Mode = r.mode;
     q->EccLevel = r.ecc;
@@ -183,6 +184,16 @@ TEST(CodewordIdentity, EveryRowEncodesAsItDidBeforeTheExtensions) {
         ASSERT_NE(tab, std::string::npos) << line;
         const Row r = Row::Parse(line.substr(0, tab));
         EXPECT_EQ(Outcome(r), line.substr(tab + 1)) << r.Settings();
+        // Option values that only mean something together with another: a segment count and
+        // file ID without a segment index, a chosen level without AutoErrorCorrection.
+        EXPECT_EQ(Outcome(r,
+                          [](QuillonState& q) {
+                              q.MacroSegmentCount = 5;
+                              ParseMacroFileId("123456", q.MacroFileId);
+                              q.AutoEccLevel = 7;
+                          }),
+                  line.substr(tab + 1))
+            << r.Settings() << " with inert options";
         ++checked;
     }
     EXPECT_EQ(checked, static_cast<int>(AllRows().size()));

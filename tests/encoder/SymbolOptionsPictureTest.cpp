@@ -249,5 +249,43 @@ TEST(MacroSet, ZxingJoinsTheSegmentsIntoTheData) {
     EXPECT_FALSE(JoinPdf417Set(pictures).has_value());
 }
 
+// The requests refuse what the encoder refused, and say why.
+TEST(SymbolOptionsRequests, RefusalsNameTheSettingsThatCauseThem) {
+    const struct {
+        const char* name;
+        std::function<void(TestQuillon&)> settings;
+        HRESULT hr;
+        const char* said;
+    } cases[] = {
+        {"SegmentOutsideItsSet",
+         [](TestQuillon& q) {
+             q.MacroSegmentIndex = 3;
+             q.MacroSegmentCount = 3;
+         },
+         E_INVALIDARG, "MacroSegmentIndex 3 is not below MacroSegmentCount 3"},
+        {"RaisedLevelLeavesNoRoom",
+         [](TestQuillon& q) {
+             PutBytes(q, Bytes(1035, 'x'));
+             q.put_Columns(29);
+             q.AutoErrorCorrection = TRUE;
+         },
+         QUILLON_E_DATA_DOES_NOT_FIT, "(AutoErrorCorrection raised it to 5)"},
+    };
+    for (const auto& c : cases) {
+        auto q = std::make_unique<TestQuillon>();
+        c.settings(*q);
+        VARIANT rows, columns, picture;
+        VariantInit(&rows);
+        VariantInit(&columns);
+        VariantInit(&picture);
+        EXPECT_EQ(q->GetActualRC(&rows, &columns), c.hr) << c.name;
+        const std::string description = TakeErrorDescription();
+        EXPECT_NE(description.find(c.said), std::string::npos) << description;
+        EXPECT_EQ(q->get_PNGImage(&picture), c.hr) << c.name;
+        TakeErrorDescription();
+        VariantClear(&picture);
+    }
+}
+
 }  // namespace
 }  // namespace encoder_test
