@@ -23,39 +23,44 @@ void QuillonState::EncodeData() {
         LastFit = SymbolFit::MacroSegmentOutsideSet;
         return;
     }
+    PrepareData();
+    CompactData();
+    if (HandleTilde) RestoreDataText();
+}
 
+void QuillonState::PrepareData() {
     if (HandleTilde) {
         ExpandTildeEscapes();
     } else {
         DataLength = TextLength(DataText);
     }
+}
 
+void QuillonState::CompactData() {
     if (OptimizeCompaction) {
         // Mode is not used, so the fallback below does not touch it either.
         EncodeOptimizedCompaction();
-    } else {
-        if (Mode == 1) {
-            for (std::int32_t i = 0; i < DataLength; ++i) {
-                if (!IsTextEncodable(DataText[i])) {
-                    Mode = 2;  // stays: a later Mode get reports the compaction actually used
-                    break;
-                }
+        return;
+    }
+    if (Mode == 1) {
+        for (std::int32_t i = 0; i < DataLength; ++i) {
+            if (!IsTextEncodable(DataText[i])) {
+                Mode = 2;  // stays: a later Mode get reports the compaction actually used
+                break;
             }
         }
-        switch (Mode) {
-            case 0:
-                EncodeByteCompaction();
-                break;
-            case 1:
-                EncodeTextCompaction();
-                break;
-            default:
-                EncodeMixedCompaction();
-                break;
-        }
     }
-
-    if (HandleTilde) RestoreDataText();
+    switch (Mode) {
+        case 0:
+            EncodeByteCompaction();
+            break;
+        case 1:
+            EncodeTextCompaction();
+            break;
+        default:
+            EncodeMixedCompaction();
+            break;
+    }
 }
 
 void QuillonState::ExpandTildeEscapes() {

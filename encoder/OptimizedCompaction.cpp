@@ -1,6 +1,7 @@
 // The compaction choice (OptimizeCompaction): the data written along the cheapest way the
 // search of encoder/CompactionPlan.cpp found, stretch by stretch in text, byte or numeric
 // compaction, then the symbol completed as every compaction completes it.
+#include <algorithm>
 #include <limits>
 
 #include "encoder/ByteGroup.h"
@@ -56,6 +57,27 @@ void WriteTextMove(const TextMove& move, Submode from, BYTE byte, TextValues& te
     text.Put(move.value);
 }
 
+void WriteByteSegment(const BYTE* bytes, std::int32_t count, SymbolWriter& out) {
+    out.Write(ByteLatchFor(count));
+    std::int32_t i = 0;
+    for (; count - i >= kByteGroupBytes; i += kByteGroupBytes) {
+        std::uint16_t group[kByteGroupCodewords];
+        WriteByteGroup(bytes + i, group);
+        for (const std::uint16_t c : group) out.Write(c);
+    }
+    for (; i < count; ++i) out.Write(bytes[i]);
+}
+
+void WriteNumericSegment(const BYTE* digits, std::int32_t count, SymbolWriter& out) {
+    out.Write(kNumericLatchCodeword);
+    for (std::int32_t i = 0; i < count; i += kMaxNumericGroupDigits) {
+        std::uint16_t group[kMaxNumericGroupCodewords];
+        const std::int32_t n =
+            WriteNumericGroup(digits + i, std::min(count - i, kMaxNumericGroupDigits), group);
+        for (std::int32_t c = 0; c < n; ++c) out.Write(group[c]);
+    }
+}
+
 }  // namespace
 
 void QuillonState::EncodeOptimizedCompaction() {
@@ -80,26 +102,8 @@ void QuillonState::EncodeOptimizedCompaction() {
             }
             if (inText) text.Complete();
             inText = false;
-            if (bytes) {
-                out.Write(ByteLatchFor(end - i));
-                for (; end - i >= kByteGroupBytes; i += kByteGroupBytes) {
-                    std::uint16_t group[kByteGroupCodewords];
-                    WriteByteGroup(DataText + i, group);
-                    for (const std::uint16_t c : group) out.Write(c);
-                }
-                for (; i < end; ++i) out.Write(DataText[i]);
-            } else {
-                out.Write(kNumericLatchCodeword);
-                for (; i < end; i += kMaxNumericGroupDigits) {
-                    std::uint16_t group[kMaxNumericGroupCodewords];
-                    const std::int32_t digits =
-                        end - i < kMaxNumericGroupDigits ? end - i : kMaxNumericGroupDigits;
-                    const std::int32_t n = WriteNumericGroup(DataText + i, digits, group);
-                    for (std::int32_t c = 0; c < n; ++c) out.Write(group[c]);
-                }
-                i = end;
-            }
-            state = CodewordBuffer.CompactionTrail[end - 1][kPathColumn];
+            (bytes ? WriteByteSegment : WriteNumericSegment)(DataText + i, end - i, out);
+            i = end;
             continue;
         }
 

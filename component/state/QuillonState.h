@@ -45,6 +45,15 @@ public:
     // Turns DataText into the finished codeword sequence; on success leaves Columns,
     // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits.
     void EncodeData();
+    // The steps of EncodeData between the Macro check and the restoring of DataText: the bytes
+    // to encode (DataText and DataLength, escapes expanded), and the compaction that
+    // OptimizeCompaction or Mode selects over them, with dimensioning and error correction.
+    void PrepareData();
+    void CompactData();
+    // For splitting data over a Macro PDF417 set: how many of the data's first bytes (escapes
+    // expanded) one symbol holds with the current settings, its Macro control block included.
+    // Leaves the state as EncodeData leaves it.
+    std::int32_t FittingDataLength();
     void ExpandTildeEscapes();
     void RestoreDataText();
     static bool IsTextEncodable(BYTE byte);
