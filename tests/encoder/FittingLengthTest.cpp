@@ -6,20 +6,10 @@
 #include <string>
 
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/TildeEscapes.h"
 
 namespace encoder_test {
 namespace {
-
-// Every byte as a tilde escape.
-std::string Escaped(const Bytes& bytes) {
-    std::string text;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text += {'~', 'd', static_cast<char>('0' + b / 100), static_cast<char>('0' + b / 10 % 10),
-                 static_cast<char>('0' + b % 10)};
-    }
-    return text;
-}
 
 struct FitCase {
     const char* name;
@@ -36,7 +26,7 @@ SymbolFit Encode(const FitCase& c, const Bytes& data) {
     auto q = NewState();
     c.settings(*q);
     q->HandleTilde = c.escaped ? TRUE : FALSE;
-    SetData(*q, c.escaped ? Escaped(data) : data);
+    SetData(*q, c.escaped ? TildeEscaped(data) : data);
     q->EncodeData();
     return q->LastFit;
 }
@@ -48,7 +38,7 @@ TEST_P(FittingLength, IsTheLongestPrefixThatFits) {
     auto q = NewState();
     c.settings(*q);
     q->HandleTilde = c.escaped ? TRUE : FALSE;
-    const std::string text = c.escaped ? Escaped(c.data) : c.data;
+    const std::string text = c.escaped ? TildeEscaped(c.data) : c.data;
     SetData(*q, text);
     const int fitting = q->FittingDataLength();
     ASSERT_GT(fitting, 0);

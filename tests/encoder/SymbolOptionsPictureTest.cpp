@@ -14,6 +14,7 @@
 #include "tests/support/RequestHelpers.h"
 #include "tests/support/SymbolModules.h"
 #include "tests/support/TestQuillon.h"
+#include "tests/support/TildeEscapes.h"
 
 namespace encoder_test {
 namespace {
@@ -22,22 +23,10 @@ constexpr int kModule = 2;               // pixels
 constexpr int kRowHeight = 3 * kModule;  // Y2XRatio 3
 constexpr int kQuietZone = 4 * kModule;  // around the symbol
 
-// Puts the bytes, as tilde escapes where a byte is no printable ASCII character (or a tilde),
-// so that every byte value reaches the symbol.
+// Puts the bytes, as tilde escapes where a byte is no printable ASCII character.
 void PutBytes(TestQuillon& q, const Bytes& bytes) {
-    std::u16string text;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F && b != '~') {
-            text += static_cast<char16_t>(b);
-            continue;
-        }
-        text += u"~d";
-        text += static_cast<char16_t>(u'0' + b / 100);
-        text += static_cast<char16_t>(u'0' + b / 10 % 10);
-        text += static_cast<char16_t>(u'0' + b % 10);
-    }
-    ASSERT_EQ(PutData(q, text), S_OK);
+    const std::string text = TildeEscaped(bytes, true);
+    ASSERT_EQ(PutData(q, std::u16string(text.begin(), text.end())), S_OK);
     q.put_HandleTilde(VARIANT_TRUE);
 }
 

@@ -7,6 +7,7 @@
 #include "component/state/QuillonState.h"
 #include "tests/encoder/peer/CompactionCorpus.h"
 #include "tests/support/SymbolModules.h"
+#include "tests/support/TildeEscapes.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ EncodedSize Ours(const std::string& bytes, int columns, int level) {
     auto q = std::make_unique<QuillonState>();
     // Zero bytes and tildes as escapes, every other byte as it is.
     std::string text;
-    for (const char c : bytes) text += c == 0 ? "~d000" : c == '~' ? "~d126" : std::string(1, c);
+    for (const char c : bytes)
+        text += c == 0 || c == '~' ? TildeEscaped({&c, 1}) : std::string(1, c);
     if (text.size() > static_cast<size_t>(kMaxDataLength)) return {};
     for (size_t i = 0; i < text.size(); ++i) q->DataText[i] = static_cast<BYTE>(text[i]);
     q->DataText[text.size()] = 0;
