@@ -21,8 +21,8 @@ constexpr int kSymbolCells = 5000;
 constexpr int kCompactionTrailColumns = 10;
 
 struct CodewordAreas {
-    // One compaction runs per encoding: the value list of the specified ones, or the record of
-    // the compaction choice.
+    // One compaction runs per encoding: the value list of those that Mode selects, or the
+    // record of the compaction choice.
     union {
         std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
         std::uint8_t CompactionTrail[kMaxDataLength][kCompactionTrailColumns];

@@ -1,6 +1,6 @@
 // The compaction choice: exact sequences where the cheapest way is the only one, the number of
 // codewords against an exhaustive search written apart from the encoder, round trips through
-// the reference decoder, and never more codewords than the specified compactions.
+// the reference decoder, and never more codewords than the compactions Mode selects.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -296,8 +296,8 @@ TEST(OptimizedCompaction, TakesExactlyAsFewCodewordsAsAnExhaustiveSearch) {
 }
 
 // Long data of every kind: the planned cost is what is written, the codewords mean the data,
-// and none of the specified compactions takes fewer codewords.
-TEST(OptimizedCompaction, NeverTakesMoreThanTheSpecifiedCompactions) {
+// and none of the compactions Mode selects takes fewer codewords.
+TEST(OptimizedCompaction, NeverTakesMoreThanAnyMode) {
     std::mt19937 rng(11);
     const std::string kinds[] = {
         "0123456789",
@@ -325,19 +325,19 @@ TEST(OptimizedCompaction, NeverTakesMoreThanTheSpecifiedCompactions) {
         ASSERT_TRUE(decoded.ok) << decoded.error;
         ASSERT_EQ(decoded.bytes, data);
         for (int mode = 0; mode < 3; ++mode) {
-            auto specified = NewState();
-            specified->HandleTilde = TRUE;
-            specified->EccLevel = 0;
-            specified->Columns = 30;
-            SetData(*specified, text);
-            specified->Mode = mode;
-            specified->EncodeData();
-            if (specified->LastFit != SymbolFit::Fits) continue;
-            Codewords theirs = DataCellsOf(*specified);
+            auto byMode = NewState();
+            byMode->HandleTilde = TRUE;
+            byMode->EccLevel = 0;
+            byMode->Columns = 30;
+            SetData(*byMode, text);
+            byMode->Mode = mode;
+            byMode->EncodeData();
+            if (byMode->LastFit != SymbolFit::Fits) continue;
+            Codewords theirs = DataCellsOf(*byMode);
             // Their pad codewords go; mixed compaction closes a byte run at the end of the data
             // with a 900 of its own, which stays.
             while (!theirs.empty() && theirs.back() == 900) theirs.pop_back();
-            const bool closedRun = specified->Mode == 2 && !data.empty() &&
+            const bool closedRun = byMode->Mode == 2 && !data.empty() &&
                                    !QuillonState::IsTextEncodable(static_cast<BYTE>(data.back()));
             EXPECT_LE(cells.size(), theirs.size() + (closedRun ? 1 : 0)) << "mode " << mode;
         }
