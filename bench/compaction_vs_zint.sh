@@ -5,10 +5,12 @@
 # the symbols' modules. Prints, per kind of data and in all, the data codewords and rows of
 # each; the test compaction_vs_zint_tests holds us to never more rows than zint.
 #
-#   bench/compaction_vs_zint.sh [BUILD_DIR]     (default build/release)
+#   bench/compaction_vs_zint.sh [BUILD_DIR] [--each]   (default build/release; --each also
+#                                                    lists every string where the two differ)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
+shift || true
 program="$build/bin/compaction_vs_zint"
 [[ -x $program ]] || { echo "compaction_vs_zint: build $program first (ninja -C $build compaction_vs_zint)" >&2; exit 2; }
-"$program"
+"$program" "$@"

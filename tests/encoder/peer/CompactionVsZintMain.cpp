@@ -1,12 +1,14 @@
 // Prints, for each kind of data in the corpus, the data codewords and rows of OptimizeCompaction
-// and of zint at the same columns and level, over the strings both fit; then the totals.
+// and of zint at the same columns and level, over the strings both fit; then the totals. With
+// --each, first a line for every string where the two differ.
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "tests/encoder/peer/ZintComparison.h"
 
-int main() {
+int main(int argc, char** argv) {
+    const bool each = argc > 1 && std::string(argv[1]) == "--each";
     struct Totals {
         int strings = 0, oursCodewords = 0, zintCodewords = 0, oursRows = 0, zintRows = 0;
         int fewer = 0, more = 0;
@@ -18,6 +20,13 @@ int main() {
         if (!c.ours.fits || !c.zint.fits) {
             (c.ours.fits ? oursOnly : c.zint.fits ? zintOnly : neither) += 1;
             continue;
+        }
+        if (each && c.ours.dataCodewords != c.zint.dataCodewords) {
+            std::printf(
+                "%-18s %5d bytes, %2d columns, level %d: %4d codewords, %2d rows; zint %4d, "
+                "%2d\n",
+                c.kind.c_str(), c.length, c.columns, c.eccLevel, c.ours.dataCodewords, c.ours.rows,
+                c.zint.dataCodewords, c.zint.rows);
         }
         for (Totals* t : {&byKind[c.kind], &all}) {
             ++t->strings;
