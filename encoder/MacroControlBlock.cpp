@@ -2,8 +2,6 @@
 // joins: the segment index, the set's file ID, the optional segment count and, on the last
 // segment of a counted set, the terminator. It ends the data, after the pad codewords, where
 // a reader stops reading data.
-#include <cstdio>
-
 #include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
 #include "encoder/NumericCompaction.h"
@@ -16,9 +14,11 @@ constexpr std::int32_t kMacroNumberDigits = 5;
 constexpr std::int32_t kMacroNumberCodewords = NumericGroupLength(kMacroNumberDigits);
 
 std::int32_t WriteMacroNumber(std::int32_t value, std::uint16_t* out) {
-    char digits[kMacroNumberDigits + 1];
-    std::snprintf(digits, sizeof digits, "%05d", static_cast<int>(value));
-    return WriteNumericGroup(reinterpret_cast<const BYTE*>(digits), kMacroNumberDigits, out);
+    BYTE digits[kMacroNumberDigits];
+    for (std::int32_t d = kMacroNumberDigits - 1; d >= 0; --d, value /= 10) {
+        digits[d] = static_cast<BYTE>('0' + value % 10);
+    }
+    return WriteNumericGroup(digits, kMacroNumberDigits, out);
 }
 
 }  // namespace
