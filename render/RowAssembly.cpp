@@ -7,6 +7,7 @@
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
 #include "render/RunPainter.h"
+#include "render/SymbolGeometry.h"
 
 namespace {
 
@@ -127,13 +128,13 @@ bool QuillonState::SymbolIsDrawable() const {
 
 void QuillonState::DrawRows() {
     if (!SymbolIsDrawable()) return;
-    const std::int32_t along_margin =
-        (Orientation == 0 || Orientation == 2) ? MarginLeft : MarginTop;
+    const std::int32_t along_margin = RowsRunAcross(Orientation) ? MarginLeft : MarginTop;
     if (MeasureOnly) {
         // Every pattern is 17 modules and the endings are fixed, so every row has the same
         // length: measuring needs the cursors where the walk would leave them, not the walk.
         if (ActualRows > 0) {
-            RunCursor = along_margin + ModuleWidth * (17 * Columns + (TruncateSymbol ? 36 : 69));
+            RunCursor =
+                along_margin + ModuleWidth * DrawnRowModules(Columns, TruncateSymbol != FALSE);
             RowCursor += RowHeight * ActualRows;
         }
         return;

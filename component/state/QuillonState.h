@@ -73,8 +73,8 @@ public:
     // false when the screen cannot be had.
     bool ComputeModuleGeometry();
     // The encoded symbol's width and height in pixels, as GetActualSize reports them:
-    // ModuleWidth × (17 × Columns + 70, or + 36 truncated) and ActualRows × RowHeight, in 64
-    // bits since a wide module can take them past 32.
+    // ModuleWidth × the modules a measured row counts (render/SymbolGeometry.h) and
+    // ActualRows × RowHeight, in 64 bits since a wide module can take them past 32.
     std::int64_t SymbolWidthInPixels() const;
     std::int64_t SymbolHeightInPixels() const;
     // Whether they fit the 32-bit coordinates of drawing (and of GetActualSize's figures). A
