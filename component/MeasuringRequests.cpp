@@ -35,9 +35,7 @@ HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
     }
     EncodeData();
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
-    // Width counts 17 modules a data column plus 70 for a full symbol, one more than the 69
-    // that a drawn row's start pattern, two row indicators and 18-module stop pattern take; or
-    // plus 36 for a truncated one (start, left indicator, and the final bar and space).
+    // The width counts one module more than a drawn full row takes (render/SymbolGeometry.h).
     if (!SymbolFitsCoordinates()) return ReportSymbolTooLarge(*this);
     SetLong(ActualWidth, static_cast<std::int32_t>(SymbolWidthInPixels()));
     SetLong(ActualHeight, static_cast<std::int32_t>(SymbolHeightInPixels()));

@@ -5,10 +5,12 @@
 #pragma once
 
 #ifdef _WIN32
-// windows.h first: the OLE headers rely on what it defines.
+// windows.h first, in a block of its own that include sorting leaves in place: the OLE headers
+// rely on what it defines.
+#include <windows.h>
+
 #include <ole2.h>
 #include <oleauto.h>
-#include <windows.h>
 #else
 #include "platform/winapi/WinApi.h"
 #endif

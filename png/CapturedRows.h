@@ -2,6 +2,12 @@
 // top of the picture down, and runs of equal rows, which a drawn symbol has many of (a
 // background, bars many pixels high). Work done per run rather than per row is what keeps
 // large pictures cheap.
+//
+// The runs are found here, from the DIB alone, although the Linux drawing stand-in kept the
+// picture as such runs: on Windows the capture reads the real GDI, which reports none, and the
+// PNG writer stays the same on both. Finding them costs 2.5 to 3% of PNGImage's instructions
+// for a small black-and-white picture, 8% for a coloured one (the palette reads every run of a
+// 4-bit capture) and 9% for 4000 × 4000 pixels.
 #pragma once
 
 #include <cstddef>

@@ -4,14 +4,15 @@
 #include <cstdint>
 
 #include "component/state/QuillonState.h"
+#include "render/SymbolGeometry.h"
 
 namespace {
 
-// The narrowest symbol has one data column and is truncated: 17 + 36 modules. A module this
-// wide makes even that symbol wider than 32-bit coordinates reach, so it and every wider one
-// are refused alike: holding the width here changes no result, and keeps the module width,
-// the wide bar (twice it) and the row height (at most 5 times it) inside 32 bits.
-constexpr std::int64_t kNarrowestSymbolModules = 17 * kMinColumns + 36;
+// The narrowest symbol has one data column and is truncated. A module this wide makes even that
+// symbol wider than 32-bit coordinates reach, so it and every wider one are refused alike:
+// holding the width here changes no result, and keeps the module width, the wide bar (twice
+// it) and the row height (at most 5 times it) inside 32 bits.
+constexpr std::int64_t kNarrowestSymbolModules = MeasuredRowModules(kMinColumns, true);
 constexpr std::int64_t kMaxModuleWidth = INT32_MAX / kNarrowestSymbolModules + 1;
 
 // Half down: trunc(v), plus one only when the fraction is strictly above one half.
@@ -25,8 +26,7 @@ std::int64_t RoundHalfDown(double v) {
 bool QuillonState::ComputeModuleGeometry() {
     HDC screen = GetDC(nullptr);
     if (screen == nullptr) return false;
-    const bool rows_run_across = Orientation == 0 || Orientation == 2;
-    RowDpi = GetDeviceCaps(screen, rows_run_across ? LOGPIXELSX : LOGPIXELSY);
+    RowDpi = GetDeviceCaps(screen, RowsRunAcross(Orientation) ? LOGPIXELSX : LOGPIXELSY);
     ReleaseDC(nullptr, screen);
 
     const double x = static_cast<double>(RowDpi) * static_cast<double>(NarrowBarWidth) / 2.54;
@@ -40,7 +40,7 @@ bool QuillonState::ComputeModuleGeometry() {
 }
 
 std::int64_t QuillonState::SymbolWidthInPixels() const {
-    return std::int64_t{ModuleWidth} * (17 * Columns + (TruncateSymbol ? 36 : 70));
+    return std::int64_t{ModuleWidth} * MeasuredRowModules(Columns, TruncateSymbol != FALSE);
 }
 
 std::int64_t QuillonState::SymbolHeightInPixels() const {

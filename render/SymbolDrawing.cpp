@@ -1,6 +1,7 @@
 // The whole drawing: a measuring pass that encodes and sizes the symbol, centring, a painting
 // pass, and the border.
 #include "component/state/QuillonState.h"
+#include "render/SymbolGeometry.h"
 
 bool QuillonState::RenderSymbol() {
     BarBrush = CreateSolidBrush(BarColor);
@@ -15,7 +16,7 @@ bool QuillonState::RenderSymbol() {
 
         // Centred; an odd pixel left over goes after the symbol, and a symbol larger than the
         // picture starts at its edge.
-        const bool rows_run_across = Orientation == 0 || Orientation == 2;
+        const bool rows_run_across = RowsRunAcross(Orientation);
         const std::int32_t spare_across =
             (rows_run_across ? ImageHeight : ImageWidth) - SymbolDepth;
         const std::int32_t spare_along = (rows_run_across ? ImageWidth : ImageHeight) - row_length;
@@ -44,7 +45,7 @@ void QuillonState::DrawSymbolPass() {
         const RECT whole{OriginX, OriginY, OriginX + ImageWidth, OriginY + ImageHeight};
         FillRect(DrawDC, &whole, BackBrush);
     }
-    const bool rows_run_across = Orientation == 0 || Orientation == 2;
+    const bool rows_run_across = RowsRunAcross(Orientation);
     RunCursor = rows_run_across ? MarginLeft : MarginTop;
     RowCursor = rows_run_across ? MarginTop : MarginLeft;
     if (MeasureOnly) EncodeData();

@@ -39,6 +39,8 @@ enum class SymbolFit : std::int32_t {
     MacroSegmentOutsideSet,  // MacroSegmentIndex is not below a MacroSegmentCount that is set
 };
 
+struct RowRuns;
+
 class QuillonState {
 public:
     // ---- Encoder (encoder/) ----
@@ -124,8 +126,8 @@ public:
     // false when the screen cannot be had.
     bool ComputeModuleGeometry();
     // The encoded symbol's width and height in pixels, as GetActualSize reports them:
-    // ModuleWidth × (17 × Columns + 70, or + 36 truncated) and ActualRows × RowHeight, in 64
-    // bits since a wide module can take them past 32.
+    // ModuleWidth × the modules a measured row counts (render/SymbolGeometry.h) and
+    // ActualRows × RowHeight, in 64 bits since a wide module can take them past 32.
     std::int64_t SymbolWidthInPixels() const;
     std::int64_t SymbolHeightInPixels() const;
     // Whether they fit the 32-bit coordinates of drawing (and of GetActualSize's figures). A
@@ -133,18 +135,18 @@ public:
     bool SymbolFitsCoordinates() const;
     // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
     void DrawSymbolPass();
-    // Paints one run as a bar (painting pass only) and advances RunCursor past it. Defined
-    // in render/RunPainter.h.
-    inline void PaintRun(std::int32_t width, std::int32_t rowOffset, std::int32_t rowOffsetFromLast,
-                         bool isBar);
+    // The run painter: paints the bars of one row that row assembly collected in `row` (see
+    // render/RowRuns.h, whose DrawWidthString walks a row's colour and width strings), each
+    // one filled rectangle; in the painting pass only. `rowOffset` is the row's distance from
+    // the first row, `rowOffsetFromLast` (at most 0) from the last. Defined in
+    // render/RowPlacement.h.
+    inline void PaintRun(const RowRuns& row, std::int32_t rowOffset,
+                         std::int32_t rowOffsetFromLast);
     void DrawBorder(bool solid);
-    // Row assembly: every row of the symbol as runs, its bars painted as PaintRun paints
-    // them (RowPlacement).
+    // Row assembly: every row of the symbol as runs, their bars painted a row at a time.
     void PatternToRunWidths(std::uint32_t pattern);
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
-    void DrawWidthString(const char* colours, const char* widths, std::int32_t rowOffset,
-                         std::int32_t rowOffsetFromLast);
     void DrawRows();
     // Whether the state holds a symbol that can be drawn: the last encoding fitted, its size
     // fits 32-bit coordinates, and the shape and every codeword are inside the limits the

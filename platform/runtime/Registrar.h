@@ -1,4 +1,4 @@
-// The registrar: runs a registration script (platform/RegistrarScript.h describes the
+// The registrar: runs a registration script (platform/common/RegistrarScript.h describes the
 // language) against HKEY_CLASSES_ROOT, to register or to unregister what it describes. The
 // counterpart of the Windows registrar object that self-registering servers use.
 //

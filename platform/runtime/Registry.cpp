@@ -131,6 +131,22 @@ long UpdateKey(const OpenKey& key, const std::function<long(RegistryKeyNode&)>& 
     return result;
 }
 
+// The same on the key a handle names (HKEY_CLASSES_ROOT or one open), which the body is given
+// too.
+long ReadKey(HKEY handle, const std::function<long(const OpenKey&, const RegistryKeyNode&)>& body) {
+    OpenKey key;
+    const long result = Resolve(handle, &key);
+    if (result != ERROR_SUCCESS) return result;
+    return ReadKey(key, [&](const RegistryKeyNode& node) { return body(key, node); });
+}
+
+long UpdateKey(HKEY handle, const std::function<long(const OpenKey&, RegistryKeyNode&)>& body) {
+    OpenKey key;
+    const long result = Resolve(handle, &key);
+    if (result != ERROR_SUCCESS) return result;
+    return UpdateKey(key, [&](RegistryKeyNode& node) { return body(key, node); });
+}
+
 // Writes text and its zero as REG_SZ data, or says how many bytes that takes.
 long CopyData(const std::u16string& text, LPBYTE data, LPDWORD cb_data) {
     const size_t needed = (text.size() + 1) * sizeof(char16_t);
@@ -155,6 +171,21 @@ long CopyName(const std::u16string& name, LPWSTR buffer, LPDWORD cch) {
     std::memcpy(buffer, name.c_str(), (name.size() + 1) * sizeof(char16_t));
     *cch = static_cast<DWORD>(name.size());
     return ERROR_SUCCESS;
+}
+
+// RegEnumKeyExW and RegEnumValueW: the entry at `index` of a key's subkeys or values, its name
+// copied out, then `fill` with what the entry holds, for the rest of what the call returns.
+template <class Entries, class Fill>
+long EnumerateEntry(HKEY handle, DWORD index, Entries RegistryKeyNode::*entries, LPWSTR name,
+                    LPDWORD cch_name, Fill fill) {
+    return ReadKey(handle, [&](const OpenKey&, const RegistryKeyNode& node) -> long {
+        const Entries& all = node.*entries;
+        if (index >= all.size()) return ERROR_NO_MORE_ITEMS;
+        const auto it = std::next(all.begin(), static_cast<long>(index));
+        const long copied = CopyName(it->first, name, cch_name);
+        if (copied != ERROR_SUCCESS) return copied;
+        return fill(it->second);
+    });
 }
 
 // Registry calls report exhausted memory as a code instead of letting it escape.
@@ -262,10 +293,7 @@ LONG RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType, const B
         data.resize(std::char_traits<char16_t>::length(data.c_str()));
         const std::u16string name(View(lpValueName));
         if (name.size() > 16383) return Fail(ERROR_INVALID_PARAMETER, "value name too long");
-        OpenKey key;
-        const long result = Resolve(hKey, &key);
-        if (result != ERROR_SUCCESS) return result;
-        return UpdateKey(key, [&](RegistryKeyNode& node) {
+        return UpdateKey(hKey, [&](const OpenKey&, RegistryKeyNode& node) {
             node.values.insert_or_assign(name, data);  // all or nothing, even out of memory
             return ERROR_SUCCESS;
         });
@@ -278,11 +306,8 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, L
         if (lpData != nullptr && lpcbData == nullptr) {
             return Fail(ERROR_INVALID_PARAMETER, "a data buffer needs its size");
         }
-        OpenKey key;
-        const long result = Resolve(hKey, &key);
-        if (result != ERROR_SUCCESS) return result;
         const std::u16string_view name = View(lpValueName);
-        return ReadKey(key, [&](const RegistryKeyNode& node) {
+        return ReadKey(hKey, [&](const OpenKey& key, const RegistryKeyNode& node) {
             const auto it = node.values.find(name);
             if (it == node.values.end()) {
                 return Fail(ERROR_FILE_NOT_FOUND, DescribeValue(key.path, name) + " is not set");
@@ -295,11 +320,8 @@ LONG RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType, L
 
 LONG RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
     return Guarded([&]() -> long {
-        OpenKey key;
-        const long result = Resolve(hKey, &key);
-        if (result != ERROR_SUCCESS) return result;
         const std::u16string name(View(lpValueName));
-        return UpdateKey(key, [&](RegistryKeyNode& node) {
+        return UpdateKey(hKey, [&](const OpenKey& key, RegistryKeyNode& node) {
             if (node.values.erase(name) == 0) {
                 return Fail(ERROR_FILE_NOT_FOUND, DescribeValue(key.path, name) + " is not set");
             }
@@ -367,19 +389,13 @@ LONG RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, L
         if (lpName == nullptr || lpcchName == nullptr) {
             return Fail(ERROR_INVALID_PARAMETER, "RegEnumKeyExW needs a name buffer");
         }
-        OpenKey key;
-        const long result = Resolve(hKey, &key);
-        if (result != ERROR_SUCCESS) return result;
-        return ReadKey(key, [&](const RegistryKeyNode& node) -> long {
-            if (dwIndex >= node.subkeys.size()) return ERROR_NO_MORE_ITEMS;
-            const auto it = std::next(node.subkeys.begin(), static_cast<long>(dwIndex));
-            const long copied = CopyName(it->first, lpName, lpcchName);
-            if (copied != ERROR_SUCCESS) return copied;
-            if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) lpClass[0] = 0;
-            if (lpcchClass != nullptr) *lpcchClass = 0;
-            if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = FILETIME{0, 0};
-            return ERROR_SUCCESS;
-        });
+        return EnumerateEntry(
+            hKey, dwIndex, &RegistryKeyNode::subkeys, lpName, lpcchName, [&](const auto&) -> long {
+                if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) lpClass[0] = 0;
+                if (lpcchClass != nullptr) *lpcchClass = 0;
+                if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = FILETIME{0, 0};
+                return ERROR_SUCCESS;
+            });
     });
 }
 
@@ -392,17 +408,11 @@ LONG RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWORD lpcchVa
         if (lpData != nullptr && lpcbData == nullptr) {
             return Fail(ERROR_INVALID_PARAMETER, "a data buffer needs its size");
         }
-        OpenKey key;
-        const long result = Resolve(hKey, &key);
-        if (result != ERROR_SUCCESS) return result;
-        return ReadKey(key, [&](const RegistryKeyNode& node) -> long {
-            if (dwIndex >= node.values.size()) return ERROR_NO_MORE_ITEMS;
-            const auto it = std::next(node.values.begin(), static_cast<long>(dwIndex));
-            const long copied = CopyName(it->first, lpValueName, lpcchValueName);
-            if (copied != ERROR_SUCCESS) return copied;
-            if (lpType != nullptr) *lpType = REG_SZ;
-            return CopyData(it->second, lpData, lpcbData);
-        });
+        return EnumerateEntry(hKey, dwIndex, &RegistryKeyNode::values, lpValueName, lpcchValueName,
+                              [&](const std::u16string& data) -> long {
+                                  if (lpType != nullptr) *lpType = REG_SZ;
+                                  return CopyData(data, lpData, lpcbData);
+                              });
     });
 }
 

@@ -17,6 +17,7 @@
 
 #include <utility>
 
+#include "platform/common/ReferenceCount.h"
 #include "platform/serverkit/InterfaceTable.h"
 #include "platform/serverkit/ModuleLock.h"
 
@@ -33,22 +34,19 @@ public:
         IUnknown* found = riid == IID_IUnknown ? Identity() : FindInterface<T>(this, riid);
         *ppv = found;
         if (found == nullptr) return E_NOINTERFACE;
-        ++references_;
+        references_.AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     IUnknown* Identity() { return IdentityOf<T>(this); }
 
 private:
+    friend class ReferenceCount<ULONG>;
     ~PlainObject() = default;
 
-    ULONG references_ = 0;
+    ReferenceCount<ULONG> references_;
 };
 
 template <class T>
@@ -62,7 +60,7 @@ public:
         if (ppv == nullptr) return E_POINTER;
         if (riid == IID_IUnknown) {
             *ppv = static_cast<IUnknown*>(this);
-            ++references_;
+            references_.AddRef();
             return S_OK;
         }
         IUnknown* found = FindInterface<T>(&contained_, riid);
@@ -71,12 +69,8 @@ public:
         found->AddRef();  // the outer object's count: its client holds this pointer
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     T& Object() { return contained_; }
 
@@ -99,11 +93,12 @@ private:
         IUnknown* outer_;
     };
 
+    friend class ReferenceCount<ULONG>;
     ~AggregatedObject() = default;
 
     ModuleLockHolder lock_;  // declared first: released after the object is destroyed
     Contained contained_;
-    ULONG references_ = 0;
+    ReferenceCount<ULONG> references_;
 };
 
 }  // namespace serverkit

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <new>
 
+#include "platform/common/ReferenceCount.h"
 #include "platform/winapi/Bstr.h"
 
 namespace {
@@ -40,12 +41,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
         if (pGUID == nullptr) return E_POINTER;
@@ -82,13 +79,14 @@ public:
     }
 
 private:
+    friend class ReferenceCount<std::atomic<ULONG>>;
     ~ErrorObject() {
         SysFreeString(source_);
         SysFreeString(description_);
         SysFreeString(help_file_);
     }
 
-    std::atomic<ULONG> references_{1};
+    ReferenceCount<std::atomic<ULONG>> references_{1};
     GUID guid_ = GUID_NULL;
     BSTR source_ = nullptr;
     BSTR description_ = nullptr;

@@ -1,9 +1,9 @@
-// Drawing: the part of gdi32, user32 and kernel32 that the component draws and reads back
-// pictures with. A "screen" of 96 pixels per inch, memory drawing contexts, 32-bit memory
-// bitmaps, solid brushes, rectangle fills, one-pixel lines with the default black pen, the
-// text mapping mode, and GetDIBits to 1 or 4 bits per pixel with the standard 16-colour
-// table. Every object and every pixel buffer comes from CoTaskMemAlloc, so the allocation
-// test hook reaches them all.
+// Drawing: the part of gdi32 and user32 that the component draws and reads back pictures with.
+// A "screen" of 96 pixels per inch, memory drawing contexts, 32-bit memory bitmaps, solid
+// brushes, rectangle fills, one-pixel lines with the default black pen, the text mapping mode,
+// and GetDIBits to 1 or 4 bits per pixel with the standard 16-colour table. Every object and
+// every pixel buffer comes from CoTaskMemAlloc, so the allocation test hook reaches them all.
+// How pictures are kept, and why drawing and reading them back is fast: gdi/BandedBitmap.h.
 #pragma once
 
 #include <cstddef>
@@ -63,8 +63,6 @@ constexpr int LOGPIXELSY = 90;
 constexpr int MM_TEXT = 1;
 constexpr DWORD BI_RGB = 0;
 constexpr UINT DIB_RGB_COLORS = 0;
-constexpr UINT GMEM_FIXED = 0x0000;
-constexpr UINT GMEM_ZEROINIT = 0x0040;
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
@@ -132,11 +130,6 @@ PLATFORM_API COLORREF GetPixel(HDC hdc, int x, int y);
 // Returns the number of scan lines copied, 0 on failure.
 PLATFORM_API int GetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, LPVOID lpvBits,
                            LPBITMAPINFO lpbmi, UINT usage);
-
-// Global memory, fixed blocks only: the handle is the block's address.
-PLATFORM_API HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes);
-// Null on success, the handle when it could not be freed.
-PLATFORM_API HGLOBAL GlobalFree(HGLOBAL hMem);
 
 // Test hook, not part of the Windows API: the pixels per inch this thread's screen reports
 // (LOGPIXELSX, LOGPIXELSY); 0 restores the usual 96.

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 thread_local int allocations_until_failure = 0;
@@ -31,4 +32,16 @@ void CoTaskMemFree(LPVOID pv) {
 
 void PlatformFailNthAllocation(int n) {
     allocations_until_failure = n > 0 ? n : 0;
+}
+
+HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
+    if ((uFlags & ~GMEM_ZEROINIT) != GMEM_FIXED) return nullptr;  // movable memory: not here
+    void* block = CoTaskMemAlloc(dwBytes);
+    if (block != nullptr && (uFlags & GMEM_ZEROINIT) != 0) std::memset(block, 0, dwBytes);
+    return reinterpret_cast<HGLOBAL>(block);
+}
+
+HGLOBAL GlobalFree(HGLOBAL hMem) {
+    CoTaskMemFree(reinterpret_cast<void*>(hMem));
+    return nullptr;
 }

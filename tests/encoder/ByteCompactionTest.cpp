@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -21,11 +22,7 @@ struct ByteCase {
     Codewords codewords;  // latch and data codewords
 };
 
-void PrintTo(const ByteCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ByteCompaction : public ::testing::TestWithParam<ByteCase> {};
+NAMED_CASES(ByteCompaction, ByteCase);
 
 TEST_P(ByteCompaction, GivesTheLatchGroupsAndSingleBytes) {
     const ByteCase& c = GetParam();
@@ -33,18 +30,17 @@ TEST_P(ByteCompaction, GivesTheLatchGroupsAndSingleBytes) {
     EXPECT_TRUE(IsFollowedByPadsOnly(EncodeDataCells(*q, c.data, 0), c.codewords));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, ByteCompaction,
-    ::testing::Values(
-        ByteCase{"Length0", "", {924}}, ByteCase{"Length5", "ABCDE", {901, 65, 66, 67, 68, 69}},
-        ByteCase{"Length6", "ABCDEF", Concat({{924}, kAbcdef})},
-        ByteCase{"Length7", "ABCDEFA", Concat({{901}, kAbcdef, {65}})},
-        ByteCase{"Length12", "ABCDEFABCDEF", Concat({{924}, kAbcdef, kAbcdef})},
-        ByteCase{"Length13", "ABCDEFABCDEFZ", Concat({{901}, kAbcdef, kAbcdef, {90}})},
-        ByteCase{"SixFF", Bytes(6, '\xFF'), Concat({{924}, kSixFF})},
-        ByteCase{"HighBytesUnsigned", "\x80\xFF\xE9", {901, 128, 255, 233}},
-        ByteCase{"GroupThenHighSingles", "ABCDEF\xFF\x80", Concat({{901}, kAbcdef, {255, 128}})}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(Encoder, ByteCompaction, ByteCase{"Length0", "", {924}},
+                        ByteCase{"Length5", "ABCDE", {901, 65, 66, 67, 68, 69}},
+                        ByteCase{"Length6", "ABCDEF", Concat({{924}, kAbcdef})},
+                        ByteCase{"Length7", "ABCDEFA", Concat({{901}, kAbcdef, {65}})},
+                        ByteCase{"Length12", "ABCDEFABCDEF", Concat({{924}, kAbcdef, kAbcdef})},
+                        ByteCase{"Length13", "ABCDEFABCDEFZ",
+                                 Concat({{901}, kAbcdef, kAbcdef, {90}})},
+                        ByteCase{"SixFF", Bytes(6, '\xFF'), Concat({{924}, kSixFF})},
+                        ByteCase{"HighBytesUnsigned", "\x80\xFF\xE9", {901, 128, 255, 233}},
+                        ByteCase{"GroupThenHighSingles", "ABCDEF\xFF\x80",
+                                 Concat({{901}, kAbcdef, {255, 128}})});
 
 TEST(ByteCompaction, AbcdefAtLevel2FillsFiveRowsWithoutPad) {
     auto q = NewState();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -16,11 +17,7 @@ struct DimensionCase {
     int codewordCountAfter;
 };
 
-void PrintTo(const DimensionCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class DimensionSymbol : public ::testing::TestWithParam<DimensionCase> {};
+NAMED_CASES(DimensionSymbol, DimensionCase);
 
 TEST_P(DimensionSymbol, ChoosesTheShapeOrReportsWhyItDoesNotFit) {
     const DimensionCase& c = GetParam();
@@ -36,22 +33,19 @@ TEST_P(DimensionSymbol, ChoosesTheShapeOrReportsWhyItDoesNotFit) {
     EXPECT_EQ(q->CodewordCount, c.codewordCountAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, DimensionSymbol,
-    ::testing::Values(
-        DimensionCase{"DefaultSymbol", 3, 0, 12, SymbolFit::Fits, 3, 4, 12},
-        DimensionCase{"TinyStillThreeRows", 3, 0, 5, SymbolFit::Fits, 3, 3, 9},
-        DimensionCase{"RowsMinimum", 3, 10, 12, SymbolFit::Fits, 3, 10, 30},
-        DimensionCase{"RowsTwoActsAsNone", 3, 2, 5, SymbolFit::Fits, 3, 3, 9},
-        DimensionCase{"ColumnsRaisedTo6", 3, 0, 510, SymbolFit::Fits, 6, 85, 510},
-        DimensionCase{"Exactly900", 30, 0, 900, SymbolFit::Fits, 30, 30, 900},
-        DimensionCase{"Level8OneCodeword", 30, 0, 514, SymbolFit::Fits, 30, 18, 540},
-        DimensionCase{"OneColumn", 1, 0, 90, SymbolFit::Fits, 1, 90, 90},
-        DimensionCase{"Just929", 30, 0, 929, SymbolFit::TooManyCodewords, 30, 31, 930},
-        DimensionCase{"Thousand", 3, 0, 1000, SymbolFit::TooManyCodewords, 12, 84, 1008},
-        // Even 30 columns need 91 rows: Columns is left at 31, ActualRows untouched.
-        DimensionCase{"TooManyRows", 3, 0, 2701, SymbolFit::TooManyRows, 31, 77, 2701}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(
+    Encoder, DimensionSymbol, DimensionCase{"DefaultSymbol", 3, 0, 12, SymbolFit::Fits, 3, 4, 12},
+    DimensionCase{"TinyStillThreeRows", 3, 0, 5, SymbolFit::Fits, 3, 3, 9},
+    DimensionCase{"RowsMinimum", 3, 10, 12, SymbolFit::Fits, 3, 10, 30},
+    DimensionCase{"RowsTwoActsAsNone", 3, 2, 5, SymbolFit::Fits, 3, 3, 9},
+    DimensionCase{"ColumnsRaisedTo6", 3, 0, 510, SymbolFit::Fits, 6, 85, 510},
+    DimensionCase{"Exactly900", 30, 0, 900, SymbolFit::Fits, 30, 30, 900},
+    DimensionCase{"Level8OneCodeword", 30, 0, 514, SymbolFit::Fits, 30, 18, 540},
+    DimensionCase{"OneColumn", 1, 0, 90, SymbolFit::Fits, 1, 90, 90},
+    DimensionCase{"Just929", 30, 0, 929, SymbolFit::TooManyCodewords, 30, 31, 930},
+    DimensionCase{"Thousand", 3, 0, 1000, SymbolFit::TooManyCodewords, 12, 84, 1008},
+    // Even 30 columns need 91 rows: Columns is left at 31, ActualRows untouched.
+    DimensionCase{"TooManyRows", 3, 0, 2701, SymbolFit::TooManyRows, 31, 77, 2701});
 
 TEST(Dimensioning, PreparationResetsColumnsOutside1To30) {
     const struct {

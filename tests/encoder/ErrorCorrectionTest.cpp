@@ -5,6 +5,7 @@
 
 #include "encoder/EccCoefficientTable.h"
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -70,11 +71,7 @@ struct EccCase {
     Codewords ecc;
 };
 
-void PrintTo(const EccCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ErrorCorrection : public ::testing::TestWithParam<EccCase> {};
+NAMED_CASES(ErrorCorrection, EccCase);
 
 TEST_P(ErrorCorrection, AppendsTheKnownCodewords) {
     const EccCase& c = GetParam();
@@ -84,16 +81,12 @@ TEST_P(ErrorCorrection, AppendsTheKnownCodewords) {
     EXPECT_EQ(ErrorCorrect(*q, c.level, c.data), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_CASES(
     Encoder, ErrorCorrection,
-    ::testing::Values(EccCase{"Pdf417Level1", 1, {5, 453, 178, 121, 239}, {452, 327, 657, 619}},
-                      EccCase{"DefaultSymbolLevel2",
-                              2,
-                              {4, 901, 49, 50},
-                              {927, 827, 662, 519, 846, 850, 132, 724}},
-                      EccCase{"AllZeroLevel0", 0, {0, 0, 0}, {0, 0}},
-                      EccCase{"AllZeroLevel3", 3, Codewords(7, 0), Codewords(16, 0)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    EccCase{"Pdf417Level1", 1, {5, 453, 178, 121, 239}, {452, 327, 657, 619}},
+    EccCase{"DefaultSymbolLevel2", 2, {4, 901, 49, 50}, {927, 827, 662, 519, 846, 850, 132, 724}},
+    EccCase{"AllZeroLevel0", 0, {0, 0, 0}, {0, 0}},
+    EccCase{"AllZeroLevel3", 3, Codewords(7, 0), Codewords(16, 0)});
 
 TEST(ErrorCorrection, WritesExactlyEccCountCellsAfterTheData) {
     for (int level = 0; level < kEccLevelCount; ++level) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -11,11 +12,7 @@ struct TildeCase {
     Bytes expanded;
 };
 
-void PrintTo(const TildeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class TildeEscapes : public ::testing::TestWithParam<TildeCase> {};
+NAMED_CASES(TildeEscapes, TildeCase);
 
 TEST_P(TildeEscapes, ExpandToTheExpectedBytes) {
     const TildeCase& c = GetParam();
@@ -29,25 +26,21 @@ TEST_P(TildeEscapes, ExpandToTheExpectedBytes) {
     EXPECT_EQ(Bytes(reinterpret_cast<const char*>(q->DataScratch)), c.data);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, TildeEscapes,
-    ::testing::Values(TildeCase{"SmallD", "~d065", "A"}, TildeCase{"CapitalD", "~D065", "A"},
-                      TildeCase{"Max", "~d255", "\xFF"}, TildeCase{"JustAbove", "~d256", "\xFF"},
-                      TildeCase{"FarAbove", "~d999", "\xFF"},
-                      TildeCase{"Zero", "~d000", Bytes(1, '\0')},
-                      TildeCase{"OnlyThreeBytesFollow", "AB~d12", "AB~d12"},
-                      TildeCase{"DoubleTilde", "~~d066", "~B"}, TildeCase{"NotD", "~x123", "~x123"},
-                      TildeCase{"LoneTrailingTilde", "AB~", "AB~"},
-                      // (1 x 10 + 17) x 10 + 3 = 273: the 'A' counts as a digit of value 17.
-                      TildeCase{"NonDigitCounts", "~d1A3", "\xFF"},
-                      // A slash is '0' - 1: (-1 x 10 + 0) x 10 + 0 = -100, negative.
-                      TildeCase{"NegativeBecomes255", "~d/00", "\xFF"},
-                      // 0xC8 as a signed byte is -56: v = -56 - 48 = -104.
-                      TildeCase{"HighByteIsSigned", "~d00\xC8", "\xFF"},
-                      // An escape that yields a tilde does not start another escape.
-                      TildeCase{"ExpansionNotRescanned", "~d126d065", "~d065"},
-                      TildeCase{"Embedded", "x~d065y~d066", "xAyB"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(
+    Encoder, TildeEscapes, TildeCase{"SmallD", "~d065", "A"}, TildeCase{"CapitalD", "~D065", "A"},
+    TildeCase{"Max", "~d255", "\xFF"}, TildeCase{"JustAbove", "~d256", "\xFF"},
+    TildeCase{"FarAbove", "~d999", "\xFF"}, TildeCase{"Zero", "~d000", Bytes(1, '\0')},
+    TildeCase{"OnlyThreeBytesFollow", "AB~d12", "AB~d12"}, TildeCase{"DoubleTilde", "~~d066", "~B"},
+    TildeCase{"NotD", "~x123", "~x123"}, TildeCase{"LoneTrailingTilde", "AB~", "AB~"},
+    // (1 x 10 + 17) x 10 + 3 = 273: the 'A' counts as a digit of value 17.
+    TildeCase{"NonDigitCounts", "~d1A3", "\xFF"},
+    // A slash is '0' - 1: (-1 x 10 + 0) x 10 + 0 = -100, negative.
+    TildeCase{"NegativeBecomes255", "~d/00", "\xFF"},
+    // 0xC8 as a signed byte is -56: v = -56 - 48 = -104.
+    TildeCase{"HighByteIsSigned", "~d00\xC8", "\xFF"},
+    // An escape that yields a tilde does not start another escape.
+    TildeCase{"ExpansionNotRescanned", "~d126d065", "~d065"},
+    TildeCase{"Embedded", "x~d065y~d066", "xAyB"});
 
 TEST(InputPreparation, TildeOffEncodesTheEscapeAsFiveBytes) {
     auto q = NewState();
@@ -88,11 +81,7 @@ struct FallbackCase {
     int modeAfter;
 };
 
-void PrintTo(const FallbackCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class ModeFallback : public ::testing::TestWithParam<FallbackCase> {};
+NAMED_CASES(ModeFallback, FallbackCase);
 
 TEST_P(ModeFallback, OnlyTextModeWithNonTextBytesBecomesMixed) {
     const FallbackCase& c = GetParam();
@@ -104,14 +93,12 @@ TEST_P(ModeFallback, OnlyTextModeWithNonTextBytesBecomesMixed) {
     EXPECT_EQ(q->Mode, c.modeAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(Encoder, ModeFallback,
-                         ::testing::Values(FallbackCase{"TextControls", 1, "LINE1\r\n\tX", 1},
-                                           FallbackCase{"Byte01", 1, "AB\x01", 2},
-                                           FallbackCase{"Byte7F", 1, "\x7F", 2},
-                                           FallbackCase{"ByteE9", 1, "caf\xE9 au lait", 2},
-                                           FallbackCase{"ByteModeNeverChanges", 0, "caf\xE9", 0},
-                                           FallbackCase{"MixedModeNeverChanges", 2, "LINE1", 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(Encoder, ModeFallback, FallbackCase{"TextControls", 1, "LINE1\r\n\tX", 1},
+                        FallbackCase{"Byte01", 1, "AB\x01", 2},
+                        FallbackCase{"Byte7F", 1, "\x7F", 2},
+                        FallbackCase{"ByteE9", 1, "caf\xE9 au lait", 2},
+                        FallbackCase{"ByteModeNeverChanges", 0, "caf\xE9", 0},
+                        FallbackCase{"MixedModeNeverChanges", 2, "LINE1", 2});
 
 TEST(InputPreparation, DataTextIsTheSameAfterARequestAndEncodesTheSameSymbolAgain) {
     auto q = NewState();

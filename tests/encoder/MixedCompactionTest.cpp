@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/encoder/EncoderTestSupport.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -11,11 +12,7 @@ struct MixedCase {
     Codewords codewords;  // second-pass codewords, before the pad codewords
 };
 
-void PrintTo(const MixedCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class MixedCompaction : public ::testing::TestWithParam<MixedCase> {};
+NAMED_CASES(MixedCompaction, MixedCase);
 
 TEST_P(MixedCompaction, GivesTheCodewords) {
     const MixedCase& c = GetParam();
@@ -31,23 +28,21 @@ Codewords EighteenE9() {
     return c;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, MixedCompaction,
-    ::testing::Values(MixedCase{"OneByteRunBetweenPairs",
-                                "AB\x01"
-                                "CD",
-                                {1, 901, 1, 900, 63}},
-                      MixedCase{"RunAfterPairLatchesDirectly", "AB\x80", {1, 901, 128, 900}},
-                      MixedCase{"SixByteRun",
-                                "A" + Bytes(6, '\x80') + "Z",
-                                {29, 924, 215, 312, 558, 104, 768, 900, 779}},
-                      MixedCase{"SevenByteRun",
-                                "A" + Bytes(7, '\x80') + "bc",
-                                {29, 901, 215, 312, 558, 104, 768, 128, 900, 811, 89}},
-                      MixedCase{"RunTextRun", "\xE9t\xE9", {901, 233, 900, 829, 901, 233, 900}},
-                      MixedCase{"Utf8Pair", "\xC3\xA9", {901, 195, 169, 900}},
-                      MixedCase{"EighteenE9", Bytes(18, '\xE9'), EighteenE9()}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(Encoder, MixedCompaction,
+                        MixedCase{"OneByteRunBetweenPairs",
+                                  "AB\x01"
+                                  "CD",
+                                  {1, 901, 1, 900, 63}},
+                        MixedCase{"RunAfterPairLatchesDirectly", "AB\x80", {1, 901, 128, 900}},
+                        MixedCase{"SixByteRun",
+                                  "A" + Bytes(6, '\x80') + "Z",
+                                  {29, 924, 215, 312, 558, 104, 768, 900, 779}},
+                        MixedCase{"SevenByteRun",
+                                  "A" + Bytes(7, '\x80') + "bc",
+                                  {29, 901, 215, 312, 558, 104, 768, 128, 900, 811, 89}},
+                        MixedCase{"RunTextRun", "\xE9t\xE9", {901, 233, 900, 829, 901, 233, 900}},
+                        MixedCase{"Utf8Pair", "\xC3\xA9", {901, 195, 169, 900}},
+                        MixedCase{"EighteenE9", Bytes(18, '\xE9'), EighteenE9()});
 
 TEST(MixedCompaction, ValueListFramesTheRunWithMarkers) {
     auto q = NewState();

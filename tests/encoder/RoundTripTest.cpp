@@ -7,6 +7,7 @@
 
 #include "tests/encoder/EncoderTestSupport.h"
 #include "tests/encoder/ReferenceDecoder.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -99,11 +100,7 @@ struct RoundTripCase {
     Distribution distribution;
 };
 
-void PrintTo(const RoundTripCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+NAMED_CASES(RoundTrip, RoundTripCase);
 
 TEST_P(RoundTrip, DecodedDataCodewordsGiveBackTheBytes) {
     const RoundTripCase& c = GetParam();
@@ -162,18 +159,15 @@ TEST_P(RoundTrip, DecodedDataCodewordsGiveBackTheBytes) {
     EXPECT_GT(fitted, rounds * 3 / 4);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Encoder, RoundTrip,
-    ::testing::Values(RoundTripCase{"ByteText", 0, Distribution::TextOnly},
-                      RoundTripCase{"ByteMixedRuns", 0, Distribution::MixedRuns},
-                      RoundTripCase{"ByteAny", 0, Distribution::AnyBytes},
-                      RoundTripCase{"TextText", 1, Distribution::TextOnly},
-                      RoundTripCase{"TextMixedRuns", 1, Distribution::MixedRuns},
-                      RoundTripCase{"TextAny", 1, Distribution::AnyBytes},
-                      RoundTripCase{"MixedText", 2, Distribution::TextOnly},
-                      RoundTripCase{"MixedMixedRuns", 2, Distribution::MixedRuns},
-                      RoundTripCase{"MixedAny", 2, Distribution::AnyBytes}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_NAMED_CASES(Encoder, RoundTrip, RoundTripCase{"ByteText", 0, Distribution::TextOnly},
+                        RoundTripCase{"ByteMixedRuns", 0, Distribution::MixedRuns},
+                        RoundTripCase{"ByteAny", 0, Distribution::AnyBytes},
+                        RoundTripCase{"TextText", 1, Distribution::TextOnly},
+                        RoundTripCase{"TextMixedRuns", 1, Distribution::MixedRuns},
+                        RoundTripCase{"TextAny", 1, Distribution::AnyBytes},
+                        RoundTripCase{"MixedText", 2, Distribution::TextOnly},
+                        RoundTripCase{"MixedMixedRuns", 2, Distribution::MixedRuns},
+                        RoundTripCase{"MixedAny", 2, Distribution::AnyBytes});
 
 // The decoder itself against hand-made sequences, so that a round trip cannot pass through
 // a decoder that accepts anything.

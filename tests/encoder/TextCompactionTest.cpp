@@ -2,6 +2,7 @@
 
 #include "tests/encoder/EncoderTestSupport.h"
 #include "tests/encoder/ReferenceDecoder.h"
+#include "tests/support/NamedCases.h"
 
 namespace encoder_test {
 namespace {
@@ -13,11 +14,7 @@ struct TextCase {
     Codewords codewords;
 };
 
-void PrintTo(const TextCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class TextCompaction : public ::testing::TestWithParam<TextCase> {};
+NAMED_CASES(TextCompaction, TextCase);
 
 TEST_P(TextCompaction, GivesTheValuesAndCodewords) {
     const TextCase& c = GetParam();
@@ -29,22 +26,20 @@ TEST_P(TextCompaction, GivesTheValuesAndCodewords) {
     EXPECT_EQ(std::vector<int>(values, values + c.values.size()), c.values);
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_CASES(
     Encoder, TextCompaction,
-    ::testing::Values(
-        TextCase{"HelloWorld",
-                 "Hello World",
-                 {7, 27, 4, 11, 11, 14, 28, 26, 28, 22, 27, 14, 17, 11, 3, 29},
-                 {237, 131, 344, 866, 862, 824, 521, 119}},
-        TextCase{"LowerShiftLower", "aBc", {27, 0, 27, 1, 2, 29}, {810, 811, 89}},
-        TextCase{"SpaceThroughMixed", "A B", {0, 28, 26, 28, 1, 29}, {28, 808, 59}},
-        TextCase{"EvenCountNoFiller", "AB12cd", {0, 1, 28, 1, 2, 27, 2, 3}, {1, 841, 87, 63}},
-        TextCase{"PunctuationShiftedEachTime", "@@", {29, 3, 29, 3}, {873, 873}},
-        TextCase{"TabCrLf", "\t\r\n", {29, 12, 29, 11, 29, 15}, {882, 881, 885}},
-        TextCase{"SingleLower", "x", {27, 23}, {833}},
-        TextCase{"Pdf417", "PDF417", {15, 3, 5, 28, 4, 1, 7, 29}, {453, 178, 121, 239}},
-        TextCase{"Empty", "", {}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    TextCase{"HelloWorld",
+             "Hello World",
+             {7, 27, 4, 11, 11, 14, 28, 26, 28, 22, 27, 14, 17, 11, 3, 29},
+             {237, 131, 344, 866, 862, 824, 521, 119}},
+    TextCase{"LowerShiftLower", "aBc", {27, 0, 27, 1, 2, 29}, {810, 811, 89}},
+    TextCase{"SpaceThroughMixed", "A B", {0, 28, 26, 28, 1, 29}, {28, 808, 59}},
+    TextCase{"EvenCountNoFiller", "AB12cd", {0, 1, 28, 1, 2, 27, 2, 3}, {1, 841, 87, 63}},
+    TextCase{"PunctuationShiftedEachTime", "@@", {29, 3, 29, 3}, {873, 873}},
+    TextCase{"TabCrLf", "\t\r\n", {29, 12, 29, 11, 29, 15}, {882, 881, 885}},
+    TextCase{"SingleLower", "x", {27, 23}, {833}},
+    TextCase{"Pdf417", "PDF417", {15, 3, 5, 28, 4, 1, 7, 29}, {453, 178, 121, 239}},
+    TextCase{"Empty", "", {}, {}});
 
 TEST(TextCompaction, Pdf417AtLevel1IsTheWholeKnownSequence) {
     auto q = NewState();

@@ -5,7 +5,7 @@
 # separated by commas.
 # "<generated>" allows headers the build generates next to a target (no folder in the name).
 set(rules
-    "platform/winapi/|platform/winapi/"
+    "platform/winapi/|platform/winapi/,platform/common/ReferenceCount.h"
     "platform/common/|platform/common/,platform/Platform.h"
     "platform/runtime/|platform/runtime/,platform/winapi/,platform/common/,platform/Platform.h,platform/Runtime.h"
     "platform/serverkit/windows/|platform/serverkit/,platform/common/,platform/Platform.h,platform/Runtime.h,component/contract/QuillonVersion.h"

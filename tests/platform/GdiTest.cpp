@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Runtime.h"
+#include "tests/support/NamedCases.h"
 
 namespace {
 
@@ -567,11 +568,7 @@ struct PaintingSequence {
     int height = 29;  // a tall picture splits into more bands than a new bitmap has lines for
 };
 
-void PrintTo(const PaintingSequence& sequence, std::ostream* os) {
-    *os << sequence.name;
-}
-
-class PaintingSequences : public testing::TestWithParam<PaintingSequence> {};
+NAMED_CASES(PaintingSequences, PaintingSequence);
 
 TEST_P(PaintingSequences, ReadBackAsAPlainPictureWould) {
     const PaintingSequence& sequence = GetParam();
@@ -654,20 +651,17 @@ TEST_P(PaintingSequences, ReadBackAsAPlainPictureWould) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
+INSTANTIATE_NAMED_CASES(
     Paintings, PaintingSequences,
-    testing::Values(PaintingSequence{"FewColours", {kWhite, kBlack, RGB(255, 0, 0)}, 400},
-                    // More of the few colours become white than black at 1 bit.
-                    PaintingSequence{"FewColoursMostlyLight",
-                                     {kWhite, RGB(0xC0, 0xC0, 0xC0), RGB(0xFF, 0xFF, 0x20)},
-                                     400},
-                    PaintingSequence{"FiveColours",
-                                     {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0),
-                                      RGB(0x80, 0x80, 0x80)},
-                                     400},
-                    PaintingSequence{"ANewColourAtEveryFill", {}, 800},
-                    PaintingSequence{"ManyBands", {kWhite, kBlack, RGB(255, 0, 0)}, 600, 400}),
-    [](const testing::TestParamInfo<PaintingSequence>& info) { return info.param.name; });
+    PaintingSequence{"FewColours", {kWhite, kBlack, RGB(255, 0, 0)}, 400},
+    // More of the few colours become white than black at 1 bit.
+    PaintingSequence{
+        "FewColoursMostlyLight", {kWhite, RGB(0xC0, 0xC0, 0xC0), RGB(0xFF, 0xFF, 0x20)}, 400},
+    PaintingSequence{"FiveColours",
+                     {kWhite, kBlack, RGB(255, 0, 0), RGB(0x20, 0x30, 0xE0), RGB(0x80, 0x80, 0x80)},
+                     400},
+    PaintingSequence{"ANewColourAtEveryFill", {}, 800},
+    PaintingSequence{"ManyBands", {kWhite, kBlack, RGB(255, 0, 0)}, 600, 400});
 
 // More colours than the stand-in's table holds turn the picture plain; a picture that finds no
 // memory for that cannot be read back, as one that finds none for a band.

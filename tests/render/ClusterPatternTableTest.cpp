@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,9 +20,9 @@ class ClusterPatternSamples : public testing::TestWithParam<Sample> {};
 
 TEST_P(ClusterPatternSamples, MatchTheStandard) {
     const Sample& s = GetParam();
-    const std::uint32_t entry = ClusterPatternTable[s.block * kCodewordValues + s.codeword];
-    EXPECT_EQ(entry, s.pattern);
-    EXPECT_EQ(RunWidthsOf(entry), s.widths);
+    const char* entry = ClusterPatternTable[s.block * kCodewordValues + s.codeword];
+    EXPECT_EQ(PatternOf(entry), s.pattern);
+    EXPECT_EQ(RunWidthsOf(PatternOf(entry)), s.widths);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ClusterPatternSamples,
@@ -37,7 +36,8 @@ TEST(ClusterPatternTable, EveryEntryIsACodewordOfItsBlocksCluster) {
     const int clusters[kClusterBlocks] = {0, 3, 6};
     for (int block = 0; block < kClusterBlocks; ++block) {
         for (int codeword = 0; codeword < kCodewordValues; ++codeword) {
-            const std::uint32_t entry = ClusterPatternTable[block * kCodewordValues + codeword];
+            const std::uint32_t entry =
+                PatternOf(ClusterPatternTable[block * kCodewordValues + codeword]);
             SCOPED_TRACE(testing::Message() << "block " << block << " codeword " << codeword);
             ASSERT_EQ(entry >> 17, 0u);
             const std::vector<int> runs = RunWidthsOf(entry);
@@ -56,35 +56,23 @@ TEST(ClusterPatternTable, EveryEntryIsACodewordOfItsBlocksCluster) {
 }
 
 TEST(ClusterPatternTable, NoPatternStandsForTwoCodewords) {
-    const std::set<std::uint32_t> distinct(ClusterPatternTable,
-                                           ClusterPatternTable + kClusterBlocks * kCodewordValues);
+    std::set<std::string> distinct;
+    for (const auto& entry : ClusterPatternTable) distinct.insert(entry);
     EXPECT_EQ(distinct.size(), static_cast<std::size_t>(kClusterBlocks * kCodewordValues));
 }
 
-// The run widths beside the patterns are the runs of each pattern's own bits, read here
-// without the generator's code: eight digits and the end of the string.
-TEST(ClusterRunWidths, AreTheRunsOfEachPattern) {
-    for (int i = 0; i < kClusterBlocks * kCodewordValues; ++i) {
-        std::string expected;
-        for (int w : RunWidthsOf(ClusterPatternTable[i])) expected += static_cast<char>('0' + w);
-        ASSERT_EQ(std::string(ClusterRunWidths[i], kRunWidthsSize), expected + '\0')
-            << "entry " << i;
-    }
-}
-
 // The table is generated from render/pdf417-cluster-patterns.txt by
-// render/generate_cluster_patterns.py; the two must not drift apart.
+// render/generate_cluster_patterns.py; the two must not drift apart. Each entry holds the runs
+// of its pattern's own bits, read here without the generator's code: eight digits and the end
+// of the string.
 TEST(ClusterPatternTable, EqualsThePatternListItIsGeneratedFrom) {
-    std::ifstream list(QUILLON_CLUSTER_PATTERN_LIST);
-    ASSERT_TRUE(list.is_open());
-    std::vector<std::uint32_t> patterns;
-    for (std::string line; std::getline(list, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        patterns.push_back(static_cast<std::uint32_t>(std::stoul(line, nullptr, 16)));
-    }
+    const std::vector<std::uint32_t>& patterns = PatternList();
     ASSERT_EQ(patterns.size(), static_cast<std::size_t>(kClusterBlocks * kCodewordValues));
     for (std::size_t i = 0; i < patterns.size(); ++i) {
-        EXPECT_EQ(ClusterPatternTable[i], patterns[i]) << "entry " << i;
+        std::string expected;
+        for (int w : RunWidthsOf(patterns[i])) expected += static_cast<char>('0' + w);
+        ASSERT_EQ(std::string(ClusterPatternTable[i], kRunWidthsSize), expected + '\0')
+            << "entry " << i;
     }
 }
 

@@ -1,8 +1,10 @@
-// Reading a 17-module codeword pattern as the tests do, from its bits alone: bit 16 is the
-// leftmost module, 1 a bar module.
+// Reading 17-module codeword patterns as the tests do, without the generator's or the
+// renderer's code: bit 16 is the leftmost module, 1 a bar module.
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 // Run widths from left to right.
@@ -23,4 +25,29 @@ inline std::vector<int> RunWidthsOf(std::uint32_t pattern) {
 
 inline bool StartsWithBar(std::uint32_t pattern) {
     return ((pattern >> 16) & 1) == 1;
+}
+
+// The modules of a string of run-width digits, a bar first, as a pattern ending at bit 0.
+inline std::uint32_t PatternOf(const char* widths) {
+    std::uint32_t pattern = 0;
+    bool bar = true;
+    for (; *widths != 0; ++widths, bar = !bar) {
+        for (int k = 0; k < *widths - '0'; ++k) pattern = (pattern << 1) | (bar ? 1 : 0);
+    }
+    return pattern;
+}
+
+// The patterns of render/pdf417-cluster-patterns.txt, which the table is generated from:
+// cluster 0, 3 and 6, each in codeword order.
+inline const std::vector<std::uint32_t>& PatternList() {
+    static const std::vector<std::uint32_t> patterns = [] {
+        std::vector<std::uint32_t> list;
+        std::ifstream file(QUILLON_CLUSTER_PATTERN_LIST);
+        for (std::string line; std::getline(file, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            list.push_back(static_cast<std::uint32_t>(std::stoul(line, nullptr, 16)));
+        }
+        return list;
+    }();
+    return patterns;
 }

@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "component/state/QuillonState.h"
-#include "render/ClusterPatternTable.h"
+#include "render/RowPlacement.h"
+#include "render/RowRuns.h"
 #include "tests/render/PatternRuns.h"
 #include "tests/support/DrawingSurface.h"
 
@@ -38,9 +39,9 @@ TEST(PatternToRunWidths, StartPatternAndSamples) {
 
 TEST(PatternToRunWidths, EveryTableEntryGivesEightDigits) {
     auto q = NewState();
-    for (int i = 0; i < kClusterBlocks * kCodewordValues; ++i) {
-        q->PatternToRunWidths(ClusterPatternTable[i]);
-        ASSERT_EQ(std::string(q->RunWidths), Digits(RunWidthsOf(ClusterPatternTable[i]))) << i;
+    for (std::uint32_t pattern : PatternList()) {
+        q->PatternToRunWidths(pattern);
+        ASSERT_EQ(std::string(q->RunWidths), Digits(RunWidthsOf(pattern))) << pattern;
     }
 }
 
@@ -114,29 +115,31 @@ struct Painter {
     }
 };
 
+// A row walked from its strings (DrawWidthString) and handed to the run painter (PaintRun).
 TEST(DrawWidthString, WidthCodesAndSkippedPositions) {
     Painter p(60, 1, 3, 1);
     p.q->MeasureOnly = TRUE;
-    p.q->RunCursor = 5;
-    p.q->DrawWidthString("bwbwbw", "1nw8x2", 0, 0);
-    EXPECT_EQ(p.q->RunCursor, 5 + 3 + 3 + 6 + 24 + 0 + 6);
+    RowRuns measured(*p.q, 5);
+    measured.DrawWidthString("bwbwbw", "1nw8x2");
+    p.q->PaintRun(measured, 0, 0);
+    EXPECT_EQ(measured.cursor, 5 + 3 + 3 + 6 + 24 + 0 + 6);
     EXPECT_EQ(p.surface->CountOf(kBlack), 0);  // measuring paints nothing
 
     p.q->MeasureOnly = FALSE;
     p.q->SymbolDepth = 1;
-    p.q->RunCursor = 0;
+    RowRuns painted(*p.q, 0);
     // 'b' is a bar; any other colour character is a space. '0' and '9' are not widths.
-    p.q->DrawWidthString("bwbxbbb", "1n2w09n", 0, 0);
-    EXPECT_EQ(p.q->RunCursor, 3 + 3 + 6 + 6 + 3);
+    painted.DrawWidthString("bwbxbbb", "1n2w09n");
+    p.q->PaintRun(painted, 0, 0);
+    EXPECT_EQ(painted.cursor, 3 + 3 + 6 + 6 + 3);
     EXPECT_EQ(p.surface->Mask(kBlack)[0].substr(0, 24), "###...######......###...");
 }
 
 TEST(DrawWidthString, StopsAtTheShorterString) {
     Painter p(20, 1, 1, 1);
-    p.q->MeasureOnly = TRUE;
-    p.q->RunCursor = 0;
-    p.q->DrawWidthString("bwbwbw", "11", 0, 0);
-    EXPECT_EQ(p.q->RunCursor, 2);
+    RowRuns row(*p.q, 0);
+    row.DrawWidthString("bwbwbw", "11");
+    EXPECT_EQ(row.cursor, 2);
 }
 
 struct RowCase {
@@ -171,7 +174,7 @@ TEST_P(DrawRowsLayout, RowsReadBackAsTheirPatterns) {
 
     const int clusters_base[3] = {0, kCodewordValues, 2 * kCodewordValues};
     for (int r = 0; r < c.rows; ++r) {
-        const std::uint32_t* cluster = ClusterPatternTable + clusters_base[r % 3];
+        const std::uint32_t* cluster = PatternList().data() + clusters_base[r % 3];
         std::vector<int> expected = {8, 1, 1, 1, 1, 1, 1, 3};
         auto append = [&](const std::vector<int>& w) {
             expected.insert(expected.end(), w.begin(), w.end());
@@ -210,7 +213,7 @@ TEST(DrawRows, TheDefaultSymbolHasRowsOf120Modules) {
     // Row 0 in cluster 0: indicators 1 and 2, data 4, 901, 49.
     std::vector<int> expected = {8, 1, 1, 1, 1, 1, 1, 3};
     for (int value : {1, 4, 901, 49, 2}) {
-        const std::vector<int> w = RunWidthsOf(ClusterPatternTable[value]);
+        const std::vector<int> w = RunWidthsOf(PatternList()[value]);
         expected.insert(expected.end(), w.begin(), w.end());
     }
     for (int w : {7, 1, 1, 3, 1, 1, 1, 2, 1}) expected.push_back(w);

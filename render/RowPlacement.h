@@ -1,9 +1,9 @@
-// The run painter: one bar becomes one filled rectangle, turned into place by Orientation;
-// spaces are left to the background. RowPlacement is where a row's bars land: PaintRun
-// places one run with it, and row assembly a whole row's bars at once.
+// Where a row's bars land in the picture, and the run painter that paints them there: each bar
+// one filled rectangle, turned into place by Orientation; spaces are left to the background.
 #pragma once
 
 #include "component/state/QuillonState.h"
+#include "render/RowRuns.h"
 
 // Where the bars of one row land: the row's extent across the rows, and along it the picture
 // coordinate that the run cursor counts from, up or down. Worked out once a row from the
@@ -54,15 +54,9 @@ struct RowPlacement {
         return along_x ? RECT{start, first, end, last} : RECT{first, start, last, end};
     }
 
-    // A bar along the row: its cursor and width.
-    struct Span {
-        std::int32_t cursor;
-        std::int32_t width;
-    };
-
     // Paints `count` bars, a FillRect each. The rectangle's sides across the row are the
     // row's own, set once; only the two along it change from bar to bar.
-    void Paint(HDC dc, HBRUSH brush, const Span* bars, int count) const {
+    void Paint(HDC dc, HBRUSH brush, const RowRuns::Bar* bars, int count) const {
         RECT rect = Bar(0, 0);
         LONG& start = along_x ? rect.left : rect.top;
         LONG& end = along_x ? rect.right : rect.bottom;
@@ -74,12 +68,9 @@ struct RowPlacement {
     }
 };
 
-inline void QuillonState::PaintRun(std::int32_t width, std::int32_t rowOffset,
-                                   std::int32_t rowOffsetFromLast, bool isBar) {
-    if (isBar && !MeasureOnly) {
-        const RECT rect =
-            RowPlacement::Of(*this, rowOffset, rowOffsetFromLast).Bar(RunCursor, width);
-        FillRect(DrawDC, &rect, BarBrush);
-    }
-    RunCursor += width;
+inline void QuillonState::PaintRun(const RowRuns& row, std::int32_t rowOffset,
+                                   std::int32_t rowOffsetFromLast) {
+    if (MeasureOnly) return;
+    RowPlacement::Of(*this, rowOffset, rowOffsetFromLast)
+        .Paint(DrawDC, BarBrush, row.bars, row.bar_count);
 }

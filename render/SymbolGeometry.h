@@ -1,0 +1,35 @@
+// The symbol's shape in modules and how its rows lie in the picture: the facts that module
+// geometry, row assembly, the drawing passes and the measuring request all work with.
+#pragma once
+
+#include <cstdint>
+
+// Whether the symbol's rows run across the picture, left to right or right to left
+// (Orientation 0 or 2), rather than up or down it (1 or 3). Along the rows is then the
+// picture's x, and the screen resolution along them LOGPIXELSX.
+constexpr bool RowsRunAcross(std::int32_t orientation) {
+    return orientation == 0 || orientation == 2;
+}
+
+// A row's parts, in modules: every codeword pattern (the start pattern, the row indicators and
+// the data codewords) is 17 modules, the stop pattern 18, and the end of a truncated row, a
+// one-module bar and a one-module space, 2.
+constexpr std::int32_t kPatternModules = 17;
+constexpr std::int32_t kStopPatternModules = 18;
+constexpr std::int32_t kTruncatedEndModules = 2;
+
+// A drawn row of `columns` data columns: the start pattern, the left row indicator, the data
+// codewords, then the right row indicator and the stop pattern (17 × columns + 69), or, when
+// truncated, the truncated end (17 × columns + 36).
+constexpr std::int32_t DrawnRowModules(std::int32_t columns, bool truncated) {
+    return kPatternModules * (columns + (truncated ? 2 : 3)) +
+           (truncated ? kTruncatedEndModules : kStopPatternModules);
+}
+static_assert(DrawnRowModules(0, false) == 69 && DrawnRowModules(0, true) == 36);
+
+// The symbol's width in modules as the measuring request reports it (GetActualSize): a full
+// symbol counts 17 × columns + 70, one module more than its drawn rows take; a truncated one
+// counts what it draws, 17 × columns + 36. Pictures are centred on the drawn length.
+constexpr std::int32_t MeasuredRowModules(std::int32_t columns, bool truncated) {
+    return DrawnRowModules(columns, truncated) + (truncated ? 0 : 1);
+}
