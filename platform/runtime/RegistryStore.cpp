@@ -266,12 +266,13 @@ struct FileUpdate {
 
     long Start(const std::string& file, std::string* message) {
         long result = CheckReplaceable(file, message);
-        if (result == ERROR_SUCCESS) result = lock.Acquire(file, message);
-        if (result == ERROR_SUCCESS) result = ReadWholeFile(file, &before, &exists, message);
-        // Reading judged an existing file; a new one is judged by where it will be.
-        if (std::string why; result == ERROR_SUCCESS && !exists && !IsTrustedPath(file, &why)) {
+        // Judged before the lock file and the folders are made: nothing is left behind where
+        // the registry is refused. A new file is judged by where it will be.
+        if (std::string why; result == ERROR_SUCCESS && !IsTrustedPath(file, &why)) {
             result = Untrusted(file, why, message);
         }
+        if (result == ERROR_SUCCESS) result = lock.Acquire(file, message);
+        if (result == ERROR_SUCCESS) result = ReadWholeFile(file, &before, &exists, message);
         if (result == ERROR_SUCCESS) result = ParseStore(file, before, &tree, message);
         return result;
     }
