@@ -8,6 +8,7 @@
 
 #include "platform/common/ErrorReporting.h"
 #include "platform/runtime/RegistryStore.h"
+#include "platform/runtime/TrustedFiles.h"
 #include "platform/winapi/WinError.h"
 
 namespace platform {
@@ -32,6 +33,10 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
     const char* entry_point = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     const std::string shown = FullPath(path);
     *message = std::string(entry_point) + " in " + shown;
+    if (std::string why; !IsTrustedLibrary(path, &why)) {
+        *message = "refusing the server library " + path + ": " + why;
+        return ServerRegistration::kCannotLoad;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();

@@ -1,8 +1,8 @@
 // regsvr [-u] [-s] LIBRARY.so: registers an in-process server library (its
 // DllRegisterServer) or unregisters it (-u, DllUnregisterServer) in the registry that
 // QUILLON_REGISTRY or the default location names. The exit status is regsvr32's: 0 done,
-// 1 usage, 2 the runtime cannot be initialised, 3 the library cannot be loaded, 4 it lacks the
-// entry point, 5 the entry point failed.
+// 1 usage, 2 the runtime cannot be initialised, 3 the library cannot be loaded (or is refused as
+// others could have changed it), 4 it lacks the entry point, 5 the entry point failed.
 #include <sys/stat.h>
 
 #include <cstdio>

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -112,6 +114,22 @@ TEST_F(Regsvr, AFailingEntryPointReportsItsCodeAndReason) {
               std::string::npos)
         << run.err;
     EXPECT_EQ(registry_.ReadFile(), "Quillon Registry 1\n[Broken\n");
+}
+
+// Loading a library runs its code (as root, for the machine's registry): one that others than
+// its owner and root could have changed is refused before it is loaded, to register it or not.
+TEST_F(Regsvr, AServerOthersCouldChangeIsRefused) {
+    const std::string library = registry_.directory() + "/libshared.so";
+    std::filesystem::copy_file(TEST_SERVER_PATH, library);
+    chmod(library.c_str(), 0666);
+    for (const char* option : {"", "-u ", "-s "}) {
+        const ToolRun run = Tool(option + library);
+        EXPECT_EQ(run.status, 3) << option;
+        EXPECT_EQ(run.err, "regsvr: refusing the server library " + library + ": " + library +
+                               " is writable by others (mode 0666)\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(registry_.file()));
 }
 
 TEST_F(Regsvr, HelpIsNoError) {
