@@ -276,10 +276,22 @@ struct FileUpdate {
         if (result == ERROR_SUCCESS) result = ParseStore(file, before, &tree, message);
         return result;
     }
-    long Finish(const std::string& file, std::string* message) {
+    long Finish(const std::string& file, std::string* message, bool* changed = nullptr) {
         const std::string after = FormatRegistryText(tree);
+        if (changed != nullptr) *changed = Changed(after);
         if (exists && after == before) return ERROR_SUCCESS;
         return ReplaceFile(file, after, message);
+    }
+
+private:
+    // Whether the keys and values differ from the file's, whose text may be laid out otherwise
+    // (edited by hand) and then is read once more to compare.
+    bool Changed(const std::string& after) const {
+        if (!exists) return !tree.values.empty() || !tree.subkeys.empty();
+        if (after == before) return false;
+        RegistryKeyNode old;
+        std::string error;
+        return !ParseRegistryText(before, &old, &error) || !SameKeyTree(old, tree);
     }
 };
 
@@ -414,15 +426,18 @@ long RegistryTransaction::Begin(std::string* message) {
     return ERROR_SUCCESS;
 }
 
-long RegistryTransaction::Commit(std::string* message) {
+long RegistryTransaction::Commit(std::string* message, bool* changed) {
+    if (changed != nullptr) *changed = true;
     if (joined_ || open_ == nullptr) return ERROR_SUCCESS;
     open_transaction = nullptr;
     const std::unique_ptr<Open> open = std::move(open_);
     if (open->store.empty()) {
-        ThePrivateRegistry().tree = std::move(open->update.tree);
+        RegistryKeyNode& tree = ThePrivateRegistry().tree;
+        if (changed != nullptr) *changed = !SameKeyTree(tree, open->update.tree);
+        tree = std::move(open->update.tree);
         return ERROR_SUCCESS;
     }
-    return open->update.Finish(open->store, message);
+    return open->update.Finish(open->store, message, changed);
 }
 
 }  // namespace platform

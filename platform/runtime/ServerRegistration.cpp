@@ -61,18 +61,25 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
         if (status == ERROR_SUCCESS) {
             hr = function();
             if (FAILED(hr)) reason = TakeErrorDescription();
+            if (unregister && hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
         }
-        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason)) != ERROR_SUCCESS) {
+        bool changed = true;
+        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason, &changed)) != ERROR_SUCCESS) {
             hr = HRESULT_FROM_WIN32(status);
         }
         if (FAILED(hr)) {
             *message += " failed with " + Hex(hr) + (reason.empty() ? "" : ": " + reason);
             result = ServerRegistration::kEntryPointFailed;
+        } else if (unregister && !changed) {
+            *message = shown + " was not registered";
+            result = ServerRegistration::kWasNotRegistered;
         }
     }
     // Kept: the loader's count stays one above what the class runtime's loading takes and gives
     // back, so the library is never unloaded in this process.
-    if (result != ServerRegistration::kDone || after == AfterRegistration::kUnload) {
+    const bool done =
+        result == ServerRegistration::kDone || result == ServerRegistration::kWasNotRegistered;
+    if (!done || after == AfterRegistration::kUnload) {
         dlclose(handle);
     }
     return result;

@@ -116,6 +116,33 @@ TEST_F(Regsvr, AFailingEntryPointReportsItsCodeAndReason) {
     EXPECT_EQ(registry_.ReadFile(), "Quillon Registry 1\n[Broken\n");
 }
 
+// Unregistering makes sure a server is not registered: one that is not is no failure, whether
+// it has a type library (whose unregistering finds nothing) or not, and whether the registry
+// was written by the store or laid out by hand.
+TEST_F(Regsvr, UnregisteringWhatIsNotRegisteredSucceedsWithANote) {
+    for (const char* library : {TEST_SERVER_PATH, COMPONENT_SERVER_PATH}) {
+        const std::string note = FullPath(library) + " was not registered (registry " +
+                                 registry_.file() + "); nothing to unregister.\n";
+        registry_.WriteFile("Quillon Registry 1\n; by hand\n[Other]\n@=\"kept\"\n");
+        ToolRun run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, note);
+        EXPECT_EQ(run.err, "");
+
+        ASSERT_EQ(Tool(library).status, 0) << library;
+        run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, "DllUnregisterServer in " + FullPath(library) + " succeeded (registry " +
+                               registry_.file() + ").\n");
+        run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, note);
+        run = Tool(std::string("-us ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out + run.err, "");
+    }
+}
+
 // Loading a library runs its code (as root, for the machine's registry): one that others than
 // its owner and root could have changed is refused before it is loaded, to register it or not.
 TEST_F(Regsvr, AServerOthersCouldChangeIsRefused) {
