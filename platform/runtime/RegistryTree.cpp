@@ -35,8 +35,8 @@ bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
-    path->clear();
+long SplitRegistryPath(std::u16string_view text, std::vector<std::u16string_view>* names) {
+    names->clear();
     if (text.empty()) return ERROR_SUCCESS;
     if (text.front() == u'\\') return ERROR_BAD_PATHNAME;
     if (text.back() == u'\\') text.remove_suffix(1);
@@ -47,12 +47,20 @@ long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
             start, end == std::u16string_view::npos ? text.size() - start : end - start);
         if (name.empty()) return ERROR_BAD_PATHNAME;
         if (!IsValidKeyName(name)) return ERROR_INVALID_PARAMETER;
-        if (path->size() == kMaxRegistryDepth) return ERROR_BAD_PATHNAME;
-        path->emplace_back(name);
+        if (names->size() == kMaxRegistryDepth) return ERROR_BAD_PATHNAME;
+        names->push_back(name);
         if (end == std::u16string_view::npos) break;
         start = end + 1;
     }
     return ERROR_SUCCESS;
+}
+
+long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
+    std::vector<std::u16string_view> names;
+    const long result = SplitRegistryPath(text, &names);
+    path->clear();
+    if (result == ERROR_SUCCESS) path->assign(names.begin(), names.end());
+    return result;
 }
 
 std::u16string JoinRegistryPath(const RegistryPath& path) {

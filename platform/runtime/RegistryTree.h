@@ -38,6 +38,8 @@ using RegistryPath = std::vector<std::u16string>;
 // than kMaxRegistryDepth names, and ERROR_INVALID_PARAMETER for a name that IsValidKeyName
 // refuses.
 long ParseRegistryPath(std::u16string_view text, RegistryPath* path);
+// The same, the names lying in text.
+long SplitRegistryPath(std::u16string_view text, std::vector<std::u16string_view>* names);
 
 // Joins a path with backslashes for messages and the store's file.
 std::u16string JoinRegistryPath(const RegistryPath& path);
