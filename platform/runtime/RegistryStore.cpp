@@ -276,22 +276,10 @@ struct FileUpdate {
         if (result == ERROR_SUCCESS) result = ParseStore(file, before, &tree, message);
         return result;
     }
-    long Finish(const std::string& file, std::string* message, bool* changed = nullptr) {
+    long Finish(const std::string& file, std::string* message) {
         const std::string after = FormatRegistryText(tree);
-        if (changed != nullptr) *changed = Changed(after);
         if (exists && after == before) return ERROR_SUCCESS;
         return ReplaceFile(file, after, message);
-    }
-
-private:
-    // Whether the keys and values differ from the file's, whose text may be laid out otherwise
-    // (edited by hand) and then is read once more to compare.
-    bool Changed(const std::string& after) const {
-        if (!exists) return !tree.values.empty() || !tree.subkeys.empty();
-        if (after == before) return false;
-        RegistryKeyNode old;
-        std::string error;
-        return !ParseRegistryText(before, &old, &error) || !SameKeyTree(old, tree);
     }
 };
 
@@ -301,6 +289,7 @@ struct RegistryTransaction::Open {
     std::string store;
     // The copy the transaction's calls work on, and for the file store its lock and old text.
     FileUpdate update;
+    std::uint64_t fingerprint = 0;              // of the keys and values as Begin found them
     std::unique_lock<std::mutex> private_lock;  // for the private registry
 };
 
@@ -421,6 +410,7 @@ long RegistryTransaction::Begin(std::string* message) {
     } else if (const long result = open->update.Start(store, message); result != ERROR_SUCCESS) {
         return result;
     }
+    open->fingerprint = FingerprintKeyTree(open->update.tree);
     open_ = std::move(open);
     open_transaction = open_.get();
     return ERROR_SUCCESS;
@@ -431,13 +421,12 @@ long RegistryTransaction::Commit(std::string* message, bool* changed) {
     if (joined_ || open_ == nullptr) return ERROR_SUCCESS;
     open_transaction = nullptr;
     const std::unique_ptr<Open> open = std::move(open_);
+    if (changed != nullptr) *changed = FingerprintKeyTree(open->update.tree) != open->fingerprint;
     if (open->store.empty()) {
-        RegistryKeyNode& tree = ThePrivateRegistry().tree;
-        if (changed != nullptr) *changed = !SameKeyTree(tree, open->update.tree);
-        tree = std::move(open->update.tree);
+        ThePrivateRegistry().tree = std::move(open->update.tree);
         return ERROR_SUCCESS;
     }
-    return open->update.Finish(open->store, message, changed);
+    return open->update.Finish(open->store, message);
 }
 
 }  // namespace platform

@@ -135,4 +135,46 @@ bool SameKeyTree(const RegistryKeyNode& a, const RegistryKeyNode& b) {
     return true;
 }
 
+namespace {
+
+// FNV-1a over a serialisation of the tree that tells every tree apart: each key's values and
+// subkeys in order, each marked, each name and datum preceded by its length.
+class Fingerprint {
+public:
+    void AddKey(const RegistryKeyNode& key) {
+        for (const auto& [name, data] : key.values) {
+            Mix(u'v');
+            Add(name);
+            Add(data);
+        }
+        for (const auto& [name, subkey] : key.subkeys) {
+            Mix(u'k');
+            Add(name);
+            AddKey(*subkey);
+        }
+        Mix(u'e');
+    }
+    std::uint64_t value() const { return hash_; }
+
+private:
+    void Add(std::u16string_view text) {
+        Mix(static_cast<char16_t>(text.size() >> 16));
+        Mix(static_cast<char16_t>(text.size()));
+        for (const char16_t c : text) Mix(c);
+    }
+    void Mix(char16_t c) {
+        hash_ = (hash_ ^ (c & 0xFFu)) * 0x100000001B3u;
+        hash_ = (hash_ ^ (c >> 8)) * 0x100000001B3u;
+    }
+    std::uint64_t hash_ = 0xCBF29CE484222325u;
+};
+
+}  // namespace
+
+std::uint64_t FingerprintKeyTree(const RegistryKeyNode& root) {
+    Fingerprint fingerprint;
+    fingerprint.AddKey(root);
+    return fingerprint.value();
+}
+
 }  // namespace platform
