@@ -1,5 +1,9 @@
 #include "platform/runtime/RegistryFormat.h"
 
+#include <iterator>
+#include <memory>
+#include <vector>
+
 #include "platform/common/Utf8.h"
 
 namespace platform {
@@ -100,6 +104,16 @@ bool ParseQuoted(std::string_view line, size_t* pos, std::u16string* out, std::s
         return false;
     }
     ++*pos;
+    // Most strings hold no escape: converted where they lie.
+    const size_t end = line.find_first_of("\"\\", *pos);
+    if (end != std::string_view::npos && line[end] == '"') {
+        if (!Utf8ToUtf16(line.substr(*pos, end - *pos), out)) {
+            *error = "malformed UTF-8";
+            return false;
+        }
+        *pos = end + 1;
+        return true;
+    }
     out->clear();
     std::string plain;
     auto flush = [&]() -> bool {
@@ -161,61 +175,112 @@ bool ParseQuoted(std::string_view line, size_t* pos, std::u16string* out, std::s
     return false;
 }
 
-bool ParseSection(std::string_view line, RegistryKeyNode* root, RegistryKeyNode** current,
-                  std::string* error) {
-    const size_t close = line.rfind(']');
-    if (close == std::string_view::npos) {
-        *error = "a key line must end with ']'";
-        return false;
+// The subkey name of parent, added unless it is there. The file lists keys in order, so a new
+// name normally belongs at the end, where the map adds it without searching.
+auto& FindOrAddKey(RegistryKeyNode& parent, std::u16string_view name) {
+    auto& keys = parent.subkeys;
+    auto at = keys.end();
+    if (!keys.empty() && !RegistryNameLess()(std::prev(keys.end())->first, name)) {
+        at = keys.lower_bound(name);
+        if (at != keys.end() && !RegistryNameLess()(name, at->first)) return *at;
     }
-    for (size_t i = close + 1; i < line.size(); ++i) {
-        if (line[i] != ' ' && line[i] != '\t') {
-            *error = "text after ']'";
-            return false;
-        }
-    }
-    std::u16string path_text;
-    if (!Utf8ToUtf16(line.substr(1, close - 1), &path_text)) {
-        *error = "malformed UTF-8";
-        return false;
-    }
-    RegistryPath path;
-    if (ParseRegistryPath(path_text, &path) != 0 ||
-        (!path_text.empty() && path_text.back() == u'\\')) {
-        *error = "invalid key path";
-        return false;
-    }
-    *current = CreateKey(*root, path, nullptr);
-    return true;
+    return *keys.emplace_hint(at, name, std::make_unique<RegistryKeyNode>());
 }
 
-bool ParseValue(std::string_view line, RegistryKeyNode* key, std::string* error) {
-    size_t pos = 0;
-    std::u16string name;
-    if (line[0] == '@') {
-        pos = 1;
-    } else if (!ParseQuoted(line, &pos, &name, error)) {
-        return false;
-    } else if (name.empty()) {
-        *error = "a named value needs a name (the default value is written @)";
-        return false;
+// The same for a value, which replaces one of the same name.
+void SetValue(RegistryKeyNode& key, std::u16string&& name, std::u16string&& data) {
+    auto& values = key.values;
+    if (values.empty() || RegistryNameLess()(std::prev(values.end())->first, name)) {
+        values.emplace_hint(values.end(), std::move(name), std::move(data));
+    } else {
+        values.insert_or_assign(std::move(name), std::move(data));
     }
-    if (pos >= line.size() || line[pos] != '=') {
-        *error = "expected '=' after the value name";
-        return false;
-    }
-    ++pos;
-    std::u16string data;
-    if (!ParseQuoted(line, &pos, &data, error)) return false;
-    for (; pos < line.size(); ++pos) {
-        if (line[pos] != ' ' && line[pos] != '\t') {
-            *error = "text after the value";
+}
+
+// Reads the lines of one file into a tree, in time that grows as the file does: a key line
+// finds its key from the previous key's, whose path it mostly shares, and keys and values
+// that come in order are added without a search.
+class TreeReader {
+public:
+    explicit TreeReader(RegistryKeyNode* root) : chain_{root} {}
+
+    bool Section(std::string_view line, std::string* error) {
+        const size_t close = line.rfind(']');
+        if (close == std::string_view::npos) {
+            *error = "a key line must end with ']'";
             return false;
         }
+        for (size_t i = close + 1; i < line.size(); ++i) {
+            if (line[i] != ' ' && line[i] != '\t') {
+                *error = "text after ']'";
+                return false;
+            }
+        }
+        if (!Utf8ToUtf16(line.substr(1, close - 1), &path_text_)) {
+            *error = "malformed UTF-8";
+            return false;
+        }
+        if (SplitRegistryPath(path_text_, &path_) != 0 ||
+            (!path_text_.empty() && path_text_.back() == u'\\')) {
+            *error = "invalid key path";
+            return false;
+        }
+        size_t shared = 0;
+        while (shared < path_.size() && shared < names_.size() &&
+               RegistryNamesEqual(*names_[shared], path_[shared])) {
+            ++shared;
+        }
+        chain_.resize(shared + 1);
+        names_.resize(shared);
+        for (size_t depth = shared; depth < path_.size(); ++depth) {
+            auto& [name, key] = FindOrAddKey(*chain_.back(), path_[depth]);
+            chain_.push_back(key.get());
+            names_.push_back(&name);
+        }
+        current_ = chain_.back();
+        return true;
     }
-    key->values[name] = std::move(data);
-    return true;
-}
+
+    bool Value(std::string_view line, std::string* error) {
+        if (current_ == nullptr) {
+            *error = "a value before the first key";
+            return false;
+        }
+        size_t pos = 0;
+        std::u16string name;
+        if (line[0] == '@') {
+            pos = 1;
+        } else if (!ParseQuoted(line, &pos, &name, error)) {
+            return false;
+        } else if (name.empty()) {
+            *error = "a named value needs a name (the default value is written @)";
+            return false;
+        }
+        if (pos >= line.size() || line[pos] != '=') {
+            *error = "expected '=' after the value name";
+            return false;
+        }
+        ++pos;
+        std::u16string data;
+        if (!ParseQuoted(line, &pos, &data, error)) return false;
+        for (; pos < line.size(); ++pos) {
+            if (line[pos] != ' ' && line[pos] != '\t') {
+                *error = "text after the value";
+                return false;
+            }
+        }
+        SetValue(*current_, std::move(name), std::move(data));
+        return true;
+    }
+
+private:
+    // The keys from the root down to the last key line's, and the names they are kept under.
+    std::vector<RegistryKeyNode*> chain_;
+    std::vector<const std::u16string*> names_;
+    RegistryKeyNode* current_ = nullptr;
+    std::u16string path_text_;
+    std::vector<std::u16string_view> path_;
+};
 
 }  // namespace
 
@@ -230,7 +295,7 @@ std::string FormatRegistryText(const RegistryKeyNode& root) {
 }
 
 bool ParseRegistryText(std::string_view text, RegistryKeyNode* root, std::string* error) {
-    RegistryKeyNode* current = nullptr;
+    TreeReader reader(root);
     size_t line_number = 0;
     size_t start = 0;
     while (start < text.size()) {
@@ -251,14 +316,7 @@ bool ParseRegistryText(std::string_view text, RegistryKeyNode* root, std::string
             continue;
         }
         if (line.empty() || line[0] == ';') continue;
-        bool ok = false;
-        if (line[0] == '[') {
-            ok = ParseSection(line, root, &current, &what);
-        } else if (current == nullptr) {
-            what = "a value before the first key";
-        } else {
-            ok = ParseValue(line, current, &what);
-        }
+        const bool ok = line[0] == '[' ? reader.Section(line, &what) : reader.Value(line, &what);
         if (!ok) {
             *error = "line " + std::to_string(line_number) + ": " + what;
             return false;

@@ -266,12 +266,13 @@ struct FileUpdate {
 
     long Start(const std::string& file, std::string* message) {
         long result = CheckReplaceable(file, message);
-        if (result == ERROR_SUCCESS) result = lock.Acquire(file, message);
-        if (result == ERROR_SUCCESS) result = ReadWholeFile(file, &before, &exists, message);
-        // Reading judged an existing file; a new one is judged by where it will be.
-        if (std::string why; result == ERROR_SUCCESS && !exists && !IsTrustedPath(file, &why)) {
+        // Judged before the lock file and the folders are made: nothing is left behind where
+        // the registry is refused. A new file is judged by where it will be.
+        if (std::string why; result == ERROR_SUCCESS && !IsTrustedPath(file, &why)) {
             result = Untrusted(file, why, message);
         }
+        if (result == ERROR_SUCCESS) result = lock.Acquire(file, message);
+        if (result == ERROR_SUCCESS) result = ReadWholeFile(file, &before, &exists, message);
         if (result == ERROR_SUCCESS) result = ParseStore(file, before, &tree, message);
         return result;
     }
@@ -288,6 +289,7 @@ struct RegistryTransaction::Open {
     std::string store;
     // The copy the transaction's calls work on, and for the file store its lock and old text.
     FileUpdate update;
+    std::uint64_t fingerprint = 0;              // of the keys and values as Begin found them
     std::unique_lock<std::mutex> private_lock;  // for the private registry
 };
 
@@ -408,15 +410,18 @@ long RegistryTransaction::Begin(std::string* message) {
     } else if (const long result = open->update.Start(store, message); result != ERROR_SUCCESS) {
         return result;
     }
+    open->fingerprint = FingerprintKeyTree(open->update.tree);
     open_ = std::move(open);
     open_transaction = open_.get();
     return ERROR_SUCCESS;
 }
 
-long RegistryTransaction::Commit(std::string* message) {
+long RegistryTransaction::Commit(std::string* message, bool* changed) {
+    if (changed != nullptr) *changed = true;
     if (joined_ || open_ == nullptr) return ERROR_SUCCESS;
     open_transaction = nullptr;
     const std::unique_ptr<Open> open = std::move(open_);
+    if (changed != nullptr) *changed = FingerprintKeyTree(open->update.tree) != open->fingerprint;
     if (open->store.empty()) {
         ThePrivateRegistry().tree = std::move(open->update.tree);
         return ERROR_SUCCESS;

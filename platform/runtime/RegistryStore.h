@@ -75,7 +75,9 @@ public:
     // On the store this process uses now. Fails as UpdateRegistry does when the store cannot be
     // locked or read.
     long Begin(std::string* message);
-    long Commit(std::string* message);
+    // *changed (when given) tells whether the keys and values differ from those Begin found (by
+    // their fingerprints); a joined transaction cannot tell, and says they do.
+    long Commit(std::string* message, bool* changed = nullptr);
 
     struct Open;
 

@@ -35,8 +35,8 @@ bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b) {
     return true;
 }
 
-long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
-    path->clear();
+long SplitRegistryPath(std::u16string_view text, std::vector<std::u16string_view>* names) {
+    names->clear();
     if (text.empty()) return ERROR_SUCCESS;
     if (text.front() == u'\\') return ERROR_BAD_PATHNAME;
     if (text.back() == u'\\') text.remove_suffix(1);
@@ -47,12 +47,20 @@ long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
             start, end == std::u16string_view::npos ? text.size() - start : end - start);
         if (name.empty()) return ERROR_BAD_PATHNAME;
         if (!IsValidKeyName(name)) return ERROR_INVALID_PARAMETER;
-        if (path->size() == kMaxRegistryDepth) return ERROR_BAD_PATHNAME;
-        path->emplace_back(name);
+        if (names->size() == kMaxRegistryDepth) return ERROR_BAD_PATHNAME;
+        names->push_back(name);
         if (end == std::u16string_view::npos) break;
         start = end + 1;
     }
     return ERROR_SUCCESS;
+}
+
+long ParseRegistryPath(std::u16string_view text, RegistryPath* path) {
+    std::vector<std::u16string_view> names;
+    const long result = SplitRegistryPath(text, &names);
+    path->clear();
+    if (result == ERROR_SUCCESS) path->assign(names.begin(), names.end());
+    return result;
 }
 
 std::u16string JoinRegistryPath(const RegistryPath& path) {
@@ -125,6 +133,48 @@ bool SameKeyTree(const RegistryKeyNode& a, const RegistryKeyNode& b) {
         if (x->first != y->first || !SameKeyTree(*x->second, *y->second)) return false;
     }
     return true;
+}
+
+namespace {
+
+// FNV-1a over a serialisation of the tree that tells every tree apart: each key's values and
+// subkeys in order, each marked, each name and datum preceded by its length.
+class Fingerprint {
+public:
+    void AddKey(const RegistryKeyNode& key) {
+        for (const auto& [name, data] : key.values) {
+            Mix(u'v');
+            Add(name);
+            Add(data);
+        }
+        for (const auto& [name, subkey] : key.subkeys) {
+            Mix(u'k');
+            Add(name);
+            AddKey(*subkey);
+        }
+        Mix(u'e');
+    }
+    std::uint64_t value() const { return hash_; }
+
+private:
+    void Add(std::u16string_view text) {
+        Mix(static_cast<char16_t>(text.size() >> 16));
+        Mix(static_cast<char16_t>(text.size()));
+        for (const char16_t c : text) Mix(c);
+    }
+    void Mix(char16_t c) {
+        hash_ = (hash_ ^ (c & 0xFFu)) * 0x100000001B3u;
+        hash_ = (hash_ ^ (c >> 8)) * 0x100000001B3u;
+    }
+    std::uint64_t hash_ = 0xCBF29CE484222325u;
+};
+
+}  // namespace
+
+std::uint64_t FingerprintKeyTree(const RegistryKeyNode& root) {
+    Fingerprint fingerprint;
+    fingerprint.AddKey(root);
+    return fingerprint.value();
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // with. The store reads the whole tree from its file for every operation (it is small).
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,6 +39,8 @@ using RegistryPath = std::vector<std::u16string>;
 // than kMaxRegistryDepth names, and ERROR_INVALID_PARAMETER for a name that IsValidKeyName
 // refuses.
 long ParseRegistryPath(std::u16string_view text, RegistryPath* path);
+// The same, the names lying in text.
+long SplitRegistryPath(std::u16string_view text, std::vector<std::u16string_view>* names);
 
 // Joins a path with backslashes for messages and the store's file.
 std::u16string JoinRegistryPath(const RegistryPath& path);
@@ -54,5 +57,8 @@ bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);
 void CopyKeyTree(const RegistryKeyNode& key, RegistryKeyNode* copy);
 // Whether two trees hold the same keys and values, names spelt with the same letter case.
 bool SameKeyTree(const RegistryKeyNode& a, const RegistryKeyNode& b);
+// A 64-bit hash of the keys, values and their names' letter case: trees that differ differ in
+// it but for a chance of one in 2^64. Telling whether a tree changed needs no copy of it then.
+std::uint64_t FingerprintKeyTree(const RegistryKeyNode& root);
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include "platform/common/ErrorReporting.h"
 #include "platform/runtime/RegistryStore.h"
+#include "platform/runtime/TrustedFiles.h"
 #include "platform/winapi/WinError.h"
 
 namespace platform {
@@ -32,6 +33,10 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
     const char* entry_point = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     const std::string shown = FullPath(path);
     *message = std::string(entry_point) + " in " + shown;
+    if (std::string why; !IsTrustedLibrary(path, &why)) {
+        *message = "refusing the server library " + path + ": " + why;
+        return ServerRegistration::kCannotLoad;
+    }
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
@@ -56,18 +61,25 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
         if (status == ERROR_SUCCESS) {
             hr = function();
             if (FAILED(hr)) reason = TakeErrorDescription();
+            if (unregister && hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
         }
-        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason)) != ERROR_SUCCESS) {
+        bool changed = true;
+        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason, &changed)) != ERROR_SUCCESS) {
             hr = HRESULT_FROM_WIN32(status);
         }
         if (FAILED(hr)) {
             *message += " failed with " + Hex(hr) + (reason.empty() ? "" : ": " + reason);
             result = ServerRegistration::kEntryPointFailed;
+        } else if (unregister && !changed) {
+            *message = shown + " was not registered";
+            result = ServerRegistration::kWasNotRegistered;
         }
     }
     // Kept: the loader's count stays one above what the class runtime's loading takes and gives
     // back, so the library is never unloaded in this process.
-    if (result != ServerRegistration::kDone || after == AfterRegistration::kUnload) {
+    const bool done =
+        result == ServerRegistration::kDone || result == ServerRegistration::kWasNotRegistered;
+    if (!done || after == AfterRegistration::kUnload) {
         dlclose(handle);
     }
     return result;

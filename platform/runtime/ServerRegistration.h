@@ -11,7 +11,8 @@ namespace platform {
 
 enum class ServerRegistration {
     kDone,
-    kCannotLoad,        // the library does not exist or the loader refuses it
+    kWasNotRegistered,  // unregistering found nothing of the server's to remove: not an error
+    kCannotLoad,        // the library does not exist, is not trusted, or the loader refuses it
     kNoEntryPoint,      // it is not a self-registering server
     kEntryPointFailed,  // the entry point returned an error
 };
@@ -21,10 +22,13 @@ enum class ServerRegistration {
 // otherwise map, relocate and initialise it a second time. A failed one is always unloaded.
 enum class AfterRegistration { kUnload, kKeepLoaded };
 
-// The current thread must be initialised for the class runtime. Whatever the entry point
-// writes reaches the registry as one change, and nothing does when it fails. *message says
-// what ran ("DllRegisterServer in /full/path.so") and, on failure, what failed and why: the
-// loader's reason, or the HRESULT and the description the entry point left.
+// The current thread must be initialised for the class runtime. The library is judged as
+// TrustedFiles.h says before it is loaded, since loading it runs its code. Whatever the entry
+// point writes reaches the registry as one change, and nothing does when it fails. Unregistering
+// makes sure the server is not registered: a type library that is not is no failure. *message
+// says what ran ("DllRegisterServer in /full/path.so"), or that the server was not registered
+// ("/full/path.so was not registered"), or what failed and why: the refusal, the loader's
+// reason, or the HRESULT and the description the entry point left.
 PLATFORM_CPP_API ServerRegistration
 RegisterServerLibrary(const std::string& path, bool unregister, std::string* message,
                       AfterRegistration after = AfterRegistration::kUnload);

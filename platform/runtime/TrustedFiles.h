@@ -3,7 +3,10 @@
 // runtime trusts a file as sshd's StrictModes trusts a user's keys: the file and every
 // directory above it belong to root or to this process's user, and neither its group nor
 // others may write to them. A directory with the sticky bit (such as /tmp) is exempt from the
-// write rule, since there no one can remove or rename another's file.
+// write rule, since there no one can remove or rename another's file. The path is walked name
+// by name from the root, as the kernel walks it: a symbolic link on the way must belong to root
+// or this user too, and its target is judged from where it leads, so every directory that
+// could redirect the path is judged, not only those of the file it reaches now.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,23 +85,51 @@ std::optional<std::u16string> GetString(const std::u16string& key, const OLECHAR
     return value;
 }
 
+// Runs look on the store as it is now (as this thread's transaction has it). Asking the
+// registry for a key's subkeys one index at a time would take time growing with the square of
+// their number: Interface may hold tens of thousands.
+void Look(const std::function<void(const platform::RegistryKeyNode& root)>& look) {
+    std::string message;
+    platform::VisitRegistry(
+        platform::RegistryStoreName(),
+        [&](const platform::RegistryKeyNode& root) {
+            look(root);
+            return ERROR_SUCCESS;
+        },
+        &message);
+}
+
 std::vector<std::u16string> SubKeys(const std::u16string& key) {
     std::vector<std::u16string> names;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-        return names;
-    }
-    for (DWORD i = 0;; ++i) {
-        OLECHAR name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
+    platform::RegistryPath path;
+    if (platform::ParseRegistryPath(key, &path) != ERROR_SUCCESS) return names;
+    Look([&](const platform::RegistryKeyNode& root) {
+        if (const platform::RegistryKeyNode* node = platform::FindKey(root, path)) {
+            for (const auto& [name, subkey] : node->subkeys) names.push_back(name);
         }
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(handle);
+    });
     return names;
+}
+
+// The interfaces whose TypeLib key names the library.
+std::vector<std::u16string> InterfacesOf(REFGUID libid) {
+    std::vector<std::u16string> iids;
+    Look([&](const platform::RegistryKeyNode& root) {
+        const platform::RegistryKeyNode* interfaces = platform::FindKey(root, {u"Interface"});
+        if (interfaces == nullptr) return;
+        for (const auto& [iid, key] : interfaces->subkeys) {
+            const auto type_library = key->subkeys.find(std::u16string_view(u"TypeLib"));
+            if (type_library == key->subkeys.end()) continue;
+            const auto owner = type_library->second->values.find(std::u16string_view());
+            GUID owner_libid{};
+            if (owner != type_library->second->values.end() &&
+                SUCCEEDED(IIDFromString(owner->second.c_str(), &owner_libid)) &&
+                owner_libid == libid) {
+                iids.push_back(iid);
+            }
+        }
+    });
+    return iids;
 }
 
 HRESULT Failed(LONG status, const std::string& why) {
@@ -213,15 +242,10 @@ HRESULT EraseEntries(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND s
         RegDeleteKeyW(HKEY_CLASSES_ROOT, version_key.c_str());
         if (SubKeys(library_key).empty()) RegDeleteKeyW(HKEY_CLASSES_ROOT, library_key.c_str());
         // The interfaces go with the library's last registration.
-        for (const std::u16string& iid : SubKeys(u"Interface")) {
+        for (const std::u16string& iid : InterfacesOf(libid)) {
             const std::u16string key = u"Interface\\" + iid;
-            const auto owner = GetString(key + u"\\TypeLib", nullptr);
-            GUID owner_libid{};
-            if (owner && SUCCEEDED(IIDFromString(owner->c_str(), &owner_libid)) &&
-                owner_libid == libid) {
-                RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
-                RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
-            }
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+            RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
         }
     }
     return S_OK;

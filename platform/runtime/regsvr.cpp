@@ -1,8 +1,9 @@
 // regsvr [-u] [-s] LIBRARY.so: registers an in-process server library (its
 // DllRegisterServer) or unregisters it (-u, DllUnregisterServer) in the registry that
-// QUILLON_REGISTRY or the default location names. The exit status is regsvr32's: 0 done,
-// 1 usage, 2 the runtime cannot be initialised, 3 the library cannot be loaded, 4 it lacks the
-// entry point, 5 the entry point failed.
+// QUILLON_REGISTRY or the default location names. The exit status is regsvr32's: 0 done
+// (unregistering a server that is not registered too), 1 usage, 2 the runtime cannot be
+// initialised, 3 the library cannot be loaded (or is refused as others could have changed it),
+// 4 it lacks the entry point, 5 the entry point failed.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -82,6 +83,14 @@ int main(int argc, char** argv) {
     if (result == platform::ServerRegistration::kDone) {
         if (!silent) {
             std::printf("%s succeeded (registry %s).\n", message.c_str(), PlatformRegistryPath());
+        }
+        return 0;
+    }
+    // Unregistering is making sure the server is not registered, as regsvr32 users expect.
+    if (result == platform::ServerRegistration::kWasNotRegistered) {
+        if (!silent) {
+            std::printf("%s (registry %s); nothing to unregister.\n", message.c_str(),
+                        PlatformRegistryPath());
         }
         return 0;
     }

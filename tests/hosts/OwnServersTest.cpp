@@ -2,12 +2,14 @@
 // installations side by side (copies of the build's programs and libraries) never use each
 // other's servers, and running one changes no registry.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <string>
 
@@ -44,39 +46,34 @@ public:
     Installation& operator=(const Installation&) = delete;
 
     std::string operator/(const char* file) const { return (directory_ / file).string(); }
+    std::string directory() const { return directory_.string(); }
 
 private:
     fs::path directory_;
 };
 
-// Both installations, the registry the tests run with (as a machine's registry, where the
-// other installation registered its server last), and the dynamic loader's account of which
-// libraries a program started.
-class TwoInstallations : public ::testing::Test {
-protected:
-    void SetUp() override {
-        registry_ = std::getenv("QUILLON_REGISTRY");
-        const ProcessResult r = RunProgram(other_ / "regsvr", {other_ / "libTarvexQuillon.so"});
-        ASSERT_EQ(r.status, 0) << r.err;
-        registered_ = ReadText(registry_);
-        ASSERT_NE(registered_.find(other_ / "libTarvexQuillon.so"), std::string::npos);
-
+// The dynamic loader's account of which libraries the programs run while it lives initialised.
+class LoaderLog {
+public:
+    LoaderLog() {
         char pattern[] = "/tmp/quillon-loader-XXXXXX";
-        loader_log_ = mkdtemp(pattern);
+        directory_ = mkdtemp(pattern);
         setenv("LD_DEBUG", "files", 1);
-        setenv("LD_DEBUG_OUTPUT", (loader_log_ / "log").c_str(), 1);
+        setenv("LD_DEBUG_OUTPUT", (directory_ / "log").c_str(), 1);
     }
-    void TearDown() override {
+    ~LoaderLog() {
         unsetenv("LD_DEBUG");
         unsetenv("LD_DEBUG_OUTPUT");
         std::error_code ignored;
-        fs::remove_all(loader_log_, ignored);
+        fs::remove_all(directory_, ignored);
     }
+    LoaderLog(const LoaderLog&) = delete;
+    LoaderLog& operator=(const LoaderLog&) = delete;
 
-    // Every library the programs run since SetUp initialised ("calling init: PATH").
+    // Every library initialised ("calling init: PATH"), one a line.
     std::string Initialised() const {
         std::string lines;
-        for (const auto& entry : fs::directory_iterator(loader_log_)) {
+        for (const auto& entry : fs::directory_iterator(directory_)) {
             const std::string log = ReadText(entry.path());
             const std::regex init(R"(calling init: (\S+))");
             for (std::sregex_iterator m(log.begin(), log.end(), init), end; m != end; ++m) {
@@ -85,6 +82,25 @@ protected:
         }
         return lines;
     }
+
+private:
+    fs::path directory_;
+};
+
+// Both installations, and the registry the tests run with (as a machine's registry, where the
+// other installation registered its server last).
+class TwoInstallations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registry_ = std::getenv("QUILLON_REGISTRY");
+        const ProcessResult r = RunProgram(other_ / "regsvr", {other_ / "libTarvexQuillon.so"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        registered_ = ReadText(registry_);
+        ASSERT_NE(registered_.find(other_ / "libTarvexQuillon.so"), std::string::npos);
+        loader_ = std::make_unique<LoaderLog>();
+    }
+
+    std::string Initialised() const { return loader_->Initialised(); }
 
     void ExpectOwnComponentAndNoRegistryChange() {
         const std::string initialised = Initialised();
@@ -98,7 +114,7 @@ protected:
     Installation other_;
     std::string registry_;
     std::string registered_;
-    fs::path loader_log_;
+    std::unique_ptr<LoaderLog> loader_;  // from the end of SetUp, after the registration
 };
 
 TEST_F(TwoInstallations, TheCommandLineUsesItsOwnComponent) {
@@ -167,6 +183,39 @@ TEST(OwnServers, AServerThatCannotBeRegisteredIsNamedWithTheReason) {
     const std::size_t at = r.err.find(said);
     ASSERT_NE(at, std::string::npos) << r.err;
     EXPECT_GT(r.err.find('\n', at), at + said.size() + 1) << r.err;
+}
+
+// A host's own servers are judged before they are loaded, as the runtime judges the libraries a
+// registry names: one that others than its owner and root could have changed never runs, not
+// even its constructors.
+struct UntrustedServerCase {
+    const char* what;
+    const char* file;  // the file made writable, or null for the installation's folder
+    mode_t mode;
+    const char* reason;
+};
+
+TEST(OwnServers, AServerOthersCouldChangeIsNeverLoaded) {
+    const UntrustedServerCase cases[] = {
+        {"the server", "libTarvexQuillon.so", 0666, "is writable by others (mode 0666)"},
+        {"its folder", nullptr, 0775, "is writable by its group (mode 0775)"},
+    };
+    for (const auto& c : cases) {
+        Installation installation;
+        const std::string server = installation / "libTarvexQuillon.so";
+        const std::string changed = c.file ? installation / c.file : installation.directory();
+        chmod(changed.c_str(), c.mode);
+        LoaderLog loader;
+        const ProcessResult r = RunProgram(installation / "quillon", {"--measure"});
+        EXPECT_EQ(r.status, 1) << c.what;
+        EXPECT_NE(r.err.find("cannot register the component: refusing the server library " +
+                             server + ": " + changed + " " + c.reason + "\n"),
+                  std::string::npos)
+            << c.what << ": " << r.err;
+        const std::string initialised = loader.Initialised();
+        EXPECT_EQ(initialised.find(server), std::string::npos) << c.what << ": " << initialised;
+        chmod(changed.c_str(), 0755);
+    }
 }
 
 }  // namespace

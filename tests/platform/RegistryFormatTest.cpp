@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/runtime/RegistryFormat.h"
 
@@ -70,6 +71,57 @@ TEST(RegistryFormat, ReadsWhatItWritesAndHandEditedText) {
     EXPECT_EQ(c->values[u"X"], u"1");
     EXPECT_EQ(c->values[u"y"], u"2");
     EXPECT_EQ(edited_root.values[u""], u"root default");
+}
+
+// The reader finds each key from the previous one and adds keys and values that come in order
+// without a search; text in any other order must still read as the tree built key by key.
+struct Entry {
+    platform::RegistryPath key;
+    const char16_t* name = nullptr;  // null for the key alone
+    const char16_t* data = nullptr;
+};
+
+struct OrderCase {
+    const char* what;
+    const char* text;          // after the first line
+    std::vector<Entry> built;  // the same, made with CreateKey and assignments in turn
+};
+
+TEST(RegistryFormat, KeysAndValuesInAnyOrderReadAsTheTreeTheyDescribe) {
+    const OrderCase cases[] = {
+        {"keys backwards",
+         "[B]\n[A\\C]\n[A\\B]\n[A]\n",
+         {{{u"B"}}, {{u"A", u"C"}}, {{u"A", u"B"}}, {{u"A"}}}},
+        {"back up to a key left before",
+         "[A\\B\\C]\n[A\\D]\n[A\\B\\E]\n@=\"e\"\n",
+         {{{u"A", u"B", u"C"}}, {{u"A", u"D"}}, {{u"A", u"B", u"E"}, u"", u"e"}}},
+        {"the same keys in another letter case",
+         "[a\\b]\n[A\\C]\n[A\\B\\x]\n\"v\"=\"1\"\n",
+         {{{u"a", u"b"}}, {{u"A", u"C"}}, {{u"A", u"B", u"x"}, u"v", u"1"}}},
+        {"a parent after its child",
+         "[A\\B]\n\"v\"=\"1\"\n[A]\n\"v\"=\"2\"\n",
+         {{{u"A", u"B"}, u"v", u"1"}, {{u"A"}, u"v", u"2"}}},
+        {"values backwards and given twice",
+         "[K]\n\"b\"=\"1\"\n\"a\"=\"2\"\n\"B\"=\"3\"\n@=\"d\"\n",
+         {{{u"K"}, u"b", u"1"}, {{u"K"}, u"a", u"2"}, {{u"K"}, u"B", u"3"}, {{u"K"}, u"", u"d"}}},
+        {"escapes and plain text",
+         "[K]\n\"q\\\"\"=\"a\\\\b\"\n\"p\"=\"c d\"\n",
+         {{{u"K"}, u"q\"", u"a\\b"}, {{u"K"}, u"p", u"c d"}}},
+    };
+    for (const auto& c : cases) {
+        RegistryKeyNode read;
+        std::string error;
+        ASSERT_TRUE(ParseRegistryText(std::string("Quillon Registry 1\n") + c.text, &read, &error))
+            << c.what << ": " << error;
+        RegistryKeyNode built;
+        for (const Entry& entry : c.built) {
+            RegistryKeyNode* key = CreateKey(built, entry.key, nullptr);
+            if (entry.name != nullptr) key->values[entry.name] = entry.data;
+        }
+        EXPECT_TRUE(platform::SameKeyTree(read, built)) << c.what << ": read\n"
+                                                        << FormatRegistryText(read) << "built\n"
+                                                        << FormatRegistryText(built);
+    }
 }
 
 }  // namespace

@@ -204,6 +204,75 @@ TEST_F(RegistryStore, ARegistryOthersCouldChangeIsRefused) {
         << LastError();
 }
 
+// A registry named through a symbolic link: the link is followed name by name, and every folder
+// on the way must be one that only root and this user could change.
+class RegistryThroughALink : public RegistryStore {
+protected:
+    // A link to the registry's folder, in a folder of the given mode; the registry is named
+    // through it.
+    void MakeLink(mode_t folder_mode) {
+        ASSERT_EQ(mkdir(folder_.c_str(), 0700), 0);
+        chmod(folder_.c_str(), folder_mode);
+        ASSERT_EQ(symlink(registry_.directory().c_str(), link_.c_str()), 0);
+        registry_.WriteFile(kHeader + "[A]\n");
+        setenv("QUILLON_REGISTRY", (link_ + "/registry").c_str(), 1);
+    }
+    void ExpectRefused(const std::string& fault) {
+        EXPECT_EQ(OpenKey(u"A"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(LastError(), "refusing the registry " + link_ + "/registry: " + fault);
+    }
+
+    const std::string folder_ = registry_.directory() + "/links";
+    const std::string link_ = folder_ + "/to-registry";
+};
+
+struct LinkFolderCase {
+    mode_t mode;
+    const char* fault;  // after the folder's name; null when trusted
+};
+
+TEST_F(RegistryThroughALink, EveryFolderOnTheWayIsJudged) {
+    const LinkFolderCase cases[] = {
+        {0777, "is writable by others (mode 0777)"},
+        {0770, "is writable by its group (mode 0770)"},
+        {0755, nullptr},
+        {01777, nullptr},  // sticky, as /tmp: the link is ours, and no one else can replace it
+    };
+    for (const auto& c : cases) {
+        MakeLink(c.mode);
+        if (c.fault == nullptr) {
+            EXPECT_EQ(OpenKey(u"A"), ERROR_SUCCESS) << std::oct << c.mode << ": " << LastError();
+        } else {
+            ExpectRefused(folder_ + " " + c.fault);
+        }
+        std::filesystem::remove_all(folder_);
+    }
+}
+
+// In a sticky folder anyone may make a link, and its owner may replace it.
+TEST_F(RegistryThroughALink, AnotherUsersLinkInAStickyFolderIsRefused) {
+    MakeLink(01777);
+    if (geteuid() != 0 || lchown(link_.c_str(), 4242, 4242) != 0) {
+        GTEST_SKIP() << "only root can give a link to another user";
+    }
+    ExpectRefused(link_ + " belongs to user 4242, neither root nor this process's user");
+}
+
+// Neither the registry's folders nor its lock file are made where the registry is refused.
+TEST_F(RegistryStore, NothingIsCreatedWhereTheRegistryIsRefused) {
+    const std::string open = registry_.directory() + "/open";
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    chmod(open.c_str(), 0777);
+    for (const std::string& file : {open + "/registry", open + "/below/registry"}) {
+        setenv("QUILLON_REGISTRY", file.c_str(), 1);
+        EXPECT_EQ(CreateKey(u"A"), ERROR_ACCESS_DENIED) << file;
+        EXPECT_EQ(LastError(), "refusing the registry " + file + ": " + open +
+                                   " is writable by others (mode 0777)");
+    }
+    setenv("QUILLON_REGISTRY", registry_.file().c_str(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(open));
+}
+
 TEST_F(RegistryStore, ALookupReadsTheStoreOnce) {
     ASSERT_EQ(RegistrarRegister("HKCR { Widget = s 'W' { CurVer = s 'Widget.2' } "
                                 "Widget.2 { CLSID = s '{BE0D0261-4B60-4C59-9273-7B82A87240BF}' } "

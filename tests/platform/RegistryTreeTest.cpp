@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/runtime/RegistryFormat.h"
 #include "platform/runtime/RegistryTree.h"
 
 namespace {
@@ -54,6 +56,41 @@ TEST(RegistryTree, CreateKeyMakesTheMissingKeysOnly) {
         std::vector<std::u16string> after;
         Names(root, u"", &after);
         EXPECT_EQ(after, c.after) << c.what;
+    }
+}
+
+// Trees read from the store's text: each differs from the first in one way, and the
+// fingerprints must tell every one apart from every other; the same text gives the same one.
+TEST(RegistryTree, FingerprintsTellTreesApart) {
+    const char* const texts[] = {
+        "[A]\n@=\"x\"\n",
+        "[A]\n@=\"y\"\n",          // other data
+        "[a]\n@=\"x\"\n",          // other letter case
+        "[A]\n\"n\"=\"x\"\n",      // a named value, not the default
+        "[A]\n@=\"x\"\n[A\\B]\n",  // an empty subkey more
+        "[A]\n[A\\B]\n@=\"x\"\n",  // the value one key down
+        "[A]\n\"x=y\"=\"z\"\n",    // name and data split otherwise...
+        "[A]\n\"x\"=\"y=z\"\n",    // ...over the same characters
+        "[A]\n@=\"x\"\n[B]\n",     // a key beside
+        "[A\\B]\n",                // a key below where the other is beside
+        "[]\n@=\"x\"\n[A]\n",      // the value at the root
+        "",                        // nothing
+    };
+    std::vector<std::uint64_t> seen;
+    for (const char* text : texts) {
+        RegistryKeyNode tree;
+        std::string error;
+        ASSERT_TRUE(
+            platform::ParseRegistryText(std::string("Quillon Registry 1\n") + text, &tree, &error))
+            << text << ": " << error;
+        const std::uint64_t fingerprint = platform::FingerprintKeyTree(tree);
+        for (size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_NE(fingerprint, seen[i]) << text << " and " << texts[i];
+        }
+        seen.push_back(fingerprint);
+        RegistryKeyNode again;
+        platform::CopyKeyTree(tree, &again);
+        EXPECT_EQ(platform::FingerprintKeyTree(again), fingerprint) << text;
     }
 }
 

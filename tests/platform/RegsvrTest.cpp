@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -112,6 +114,49 @@ TEST_F(Regsvr, AFailingEntryPointReportsItsCodeAndReason) {
               std::string::npos)
         << run.err;
     EXPECT_EQ(registry_.ReadFile(), "Quillon Registry 1\n[Broken\n");
+}
+
+// Unregistering makes sure a server is not registered: one that is not is no failure, whether
+// it has a type library (whose unregistering finds nothing) or not, and whether the registry
+// was written by the store or laid out by hand.
+TEST_F(Regsvr, UnregisteringWhatIsNotRegisteredSucceedsWithANote) {
+    for (const char* library : {TEST_SERVER_PATH, COMPONENT_SERVER_PATH}) {
+        const std::string note = FullPath(library) + " was not registered (registry " +
+                                 registry_.file() + "); nothing to unregister.\n";
+        registry_.WriteFile("Quillon Registry 1\n; by hand\n[Other]\n@=\"kept\"\n");
+        ToolRun run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, note);
+        EXPECT_EQ(run.err, "");
+
+        ASSERT_EQ(Tool(library).status, 0) << library;
+        run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, "DllUnregisterServer in " + FullPath(library) + " succeeded (registry " +
+                               registry_.file() + ").\n");
+        run = Tool(std::string("-u ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out, note);
+        run = Tool(std::string("-us ") + library);
+        EXPECT_EQ(run.status, 0) << library << ": " << run.err;
+        EXPECT_EQ(run.out + run.err, "");
+    }
+}
+
+// Loading a library runs its code (as root, for the machine's registry): one that others than
+// its owner and root could have changed is refused before it is loaded, to register it or not.
+TEST_F(Regsvr, AServerOthersCouldChangeIsRefused) {
+    const std::string library = registry_.directory() + "/libshared.so";
+    std::filesystem::copy_file(TEST_SERVER_PATH, library);
+    chmod(library.c_str(), 0666);
+    for (const char* option : {"", "-u ", "-s "}) {
+        const ToolRun run = Tool(option + library);
+        EXPECT_EQ(run.status, 3) << option;
+        EXPECT_EQ(run.err, "regsvr: refusing the server library " + library + ": " + library +
+                               " is writable by others (mode 0666)\n");
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(registry_.file()));
 }
 
 TEST_F(Regsvr, HelpIsNoError) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/runtime/Registrar.h"
+#include "platform/runtime/ServerRegistration.h"
 #include "tests/platform/TestServerHost.h"
 
 namespace {
@@ -58,6 +59,40 @@ TEST_F(TrustedLibraries, ATypeLibraryModuleOthersCouldChangeIsNotLoaded) {
     EXPECT_EQ(platform::TakeErrorDescription(), "refusing the type library's module: " + module +
                                                     " is writable by others (mode 0646)");
     EXPECT_FALSE(IsLoaded(module.c_str()));
+}
+
+TEST_F(TrustedLibraries, AServerLibraryReachedThroughALinkOthersCouldChangeIsNotLoaded) {
+    const std::string library = Copy("libshared.so", 0644);
+    const std::string open = registry_.directory() + "/open";
+    ASSERT_EQ(mkdir(open.c_str(), 0700), 0);
+    chmod(open.c_str(), 0777);
+    ASSERT_EQ(symlink(library.c_str(), (open + "/libshared.so").c_str()), 0);
+    ASSERT_EQ(RegistrarRegister(kWidgetServer, {{"PATH", open + "/libshared.so"}}), S_OK);
+    IUnknown* object = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_TestWidget, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&object)),
+              E_ACCESSDENIED);
+    EXPECT_EQ(platform::TakeErrorDescription(), "refusing the server library " + open +
+                                                    "/libshared.so: " + open +
+                                                    " is writable by others (mode 0777)");
+    EXPECT_FALSE(IsLoaded(library.c_str()));
+}
+
+// Registering runs the library's code as loading it for a class does: neither its
+// DllRegisterServer nor its DllUnregisterServer, nor even its constructors, run untrusted.
+TEST_F(TrustedLibraries, AServerLibraryOthersCouldChangeIsNeitherRegisteredNorUnregistered) {
+    const std::string library = Copy("libshared.so", 0666);
+    const std::string before = registry_.ReadFile();
+    for (const bool unregister : {false, true}) {
+        std::string message;
+        EXPECT_EQ(platform::RegisterServerLibrary(library, unregister, &message,
+                                                  platform::AfterRegistration::kKeepLoaded),
+                  platform::ServerRegistration::kCannotLoad);
+        EXPECT_EQ(message, "refusing the server library " + library + ": " + library +
+                               " is writable by others (mode 0666)");
+        EXPECT_FALSE(IsLoaded(library.c_str()));
+    }
+    EXPECT_EQ(registry_.ReadFile(), before);
 }
 
 }  // namespace
