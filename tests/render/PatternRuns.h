@@ -1,5 +1,5 @@
-// Reading 17-module codeword patterns as the tests do, without the generator's or the
-// renderer's code: bit 16 is the leftmost module, 1 a bar module.
+// The codeword patterns the render tests read, as listed in the file the table is generated
+// from.
 #pragma once
 
 #include <cstdint>
@@ -7,35 +7,7 @@
 #include <string>
 #include <vector>
 
-// Run widths from left to right.
-inline std::vector<int> RunWidthsOf(std::uint32_t pattern) {
-    std::vector<int> runs;
-    int previous = -1;
-    for (int bit = 16; bit >= 0; --bit) {
-        const int module = (pattern >> bit) & 1;
-        if (module == previous) {
-            ++runs.back();
-        } else {
-            runs.push_back(1);
-            previous = module;
-        }
-    }
-    return runs;
-}
-
-inline bool StartsWithBar(std::uint32_t pattern) {
-    return ((pattern >> 16) & 1) == 1;
-}
-
-// The modules of a string of run-width digits, a bar first, as a pattern ending at bit 0.
-inline std::uint32_t PatternOf(const char* widths) {
-    std::uint32_t pattern = 0;
-    bool bar = true;
-    for (; *widths != 0; ++widths, bar = !bar) {
-        for (int k = 0; k < *widths - '0'; ++k) pattern = (pattern << 1) | (bar ? 1 : 0);
-    }
-    return pattern;
-}
+#include "tests/support/CodewordPatterns.h"
 
 // The patterns of render/pdf417-cluster-patterns.txt, which the table is generated from:
 // cluster 0, 3 and 6, each in codeword order.
