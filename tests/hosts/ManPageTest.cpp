@@ -44,6 +44,27 @@ TEST(ManPages, QuillonListsEveryPropertyOfTheContract) {
     }
 }
 
+// The OPTIONS section is written from the host's option table, as --help is: the page holds
+// what the table says today.
+TEST(ManPages, OptionsSectionIsWhatTheOptionTableWrites) {
+    const struct {
+        const char* program;
+        const char* page;
+    } programs[] = {{QUILLON_PATH, "quillon.1"}, {SERVE_PATH, "quillon-serve.1"}};
+    for (const auto& p : programs) {
+        const ProcessResult generated = RunProgram(p.program, {"--man-options"});
+        ASSERT_EQ(generated.status, 0) << p.program;
+        const std::string page = ReadFile(std::string(MAN_PAGE_DIR) + "/" + p.page);
+        const std::size_t heading = page.find("\n.SH OPTIONS\n");
+        ASSERT_NE(heading, std::string::npos) << p.page;
+        const std::size_t start = heading + std::string("\n.SH OPTIONS\n").size();
+        const std::string section = page.substr(start, page.find("\n.SH ", start) + 1 - start);
+        EXPECT_EQ(section, generated.out) << p.page << " is not what the option table writes: run "
+                                          << "bash scripts/update-man-options.sh";
+        EXPECT_NE(section.find("do not edit"), std::string::npos);
+    }
+}
+
 TEST(ManPages, EachListsEveryOptionOfItsHelp) {
     const struct {
         const char* program;
