@@ -104,39 +104,37 @@ bool Connection::Advance() {
 }
 
 bool Connection::HoldsRequest() const {
-    HttpRequest request;
-    return Unparsed() > 0 &&
-           ParseRequest(std::string_view(in_).substr(in_parsed_), &request).status !=
-               ParseStatus::Incomplete;
+    return Unparsed() > 0 && parser_.state() != RequestState::kIncomplete;
 }
 
 void Connection::ServeRequests() {
-    while (!closing_ && Unsent() < context_.limits.max_unsent) {
-        HttpRequest request;
-        const std::string_view input = std::string_view(in_).substr(in_parsed_);
-        const ParseResult parsed = ParseRequest(input, &request);
-        if (parsed.status == ParseStatus::Incomplete) break;
+    while (!closing_) {
+        // The parser goes on from where it stopped at the last read.
+        const RequestState state = parser_.Parse(std::string_view(in_).substr(in_parsed_));
+        if (state == RequestState::kIncomplete || Unsent() >= context_.limits.max_unsent) break;
         if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
+        HttpRequest unread;
+        const HttpRequest* request = &parser_.request();
         HttpResponse response;
         bool keep_alive = false;
-        if (parsed.status == ParseStatus::Error) {
+        if (state == RequestState::kRefused) {
             // The rest of the input cannot be framed, so none of it is served.
-            response = HttpResponse::Text(parsed.error_status, ReasonPhrase(parsed.error_status));
-            request = HttpRequest{};
-            // assign, not = "-": GCC 12 at -O3 wrongly sees an overlapping copy in the latter.
-            request.method.assign(1, '-');
+            response = HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal()));
+            unread.method = "-";
+            request = &unread;
             in_parsed_ = in_.size();
         } else {
-            response = Respond(request);
-            keep_alive = request.keep_alive && !context_.stop_requested;
-            in_parsed_ += parsed.consumed;
+            response = Respond(*request);
+            keep_alive = request->keep_alive && !context_.stop_requested;
+            in_parsed_ += parser_.length();
             if (Unparsed() > 0) request_started_ = Clock::now();
         }
-        const bool head_only = request.method == "HEAD";
+        const bool head_only = request->method == "HEAD";
         Queue(SerializeResponse(response, keep_alive, head_only));
         closing_ = !keep_alive;
-        Record(request, response, head_only, started);
+        Record(*request, response, head_only, started);
+        parser_.Next();
     }
     // Dropping the answered requests once per batch, not once per request, keeps a burst of
     // pipelined requests linear in its length.

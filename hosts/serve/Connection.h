@@ -13,7 +13,7 @@
 // further than one request ahead, and serves no more while its unsent answers pass a bound,
 // so a client that sends without reading is slowed to the pace at which it reads. Every wait
 // has a limit: for a request, from its first byte; for the client to take some of an answer;
-// and between requests. Parsing itself lives apart, in HttpMessage.
+// and between requests. Reading requests lives apart, in RequestParser.
 #pragma once
 
 #include <atomic>
@@ -26,6 +26,7 @@
 #include "hosts/serve/AccessLog.h"
 #include "hosts/serve/HttpMessage.h"
 #include "hosts/serve/HttpMetrics.h"
+#include "hosts/serve/RequestParser.h"
 
 // How long a connection may wait for each thing, and how much it may hold.
 struct ConnectionLimits {
@@ -80,7 +81,8 @@ private:
     void Receive();
     // Serves, sends and serves again until it has to wait; false once it is done.
     bool Advance();
-    // True when the unparsed input begins with a whole request, or with one that is refused.
+    // True when the unparsed input begins with a whole request, or with one that is refused,
+    // as the parser found it when it last read the input.
     bool HoldsRequest() const;
     // Answers the complete requests in the input, in order, until one ends the connection or
     // the unsent answers pass their bound.
@@ -102,7 +104,8 @@ private:
     const ConnectionContext& context_;
     std::string in_;  // received; from in_parsed_ on, not yet answered
     std::size_t in_parsed_ = 0;
-    std::string out_;  // answers; from out_sent_ on, not yet sent
+    RequestParser parser_;  // reading the request at in_parsed_
+    std::string out_;       // answers; from out_sent_ on, not yet sent
     std::size_t out_sent_ = 0;
     std::deque<std::size_t> answer_ends_;  // where in out_ each unsent answer ends
     bool closing_ = false;                 // no more requests: close once out_ is sent
