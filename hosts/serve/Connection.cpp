@@ -23,6 +23,7 @@ Connection::Connection(int socket, std::string peer, const ConnectionContext& co
     event.data.fd = socket_;
     epoll_ctl(context_.poll, EPOLL_CTL_ADD, socket_, &event);
     watched_ = EPOLLIN;
+    context_.deadlines.Enter(*this, Wait::kIdle, waiting_since_);
     ++context_.open_connections;
     if (context_.metrics != nullptr) context_.metrics->ConnectionsOpen(1);
 }
@@ -49,14 +50,6 @@ bool Connection::OnServerStopping() {
     closing_ = closing_ || Unparsed() == 0;
     // Once all is sent, waiting for the client to close is no reason to delay the stop.
     return Advance() && !lingering_;
-}
-
-bool Connection::Expired(Clock::time_point now, bool crowded) const {
-    const ConnectionLimits& limits = context_.limits;
-    if (lingering_) return now - waiting_since_ > limits.linger_timeout;
-    if (Unsent() > 0) return now - waiting_since_ > limits.write_timeout;
-    if (Unparsed() > 0) return now - request_started_ > limits.request_timeout;
-    return now - waiting_since_ > (crowded ? limits.crowded_idle_timeout : limits.idle_timeout);
 }
 
 void Connection::Receive() {
@@ -204,6 +197,15 @@ void Connection::Record(const HttpRequest& request, const HttpResponse& response
 }
 
 void Connection::Watch() {
+    if (lingering_) {
+        context_.deadlines.Enter(*this, Wait::kLinger, waiting_since_);
+    } else if (Unsent() > 0) {
+        context_.deadlines.Enter(*this, Wait::kWrite, waiting_since_);
+    } else if (Unparsed() > 0) {
+        context_.deadlines.Enter(*this, Wait::kRequest, request_started_);
+    } else {
+        context_.deadlines.Enter(*this, Wait::kIdle, waiting_since_);
+    }
     // Reading goes on while the client is there and there is room for its input and for the
     // answers to it (while closing, to drop what it still sends); writing is watched only
     // while answers wait. A client that has gone is no longer watched for input, which would

@@ -86,15 +86,17 @@ public:
     explicit Worker(HttpServer& server)
         : server_(server),
           poll_(epoll_create1(EPOLL_CLOEXEC)),
+          deadlines_(server.config_.limits),
           context_{poll_,
                    server.handler_,
                    server.config_.limits,
+                   deadlines_,
                    server.config_.access_log,
                    server.config_.metrics,
                    server.stop_requested_,
                    server.open_connections_} {
-        // Connections expire on time even when no client stirs: wake a few times within the
-        // shortest limit, at least once a second.
+        // Whether the server is full changes with the other workers' connections too: look a
+        // few times within the shortest limit, at least once a second.
         wake_ms_ = static_cast<int>(
             std::clamp<long>(Shortest(server.config_.limits).count() / 4, 10, 1000));
         Watch(poll_, server_.stop_event_, EPOLLIN);
@@ -109,7 +111,7 @@ public:
     void Run() {
         while (!stop_deadline_ || (!connections_.empty() && Clock::now() <= *stop_deadline_)) {
             epoll_event events[kMaxEvents];
-            const int ready = epoll_wait(poll_, events, kMaxEvents, wake_ms_);
+            const int ready = epoll_wait(poll_, events, kMaxEvents, WakeIn(Clock::now()));
             // The stop comes first: after it, the listeners may report a hang-up.
             for (int i = 0; i < ready; ++i) {
                 const int fd = events[i].data.fd;
@@ -129,8 +131,9 @@ public:
             }
             const auto now = Clock::now();
             const bool crowded = Crowded(now);
-            std::erase_if(connections_,
-                          [&](const auto& entry) { return entry.second.Expired(now, crowded); });
+            while (Waiter* expired = deadlines_.Expired(now, crowded)) {
+                connections_.erase(static_cast<Connection*>(expired)->socket());
+            }
             if (!accepting_ && !stop_deadline_ && !Crowded(now)) SetAccepting(true);
         }
     }
@@ -158,6 +161,17 @@ public:
     }
 
 private:
+    // Milliseconds until the loop must wake: for the first wait to end, the stop's deadline,
+    // or a look at the server's room.
+    int WakeIn(Clock::time_point now) const {
+        auto wake = now + std::chrono::milliseconds(wake_ms_);
+        if (const auto end = deadlines_.NextEnd(Crowded(now))) wake = std::min(wake, *end);
+        if (stop_deadline_) wake = std::min(wake, *stop_deadline_);
+        // Rounded up: waking a moment early would find nothing due and wake again at once.
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        return static_cast<int>(std::max<decltype(ms)>(ms, 0));
+    }
+
     bool IsListener(int fd) const {
         const auto& listeners = server_.listeners_;
         return std::find(listeners.begin(), listeners.end(), fd) != listeners.end();
@@ -196,6 +210,7 @@ private:
 
     HttpServer& server_;
     const int poll_;
+    Deadlines deadlines_;  // of connections_, which leave it as they close
     const ConnectionContext context_;
     std::unordered_map<int, Connection> connections_;  // by socket
     bool accepting_ = false;
