@@ -8,7 +8,6 @@
 
 #include "platform/common/ErrorReporting.h"
 #include "platform/common/Utf8.h"
-#include "platform/runtime/ServerRegistration.h"
 
 namespace {
 
