@@ -1,6 +1,7 @@
 #include "hosts/common/OptionTable.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "hosts/common/PrintableText.h"

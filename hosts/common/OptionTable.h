@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,7 +32,7 @@ OptionEffect Flag(std::function<void()> effect);
 // A text value: stored in *text, or handed to `effect`, which may refuse it with a message.
 OptionEffect Text(std::string* text);
 OptionEffect Text(std::function<std::string(std::string_view)> effect);
-// A whole number from low to high, stored in *number.
+// A whole number from low to high, handed to `effect` or stored in *number.
 OptionEffect WholeNumber(std::int64_t low, std::int64_t high,
                          std::function<void(std::int64_t)> effect);
 template <typename Number>

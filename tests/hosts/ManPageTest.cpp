@@ -24,6 +24,12 @@ std::string ManPage(const std::string& name) {
     return page;
 }
 
+// Each host and its manual page.
+const struct {
+    const char* program;
+    const char* page;
+} kHosts[] = {{QUILLON_PATH, "quillon.1"}, {SERVE_PATH, "quillon-serve.1"}};
+
 std::set<std::string> OptionsOf(const std::string& help) {
     std::set<std::string> options;
     const std::regex option("--[a-z0-9-]+");
@@ -47,11 +53,7 @@ TEST(ManPages, QuillonListsEveryPropertyOfTheContract) {
 // The OPTIONS section is written from the host's option table, as --help is: the page holds
 // what the table says today.
 TEST(ManPages, OptionsSectionIsWhatTheOptionTableWrites) {
-    const struct {
-        const char* program;
-        const char* page;
-    } programs[] = {{QUILLON_PATH, "quillon.1"}, {SERVE_PATH, "quillon-serve.1"}};
-    for (const auto& p : programs) {
+    for (const auto& p : kHosts) {
         const ProcessResult generated = RunProgram(p.program, {"--man-options"});
         ASSERT_EQ(generated.status, 0) << p.program;
         const std::string page = ReadFile(std::string(MAN_PAGE_DIR) + "/" + p.page);
@@ -66,11 +68,7 @@ TEST(ManPages, OptionsSectionIsWhatTheOptionTableWrites) {
 }
 
 TEST(ManPages, EachListsEveryOptionOfItsHelp) {
-    const struct {
-        const char* program;
-        const char* page;
-    } programs[] = {{QUILLON_PATH, "quillon.1"}, {SERVE_PATH, "quillon-serve.1"}};
-    for (const auto& p : programs) {
+    for (const auto& p : kHosts) {
         const ProcessResult help = RunProgram(p.program, {"--help"});
         ASSERT_EQ(help.status, 0);
         const std::set<std::string> options = OptionsOf(help.out);
