@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Load on quillon-serve with wrk: the default picture and a picture of 100 characters, each
-# plain and gzipped, for 10 seconds at 64 connections. Prints requests per second, latency
+# Load on quillon-serve with wrk: the demo page (the HTTP layer and little else), the default
+# picture and a picture of 100 characters, each plain and gzipped, for 10 seconds at 64
+# connections. Prints requests per second, latency
 # percentiles, bytes per answer, and the server's CPU time per request (user and system, from
 # /proc), which other work on the machine disturbs far less than the rate does.
 #
@@ -43,6 +44,7 @@ run() {
              "'"$name"'", "'"$bytes"'", rps, p50, p99, ticks / hz * 1e6 / requests,
              errors ? ", ERRORS: " errors : ", no errors"}' <<<"$output" >&2
 }
+run "demo page" "/"
 run "defaults" "/barcode.png"
 run "defaults, gzip" "/barcode.png" gzip
 run "100 characters" "/barcode.png?$data"

@@ -1,11 +1,12 @@
-// The quillon command line: options in the usual forms (-oFILE, -o FILE, --output=FILE,
-// --output FILE, -- to end them) and Name=Value settings.
+// The quillon command line: the options of its table (in the forms every host takes:
+// -oFILE, -o FILE, --output=FILE, --output FILE, -- to end them) and Name=Value settings.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "hosts/common/BarcodeSession.h"
+#include "hosts/common/OptionTable.h"
 
 enum class PictureFormat { kPng, kSvg };
 
@@ -21,14 +22,8 @@ struct CommandLine {
     Settings settings;
 };
 
-// What parsing asks the program to do.
-struct ParseResult {
-    enum Action { kRun, kExit } action = kRun;
-    int status = 0;  // the exit status with kExit
-};
-
 // Parses the arguments into *line; prints help, version or a usage error itself.
-ParseResult ParseCommandLine(int argc, char** argv, CommandLine* line);
+EarlyExit ParseCommandLine(int argc, char** argv, CommandLine* line);
 
 // Whether the settings give Data.
 bool SetsData(const Settings& settings);

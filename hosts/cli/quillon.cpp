@@ -26,7 +26,6 @@
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitDoesNotFit = 3;
 
 // The longest input taken as one Data text: 4999 characters of up to four UTF-8 bytes, and a
@@ -243,8 +242,7 @@ int Run(const CommandLine& line) {
 
 int main(int argc, char** argv) {
     CommandLine line;
-    const ParseResult parsed = ParseCommandLine(argc, argv, &line);
-    if (parsed.action == ParseResult::kExit) return parsed.status;
+    if (const EarlyExit exit = ParseCommandLine(argc, argv, &line)) return *exit;
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         std::fprintf(stderr, "quillon: the component runtime cannot start\n");

@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
+#include "platform/common/DispatchByName.h"
 #include "platform/common/ErrorReporting.h"
 #include "platform/common/Utf8.h"
-#include "platform/runtime/ServerRegistration.h"
 
 namespace {
 
@@ -126,46 +126,25 @@ DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallErro
 
 HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
                      std::vector<VARIANT>& args, VARIANT* result, CallError* error) {
-    std::u16string member(name);
-    LPOLESTR names[] = {member.data()};
-    DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    if (FAILED(hr)) {
-        error->hr = hr;
+    const std::u16string member(name);
+    const platform::DispatchCall call =
+        platform::CallByName(object, member.c_str(), flags, args, result);
+    if (SUCCEEDED(call.hr)) return call.hr;
+    error->hr = call.hr;
+    if (call.dispid == DISPID_UNKNOWN) {
         const std::string reason = platform::TakeErrorDescription();
-        error->message = hr == DISP_E_UNKNOWNNAME
+        error->message = call.hr == DISP_E_UNKNOWNNAME
                              ? "unknown member"
-                             : "cannot look up " + platform::Utf16ToUtf8(name) + " (" + Hex(hr) +
-                                   ")" + (reason.empty() ? "" : ": " + reason);
-        return hr;
+                             : "cannot look up " + platform::Utf16ToUtf8(name) + " (" +
+                                   Hex(call.hr) + ")" + (reason.empty() ? "" : ": " + reason);
+    } else if (call.hr == DISP_E_EXCEPTION) {
+        error->hr = call.scode != 0 ? call.scode : call.hr;
+        error->message = call.description.empty() ? "failed with " + Hex(error->hr)
+                                                  : platform::Utf16ToUtf8(call.description);
+    } else {
+        error->message = call.hr == DISP_E_TYPEMISMATCH ? "type mismatch"
+                         : call.hr == DISP_E_OVERFLOW   ? "out of range"
+                                                        : "failed with " + Hex(call.hr);
     }
-
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID put_id = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put_id;
-        params.cNamedArgs = 1;
-    }
-    EXCEPINFO exception{};
-    UINT bad_argument = 0;
-    hr = object->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, &bad_argument);
-    if (hr == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
-        error->hr = exception.scode != 0 ? exception.scode : hr;
-        error->message = exception.bstrDescription == nullptr
-                             ? "failed with " + Hex(error->hr)
-                             : platform::Utf16ToUtf8(exception.bstrDescription);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
-        return error->hr;
-    }
-    if (FAILED(hr)) {
-        error->hr = hr;
-        error->message = hr == DISP_E_TYPEMISMATCH ? "type mismatch"
-                         : hr == DISP_E_OVERFLOW   ? "out of range"
-                                                   : "failed with " + Hex(hr);
-    }
-    return hr;
+    return error->hr;
 }

@@ -90,7 +90,7 @@ Outcome BarcodeSession::Open() {
     height_ = DefaultOf("Height");
     orientation_ = static_cast<int>(DefaultOf("Orientation"));
     CallError error;
-    object_ = CreateByProgId(kQuillonProgId, "libTarvexQuillon.so", &error);
+    object_ = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
     if (!object_) return Failed(Failure::Internal, error.message);
     return {};
 }

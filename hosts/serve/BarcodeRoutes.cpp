@@ -9,6 +9,7 @@
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
+#include "hosts/serve/QueryString.h"
 #include "platform/common/AsciiCase.h"
 
 namespace {

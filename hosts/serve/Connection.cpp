@@ -23,6 +23,7 @@ Connection::Connection(int socket, std::string peer, const ConnectionContext& co
     event.data.fd = socket_;
     epoll_ctl(context_.poll, EPOLL_CTL_ADD, socket_, &event);
     watched_ = EPOLLIN;
+    context_.deadlines.Enter(*this, Wait::kIdle, waiting_since_);
     ++context_.open_connections;
     if (context_.metrics != nullptr) context_.metrics->ConnectionsOpen(1);
 }
@@ -49,14 +50,6 @@ bool Connection::OnServerStopping() {
     closing_ = closing_ || Unparsed() == 0;
     // Once all is sent, waiting for the client to close is no reason to delay the stop.
     return Advance() && !lingering_;
-}
-
-bool Connection::Expired(Clock::time_point now, bool crowded) const {
-    const ConnectionLimits& limits = context_.limits;
-    if (lingering_) return now - waiting_since_ > limits.linger_timeout;
-    if (Unsent() > 0) return now - waiting_since_ > limits.write_timeout;
-    if (Unparsed() > 0) return now - request_started_ > limits.request_timeout;
-    return now - waiting_since_ > (crowded ? limits.crowded_idle_timeout : limits.idle_timeout);
 }
 
 void Connection::Receive() {
@@ -104,39 +97,37 @@ bool Connection::Advance() {
 }
 
 bool Connection::HoldsRequest() const {
-    HttpRequest request;
-    return Unparsed() > 0 &&
-           ParseRequest(std::string_view(in_).substr(in_parsed_), &request).status !=
-               ParseStatus::Incomplete;
+    return Unparsed() > 0 && parser_.state() != RequestState::kIncomplete;
 }
 
 void Connection::ServeRequests() {
-    while (!closing_ && Unsent() < context_.limits.max_unsent) {
-        HttpRequest request;
-        const std::string_view input = std::string_view(in_).substr(in_parsed_);
-        const ParseResult parsed = ParseRequest(input, &request);
-        if (parsed.status == ParseStatus::Incomplete) break;
+    while (!closing_) {
+        // The parser goes on from where it stopped at the last read.
+        const RequestState state = parser_.Parse(std::string_view(in_).substr(in_parsed_));
+        if (state == RequestState::kIncomplete || Unsent() >= context_.limits.max_unsent) break;
         if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
+        HttpRequest unread;
+        const HttpRequest* request = &parser_.request();
         HttpResponse response;
         bool keep_alive = false;
-        if (parsed.status == ParseStatus::Error) {
+        if (state == RequestState::kRefused) {
             // The rest of the input cannot be framed, so none of it is served.
-            response = HttpResponse::Text(parsed.error_status, ReasonPhrase(parsed.error_status));
-            request = HttpRequest{};
-            // assign, not = "-": GCC 12 at -O3 wrongly sees an overlapping copy in the latter.
-            request.method.assign(1, '-');
+            response = HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal()));
+            unread.method = "-";
+            request = &unread;
             in_parsed_ = in_.size();
         } else {
-            response = Respond(request);
-            keep_alive = request.keep_alive && !context_.stop_requested;
-            in_parsed_ += parsed.consumed;
+            response = Respond(*request);
+            keep_alive = request->keep_alive && !context_.stop_requested;
+            in_parsed_ += parser_.length();
             if (Unparsed() > 0) request_started_ = Clock::now();
         }
-        const bool head_only = request.method == "HEAD";
+        const bool head_only = request->method == "HEAD";
         Queue(SerializeResponse(response, keep_alive, head_only));
         closing_ = !keep_alive;
-        Record(request, response, head_only, started);
+        Record(*request, response, head_only, started);
+        parser_.Next();
     }
     // Dropping the answered requests once per batch, not once per request, keeps a burst of
     // pipelined requests linear in its length.
@@ -206,6 +197,15 @@ void Connection::Record(const HttpRequest& request, const HttpResponse& response
 }
 
 void Connection::Watch() {
+    if (lingering_) {
+        context_.deadlines.Enter(*this, Wait::kLinger, waiting_since_);
+    } else if (Unsent() > 0) {
+        context_.deadlines.Enter(*this, Wait::kWrite, waiting_since_);
+    } else if (Unparsed() > 0) {
+        context_.deadlines.Enter(*this, Wait::kRequest, request_started_);
+    } else {
+        context_.deadlines.Enter(*this, Wait::kIdle, waiting_since_);
+    }
     // Reading goes on while the client is there and there is room for its input and for the
     // answers to it (while closing, to drop what it still sends); writing is watched only
     // while answers wait. A client that has gone is no longer watched for input, which would

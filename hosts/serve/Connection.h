@@ -13,7 +13,8 @@
 // further than one request ahead, and serves no more while its unsent answers pass a bound,
 // so a client that sends without reading is slowed to the pace at which it reads. Every wait
 // has a limit: for a request, from its first byte; for the client to take some of an answer;
-// and between requests. Parsing itself lives apart, in HttpMessage.
+// and between requests. The connection keeps its place among its worker's Deadlines up to
+// date; reading requests lives apart, in RequestParser.
 #pragma once
 
 #include <atomic>
@@ -24,35 +25,26 @@
 #include <string>
 
 #include "hosts/serve/AccessLog.h"
+#include "hosts/serve/ConnectionLimits.h"
+#include "hosts/serve/Deadlines.h"
 #include "hosts/serve/HttpMessage.h"
 #include "hosts/serve/HttpMetrics.h"
-
-// How long a connection may wait for each thing, and how much it may hold.
-struct ConnectionLimits {
-    using Duration = std::chrono::milliseconds;
-    Duration request_timeout{10'000};      // for a whole request, from its first byte
-    Duration idle_timeout{30'000};         // for a first or next request to begin
-    Duration crowded_idle_timeout{1'000};  // the same while the server is at its connection cap
-    Duration write_timeout{30'000};        // for the client to take any of an answer
-    Duration linger_timeout{2'000};        // after the last answer, for the client to close
-    std::size_t max_unsent = 1024 * 1024;  // unsent answers past which no request is served
-};
+#include "hosts/serve/RequestParser.h"
 
 // What the connections of one worker share; it outlives them all.
 struct ConnectionContext {
     int poll;  // the worker's epoll instance, which each connection tells what it waits for
     const HttpHandler& handler;
     const ConnectionLimits& limits;
+    Deadlines& deadlines;                     // the worker's, for its connections' waits
     const AccessLog* access_log;              // null for none
     HttpMetrics* metrics;                     // null for none
     const std::atomic<bool>& stop_requested;  // once set, every answer ends its connection
     std::atomic<int>& open_connections;       // of the whole server
 };
 
-class Connection {
+class Connection : public Waiter {
 public:
-    using Clock = std::chrono::steady_clock;
-
     // Takes over an accepted, non-blocking socket and waits for its first request; `peer` is
     // the client's address as the access log shows it.
     Connection(int socket, std::string peer, const ConnectionContext& context);
@@ -70,9 +62,7 @@ public:
     // flight. False when nothing is.
     bool OnServerStopping();
 
-    // True when it has waited longer than its limits allow for whatever it waits for.
-    // `crowded`: the server has no room for more connections, so idle ones go sooner.
-    bool Expired(Clock::time_point now, bool crowded) const;
+    int socket() const { return socket_; }
 
 private:
     // Appends what the socket holds to the input, up to one request's worth of unparsed
@@ -80,7 +70,8 @@ private:
     void Receive();
     // Serves, sends and serves again until it has to wait; false once it is done.
     bool Advance();
-    // True when the unparsed input begins with a whole request, or with one that is refused.
+    // True when the unparsed input begins with a whole request, or with one that is refused,
+    // as the parser found it when it last read the input.
     bool HoldsRequest() const;
     // Answers the complete requests in the input, in order, until one ends the connection or
     // the unsent answers pass their bound.
@@ -91,7 +82,7 @@ private:
     void Record(const HttpRequest& request, const HttpResponse& response, bool head_only,
                 Clock::time_point started) const;
     void Queue(std::string answer);
-    // Tells epoll what the connection waits for now.
+    // Tells epoll, and the deadlines, what the connection waits for now.
     void Watch();
 
     std::size_t Unparsed() const { return in_.size() - in_parsed_; }
@@ -102,7 +93,8 @@ private:
     const ConnectionContext& context_;
     std::string in_;  // received; from in_parsed_ on, not yet answered
     std::size_t in_parsed_ = 0;
-    std::string out_;  // answers; from out_sent_ on, not yet sent
+    RequestParser parser_;  // reading the request at in_parsed_
+    std::string out_;       // answers; from out_sent_ on, not yet sent
     std::size_t out_sent_ = 0;
     std::deque<std::size_t> answer_ends_;  // where in out_ each unsent answer ends
     bool closing_ = false;                 // no more requests: close once out_ is sent

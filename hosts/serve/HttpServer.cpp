@@ -1,8 +1,5 @@
 #include "hosts/serve/HttpServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -13,10 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <thread>
 #include <unordered_map>
+
+#include "hosts/serve/ListeningSockets.h"
 
 namespace {
 
@@ -27,44 +25,6 @@ constexpr auto kShutdownGrace = std::chrono::seconds(10);
 // closes first: the clients wait in the backlog instead of the loop spinning on the error.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(250);
 constexpr int kMaxEvents = 256;
-constexpr int kBacklog = 1024;
-
-int PortOf(const sockaddr_storage& address) {
-    return ntohs(address.ss_family == AF_INET6
-                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
-                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
-}
-
-// "127.0.0.1:8080" or "[::1]:8080"; the host alone without a port.
-std::string AddressText(const sockaddr_storage& address, bool with_port = true) {
-    char text[INET6_ADDRSTRLEN] = "?";
-    const bool v6 = address.ss_family == AF_INET6;
-    if (v6) {
-        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6&>(address).sin6_addr, text,
-                  sizeof text);
-    } else if (address.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text,
-                  sizeof text);
-    }
-    if (!with_port) return text;
-    return (v6 ? "[" + std::string(text) + "]" : std::string(text)) + ":" +
-           std::to_string(PortOf(address));
-}
-
-sockaddr_storage LocalAddress(int socket) {
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    return address;
-}
-
-void SetPort(sockaddr* address, int port) {
-    if (address->sa_family == AF_INET) {
-        reinterpret_cast<sockaddr_in*>(address)->sin_port = htons(static_cast<uint16_t>(port));
-    } else if (address->sa_family == AF_INET6) {
-        reinterpret_cast<sockaddr_in6*>(address)->sin6_port = htons(static_cast<uint16_t>(port));
-    }
-}
 
 void Watch(int poll, int fd, std::uint32_t events) {
     epoll_event event{};
@@ -86,15 +46,17 @@ public:
     explicit Worker(HttpServer& server)
         : server_(server),
           poll_(epoll_create1(EPOLL_CLOEXEC)),
+          deadlines_(server.config_.limits),
           context_{poll_,
                    server.handler_,
                    server.config_.limits,
+                   deadlines_,
                    server.config_.access_log,
                    server.config_.metrics,
                    server.stop_requested_,
                    server.open_connections_} {
-        // Connections expire on time even when no client stirs: wake a few times within the
-        // shortest limit, at least once a second.
+        // Whether the server is full changes with the other workers' connections too: look a
+        // few times within the shortest limit, at least once a second.
         wake_ms_ = static_cast<int>(
             std::clamp<long>(Shortest(server.config_.limits).count() / 4, 10, 1000));
         Watch(poll_, server_.stop_event_, EPOLLIN);
@@ -109,7 +71,7 @@ public:
     void Run() {
         while (!stop_deadline_ || (!connections_.empty() && Clock::now() <= *stop_deadline_)) {
             epoll_event events[kMaxEvents];
-            const int ready = epoll_wait(poll_, events, kMaxEvents, wake_ms_);
+            const int ready = epoll_wait(poll_, events, kMaxEvents, WakeIn(Clock::now()));
             // The stop comes first: after it, the listeners may report a hang-up.
             for (int i = 0; i < ready; ++i) {
                 const int fd = events[i].data.fd;
@@ -129,8 +91,9 @@ public:
             }
             const auto now = Clock::now();
             const bool crowded = Crowded(now);
-            std::erase_if(connections_,
-                          [&](const auto& entry) { return entry.second.Expired(now, crowded); });
+            while (Waiter* expired = deadlines_.Expired(now, crowded)) {
+                connections_.erase(static_cast<Connection*>(expired)->socket());
+            }
             if (!accepting_ && !stop_deadline_ && !Crowded(now)) SetAccepting(true);
         }
     }
@@ -158,6 +121,17 @@ public:
     }
 
 private:
+    // Milliseconds until the loop must wake: for the first wait to end, the stop's deadline,
+    // or a look at the server's room.
+    int WakeIn(Clock::time_point now) const {
+        auto wake = now + std::chrono::milliseconds(wake_ms_);
+        if (const auto end = deadlines_.NextEnd(Crowded(now))) wake = std::min(wake, *end);
+        if (stop_deadline_) wake = std::min(wake, *stop_deadline_);
+        // Rounded up: waking a moment early would find nothing due and wake again at once.
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        return static_cast<int>(std::max<decltype(ms)>(ms, 0));
+    }
+
     bool IsListener(int fd) const {
         const auto& listeners = server_.listeners_;
         return std::find(listeners.begin(), listeners.end(), fd) != listeners.end();
@@ -196,6 +170,7 @@ private:
 
     HttpServer& server_;
     const int poll_;
+    Deadlines deadlines_;  // of connections_, which leave it as they close
     const ConnectionContext context_;
     std::unordered_map<int, Connection> connections_;  // by socket
     bool accepting_ = false;
@@ -222,86 +197,16 @@ HttpServer::~HttpServer() {
 }
 
 bool HttpServer::Listen(std::string* error) {
-    const bool listening = config_.inherited_listeners.empty() ? Bind(error) : TakeOver(error);
-    if (listening && !listeners_.empty()) port_ = PortOf(LocalAddress(listeners_[0]));
+    const bool listening = config_.inherited_listeners.empty()
+                               ? ListenOn(config_.bind, config_.port, &listeners_, error)
+                               : TakeOverListening(config_.inherited_listeners, &listeners_, error);
+    if (listening && !listeners_.empty()) port_ = LocalPort(listeners_[0]);
     return listening;
-}
-
-bool HttpServer::Bind(std::string* error) {
-    std::string host = config_.bind;
-    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);  // an IPv6 address as URLs write it
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE;
-    addrinfo* found = nullptr;
-    const int resolved = getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (resolved != 0) {
-        *error = "cannot find the address of '" + config_.bind + "': " + gai_strerror(resolved);
-        return false;
-    }
-    int port = config_.port;
-    std::vector<sockaddr_storage> bound;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        sockaddr_storage address{};
-        std::memcpy(&address, a->ai_addr, a->ai_addrlen);
-        SetPort(reinterpret_cast<sockaddr*>(&address), port);
-        if (std::any_of(bound.begin(), bound.end(), [&](const sockaddr_storage& b) {
-                return std::memcmp(&b, &address, sizeof b) == 0;
-            })) {
-            continue;  // a name may list the same address more than once
-        }
-        const int fd = socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        // SO_REUSEADDR only lets a restarted server bind while old connections linger; on
-        // Linux it never lets two sockets listen on one port.
-        const bool ok = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                        (a->ai_family != AF_INET6 ||
-                         setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on) == 0) &&
-                        bind(fd, reinterpret_cast<sockaddr*>(&address), a->ai_addrlen) == 0 &&
-                        listen(fd, kBacklog) == 0;
-        if (!ok) {
-            *error = "cannot listen on " + AddressText(address) + ": " + std::strerror(errno);
-            if (fd >= 0) close(fd);
-            freeaddrinfo(found);
-            return false;
-        }
-        listeners_.push_back(fd);
-        bound.push_back(address);
-        if (port == 0) {  // the first socket chose a free port; the others take the same
-            port = PortOf(LocalAddress(fd));
-            SetPort(reinterpret_cast<sockaddr*>(&bound.back()), port);
-        }
-    }
-    freeaddrinfo(found);
-    return true;
-}
-
-bool HttpServer::TakeOver(std::string* error) {
-    for (const int fd : config_.inherited_listeners) {
-        int type = 0;
-        int listening = 0;
-        socklen_t length = sizeof type;
-        const bool stream =
-            getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
-        length = sizeof listening;
-        if (!stream || getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 ||
-            listening == 0) {
-            *error = "descriptor " + std::to_string(fd) + " is not a listening TCP socket";
-            return false;
-        }
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
-        listeners_.push_back(fd);
-    }
-    return true;
 }
 
 std::vector<std::string> HttpServer::addresses() const {
     std::vector<std::string> out;
-    for (const int listener : listeners_) out.push_back(AddressText(LocalAddress(listener)));
+    for (const int listener : listeners_) out.push_back(LocalAddressText(listener));
     return out;
 }
 

@@ -57,8 +57,6 @@ public:
 
 private:
     class Worker;
-    bool Bind(std::string* error);
-    bool TakeOver(std::string* error);
     // Takes the clients still waiting to be accepted, then stops listening (once, whichever
     // worker stops first).
     void ShutListeners(Worker& worker);

@@ -87,6 +87,35 @@ TEST(Service, HealthzAnswers200OnceAComponentCanBeMade) {
     EXPECT_EQ(health.substr(health.size() - 4), "\nok\n");
 }
 
+// The options take the forms the command line's do, and a misspelt one gets a suggestion.
+TEST(Service, TakesItsOptionsInTheFormsEveryHostTakes) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--port=0", "--quiet"}, {"--port", "0", "--quiet"}, {"--quiet", "--port=0"}}) {
+        Served served(args);
+        EXPECT_EQ(served.Get("/healthz").rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << args[0];
+    }
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } refused[] = {
+        {{"--prot=9000"}, "unknown option '--prot'; did you mean '--port'?"},
+        {{"--max-conections", "5"}, "did you mean '--max-connections'?"},
+        {{"--port=65536"}, "--port needs a number from 0 to 65535"},
+        {{"--port"}, "--port needs a number from 0 to 65535"},
+        {{"--threads", "0"}, "--threads needs a number from 1 to 256"},
+        {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--bind"}, "--bind needs a value"},
+        {{"8080"}, "unknown argument '8080'"},
+        {{"-p", "8080"}, "unknown option '-p'"},
+    };
+    for (const auto& r : refused) {
+        const ProcessResult result = RunProgram(SERVE_PATH, r.args);
+        EXPECT_EQ(result.status, 2) << r.args[0];
+        EXPECT_NE(result.err.find(r.message), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+}
+
 TEST(Service, MetricsCountWhatWasServed) {
     Served served({"--port", "0", "--quiet"});
     std::size_t received = 0;

@@ -39,7 +39,7 @@ protected:
         if (runner_.joinable()) runner_.join();
     }
     static HttpResponse Echo(const HttpRequest& request) {
-        return HttpResponse::Text(200, request.path + "?" + request.query);
+        return HttpResponse::Text(200, request.path + "?" + std::string(request.query));
     }
 
     std::unique_ptr<HttpServer> server_;

@@ -19,7 +19,7 @@ set(rules
     "component/|component/,platform/common/,platform/Platform.h"
     "server/|server/,component/,platform/serverkit/,platform/runtime/,platform/Platform.h,<generated>"
     "converter/|converter/,platform/serverkit/,platform/common/,platform/runtime/,platform/Platform.h,<generated>"
-    "hosts/|hosts/,component/contract/,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
+    "hosts/|hosts/,component/contract/,platform/common/,platform/Platform.h,platform/Runtime.h"
     "fuzz/|fuzz/,hosts/,component/contract/,converter/IConverter.h,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
 )
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Runtime.h"
+#include "platform/common/DispatchByName.h"
 #include "tests/platform/TemporaryRegistry.h"
 #include "tests/support/ClassRuntimeCalls.h"
 
@@ -34,41 +35,12 @@ struct Value {
 };
 
 // The outcome of one Invoke: its HRESULT, the argument it blamed, the exception it raised.
-struct Call {
-    HRESULT hr = E_FAIL;
-    UINT bad_argument = 0;
-    SCODE scode = 0;
-    std::u16string description;
-};
-
-inline DISPID IdOf(IDispatch* object, const std::u16string& name) {
-    std::u16string copy = name;
-    LPOLESTR names[] = {copy.data()};
-    DISPID id = DISPID_UNKNOWN;
-    object->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
-    return id;
-}
+using Call = platform::DispatchCall;
 
 // args in the caller's order.
 inline Call Invoke(IDispatch* object, const std::u16string& name, WORD flags,
                    std::vector<VARIANT> args = {}, VARIANT* result = nullptr) {
-    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
-    }
-    EXCEPINFO exception{};
-    Call call;
-    call.hr = object->Invoke(IdOf(object, name), IID_NULL, 0, flags, &params, result, &exception,
-                             &call.bad_argument);
-    call.scode = exception.scode;
-    if (exception.bstrDescription != nullptr) call.description = exception.bstrDescription;
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrHelpFile);
-    return call;
+    return platform::CallByName(object, name.c_str(), flags, std::move(args), result);
 }
 
 inline Call Put(IDispatch* object, const std::u16string& name, const std::u16string& text) {

@@ -14,34 +14,10 @@ IDispatch* CreateByProgId(const wchar_t* progid, HRESULT* hr) {
 
 CallResult Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT*> args,
                   VARIANT* result) {
-    CallResult call;
-    DISPID dispid = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    call.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
-    if (FAILED(call.hr)) return call;
-
-    std::vector<VARIANT> reversed;  // Invoke takes the last argument first
-    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(**it);
-    DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags == DISPATCH_PROPERTYPUT) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
-    }
-    EXCEPINFO error{};
-    UINT bad_argument = 0;
-    call.hr = object->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &error,
-                             &bad_argument);
-    if (call.hr == DISP_E_EXCEPTION) {
-        if (error.pfnDeferredFillIn != nullptr) error.pfnDeferredFillIn(&error);
-        call.scode = error.scode;
-        if (error.bstrSource != nullptr) call.source = error.bstrSource;
-        if (error.bstrDescription != nullptr) call.description = error.bstrDescription;
-    }
-    SysFreeString(error.bstrSource);
-    SysFreeString(error.bstrDescription);
-    SysFreeString(error.bstrHelpFile);
-    return call;
+    std::vector<VARIANT> values;
+    for (const VARIANT* arg : args) values.push_back(*arg);
+    return platform::CallByName(object, name, flags, std::move(values), result,
+                                LOCALE_USER_DEFAULT);
 }
 
 CallResult Put(IDispatch* object, const wchar_t* name, const std::wstring& value) {

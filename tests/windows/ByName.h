@@ -1,19 +1,15 @@
-// Calling an automation object by name, as a page script does: members looked up with
-// GetIDsOfNames, values handed to Invoke, errors read back from EXCEPINFO.
+// Calling an automation object by name, as a page script does, through the hosts' own
+// platform::CallByName with the user's locale; and the VARIANTs and text the checks use.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/common/DispatchByName.h"
 
 // What a call gave: its HRESULT and, for DISP_E_EXCEPTION, the error the member reported.
-struct CallResult {
-    HRESULT hr = S_OK;
-    SCODE scode = S_OK;
-    std::wstring source;
-    std::wstring description;
-};
+using CallResult = platform::DispatchCall;
 
 // An owned VARIANT.
 class Variant {

@@ -1,0 +1,183 @@
+#include "hosts/serve/RequestParser.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "hosts/serve/QueryString.h"
+#include "platform/common/AsciiCase.h"
+
+namespace {
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// The characters of a method or a header name.
+bool IsToken(std::string_view text) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+               kSymbols.find(c) != std::string_view::npos;
+    });
+}
+
+bool IsControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+// Where the first line end (CR LF) from `from` on ends, before `to`: the LF's position, or
+// kNone. A CR just before `from` counts, so a CR LF split between two reads is found.
+std::size_t FindLineEnd(std::string_view input, std::size_t from, std::size_t to) {
+    for (std::size_t at = std::max<std::size_t>(from, 1); at < to;) {
+        const void* found = std::memchr(input.data() + at, '\n', to - at);
+        if (found == nullptr) return kNone;
+        const auto lf = static_cast<std::size_t>(static_cast<const char*>(found) - input.data());
+        if (input[lf - 1] == '\r') return lf;
+        at = lf + 1;
+    }
+    return kNone;
+}
+
+}  // namespace
+
+RequestState RequestParser::Parse(std::string_view input) {
+    if (state_ == RequestState::kRefused) return state_;
+    // No request is longer, so nothing past this is ever looked at.
+    input = input.substr(0, kMaxRequest);
+    if (phase_ == Phase::kRequestLine) ReadRequestLine(input);
+    if (state_ == RequestState::kIncomplete && phase_ == Phase::kHeaders) ReadHeaderLines(input);
+    if (state_ == RequestState::kIncomplete && phase_ == Phase::kBody && input.size() >= length_) {
+        state_ = RequestState::kComplete;  // the body, which no route reads, has all arrived
+    }
+    if (state_ == RequestState::kComplete) Point(input);
+    return state_;
+}
+
+void RequestParser::Next() {
+    state_ = RequestState::kIncomplete;
+    phase_ = Phase::kRequestLine;
+    scanned_ = line_start_ = 0;
+    fault_ = refusal_ = 0;
+    content_lengths_ = 0;
+    transfer_encoding_ = false;
+    fields_.clear();  // clear, not new: their room serves the next request too
+    length_ = 0;
+    request_.method = request_.query = {};
+    request_.path.clear();
+    request_.http10 = false;
+    request_.keep_alive = true;
+    request_.headers.clear();
+}
+
+// METHOD SP TARGET SP HTTP/1.x, with no control characters anywhere.
+void RequestParser::ReadRequestLine(std::string_view input) {
+    // A line end that comes later than this ends a line that is too long.
+    const std::size_t window = std::min(input.size(), kMaxRequestLine + 2);
+    const std::size_t lf = FindLineEnd(input, scanned_, window);
+    if (lf == kNone) {
+        scanned_ = window;
+        if (input.size() > kMaxRequestLine) Refuse(414);
+        return;
+    }
+    scanned_ = line_start_ = lf + 1;
+    phase_ = Phase::kHeaders;
+
+    const std::string_view line = input.substr(0, lf - 1);
+    const std::size_t first_space = line.find(' ');
+    const std::size_t last_space = line.rfind(' ');
+    if (first_space == kNone || last_space == first_space) return Fault(400);
+    const std::string_view version = line.substr(last_space + 1);
+    if (version != "HTTP/1.1" && version != "HTTP/1.0") return Fault(505);
+    const std::string_view method = line.substr(0, first_space);
+    const std::string_view target = line.substr(first_space + 1, last_space - first_space - 1);
+    if (!IsToken(method) || target.empty() || target.front() != '/') return Fault(400);
+    if (std::any_of(target.begin(), target.end(),
+                    [](char c) { return c == ' ' || IsControl(c); })) {
+        return Fault(400);
+    }
+    const std::size_t question = target.find('?');
+    if (question != kNone && target.size() - question - 1 > kMaxQueryLength) return Fault(414);
+    method_length_ = first_space;
+    target_ = first_space + 1;
+    target_length_ = target.size();
+    path_length_ = std::min(question, target.size());
+    request_.http10 = version == "HTTP/1.0";
+}
+
+// The header lines, each ending in CR LF, up to the empty line that ends the head.
+void RequestParser::ReadHeaderLines(std::string_view input) {
+    // The head's last line end must come within kMaxHead + 4 bytes, however many more have
+    // arrived.
+    const std::size_t window = std::min(input.size(), kMaxHead + 4);
+    for (std::size_t lf; (lf = FindLineEnd(input, scanned_, window)) != kNone;) {
+        scanned_ = lf + 1;
+        if (lf - 1 == line_start_) return EndHead(input, lf + 1);
+        ReadHeaderLine(input, line_start_, lf - 1);
+        line_start_ = lf + 1;
+    }
+    scanned_ = window;
+    if (window == kMaxHead + 4) Refuse(431);
+}
+
+// A name is a token right before its colon: a space there, or a line folded onto the previous
+// one, is refused, since a proxy in front may read such a line differently and so frame the
+// requests differently.
+void RequestParser::ReadHeaderLine(std::string_view input, std::size_t start, std::size_t end) {
+    if (fault_ != 0) return;
+    if (fields_.size() == kMaxHeaders) return Fault(431);
+    const std::string_view line = input.substr(start, end - start);
+    const std::size_t colon = line.find(':');
+    if (colon == kNone || !IsToken(line.substr(0, colon))) return Fault(400);
+    const std::string_view name = line.substr(0, colon);
+    const std::string_view value = TrimBlanks(line.substr(colon + 1));
+    if (std::any_of(value.begin(), value.end(), [](char c) { return c != '\t' && IsControl(c); })) {
+        return Fault(400);
+    }
+    content_lengths_ += platform::EqualsIgnoringCase(name, "Content-Length");
+    transfer_encoding_ =
+        transfer_encoding_ || platform::EqualsIgnoringCase(name, "Transfer-Encoding");
+    // Positions fit in 32 bits: the head is at most kMaxHead bytes.
+    fields_.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(colon),
+                       static_cast<std::uint32_t>(value.data() - input.data()),
+                       static_cast<std::uint32_t>(value.size())});
+}
+
+void RequestParser::EndHead(std::string_view input, std::size_t length) {
+    if (fault_ != 0) return Refuse(fault_);
+    // The routes take no body, so there is no reason to accept a framing that proxies may
+    // disagree on: a second length, or any transfer coding.
+    if (content_lengths_ > 1 || transfer_encoding_) return Refuse(400);
+    Point(input);
+    const std::string_view connection = request_.Header("Connection");
+    request_.keep_alive = request_.http10 ? platform::EqualsIgnoringCase(connection, "keep-alive")
+                                          : !platform::EqualsIgnoringCase(connection, "close");
+    std::size_t body = 0;
+    if (content_lengths_ == 1) {
+        const std::string_view text = request_.Header("Content-Length");
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), body);
+        if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+            return Refuse(400);
+        }
+        if (body > kMaxBody) return Refuse(413);
+    }
+    request_.path = PercentDecode(input.substr(target_, path_length_), false);
+    length_ = length + body;
+    phase_ = Phase::kBody;
+}
+
+void RequestParser::Point(std::string_view input) {
+    request_.method = input.substr(0, method_length_);
+    request_.query = target_length_ > path_length_ ? input.substr(target_ + path_length_ + 1,
+                                                                  target_length_ - path_length_ - 1)
+                                                   : std::string_view();
+    request_.headers.clear();
+    for (const Field& f : fields_) {
+        request_.headers.emplace_back(input.substr(f.name, f.name_length),
+                                      input.substr(f.value, f.value_length));
+    }
+}
+
+void RequestParser::Refuse(int status) {
+    state_ = RequestState::kRefused;
+    refusal_ = status;
+}

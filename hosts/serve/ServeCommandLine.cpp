@@ -1,0 +1,79 @@
+#include "hosts/serve/ServeCommandLine.h"
+
+#include <cstdint>
+
+#include "component/contract/QuillonVersion.h"
+
+namespace {
+
+constexpr std::int64_t kMostPixels = std::int64_t{1} << 40;
+constexpr std::int64_t kMostDescriptors = 1 << 20;
+
+std::vector<CommandOption> Options(ServeCommandLine* line) {
+    HttpServerConfig& server = line->server;
+    return {
+        {"bind", 0, "ADDRESS",
+         "address or host name to listen on, IPv4 or IPv6; a name is served on all its "
+         "addresses (default 127.0.0.1)",
+         Text(&server.bind)},
+        {"port", 0, "N", "port (default 8080; 0 picks a free one)",
+         WholeNumber(0, 65535, &server.port),
+         "The first line of output names the port. A port that another program serves is "
+         "refused: \"Address already in use\"."},
+        {"fd", 0, "N",
+         "serve the listening socket open as descriptor N instead of binding (systemd socket "
+         "activation, LISTEN_FDS, is taken without it)",
+         WholeNumber(
+             0, kMostDescriptors,
+             [&server](std::int64_t fd) { server.inherited_listeners = {static_cast<int>(fd)}; })},
+        {"threads", 0, "N", "worker threads (default: one per core)",
+         WholeNumber(1, 256, &server.threads)},
+        {"max-pixels", 0, "N",
+         "largest picture served, in pixels (default " + std::to_string(kDefaultMaxPixels) + ")",
+         WholeNumber(1, kMostPixels, &line->routes.max_pixels)},
+        {"max-connections", 0, "N",
+         "clients served at once; more wait (default " + std::to_string(kMostConnections) +
+             ", fewer when the descriptor limit is lower)",
+         WholeNumber(1, kMostDescriptors, &server.max_connections)},
+        {"access-log", 0, "FILE",
+         "append the access log to FILE (default: standard error); SIGHUP reopens it",
+         Text(&line->access_log)},
+        {"log-query", 0, "",
+         "log query values too (by default only their names, as values are often personal "
+         "data)",
+         Flag(&line->log_query)},
+        {"quiet", 0, "", "no access log", Flag(&line->quiet)},
+    };
+}
+
+constexpr const char* kUsage =
+    "usage: quillon-serve [--bind ADDRESS] [--port N | --fd N] [--threads N]\n"
+    "                     [--max-pixels N] [--max-connections N]\n"
+    "                     [--access-log FILE] [--log-query] [--quiet]\n"
+    "\n";
+
+constexpr const char* kEpilogue =
+    "\n"
+    "GET /barcode.png?Data=...&Width=...  the PNG; utf8=1 carries Data as UTF-8\n"
+    "                                     (and a HandleTilde setting is ignored)\n"
+    "GET /barcode.svg?...                 the same picture as SVG\n"
+    "GET /measure?...                     the symbol's rows, columns and size\n"
+    "GET /                                the demo page\n"
+    "GET /healthz                         200 once a component object can be made\n"
+    "GET /metrics                         counters in Prometheus text format\n"
+    "\n"
+    "SIGINT or SIGTERM stops after the requests in flight; a second one stops at once.\n";
+
+}  // namespace
+
+EarlyExit ParseServeCommandLine(int argc, char** argv, ServeCommandLine* line) {
+    const CommandLineRules rules{
+        .program = "quillon-serve",
+        .version = QUILLON_VERSION,
+        .usage = kUsage,
+        .epilogue = kEpilogue,
+        .help_summary = "the options and routes",
+        .options = Options(line),
+    };
+    return ReadCommandLine(argc, argv, rules);
+}
