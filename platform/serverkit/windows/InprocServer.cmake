@@ -41,9 +41,11 @@ function(quillon_platform_inproc_server name idl type_table exports scripts)
             VERBATIM)
         string(APPEND resources "1 TYPELIB \"${tlb}\"\n")
     endif()
+    set(script_paths "")
     while(scripts)
         list(POP_FRONT scripts resource script_path)
         string(APPEND resources "${resource} REGISTRY \"${script_path}\"\n")
+        list(APPEND script_paths "${script_path}")
     endwhile()
 
     set(QUILLON_SERVER_NAME ${name})
@@ -73,4 +75,13 @@ function(quillon_platform_inproc_server name idl type_table exports scripts)
     quillon_write_if_changed("${def}" "LIBRARY ${name}.dll\nEXPORTS\n${entries}")
     target_sources(${name} PRIVATE "${rc}" "${def}")
 
+    # What the installer registers the server from (packaging/windows/), the same interface
+    # definition and scripts as its resources, and what a build of it at another version
+    # takes (tests/windows/).
+    set_target_properties(${name} PROPERTIES
+        QUILLON_IDL "${idl_path}"
+        QUILLON_REGISTRY_SCRIPTS "${script_paths}"
+        QUILLON_RESOURCES "${rc}"
+        QUILLON_EXPORTS "${def}")
+    set_property(GLOBAL APPEND PROPERTY QUILLON_INPROC_SERVERS ${name})
 endfunction()
