@@ -15,33 +15,10 @@ public:
     CQuillon(const CQuillon&) = delete;
     CQuillon& operator=(const CQuillon&) = delete;
 
-    // Page hooks.
-    HRESULT STDMETHODCALLTYPE OnStartPage(IUnknown* piUnk) override;
-    HRESULT STDMETHODCALLTYPE OnEndPage() override;
-
-    // Requests.
-    HRESULT STDMETHODCALLTYPE get_PNGImage(VARIANT* pVal) override;
-    HRESULT STDMETHODCALLTYPE GetActualRC(VARIANT* ActualRows, VARIANT* ActualCols) override;
-    HRESULT STDMETHODCALLTYPE GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) override;
-
-    // Property accessors (component/Properties.cpp).
-    HRESULT STDMETHODCALLTYPE put_BorderStyle(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Data(BSTR newVal) override;
-    HRESULT STDMETHODCALLTYPE put_ErrorCorrectionLevel(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Orientation(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Columns(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Rows(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_TruncateSymbol(VARIANT_BOOL newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Y2XRatio(FLOAT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Width(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_Height(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE put_NarrowBarWidth(DOUBLE newVal) override;
-    HRESULT STDMETHODCALLTYPE put_BackColor(LONG newVal) override;
-    HRESULT STDMETHODCALLTYPE put_BarColor(LONG newVal) override;
-    HRESULT STDMETHODCALLTYPE get_Mode(SHORT* pVal) override;
-    HRESULT STDMETHODCALLTYPE put_Mode(SHORT newVal) override;
-    HRESULT STDMETHODCALLTYPE get_HandleTilde(VARIANT_BOOL* pVal) override;
-    HRESULT STDMETHODCALLTYPE put_HandleTilde(VARIANT_BOOL newVal) override;
+    // IQuillon's members, declared as the interface declares them: the page hooks
+    // (PageHooks.cpp), the requests (PictureRequest.cpp, MeasuringRequests.cpp) and the property
+    // accessors (Properties.cpp).
+    IQUILLON_OVERRIDES
 
 protected:
     ~CQuillon();

@@ -11,7 +11,7 @@ HRESULT ReportError(HRESULT hr, LPCOLESTR description);
 class QuillonState;
 
 // Reports QUILLON_E_DATA_DOES_NOT_FIT with a description that says why, with the numbers the
-// encoder left behind.
+// encoder left behind; or E_INVALIDARG for a Macro segment index outside its set's count.
 HRESULT ReportDataDoesNotFit(const QuillonState& state);
 // Reports E_INVALIDARG for a symbol whose size in pixels is beyond 32-bit coordinates, with
 // that size.

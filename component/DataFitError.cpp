@@ -6,6 +6,14 @@
 #include "component/state/QuillonState.h"
 
 HRESULT ReportDataDoesNotFit(const QuillonState& state) {
+    if (state.LastFit == SymbolFit::MacroSegmentOutsideSet) {
+        const std::string text = "MacroSegmentIndex " + std::to_string(state.MacroSegmentIndex) +
+                                 " is not below MacroSegmentCount " +
+                                 std::to_string(state.MacroSegmentCount) +
+                                 ": a segment's index counts from 0 within its set.";
+        const std::basic_string<OLECHAR> description(text.begin(), text.end());
+        return ReportError(E_INVALIDARG, description.c_str());
+    }
     std::string text = "The data does not fit in a PDF417 symbol: ";
     if (state.LastFit == SymbolFit::TooManyRows) {
         // Dimensioning gave up with CodewordCount still holding what the data needs.
@@ -18,7 +26,11 @@ HRESULT ReportDataDoesNotFit(const QuillonState& state) {
                 " rows) are more than the " + std::to_string(kMaxSymbolCodewords) +
                 " a symbol can hold.";
     }
-    text += " Shorten the data or lower the ErrorCorrectionLevel.";
+    text += " Shorten the data or lower the ErrorCorrectionLevel";
+    if (state.AutoErrorCorrection && state.AutoEccLevel > state.EccLevel) {
+        text += " (AutoErrorCorrection raised it to " + std::to_string(state.AutoEccLevel) + ")";
+    }
+    text += ".";
     const std::basic_string<OLECHAR> description(text.begin(), text.end());
     return ReportError(QUILLON_E_DATA_DOES_NOT_FIT, description.c_str());
 }

@@ -1,5 +1,6 @@
 // The property accessors. A put checks its value and stores it, or ignores a value outside
-// its accepted range without an error: pages rely on a bad value simply changing nothing.
+// its accepted range without an error: pages rely on a bad value simply changing nothing. The
+// ranges are those of the interface's description (contract/IQuillon.toml).
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
 #include "component/contract/QuillonProperties.h"
@@ -10,7 +11,7 @@ HRESULT CQuillon::put_BorderStyle(SHORT newVal) {
 }
 
 HRESULT CQuillon::put_ErrorCorrectionLevel(SHORT newVal) {
-    if (kEccLevelRange.Contains(newVal)) EccLevel = newVal;
+    if (kErrorCorrectionLevelRange.Contains(newVal)) EccLevel = newVal;
     return S_OK;
 }
 
@@ -42,12 +43,12 @@ HRESULT CQuillon::put_Y2XRatio(FLOAT newVal) {
 }
 
 HRESULT CQuillon::put_Width(SHORT newVal) {
-    if (kPictureSideRange.Contains(newVal)) ImageWidth = newVal;
+    if (kWidthRange.Contains(newVal)) ImageWidth = newVal;
     return S_OK;
 }
 
 HRESULT CQuillon::put_Height(SHORT newVal) {
-    if (kPictureSideRange.Contains(newVal)) ImageHeight = newVal;
+    if (kHeightRange.Contains(newVal)) ImageHeight = newVal;
     return S_OK;
 }
 
@@ -61,7 +62,7 @@ HRESULT CQuillon::put_NarrowBarWidth(DOUBLE newVal) {
 }
 
 HRESULT CQuillon::put_BackColor(LONG newVal) {
-    if (kColourRange.Contains(newVal)) {
+    if (kBackColorRange.Contains(newVal)) {
         BackColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BackColorBits = BackColor == 0xFFFFFF ? 1 : 4;
     }
@@ -69,7 +70,7 @@ HRESULT CQuillon::put_BackColor(LONG newVal) {
 }
 
 HRESULT CQuillon::put_BarColor(LONG newVal) {
-    if (kColourRange.Contains(newVal)) {
+    if (kBarColorRange.Contains(newVal)) {
         BarColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BarColorBits = BarColor == 0 ? 1 : 4;
     }

@@ -1,9 +1,12 @@
 // Symbol dimensioning: the smallest column count from the Columns setting up that keeps the
 // symbol within 90 rows, then the Rows minimum and the 928-codeword limit.
+#include <algorithm>
+
 #include "component/state/QuillonState.h"
+#include "encoder/RecommendedEccLevel.h"
 
 void QuillonState::PrepareDimensioning() {
-    // EccCount() follows EccLevel by itself. A Columns of 31 is what a symbol that did not
+    // EccCount() follows the level by itself. A Columns of 31 is what a symbol that did not
     // fit leaves behind, and this is where a later request starts again from the default.
     if (Columns < kMinColumns || Columns > kMaxColumns) Columns = kDefaultColumns;
 }
@@ -30,4 +33,11 @@ bool QuillonState::DimensionSymbol(std::int32_t required) {
     }
     LastFit = SymbolFit::Fits;
     return true;
+}
+
+bool QuillonState::DimensionData(std::int32_t dataCodewords) {
+    // The level never falls below the setting; data that then does not fit is refused as any
+    // other.
+    if (AutoErrorCorrection) AutoEccLevel = std::max(EccLevel, RecommendedEccLevel(dataCodewords));
+    return DimensionSymbol(dataCodewords + EccCount());
 }

@@ -10,7 +10,7 @@
 #include "encoder/EccCoefficientTable.h"
 
 std::int32_t QuillonState::EccCoefficient(std::int32_t j) const {
-    return EccCoefficientTable[EccTableOffset(EccLevel) + j];
+    return EccCoefficientTable[EccTableOffset(SymbolEccLevel()) + j];
 }
 
 // The division register e[0..k−1]: each data codeword d gives t = (d + e[k−1]) mod 929, then

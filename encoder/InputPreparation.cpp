@@ -18,12 +18,30 @@ std::int32_t TextLength(const BYTE* text) {
 }  // namespace
 
 void QuillonState::EncodeData() {
+    // A segment numbered beyond its own set's count would mislead every reader that joins it.
+    if (!MacroSettingsAreConsistent()) {
+        LastFit = SymbolFit::MacroSegmentOutsideSet;
+        return;
+    }
+    PrepareData();
+    CompactData();
+    if (HandleTilde) RestoreDataText();
+}
+
+void QuillonState::PrepareData() {
     if (HandleTilde) {
         ExpandTildeEscapes();
     } else {
         DataLength = TextLength(DataText);
     }
+}
 
+void QuillonState::CompactData() {
+    if (OptimizeCompaction) {
+        // Mode is not used, so the fallback below does not touch it either.
+        EncodeOptimizedCompaction();
+        return;
+    }
     if (Mode == 1) {
         for (std::int32_t i = 0; i < DataLength; ++i) {
             if (!IsTextEncodable(DataText[i])) {
@@ -32,7 +50,6 @@ void QuillonState::EncodeData() {
             }
         }
     }
-
     switch (Mode) {
         case 0:
             EncodeByteCompaction();
@@ -44,8 +61,6 @@ void QuillonState::EncodeData() {
             EncodeMixedCompaction();
             break;
     }
-
-    if (HandleTilde) RestoreDataText();
 }
 
 void QuillonState::ExpandTildeEscapes() {

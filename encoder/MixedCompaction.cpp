@@ -3,6 +3,7 @@
 // each byte run framed by markers; the second pairs the text values and writes the latches.
 #include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
+#include "encoder/SymbolWriter.h"
 
 namespace {
 
@@ -17,23 +18,6 @@ static_assert(3 * kMaxDataLength + 1 <= kCompactionCells);
 std::int16_t Cell(const std::uint16_t* values, std::int32_t k) {
     return static_cast<std::int16_t>(values[k]);
 }
-
-// The second pass can produce about two codewords per data byte, far more than any symbol
-// holds and more than the symbol area has cells. It keeps counting so that dimensioning sees
-// the true size and refuses it, but stores only what fits the area.
-class SymbolWriter {
-public:
-    explicit SymbolWriter(std::uint16_t* symbol) : symbol_(symbol) {}
-    void Write(std::int32_t codeword) {
-        if (count_ < kSymbolCells) symbol_[count_] = static_cast<std::uint16_t>(codeword);
-        ++count_;
-    }
-    std::int32_t Count() const { return count_; }
-
-private:
-    std::uint16_t* symbol_;
-    std::int32_t count_ = 1;  // cell 0 is kept for the length descriptor
-};
 
 }  // namespace
 
@@ -63,7 +47,7 @@ void QuillonState::EncodeMixedCompaction() {
     }
 
     // Second pass.
-    SymbolWriter out(CodewordBuffer.SymbolCodewords);
+    SymbolWriter out(CodewordBuffer.SymbolCodewords, DataStartCell());
     auto copyRun = [&](std::int32_t& k) {
         while (Cell(values, k) >= 0) out.Write(values[k++]);
         ++k;  // the run's end marker
@@ -96,11 +80,9 @@ void QuillonState::EncodeMixedCompaction() {
     }
 
     const std::int32_t c = out.Count();
-    if (!DimensionSymbol(c + EccCount())) return;
+    if (!DimensionData(c - DataStartCell() + FrameLength())) return;
 
     std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
-    const std::int32_t dataEnd = CodewordCount - EccCount();
-    for (std::int32_t cell = c; cell < dataEnd; ++cell) symbol[cell] = kPadCodeword;
-    symbol[0] = static_cast<std::uint16_t>(dataEnd);
-    ComputeErrorCorrection();
+    for (std::int32_t cell = c; cell < PadEndCell(); ++cell) symbol[cell] = kPadCodeword;
+    CompleteSymbol();
 }

@@ -15,21 +15,20 @@ void QuillonState::EncodeTextCompaction() {
     std::uint16_t* values = CodewordBuffer.CompactionValues;
     if (k % 2 != 0) values[k++] = kTextFillerValue;
 
-    if (!DimensionSymbol(k / 2 + 1 + EccCount())) return;
+    if (!DimensionData(k / 2 + FrameLength())) return;
 
     // A pair 30, 0 pairs up into the pad codeword 900. After a successful dimensioning the
     // symbol holds at most 928 codewords, so these pairs stay far inside the work area.
-    const std::int32_t dataEnd = CodewordCount - EccCount();
-    while (k / 2 < dataEnd - 1) {
+    const std::int32_t start = DataStartCell();
+    while (start + k / 2 < PadEndCell()) {
         values[k++] = kTextValueBase;
         values[k++] = 0;
     }
 
     std::uint16_t* symbol = CodewordBuffer.SymbolCodewords;
-    symbol[0] = static_cast<std::uint16_t>(dataEnd);
     for (std::int32_t p = 0; p < k / 2; ++p) {
-        symbol[1 + p] =
+        symbol[start + p] =
             static_cast<std::uint16_t>(kTextValueBase * values[2 * p] + values[2 * p + 1]);
     }
-    ComputeErrorCorrection();
+    CompleteSymbol();
 }

@@ -62,7 +62,7 @@ std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {
         case 0:
             return base + (ActualRows - 1) / 3;
         case 1:
-            return base + 3 * EccLevel + (ActualRows - 1) % 3;
+            return base + 3 * SymbolEccLevel() + (ActualRows - 1) % 3;
         default:
             return base + Columns - 1;
     }
@@ -76,7 +76,7 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
         case 1:
             return base + (ActualRows - 1) / 3;
         default:
-            return base + 3 * EccLevel + (ActualRows - 1) % 3;
+            return base + 3 * SymbolEccLevel() + (ActualRows - 1) % 3;
     }
 }
 
@@ -117,7 +117,7 @@ bool QuillonState::SymbolIsDrawable() const {
     if (LastFit != SymbolFit::Fits || !SymbolFitsCoordinates()) return false;
     if (ActualRows < 0 || ActualRows > kMaxRows) return false;
     if (Columns < kMinColumns || Columns > kMaxColumns) return false;
-    if (EccLevel < 0 || EccLevel > kMaxEccLevel) return false;
+    if (SymbolEccLevel() < 0 || SymbolEccLevel() > kMaxEccLevel) return false;
     const std::int32_t cells = ActualRows * Columns;
     for (std::int32_t k = 0; k < cells; ++k) {
         if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues) return false;

@@ -8,7 +8,8 @@
 
 namespace {
 
-serverkit::TypeInfoHolder quillon_type_info(LIBID_TarvexQuillonLib, 1, 0, IID_IQuillon);
+serverkit::TypeInfoHolder quillon_type_info(LIBID_TarvexQuillonLib, kTarvexQuillonLibMajorVersion,
+                                            kTarvexQuillonLibMinorVersion, IID_IQuillon);
 
 class Quillon : public serverkit::TypeInfoDispatch<CQuillon, IQuillon, quillon_type_info> {
 public:

@@ -1,12 +1,11 @@
 // The type library TarvexQuillonLib as data: on Linux it stands in for the compiled library
-// that the server carries as a resource. server/TarvexQuillon.idl is its source of truth, which a
-// Windows build compiles into that resource; there QuillonTypeLib.cpp is not built and the
-// server's mention of the data in SERVERKIT_ENTRY_POINTS goes unused, so the types are only
-// declared here (platform/runtime/TypeDescription.h defines them).
+// that the server carries as a resource. Both are generated from the interface's description
+// (component/contract/IQuillon.toml): the IDL that a Windows build compiles into that resource,
+// and the tables of QuillonTypeLib.cpp, which only Linux builds. On Windows the server's mention
+// of the data in SERVERKIT_ENTRY_POINTS goes unused, so the type is only declared here
+// (platform/runtime/TypeDescription.h defines it).
 #pragma once
 
 struct TypeLibDescription;
-struct InterfaceDescription;
 
 extern const TypeLibDescription kTarvexQuillonLib;
-extern const InterfaceDescription kIQuillonInterface;

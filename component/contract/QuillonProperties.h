@@ -1,6 +1,8 @@
 // IQuillon's settable properties as data: for each its name, dispatch identifier, declared
-// type, default and accepted values, and what it does. The accessors check values against
-// the ranges below; the hosts' help, warnings and demo page, and the tests, read the table.
+// type, default and accepted values, and what it does. The table is generated from the
+// interface's description (IQuillon.toml) into QuillonPropertyTable.inc, included below. The
+// accessors check values against the ranges it defines; the hosts' help, warnings and demo page,
+// and the tests, read the table.
 #pragma once
 
 #include <cfloat>
@@ -26,21 +28,6 @@ struct RealRange {
     constexpr bool Contains(double v) const { return v > above && v <= at_most; }
 };
 
-// What each accessor accepts; any other value is ignored and the setting keeps its value.
-constexpr IntegerRange kBorderStyleRange{0, 2};
-constexpr IntegerRange kEccLevelRange{0, kMaxEccLevel};
-constexpr IntegerRange kOrientationRange{0, 3};
-constexpr IntegerRange kColumnsRange{2, kMaxColumns};
-// Rows takes the range of Columns, not the rows a symbol may have: once set it cannot return
-// to 0, but 2 asks for no more than every symbol has anyway.
-constexpr IntegerRange kRowsRange = kColumnsRange;
-constexpr IntegerRange kPictureSideRange{1, 32767};
-constexpr IntegerRange kColourRange{0, 0x7FFFFFFF};
-constexpr IntegerRange kModeRange{0, 2};
-constexpr RealRange kY2XRatioRange{0.0, 5.0};
-// Kept in single precision, so a width must be a positive, finite float.
-constexpr RealRange kNarrowBarWidthRange{0.0, FLT_MAX};
-
 enum class PropertyValues {
     kAnyValue,  // every value is taken (the booleans)
     kText,      // Data: refused with an error, not ignored, beyond kMaxDataLength bytes
@@ -55,15 +42,29 @@ struct QuillonProperty {
     const char* type_name;      // the declared type as people read it
     const char* default_value;  // a new object's value, as a script would write it
     PropertyValues values;
-    IntegerRange integers;
-    RealRange reals;
-    const char* help;  // what the property does, in one line
+    IntegerRange integers = {0, -1};
+    RealRange reals = {0.0, 0.0};
+    const char* accepted;  // the accepted values as people read them: "0..2", "above 0, at most 5"
+    const char* help;      // what the property does, in one line
 
     // Whether the object keeps `converted`, a value of the declared type, or ignores it.
     bool Accepts(const VARIANT& converted) const;
-    // The accepted values as people read them: "0..2", "above 0, at most 5", ...
-    std::string AcceptedText() const;
+    std::string AcceptedText() const { return accepted; }
 };
+
+// What each accessor accepts (k<Name>Range, or k<Name>LengthRange for text; any other value is
+// ignored and the setting keeps its value), and kQuillonProperties.
+#include "component/contract/QuillonPropertyTable.inc"
+
+// Where a range is a limit of the symbol itself, the two agree.
+static_assert(kErrorCorrectionLevelRange.high == kMaxEccLevel);
+static_assert(kColumnsRange.high == kMaxColumns);
+static_assert(kDataLengthRange.high == kMaxDataLength);
+
+// The sides a picture may have, which Width and Height share.
+constexpr IntegerRange kPictureSideRange = kWidthRange;
+static_assert(kHeightRange.low == kPictureSideRange.low &&
+              kHeightRange.high == kPictureSideRange.high);
 
 // In the order of the interface.
 std::span<const QuillonProperty> QuillonProperties();

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "component/state/SymbolLimits.h"
+#include "component/state/SymbolOptions.h"
 #include "platform/Platform.h"
 
 // The codeword work areas. The mixed-compaction value list can hold up to three cells per
@@ -15,18 +16,27 @@
 // sized for the longest data; everything past a symbol's 928 codewords can never fit.
 constexpr int kCompactionCells = 3 * kMaxDataLength + 1;
 constexpr int kSymbolCells = 5000;
+// The compaction choice's record: for each data byte, the state each of ten states of its
+// search came from (encoder/CompactionPlan.cpp).
+constexpr int kCompactionTrailColumns = 10;
 
 struct CodewordAreas {
-    std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
-    std::uint16_t SymbolCodewords[kSymbolCells];       // descriptor, data, pad and ECC codewords
-    std::uint16_t EccScratch[kMaxEccCodewords];        // register of the error-correction division
+    // One compaction runs per encoding: the value list of those that Mode selects, or the
+    // record of the compaction choice.
+    union {
+        std::uint16_t CompactionValues[kCompactionCells];  // work list of the compaction procedures
+        std::uint8_t CompactionTrail[kMaxDataLength][kCompactionTrailColumns];
+    };
+    std::uint16_t SymbolCodewords[kSymbolCells];  // descriptor, data, pad and ECC codewords
+    std::uint16_t EccScratch[kMaxEccCodewords];   // register of the error-correction division
 };
 
 // Why the last encoding produced no symbol.
 enum class SymbolFit : std::int32_t {
     Fits = 0,
-    TooManyRows,       // even 30 columns need more than 90 rows
-    TooManyCodewords,  // the chosen shape would hold more than 928 codewords
+    TooManyRows,             // even 30 columns need more than 90 rows
+    TooManyCodewords,        // the chosen shape would hold more than 928 codewords
+    MacroSegmentOutsideSet,  // MacroSegmentIndex is not below a MacroSegmentCount that is set
 };
 
 class QuillonState {
@@ -35,6 +45,15 @@ public:
     // Turns DataText into the finished codeword sequence; on success leaves Columns,
     // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits.
     void EncodeData();
+    // The steps of EncodeData between the Macro check and the restoring of DataText: the bytes
+    // to encode (DataText and DataLength, escapes expanded), and the compaction that
+    // OptimizeCompaction or Mode selects over them, with dimensioning and error correction.
+    void PrepareData();
+    void CompactData();
+    // For splitting data over a Macro PDF417 set: how many of the data's first bytes (escapes
+    // expanded) one symbol holds with the current settings, its Macro control block included.
+    // Leaves the state as EncodeData leaves it.
+    std::int32_t FittingDataLength();
     void ExpandTildeEscapes();
     void RestoreDataText();
     static bool IsTextEncodable(BYTE byte);
@@ -42,12 +61,44 @@ public:
     void EncodeTextCompaction();
     void EncodeByteCompaction();
     void EncodeMixedCompaction();
-    // Number of error-correction codewords of the current level: 2, 4, ... 512.
-    std::int32_t EccCount() const { return 2 << EccLevel; }
+    // The compaction choice (OptimizeCompaction): text, byte or numeric compaction for each
+    // stretch of the data, whichever way takes the fewest codewords.
+    void EncodeOptimizedCompaction();
+    // Fills CompactionTrail and leaves, in its first column, the state after each byte on one
+    // of the cheapest ways through the data; returns that way's codewords, in half codewords.
+    std::int32_t PlanCompaction();
+    // The error-correction level of the symbol being built or drawn: EccLevel, or with
+    // AutoErrorCorrection the level the last encoding chose.
+    std::int32_t SymbolEccLevel() const { return AutoErrorCorrection ? AutoEccLevel : EccLevel; }
+    // Number of error-correction codewords of that level: 2, 4, ... 512.
+    std::int32_t EccCount() const { return 2 << SymbolEccLevel(); }
     // The two steps every compaction takes before it compacts: EccCount and the Columns check.
     void PrepareDimensioning();
     // Chooses Columns and ActualRows for `required` codewords; false when no symbol holds them.
     bool DimensionSymbol(std::int32_t required);
+    // Chooses the error-correction level for `dataCodewords` (the length descriptor and every
+    // codeword before the error correction but the pad codewords), then dimensions the symbol.
+    bool DimensionData(std::int32_t dataCodewords);
+
+    // The symbol's frame around the compacted data: the length descriptor, the ECI designator
+    // that follows it, and the Macro PDF417 control block after the pad codewords.
+    std::int32_t EciDesignatorLength() const;
+    std::int32_t MacroControlBlockLength() const;
+    std::int32_t FrameLength() const {
+        return 1 + EciDesignatorLength() + MacroControlBlockLength();
+    }
+    // The first cell of the compacted data, and the cell after the last pad codeword.
+    std::int32_t DataStartCell() const { return 1 + EciDesignatorLength(); }
+    std::int32_t PadEndCell() const {
+        return CodewordCount - EccCount() - MacroControlBlockLength();
+    }
+    // Whether the Macro settings describe a segment of a set: none, or an index below the count.
+    bool MacroSettingsAreConsistent() const;
+    void WriteEciDesignator();  // from cell 1
+    void WriteMacroControlBlock(std::int32_t firstCell);
+    // After the data and pad codewords are in place: the descriptor, the ECI designator, the
+    // Macro control block and the error correction.
+    void CompleteSymbol();
     void ComputeErrorCorrection();
     std::int32_t EccCoefficient(std::int32_t j) const;
 
@@ -227,4 +278,17 @@ public:
     BYTE* ScanlineBuffer = nullptr;  // one filtered scanline
     BYTE BigEndianWord[4] = {};
     std::int32_t ZlibLength = 0;
+
+    // ---- Symbol options ----
+    // Settings beyond the record above, for the features PDF417 readers and writers share:
+    // component/state/SymbolOptions.h gives their ranges. At these defaults every symbol is
+    // exactly what it is without them.
+    std::int32_t Eci = kNoEci;         // ECI designator after the length descriptor; 0 none
+    BOOL OptimizeCompaction = FALSE;   // choose the compaction per stretch; Mode is then unused
+    BOOL AutoErrorCorrection = FALSE;  // at least the level recommended for the data's size
+    std::int32_t MacroSegmentIndex = kNoMacroSegment;       // −1: not a Macro PDF417 symbol
+    std::int32_t MacroSegmentCount = kNoMacroSegmentCount;  // 0: the count is not written
+    MacroFileIdCodewords MacroFileId;                       // "000"
+    // The level AutoErrorCorrection chose for the last symbol (SymbolEccLevel).
+    std::int32_t AutoEccLevel = 2;
 };

@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    quillon = fuzz::Create<IQuillon>(u"TarvexQuillon.Quillon", IID_IQuillon);
+    quillon = fuzz::Create<IQuillon>(kQuillonProgId, IID_IQuillon);
     FuzzInput input(data, size);
     Picture picture;
     for (int step = 0; step < 24 && !input.empty(); ++step) PutSetting(input, picture);

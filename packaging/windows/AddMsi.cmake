@@ -36,7 +36,7 @@ function(quillon_add_msi target)
             list(APPEND arguments --server ${dll} ${idl} ${scripts})
             list(APPEND inputs ${dll} ${idl} ${scripts})
         endforeach()
-        list(APPEND commands COMMAND ${QUILLON_PYTHON} ${generator} ${arguments})
+        list(APPEND commands COMMAND ${Python3_EXECUTABLE} ${generator} ${arguments})
         list(APPEND fragments fragment${bitness}.wxs)
     endforeach()
 

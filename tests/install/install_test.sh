@@ -48,8 +48,12 @@ completions=$(PATH=$prefix/bin:$PATH bash -c '
     source "$1"
     COMP_WORDS=(quillon --mea); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
     COMP_WORDS=(quillon ErrorCorr); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(quillon Columns=); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(quillon orientation=); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(quillon HandleTilde=T); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
 ' _ "$prefix/share/bash-completion/completions/quillon")
-[[ $completions == $'--measure\nErrorCorrectionLevel=' ]] || fail "bash completion gave: $completions"
+[[ $completions == $'--measure\nErrorCorrectionLevel=\n\n0 1 2 3\nTrue' ]] ||
+    fail "bash completion gave: $completions"
 
 unit=$prefix/lib/systemd/system/quillon-serve.service
 grep -q "^ExecStart=$prefix/lib/quillon/quillon-serve " "$unit" || fail "the unit runs another binary"

@@ -112,16 +112,16 @@ void ExpectSameLibrary(const std::string& idl_path, const TypeLibDescription& ta
 }
 
 TEST(TypeLibraryTables, QuillonAgreesWithItsIdl) {
-    ExpectSameLibrary(QUILLON_SOURCE_DIR "/server/TarvexQuillon.idl", kTarvexQuillonLib);
+    ExpectSameLibrary(QUILLON_IDL, kTarvexQuillonLib);
 }
 
 TEST(TypeLibraryTables, ConverterAgreesWithItsIdl) {
-    ExpectSameLibrary(QUILLON_SOURCE_DIR "/converter/TarvexUnicode.idl", kTarvexUnicodeLib);
+    ExpectSameLibrary(CONVERTER_IDL, kTarvexUnicodeLib);
 }
 
 TEST(TypeLibraryTables, ReaderSeesEveryMember) {
     // Guards the test itself: a reader that silently skipped members would agree with anything.
-    const IdlFile idl = ReadIdl(QUILLON_SOURCE_DIR "/server/TarvexQuillon.idl");
+    const IdlFile idl = ReadIdl(QUILLON_IDL);
     ASSERT_EQ(idl.interfaces.count("IQuillon"), 1u);
     EXPECT_EQ(idl.interfaces.at("IQuillon").members.size(), 22u);
     EXPECT_EQ(idl.interfaces.at("IQuillon").members[20].parameters[1].name, "ActualCols");
@@ -132,7 +132,7 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
 // The public contract's property table must name the members the IDL declares, with their
 // DISPIDs and the type of the value a put takes.
 TEST(TypeLibraryTables, ContractPropertiesAgreeWithTheIdl) {
-    const IdlFile idl = ReadIdl(QUILLON_SOURCE_DIR "/server/TarvexQuillon.idl");
+    const IdlFile idl = ReadIdl(QUILLON_IDL);
     const IdlBlock& quillon = idl.interfaces.at("IQuillon");
     std::size_t puts = 0;
     for (const IdlMember& m : quillon.members) {

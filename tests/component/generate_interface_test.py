@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""The interface generator (component/contract/): a description that could not be a type
+library is refused with the reason, one edit of the table reaches every generated file, and a
+derived interface comes out as the next interface of the component needs it."""
+import pathlib
+import sys
+import unittest
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "component/contract"))
+
+import generate_interface as generate  # noqa: E402
+from interface_table import TableError, read_table  # noqa: E402
+
+TABLE = (ROOT / "component/contract/IQuillon.toml").read_text(encoding="utf-8")
+
+WIDGET = """
+[library]
+name = "WidgetLib"
+uuid = "00000000-0000-0000-0000-000000000001"
+version = "1.0"
+help = "Widgets"
+
+[class]
+name = "Widget"
+uuid = "00000000-0000-0000-0000-000000000002"
+help = "Widget"
+description = "Widget Class"
+progid = "Test.Widget"
+default = "IWidget"
+
+[[interface]]
+name = "IWidget"
+uuid = "00000000-0000-0000-0000-000000000003"
+base = "IDispatch"
+help = "IWidget Interface"
+
+[[interface.member]]
+property = "Size"
+id = 1
+type = "short"
+access = "get put"
+default = "3"
+accepts = { low = 1, high = 9 }
+help = "how big"
+"""
+
+MEMBER = "\n[[interface.member]]\n"
+DERIVED = """
+[[interface]]
+name = "IWidget2"
+uuid = "00000000-0000-0000-0000-000000000004"
+base = "IWidget"
+help = "IWidget2 Interface"
+"""
+
+
+def build_files(table):
+    read = lambda path: (ROOT / path).read_text(encoding="utf-8")
+    return generate.build_files(read_table(table), read)
+
+
+class RefusedTables(unittest.TestCase):
+    def test_each_refusal_says_why(self):
+        cases = [
+            # (what is wrong, the table, what the error says)
+            ("two members, one DISPID", WIDGET + MEMBER + 'method = "Reset"\nid = 1\n',
+             "Reset and Size have one DISPID, 1"),
+            ("a property's get twice", WIDGET + MEMBER
+             + 'property = "Size"\nid = 1\ntype = "short"\naccess = "get"\n', "one DISPID"),
+            ("a derived interface reuses its base's DISPID",
+             WIDGET + DERIVED + MEMBER + 'method = "Reset"\nid = 1\n', "one DISPID"),
+            ("no such access", WIDGET.replace('"get put"', '"set"'), "access is"),
+            ("no access", WIDGET.replace('"get put"', '""'), "access is"),
+            ("a settable property without help", WIDGET.replace('help = "how big"', ""),
+             "needs `help`"),
+            ("without accepted values", WIDGET.replace("accepts = { low = 1, high = 9 }", ""),
+             "needs `accepts`"),
+            ("without a default", WIDGET.replace('default = "3"', ""), "needs `default`"),
+            ("a settable VARIANT", WIDGET.replace('"short"', '"VARIANT"'), "cannot be of type"),
+            ("a type IDL lacks", WIDGET.replace('"short"', '"int"'), "unknown type int"),
+            ("a parameter without a name",
+             WIDGET + MEMBER + 'method = "Fill"\nid = 2\nparams = ["[in] short"]\n',
+             "not a parameter"),
+            ("a parameter of a type IDL lacks",
+             WIDGET + MEMBER + 'method = "Fill"\nid = 2\nparams = ["[in] colour c"]\n',
+             "unknown type colour"),
+            ("a base declared after", DERIVED.replace("IWidget2", "IWidget0") + WIDGET,
+             "not an interface before it"),
+            ("a default interface that is not there",
+             WIDGET.replace('default = "IWidget"', 'default = "IGadget"'), "is not here"),
+        ]
+        for what, table, message in cases:
+            with self.subTest(what), self.assertRaises(TableError) as raised:
+                read_table(table)
+            self.assertIn(message, str(raised.exception), what)
+
+    def test_the_demo_page_places_only_settable_properties_once(self):
+        lib = read_table(TABLE)
+        for template in ("<!--@PNGImage-->\n", "<!--@Mode-->\n<!--@Mode-->\n"):
+            with self.subTest(template), self.assertRaises(TableError):
+                generate.demo_page(lib, template)
+
+    def test_a_checked_in_file_without_its_markers_is_refused(self):
+        with self.assertRaises(TableError):
+            generate.with_section("no markers\n", "<!-- begin -->", "<!-- end -->", "", "README")
+
+
+class OneEdit(unittest.TestCase):
+    def test_a_new_property_reaches_every_generated_file(self):
+        table = TABLE + MEMBER + """property = "Sample"
+id = 900
+type = "short"
+access = "put"
+default = "2"
+accepts = { low = 0, high = 9 }
+help = "a sample"
+"""
+        files = build_files(table)
+        lib = read_table(table)
+        expected = [
+            ("component/contract/IQuillon.h", "constexpr DISPID DISPID_QUILLON_SAMPLE = 900;"),
+            ("component/contract/IQuillon.h",
+             "virtual HRESULT STDMETHODCALLTYPE put_Sample(SHORT newVal) = 0;"),
+            ("component/contract/IQuillon.h", "put_Sample(SHORT newVal) override;"),
+            ("component/contract/QuillonPropertyTable.inc",
+             "constexpr IntegerRange kSampleRange{0, 9};"),
+            ("component/contract/QuillonPropertyTable.inc",
+             '.accepted = "0..9", .help = "a sample"'),
+            ("server/TarvexQuillon.idl", '[propput, id(900), helpstring("property Sample")] '
+                                         "HRESULT Sample([in] short newVal);"),
+            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon::put_Sample>(u"Sample", '
+                                          'DISPID_QUILLON_SAMPLE, u"property Sample", {In()})'),
+            ("hosts/serve/DemoPage.html", "<legend>More properties</legend>"),
+            ("hosts/serve/DemoPage.html", '      <label>Sample <small></small>'
+                                          '<input id="Sample" type="number"></label>\n'
+                                          "    </fieldset>\n  </form>"),
+            ("hosts/serve/DemoPage.html",
+             '{"name":"Sample","type":"16-bit integer","default":"2","accepted":"0..9",'
+             '"help":"a sample","low":0,"high":9}]'),
+        ]
+        for path, text in expected:
+            self.assertTrue(text in files[path], f"{path} lacks {text}")
+        self.assertIn("| `Sample` | 16-bit integer | 2 | 0..9 | a sample |\n",
+                      generate.readme_table(lib))
+        self.assertIn(".B Sample\n16\\-bit integer, default 2, accepted: 0..9.\na sample.\n",
+                      generate.man_page_list(lib))
+
+    def test_the_page_keeps_no_mark(self):
+        self.assertNotIn("<!--@", build_files(TABLE)["hosts/serve/DemoPage.html"])
+
+
+class NextInterface(unittest.TestCase):
+    def test_a_derived_interface_is_the_class_default_with_the_library_version(self):
+        table = TABLE.replace('default = "IQuillon"', 'default = "IQuillon2"').replace(
+            'version = "1.0"', 'version = "1.1"') + DERIVED.replace("Widget", "Quillon") + (
+            MEMBER + 'property = "Eci"\nid = 901\ntype = "long"\naccess = "get put"\n'
+            'default = "0"\naccepts = { low = 0, high = 811799 }\nhelp = "ECI, 0 for none"\n')
+        files = build_files(table)
+        expected = [
+            ("server/TarvexQuillon.idl", "interface IQuillon2 : IQuillon\n{\n"
+                                         '    [propget, id(901), helpstring("property Eci")]'),
+            ("server/TarvexQuillon.idl", "version(1.1)"),
+            ("server/TarvexQuillon.idl", "[default] interface IQuillon2;"),
+            ("component/contract/IQuillon.h", "struct IQuillon2 : IQuillon {\n"
+                                              "    virtual HRESULT STDMETHODCALLTYPE get_Eci"),
+            ("component/contract/IQuillon.h", "constexpr WORD kTarvexQuillonLibMinorVersion = 1;"),
+            ("component/contract/IQuillon.h", "#define IQUILLON2_OVERRIDES"),
+            # Linux's table lists a derived interface's vtable whole, its base's slots first.
+            ("server/QuillonTypeLib.cpp", "kIQuillon2Members[] = {\n    Method<&IQuillon::"
+                                          'OnStartPage>(u"OnStartPage"'),
+            ("server/QuillonTypeLib.cpp", "PropertyPut<&IQuillon2::put_Eci>"),
+            ("server/QuillonTypeLib.cpp", "kInterfaces[] = {&kIQuillonInterface, "
+                                          "&kIQuillon2Interface}"),
+            ("server/QuillonTypeLib.cpp", "&kIQuillon2Interface}};"),
+            ("component/contract/QuillonPropertyTable.inc", "kEciRange{0, 811799}"),
+        ]
+        for path, text in expected:
+            self.assertTrue(text in files[path], f"{path} lacks {text}")
+        self.assertEqual(files["component/contract/IQuillon.h"].count("#define IQUILLON"), 2)
+
+
+class Troff(unittest.TestCase):
+    def test_escapes(self):
+        cases = [
+            ("2^(level+1)", "2\\(ha(level+1)"),
+            ("~dNNN escapes", "\\(tidNNN escapes"),
+            ("16-bit integer", "16\\-bit integer"),
+            ("a\\b", "a\\eb"),
+            (".starts with a dot", "\\&.starts with a dot"),
+            ("'starts with a quote", "\\&'starts with a quote"),
+        ]
+        for text, troff in cases:
+            self.assertEqual(generate.troff(text), troff, text)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,13 @@
+// A fixed corpus for comparing compactions: digits, text, binary and mixtures of them, at
+// lengths from 1 to 2,000 bytes, generated the same way on every platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CorpusEntry {
+    std::string kind;
+    std::string bytes;
+};
+
+std::vector<CorpusEntry> CompactionCorpus();
