@@ -2,11 +2,11 @@
 // carried forward over the bytes that follow it by multiplying it, without carries, by x to
 // the power of their bit count modulo the CRC polynomial, then added (exclusive or) into the
 // block it lands on. Four blocks are carried at once, 64 bytes a step, and the last block left
-// is reduced through the tables. Only for x86-64 processors that have the carry-less multiply
-// (PCLMULQDQ), which is asked of the processor when the program runs.
+// is reduced through the tables. Only for x86 processors, 32- or 64-bit, that have the
+// carry-less multiply (PCLMULQDQ), which is asked of the processor when the program runs.
 #include "png/Crc32.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define QUILLON_CRC_FOLDING 1
 #include <emmintrin.h>
 #include <wmmintrin.h>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building, testing and benchmarking need on Debian 12: the Debian packages
-# (python3 for the files the build generates from the interface's description, mingw-w64 and
-# Wine for the Windows DLLs and their tests, clang and its runtimes for the fuzz targets among
-# them), and playwright-core (from the npm registry) for the browser test of the
+# (python3 for the files the build generates from the interface's description and for the
+# Windows installer's registry entries, mingw-w64 for the Windows DLLs of both bitnesses, wixl
+# and msitools for their installer, Wine for their tests, clang and its runtimes for the fuzz
+# targets among them), and playwright-core (from the npm registry) for the browser test of the
 # demo page, unless given --without-browser-test. Run as root from anywhere; safe to run again
 # (it installs only what is missing).
 set -euo pipefail
@@ -13,7 +14,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev zlib1g-dev libzxing-dev libzint-dev zint time
     chromium wrk curl librsvg2-bin groff-base
-    g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
+    wixl msitools
     clang libclang-rt-14-dev llvm
 )
 # Machines of this kind come with Node.js; a bare Debian takes Debian's.

@@ -30,11 +30,17 @@ run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan)"
 run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 
-echo "== Windows DLLs under Wine"
-# A fresh Wine prefix inside the build folder (the tests make it anew); its wineserver is
-# ended at the end, whatever happened.
-export WINEPREFIX="$PWD/build/windows/wine-prefix"
-trap 'WINEDEBUG=-all timeout 60 wineserver -k 2>/dev/null || true' EXIT
+echo "== Windows DLLs and installer, the 64-bit side under Wine"
+# Both bitnesses' DLLs and the MSI packages; fresh Wine prefixes inside the build folder (the
+# tests make them anew), whose wineservers are ended at the end, whatever happened.
+stop_wineservers() {
+    local prefix
+    for prefix in wine-prefix msi-prefix; do
+        WINEPREFIX="$PWD/build/windows/$prefix" WINEDEBUG=-all timeout 60 wineserver -k \
+            2>/dev/null || true
+    done
+}
+trap stop_wineservers EXIT
 configure build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DQUILLON_LINUX_CLI="$PWD/build/release/bin/quillon"
 cmake --build build/windows
