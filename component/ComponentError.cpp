@@ -2,6 +2,6 @@
 
 #include "platform/common/ErrorReporting.h"
 
-HRESULT ReportError(HRESULT hr, LPCOLESTR description) {
-    return platform::ReportError(hr, IID_IQuillon, kQuillonProgId, description);
+HRESULT ReportError(HRESULT hr, LPCOLESTR description, REFIID iid) {
+    return platform::ReportError(hr, iid, kQuillonProgId, description);
 }

@@ -134,7 +134,7 @@ help = "a sample"
              '.accepted = "0..9", .help = "a sample"'),
             ("server/TarvexQuillon.idl", '[propput, id(900), helpstring("property Sample")] '
                                          "HRESULT Sample([in] short newVal);"),
-            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon::put_Sample>(u"Sample", '
+            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon2::put_Sample>(u"Sample", '
                                           'DISPID_QUILLON_SAMPLE, u"property Sample", {In()})'),
             ("hosts/serve/DemoPage.html", "<legend>More properties</legend>"),
             ("hosts/serve/DemoPage.html", '      <label>Sample <small></small>'
