@@ -71,9 +71,10 @@ TEST_F(QuillonServer, RegistrationWritesExactlyTheClassEntries) {
     EXPECT_TRUE(KeyExists(u"TarvexUnicode.Converter"));  // the other server's entries stay
 }
 
-// The type library at 1.1, and both interfaces under Interface, as RegisterTypeLib records a
-// library's dual interfaces on Windows: IQuillon2's key is new with 1.1, and IQuillon's names
-// the library's new version.
+// The type library at 1.1, and both interfaces under Interface with the keys RegisterTypeLib
+// writes on Windows for a library's dual interfaces (tests/windows/data/registered-quillon.txt
+// holds Wine's): IQuillon2's key is new with 1.1, and IQuillon's names the library's new
+// version.
 TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndBothInterfaces) {
     char library[PATH_MAX];
     ASSERT_NE(realpath(QUILLON_SERVER_PATH, library), nullptr);
@@ -83,10 +84,14 @@ TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndBothInterfaces) {
          {std::pair<std::string, std::string>{"{07CBEBAC-03FE-482A-ABF0-1EFB6EB80663}", "IQuillon"},
           {"{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}", "IQuillon2"}}) {
         const std::string key = "Interface\\" + iid;
-        expected += key + "\n" + key + " @=" + name + "\n" + key + "\\ProxyStubClsid32\n" + key +
-                    "\\ProxyStubClsid32 @={00020424-0000-0000-C000-000000000046}\n" + key +
-                    "\\TypeLib\n" + key + "\\TypeLib @={82252240-6716-43F7-8E8D-8D4A667E3C46}\n" +
-                    key + "\\TypeLib Version=1.1\n";
+        expected += key + "\n" + key + " @=" + name + "\n";
+        for (const char* proxy : {"\\ProxyStubClsid", "\\ProxyStubClsid32"}) {
+            expected +=
+                key + proxy + "\n" + key + proxy + " @={00020424-0000-0000-C000-000000000046}\n";
+        }
+        expected += key + "\\TypeLib\n" + key +
+                    "\\TypeLib @={82252240-6716-43F7-8E8D-8D4A667E3C46}\n" + key +
+                    "\\TypeLib Version=1.1\n";
     }
     expected += typelib + "\n" + typelib + "\\1.1\n" + typelib +
                 "\\1.1 @=Tarvex Quillon Component\n" + typelib + "\\1.1\\0\n" + typelib +
