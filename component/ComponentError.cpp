@@ -8,8 +8,8 @@
 #include "component/state/QuillonState.h"
 #include "platform/common/ErrorReporting.h"
 
-HRESULT ReportError(HRESULT hr, LPCOLESTR description) {
-    return platform::ReportError(hr, IID_IQuillon, kQuillonProgId, description);
+HRESULT ReportError(HRESULT hr, LPCOLESTR description, REFIID iid) {
+    return platform::ReportError(hr, iid, kQuillonProgId, description);
 }
 
 namespace {

@@ -4,9 +4,10 @@
 
 #include "component/contract/IQuillon.h"
 
-// Sets the thread's error object (source the ProgID, interface IQuillon) and
-// returns hr, so that a member can end with `return ReportError(E_..., OLESTR("..."))`.
-HRESULT ReportError(HRESULT hr, LPCOLESTR description);
+// Sets the thread's error object (source the ProgID, interface the one that defines the
+// member, IQuillon unless said) and returns hr, so that a member can end with
+// `return ReportError(E_..., OLESTR("..."))`.
+HRESULT ReportError(HRESULT hr, LPCOLESTR description, REFIID iid = IID_IQuillon);
 
 class QuillonState;
 

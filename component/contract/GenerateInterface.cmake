@@ -30,6 +30,7 @@ unset(quillon_format)
 unset(quillon_generated)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     ${QUILLON_INTERFACE_GENERATOR}
+    ${CMAKE_CURRENT_LIST_DIR}/interface_table.py
     ${CMAKE_CURRENT_LIST_DIR}/IQuillon.toml
     ${PROJECT_SOURCE_DIR}/server/TarvexQuillon.rgs.in
     ${PROJECT_SOURCE_DIR}/hosts/serve/DemoPage.html)

@@ -6,6 +6,7 @@ bool QuillonProperty::Accepts(const VARIANT& converted) const {
     switch (values) {
         case PropertyValues::kAnyValue:
         case PropertyValues::kText:
+        case PropertyValues::kDigitGroups:
             return true;
         case PropertyValues::kIntegers:
             return integers.Contains(converted.vt == VT_I2 ? converted.iVal : converted.lVal);

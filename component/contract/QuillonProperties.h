@@ -1,8 +1,8 @@
-// IQuillon's settable properties as data: for each its name, dispatch identifier, declared
-// type, default and accepted values, and what it does. The table is generated from the
-// interface's description (IQuillon.toml) into QuillonPropertyTable.inc, included below. The
-// accessors check values against the ranges it defines; the hosts' help, warnings and demo page,
-// and the tests, read the table.
+// The settable properties of IQuillon and IQuillon2 as data: for each its name, dispatch
+// identifier, declared type, default and accepted values, and what it does. The table is generated
+// from the interface's description (IQuillon.toml) into QuillonPropertyTable.inc, included below.
+// The accessors check values against the ranges it defines; the hosts' help, warnings and demo
+// page, and the tests, read the table.
 #pragma once
 
 #include <cfloat>
@@ -13,6 +13,7 @@
 
 #include "component/contract/IQuillon.h"
 #include "component/state/SymbolLimits.h"
+#include "component/state/SymbolOptions.h"
 
 // A closed range of integers.
 struct IntegerRange {
@@ -29,10 +30,11 @@ struct RealRange {
 };
 
 enum class PropertyValues {
-    kAnyValue,  // every value is taken (the booleans)
-    kText,      // Data: refused with an error, not ignored, beyond kMaxDataLength bytes
-    kIntegers,  // the `integers` range
-    kReals,     // the `reals` range, checked on the single-precision value the object keeps
+    kAnyValue,     // every value is taken (the booleans)
+    kText,         // Data: refused with an error, not ignored, beyond kMaxDataLength bytes
+    kDigitGroups,  // MacroFileId: refused with an error, not ignored, unless digits in groups
+    kIntegers,     // the `integers` range
+    kReals,        // the `reals` range, checked on the single-precision value the object keeps
 };
 
 struct QuillonProperty {
@@ -52,14 +54,22 @@ struct QuillonProperty {
     std::string AcceptedText() const { return accepted; }
 };
 
-// What each accessor accepts (k<Name>Range, or k<Name>LengthRange for text; any other value is
-// ignored and the setting keeps its value), and kQuillonProperties.
+// What each accessor accepts (k<Name>Range; for text k<Name>LengthRange, or k<Name>GroupsRange
+// and k<Name>GroupRange for digit groups; any other number is ignored and the setting keeps its
+// value), and kQuillonProperties.
 #include "component/contract/QuillonPropertyTable.inc"
 
 // Where a range is a limit of the symbol itself, the two agree.
 static_assert(kErrorCorrectionLevelRange.high == kMaxEccLevel);
 static_assert(kColumnsRange.high == kMaxColumns);
 static_assert(kDataLengthRange.high == kMaxDataLength);
+static_assert(kEciRange.low == kNoEci && kEciRange.high == kMaxEci);
+static_assert(kMacroSegmentIndexRange.low == kNoMacroSegment &&
+              kMacroSegmentIndexRange.high == kMaxMacroSegmentIndex);
+static_assert(kMacroSegmentCountRange.low == kNoMacroSegmentCount &&
+              kMacroSegmentCountRange.high == kMaxMacroSegmentCount);
+static_assert(kMacroFileIdGroupsRange.high == kMaxMacroFileIdGroups &&
+              kMacroFileIdGroupRange.high == kMaxMacroFileIdGroupValue);
 
 // The sides a picture may have, which Width and Height share.
 constexpr IntegerRange kPictureSideRange = kWidthRange;

@@ -101,6 +101,9 @@ def property_table(lib):
             out.append(f"constexpr RealRange k{p.name}Range{{{float(a['above'])!r}, {at_most}}};\n")
         elif p.values() == "kText":
             out.append(f"constexpr IntegerRange k{p.name}LengthRange{{0, {a['bytes']}}};\n")
+        elif p.values() == "kDigitGroups":
+            out.append(f"constexpr IntegerRange k{p.name}GroupsRange{{1, {a['digit_groups']}}};\n"
+                       f"constexpr IntegerRange k{p.name}GroupRange{{0, {a['group_high']}}};\n")
     out.append("\ninline constexpr QuillonProperty kQuillonProperties[] = {\n")
     for p in lib.properties:
         fields = [f".name = {quoted(p.name)}", f".dispid = {lib.dispid_name(p.name)}",
@@ -157,14 +160,15 @@ def type_table(lib):
     builders = {"method": "Method", "propget": "PropertyGet", "propput": "PropertyPut"}
     out = [f"// {NOTICE}.\n",
            comment(f"The type library {name} as data, as server/TarvexQuillon.idl declares it "
-                   "(see QuillonTypeLib.h). Property puts take one [in] value with no name, as "
+                   "(see QuillonTypeLib.h): each interface with its own members and its base, "
+                   "unless that is IDispatch. Property puts take one [in] value with no name, as "
                    "the library declares them."),
            '#include "server/QuillonTypeLib.h"\n\n#include "component/contract/IQuillon.h"\n'
            '#include "platform/runtime/DispatchTable.h"\n\nnamespace {\n\n'
            "using namespace dispatch;\n"]
     for i in lib.interfaces:
         out.append(f"\nconstexpr MemberDescription k{i.name}Members[] = {{\n")
-        for m in lib.slots(i):
+        for m in i.members:
             args = [quoted(m.name, "u"), lib.dispid_name(m.name)]
             if m.idl_help:
                 args.append(quoted(m.idl_help, "u"))
@@ -172,9 +176,10 @@ def type_table(lib):
                 args.append("{" + ", ".join(param_spec(p) for p in m.params) + "}")
             out.append(f"    {builders[m.kind]}<&{m.interface}::{m.cpp_name()}>"
                        f"({', '.join(args)}),\n")
+        base = "" if i.base == "IDispatch" else f", &k{i.base}Interface"
         out.append(f"}};\n\nconstexpr InterfaceDescription k{i.name}Interface{{"
                    f"u\"{i.name}\", IID_{i.name}, TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION, "
-                   f"{quoted(i.help, 'u')}, k{i.name}Members}};\n")
+                   f"{quoted(i.help, 'u')}, k{i.name}Members{base}}};\n")
     interfaces = ", ".join(f"&k{i.name}Interface" for i in lib.interfaces)
     out.append(f"\nconstexpr const InterfaceDescription* kInterfaces[] = {{{interfaces}}};\n\n"
                f"constexpr ClassDescription kClasses[] = {{{{u\"{cls['name']}\", "

@@ -74,6 +74,8 @@ class Property:
             return "kAnyValue"
         if "bytes" in self.accepts:
             return "kText"
+        if "digit_groups" in self.accepts:
+            return "kDigitGroups"
         return "kIntegers" if "low" in self.accepts else "kReals"
 
     def accepted_text(self):
@@ -82,6 +84,9 @@ class Property:
             return "True or False"
         if self.values() == "kText":
             return f"text of at most {a['bytes']} bytes"
+        if self.values() == "kDigitGroups":
+            return (f"3 to {3 * a['digit_groups']} decimal digits, in groups of three from 000 to "
+                    f"{a['group_high']}")
         if self.values() == "kIntegers":
             return f"{a['low']}..{a['high']}"
         return f"above {a['above']:g}" + (f", at most {a['at_most']:g}" if "at_most" in a else "")
@@ -110,11 +115,6 @@ class Library:
     def version(self):
         major, minor = self.library["version"].split(".")
         return int(major), int(minor)
-
-    def slots(self, interface):
-        """The members in the vtable after IDispatch's: a base interface's before its own."""
-        base = next((i for i in self.interfaces if i.name == interface.base), None)
-        return (self.slots(base) if base else []) + interface.members
 
 
 def read_param(text):
@@ -157,6 +157,9 @@ def read_property(entry):
             raise TableError(f"{name}: a settable property needs `{key}`")
     if TYPES[entry["type"]][2] is None:
         raise TableError(f"{name}: a settable property cannot be of type {entry['type']}")
+    text_limits = {"bytes", "digit_groups"} & entry.get("accepts", {}).keys()
+    if (entry["type"] == "BSTR") != bool(text_limits):
+        raise TableError(f"{name}: text, and only text, accepts `bytes` or `digit_groups`")
     return Property(name, entry["type"], entry["default"], entry.get("accepts", {}),
                     entry["help"], entry.get("form", {}))
 

@@ -14,14 +14,35 @@
 
 namespace {
 
+// IQuillon2's members come last, so that the saved inputs keep naming what they named.
 constexpr const char16_t* kMembers[] = {
-    u"OnStartPage",    u"OnEndPage",      u"PNGImage",
-    u"BorderStyle",    u"Data",           u"ErrorCorrectionLevel",
-    u"Orientation",    u"Columns",        u"Rows",
-    u"TruncateSymbol", u"Y2XRatio",       u"Width",
-    u"Height",         u"NarrowBarWidth", u"BackColor",
-    u"BarColor",       u"Mode",           u"HandleTilde",
-    u"GetActualRC",    u"GetActualSize",  u"GetUTF8String",
+    u"OnStartPage",
+    u"OnEndPage",
+    u"PNGImage",
+    u"BorderStyle",
+    u"Data",
+    u"ErrorCorrectionLevel",
+    u"Orientation",
+    u"Columns",
+    u"Rows",
+    u"TruncateSymbol",
+    u"Y2XRatio",
+    u"Width",
+    u"Height",
+    u"NarrowBarWidth",
+    u"BackColor",
+    u"BarColor",
+    u"Mode",
+    u"HandleTilde",
+    u"GetActualRC",
+    u"GetActualSize",
+    u"GetUTF8String",
+    u"Eci",
+    u"OptimizeCompaction",
+    u"AutoErrorCorrection",
+    u"MacroSegmentIndex",
+    u"MacroSegmentCount",
+    u"MacroFileId",
 };
 constexpr int kMaxArguments = 4;
 // Pictures above this many pixels a side are not asked for: they only cost time.

@@ -14,10 +14,8 @@ namespace {
 const MemberDescription* FindMember(const InterfaceDescription& d, DISPID id, WORD wFlags) {
     const WORD kinds = wFlags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT |
                                  DISPATCH_PROPERTYPUTREF);
-    for (const MemberDescription& m : d.members) {
-        if (m.dispid == id && (m.kind & kinds) != 0) return &m;
-    }
-    return nullptr;
+    return FindReachableMember(
+        d, [&](const MemberDescription& m) { return m.dispid == id && (m.kind & kinds) != 0; });
 }
 
 bool IsMissingMarker(const VARIANT& v) {
@@ -156,27 +154,24 @@ HRESULT FindIDsOfNames(const InterfaceDescription& d, LPOLESTR* rgszNames, UINT 
     if (cNames == 0) return S_OK;
     if (rgszNames == nullptr || rgDispId == nullptr) return E_INVALIDARG;
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
-    bool found = false;
-    for (const MemberDescription& m : d.members) {
-        if (SameName(m.name, rgszNames[0])) {
-            rgDispId[0] = m.dispid;
-            found = true;
-            break;
-        }
-    }
-    if (!found) return DISP_E_UNKNOWNNAME;
+    const auto named = [&](const MemberDescription& m) { return SameName(m.name, rgszNames[0]); };
+    const MemberDescription* member = FindReachableMember(d, named);
+    if (member == nullptr) return DISP_E_UNKNOWNNAME;
+    rgDispId[0] = member->dispid;
     HRESULT hr = S_OK;
     for (UINT i = 1; i < cNames; ++i) {
         // A getter and a putter share a name; a parameter name may belong to either.
-        for (const MemberDescription& m : d.members) {
-            if (!SameName(m.name, rgszNames[0])) continue;
-            for (int p = 0; p < m.paramCount && rgDispId[i] == DISPID_UNKNOWN; ++p) {
+        FindReachableMember(d, [&](const MemberDescription& m) {
+            if (!named(m)) return false;
+            for (int p = 0; p < m.paramCount; ++p) {
                 if ((m.params[p].flags & PARAMFLAG_FRETVAL) == 0 &&
                     SameName(m.params[p].name, rgszNames[i])) {
                     rgDispId[i] = p;
+                    return true;
                 }
             }
-        }
+            return false;
+        });
         if (rgDispId[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
     return hr;

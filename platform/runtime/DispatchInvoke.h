@@ -4,6 +4,9 @@
 // (TypeLibObject.h) are these, and DispGetIDsOfNames / DispInvoke (StandardDispatch.h) reach
 // them through the ITypeInfo.
 //
+// The members are the interface's own and those of its bases (TypeDescription.h), found in that
+// order; a base's member is called with the same object pointer.
+//
 // Names: compared without regard to ASCII case. rgszNames[0] is a member name, the rest are
 // names of that member's parameters, whose DISPIDs are their zero-based positions. Every
 // unknown name gets DISPID_UNKNOWN and the call answers DISP_E_UNKNOWNNAME; the known ones

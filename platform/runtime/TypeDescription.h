@@ -8,6 +8,7 @@
 // the strings and tables it is given.
 #pragma once
 
+#include <cstddef>
 #include <span>
 
 #include "platform/runtime/TypeInfo.h"
@@ -37,15 +38,43 @@ struct MemberDescription {
     DispatchThunk thunk = nullptr;
 };
 
-// An interface derived from IDispatch: members[i] is the vtable slot after IDispatch's seven
-// slots, so the members are listed in the order the C++ interface declares them.
+// An interface derived from IDispatch, or from another interface of its library. members are
+// the interface's own, in the order the C++ interface declares them: members[i] is the vtable
+// slot after IDispatch's seven and every base interface's members.
+//
+// Callers of a derived interface reach its bases' members too (by name, by DISPID, in a call),
+// with the same object pointer: COM lays a derived interface out as its base's vtable followed
+// by its own slots, so a pointer to the derived interface is one to the base as well.
 struct InterfaceDescription {
     const OLECHAR* name = nullptr;
     IID iid = IID_NULL;
     WORD flags = 0;  // TYPEFLAG_FDUAL, FOLEAUTOMATION, FHIDDEN, FNONEXTENSIBLE, ...
     const OLECHAR* help = nullptr;
     std::span<const MemberDescription> members;
+    const InterfaceDescription* base = nullptr;  // null: derived from IDispatch
 };
+
+// The first member that callers of the interface reach for which `matches` holds, looking at
+// the interface's own members before each base's in turn; null when there is none.
+template <class Matches>
+const MemberDescription* FindReachableMember(const InterfaceDescription& interface,
+                                             Matches matches) {
+    for (const InterfaceDescription* i = &interface; i != nullptr; i = i->base) {
+        for (const MemberDescription& m : i->members) {
+            if (matches(m)) return &m;
+        }
+    }
+    return nullptr;
+}
+
+// The vtable slots of the interface's bases after IDispatch's.
+inline std::size_t BaseSlotCount(const InterfaceDescription& interface) {
+    std::size_t slots = 0;
+    for (const InterfaceDescription* i = interface.base; i != nullptr; i = i->base) {
+        slots += i->members.size();
+    }
+    return slots;
+}
 
 struct ClassDescription {
     const OLECHAR* name = nullptr;

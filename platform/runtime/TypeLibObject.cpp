@@ -103,11 +103,12 @@ private:
     std::span<const MemberDescription> Members() const {
         return interface_ != nullptr ? interface_->members : std::span<const MemberDescription>();
     }
+    // A member of the interface or of a base, as Windows looks a base up for a derived
+    // interface's names and documentation.
     const MemberDescription* FindMember(MEMBERID memid) const {
-        for (const MemberDescription& m : Members()) {
-            if (m.dispid == memid) return &m;
-        }
-        return nullptr;
+        if (interface_ == nullptr) return nullptr;
+        return FindReachableMember(*interface_,
+                                   [&](const MemberDescription& m) { return m.dispid == memid; });
     }
 
     DescribedTypeLib* lib_;
@@ -299,8 +300,10 @@ HRESULT DescribedTypeInfo::GetTypeAttr(TYPEATTR** ppTypeAttr) {
     if (interface_ != nullptr) {
         attr->cbSizeInstance = sizeof(void*);
         attr->cFuncs = static_cast<WORD>(interface_->members.size());
-        attr->cbSizeVft =
-            static_cast<WORD>((kInheritedSlots + interface_->members.size()) * sizeof(void*));
+        attr->cImplTypes = interface_->base != nullptr ? 1 : 0;
+        attr->cbSizeVft = static_cast<WORD>(
+            (kInheritedSlots + BaseSlotCount(*interface_) + interface_->members.size()) *
+            sizeof(void*));
         attr->wTypeFlags = static_cast<WORD>(interface_->flags | TYPEFLAG_FDISPATCHABLE);
     } else {
         attr->cImplTypes = class_->defaultInterface != nullptr ? 1 : 0;
@@ -326,7 +329,8 @@ HRESULT DescribedTypeInfo::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
     f.invkind = m.kind;
     f.callconv = CC_STDCALL;
     f.cParams = m.paramCount;
-    f.oVft = static_cast<SHORT>((kInheritedSlots + index) * sizeof(void*));
+    f.oVft =
+        static_cast<SHORT>((kInheritedSlots + BaseSlotCount(*interface_) + index) * sizeof(void*));
     f.elemdescFunc.tdesc.vt = VT_HRESULT;
     for (int i = 0; i < m.paramCount; ++i) {
         const ParameterDescription& p = m.params[i];
@@ -379,8 +383,13 @@ HRESULT DescribedTypeInfo::GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMax
 HRESULT DescribedTypeInfo::GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) {
     if (pRefType == nullptr) return E_INVALIDARG;
     if (Revoked()) return TYPE_E_CANTLOADLIBRARY;
-    if (class_ != nullptr && index == 0 && class_->defaultInterface != nullptr) {
-        const int target = lib_->IndexOf(class_->defaultInterface);
+    // Implemented type 0: a class's default interface, or the interface a derived one derives
+    // from.
+    const InterfaceDescription* implemented = index != 0          ? nullptr
+                                              : class_ != nullptr ? class_->defaultInterface
+                                                                  : interface_->base;
+    if (implemented != nullptr) {
+        const int target = lib_->IndexOf(implemented);
         if (target < 0) return TYPE_E_ELEMENTNOTFOUND;
         *pRefType = static_cast<HREFTYPE>(target);
         return S_OK;
@@ -398,6 +407,10 @@ HRESULT DescribedTypeInfo::GetImplTypeFlags(UINT index, INT* pImplTypeFlags) {
     if (Revoked()) return TYPE_E_CANTLOADLIBRARY;
     if (class_ != nullptr && index == 0 && class_->defaultInterface != nullptr) {
         *pImplTypeFlags = IMPLTYPEFLAG_FDEFAULT;
+        return S_OK;
+    }
+    if (interface_ != nullptr && index == 0 && interface_->base != nullptr) {
+        *pImplTypeFlags = 0;  // a base interface carries no flags
         return S_OK;
     }
     return TYPE_E_ELEMENTNOTFOUND;
@@ -448,16 +461,24 @@ HRESULT DescribedTypeInfo::GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex)
 
 bool IsWellFormed(const TypeLibDescription& d) {
     if (d.name == nullptr) return false;
-    for (const InterfaceDescription* i : d.interfaces) {
+    for (std::size_t n = 0; n < d.interfaces.size(); ++n) {
+        const InterfaceDescription* i = d.interfaces[n];
         if (i == nullptr || i->name == nullptr) return false;
-        for (std::size_t a = 0; a < i->members.size(); ++a) {
-            const MemberDescription& m = i->members[a];
+        // A base comes before the interfaces derived from it, so no chain runs in a circle.
+        const auto before = d.interfaces.first(n);
+        if (i->base != nullptr &&
+            std::find(before.begin(), before.end(), i->base) == before.end()) {
+            return false;
+        }
+        for (const MemberDescription& m : i->members) {
             if (m.name == nullptr || m.paramCount < 0 || m.paramCount > kMaxDispatchParameters) {
                 return false;
             }
-            for (std::size_t b = 0; b < a; ++b) {
-                if (i->members[b].dispid == m.dispid && i->members[b].kind == m.kind) return false;
-            }
+            // No other member that callers reach has its DISPID and kind, a base's included.
+            const auto clashes = [&](const MemberDescription& other) {
+                return &other != &m && other.dispid == m.dispid && other.kind == m.kind;
+            };
+            if (FindReachableMember(*i, clashes) != nullptr) return false;
         }
     }
     for (const ClassDescription& c : d.classes) {

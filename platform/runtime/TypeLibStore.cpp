@@ -21,7 +21,8 @@
 namespace {
 
 // The proxy/stub class of automation-compatible interfaces: calls go through IDispatch
-// marshalling, which is what Interface\{IID}\ProxyStubClsid32 names for them.
+// marshalling, which is what Interface\{IID}\ProxyStubClsid32 (and ProxyStubClsid, its 16-bit
+// name, which RegisterTypeLib writes too) names for them.
 constexpr char16_t kAutomationProxyStub[] = u"{00020424-0000-0000-C000-000000000046}";
 
 std::u16string GuidKey(REFGUID guid) {
@@ -173,8 +174,10 @@ HRESULT WriteInterfaces(ITypeLib* library, const std::u16string& libid,
                 SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
                 const std::u16string key = u"Interface\\" + GuidKey(attributes->guid);
                 status = SetString(key, nullptr, name == nullptr ? u"" : name);
-                if (status == ERROR_SUCCESS) {
-                    status = SetString(key + u"\\ProxyStubClsid32", nullptr, kAutomationProxyStub);
+                for (const char16_t* proxy : {u"\\ProxyStubClsid", u"\\ProxyStubClsid32"}) {
+                    if (status == ERROR_SUCCESS) {
+                        status = SetString(key + proxy, nullptr, kAutomationProxyStub);
+                    }
                 }
                 if (status == ERROR_SUCCESS) status = SetString(key + u"\\TypeLib", nullptr, libid);
                 if (status == ERROR_SUCCESS) {

@@ -3,6 +3,7 @@
 // are a new object's settings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -57,6 +58,14 @@ const std::vector<Accessor>& Accessors() {
          [](const Q& q) { return double(q.BarColor); }},
         {"Mode", [=](Q& q, double v) { return q.put_Mode(s16(v)); },
          [](const Q& q) { return double(q.Mode); }},
+        {"Eci", [](Q& q, double v) { return q.put_Eci(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.Eci); }},
+        {"MacroSegmentIndex",
+         [](Q& q, double v) { return q.put_MacroSegmentIndex(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.MacroSegmentIndex); }},
+        {"MacroSegmentCount",
+         [](Q& q, double v) { return q.put_MacroSegmentCount(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.MacroSegmentCount); }},
     };
     return accessors;
 }
@@ -71,9 +80,26 @@ const Accessor* AccessorOf(const char* name) {
 // What the object keeps of an accepted value.
 double Kept(const QuillonProperty& p, double v) {
     if (p.type == VT_R4 || p.type == VT_R8) return static_cast<float>(v);
-    if (p.type == VT_I4) return static_cast<double>(static_cast<std::uint32_t>(v) & 0xFFFFFF);
+    if (p.dispid == DISPID_QUILLON_BACKCOLOR || p.dispid == DISPID_QUILLON_BARCOLOR) {
+        return static_cast<double>(static_cast<std::uint32_t>(v) & 0xFFFFFF);
+    }
     return v;
 }
+
+// The booleans: a put, and whether the object's setting is on.
+struct Switch {
+    DISPID dispid;
+    HRESULT (CQuillon::*put)(VARIANT_BOOL);
+    BOOL QuillonState::*setting;
+};
+constexpr Switch kSwitches[] = {
+    {DISPID_QUILLON_TRUNCATESYMBOL, &CQuillon::put_TruncateSymbol, &QuillonState::TruncateSymbol},
+    {DISPID_QUILLON_HANDLETILDE, &CQuillon::put_HandleTilde, &QuillonState::HandleTilde},
+    {DISPID_QUILLON_OPTIMIZECOMPACTION, &CQuillon::put_OptimizeCompaction,
+     &QuillonState::OptimizeCompaction},
+    {DISPID_QUILLON_AUTOERRORCORRECTION, &CQuillon::put_AutoErrorCorrection,
+     &QuillonState::AutoErrorCorrection},
+};
 
 // The values at every edge of a property's range, as far as its declared type reaches.
 std::vector<double> EdgeValues(const QuillonProperty& p) {
@@ -193,15 +219,17 @@ TEST(Contract, TheDefaultsAreANewObjectsSettings) {
                 EXPECT_EQ(accessor->stored(*fresh), 0.0);
             }
         } else if (p.type == VT_BOOL) {
-            VARIANT_BOOL now = 1;
-            if (p.dispid == DISPID_QUILLON_HANDLETILDE) {
-                ASSERT_EQ(fresh->get_HandleTilde(&now), S_OK);
-                EXPECT_EQ(now, value.boolVal);
-                EXPECT_EQ(set->put_HandleTilde(value.boolVal), S_OK);
-            } else {
-                EXPECT_EQ(fresh->TruncateSymbol != 0, value.boolVal == VARIANT_TRUE);
-                EXPECT_EQ(set->put_TruncateSymbol(value.boolVal), S_OK);
-            }
+            const Switch* s = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                           [&](const Switch& s) { return s.dispid == p.dispid; });
+            ASSERT_NE(s, std::end(kSwitches));
+            EXPECT_EQ((*fresh).*(s->setting) != 0, value.boolVal == VARIANT_TRUE);
+            EXPECT_EQ(((*set).*(s->put))(value.boolVal), S_OK);
+        } else if (p.dispid == DISPID_QUILLON_MACROFILEID) {
+            BSTR now = nullptr;
+            ASSERT_EQ(fresh->get_MacroFileId(&now), S_OK);
+            EXPECT_EQ(std::u16string(now), written);
+            SysFreeString(now);
+            EXPECT_EQ(set->put_MacroFileId(value.bstrVal), S_OK);
         } else {
             EXPECT_EQ(set->put_Data(value.bstrVal), S_OK);
         }
@@ -232,6 +260,9 @@ TEST(Contract, AcceptedTextsReadAsTheRanges) {
         {"Y2XRatio", "above 0, at most 5"},
         {"NarrowBarWidth", "above 0"},
         {"HandleTilde", "True or False"},
+        {"Eci", "0..811799"},
+        {"MacroSegmentIndex", "-1..99998"},
+        {"MacroFileId", "3 to 30 decimal digits, in groups of three from 000 to 899"},
     };
     for (const auto& c : cases) {
         const QuillonProperty* p = FindQuillonProperty(c.name);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -14,11 +15,19 @@ std::string DataTextOf(const QuillonState& q) {
     return std::string(reinterpret_cast<const char*>(q.DataText));
 }
 
-HRESULT PutData(CQuillon& q, const std::u16string& text) {
+HRESULT PutText(CQuillon& q, HRESULT (CQuillon::*put)(BSTR), const std::u16string& text) {
     BSTR s = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    const HRESULT hr = q.put_Data(s);
+    const HRESULT hr = (q.*put)(s);
     SysFreeString(s);
     return hr;
+}
+
+HRESULT PutData(CQuillon& q, const std::u16string& text) {
+    return PutText(q, &CQuillon::put_Data, text);
+}
+
+HRESULT PutFileId(CQuillon& q, const std::u16string& text) {
+    return PutText(q, &CQuillon::put_MacroFileId, text);
 }
 
 TEST(ComponentState, ConstructionSetsTheDefaults) {
@@ -138,6 +147,161 @@ TEST(Properties, GettersRefuseANullPointer) {
     TestQuillon q;
     EXPECT_EQ(q.get_Mode(nullptr), E_POINTER);
     EXPECT_EQ(q.get_HandleTilde(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_Eci(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_OptimizeCompaction(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_AutoErrorCorrection(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_MacroSegmentIndex(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_MacroSegmentCount(nullptr), E_POINTER);
+    EXPECT_EQ(q.get_MacroFileId(nullptr), E_POINTER);
+}
+
+// IQuillon2's numbers at each edge of the ranges the symbol's codewords allow: from a start
+// value, one put, and what the get then reads back (the start again when the put is ignored).
+struct LongOptionCase {
+    HRESULT (CQuillon::*put)(LONG);
+    HRESULT (CQuillon::*get)(LONG*);
+    LONG start;
+    LONG value;
+    LONG expected;
+};
+
+#define ECI &CQuillon::put_Eci, &CQuillon::get_Eci
+#define SEGMENT_INDEX &CQuillon::put_MacroSegmentIndex, &CQuillon::get_MacroSegmentIndex
+#define SEGMENT_COUNT &CQuillon::put_MacroSegmentCount, &CQuillon::get_MacroSegmentCount
+
+TEST(Properties, SymbolOptionNumbersKeepTheirRangesAndReadBack) {
+    const LongOptionCase cases[] = {
+        {ECI, 5, INT32_MIN, 5},
+        {ECI, 5, -1, 5},
+        {ECI, 5, 0, 0},  // none
+        {ECI, 5, 1, 1},
+        {ECI, 5, 899, 899},        // the last of 927 n
+        {ECI, 5, 900, 900},        // the first of 926 n1 n2
+        {ECI, 5, 810899, 810899},  // the last of 926 n1 n2
+        {ECI, 5, 810900, 810900},  // the first of 925 n
+        {ECI, 5, 811799, 811799},  // the last of 925 n
+        {ECI, 5, 811800, 5},
+        {ECI, 5, INT32_MAX, 5},
+        {SEGMENT_INDEX, 7, INT32_MIN, 7},
+        {SEGMENT_INDEX, 7, -2, 7},
+        {SEGMENT_INDEX, 7, -1, -1},  // not a Macro symbol
+        {SEGMENT_INDEX, 7, 0, 0},
+        {SEGMENT_INDEX, 7, 99998, 99998},  // five digits, below a count of 99999
+        {SEGMENT_INDEX, 7, 99999, 7},
+        {SEGMENT_INDEX, 7, INT32_MAX, 7},
+        {SEGMENT_COUNT, 7, INT32_MIN, 7},
+        {SEGMENT_COUNT, 7, -1, 7},
+        {SEGMENT_COUNT, 7, 0, 0},  // not written
+        {SEGMENT_COUNT, 7, 1, 1},
+        {SEGMENT_COUNT, 7, 99999, 99999},
+        {SEGMENT_COUNT, 7, 100000, 7},
+        {SEGMENT_COUNT, 7, INT32_MAX, 7},
+    };
+    for (const LongOptionCase& c : cases) {
+        TestQuillon q;
+        ASSERT_EQ((q.*c.put)(c.start), S_OK);
+        EXPECT_EQ((q.*c.put)(c.value), S_OK) << c.value;
+        LONG now = 0;
+        ASSERT_EQ((q.*c.get)(&now), S_OK);
+        EXPECT_EQ(now, c.expected) << c.value;
+    }
+    TestQuillon q;  // the fields the encoder reads
+    q.put_Eci(26);
+    q.put_MacroSegmentIndex(3);
+    q.put_MacroSegmentCount(4);
+    EXPECT_EQ(q.Eci, 26);
+    EXPECT_EQ(q.MacroSegmentIndex, 3);
+    EXPECT_EQ(q.MacroSegmentCount, 4);
+}
+
+#undef ECI
+#undef SEGMENT_INDEX
+#undef SEGMENT_COUNT
+
+TEST(Properties, SymbolOptionSwitchesAreOnOnlyForVariantTrue) {
+    const struct {
+        VARIANT_BOOL value;
+        VARIANT_BOOL expected;
+    } cases[] = {{VARIANT_TRUE, VARIANT_TRUE}, {VARIANT_FALSE, VARIANT_FALSE}, {1, VARIANT_FALSE}};
+    for (const auto& c : cases) {
+        TestQuillon q;
+        VARIANT_BOOL optimize = 123, automatic = 123;
+        ASSERT_EQ(q.put_OptimizeCompaction(c.value), S_OK);
+        ASSERT_EQ(q.put_AutoErrorCorrection(c.value), S_OK);
+        ASSERT_EQ(q.get_OptimizeCompaction(&optimize), S_OK);
+        ASSERT_EQ(q.get_AutoErrorCorrection(&automatic), S_OK);
+        EXPECT_EQ(optimize, c.expected) << c.value;
+        EXPECT_EQ(automatic, c.expected) << c.value;
+        EXPECT_EQ(q.OptimizeCompaction, c.expected == VARIANT_TRUE ? TRUE : FALSE);
+        EXPECT_EQ(q.AutoErrorCorrection, c.expected == VARIANT_TRUE ? TRUE : FALSE);
+    }
+}
+
+std::u16string FileIdOf(CQuillon& q) {
+    BSTR id = nullptr;
+    EXPECT_EQ(q.get_MacroFileId(&id), S_OK);
+    std::u16string text = id == nullptr ? u"<null>" : std::u16string(id, SysStringLen(id));
+    SysFreeString(id);
+    return text;
+}
+
+// A file ID is three to thirty digits in groups of three, each group one codeword of at most
+// 899; anything else is refused with an error, and the ID set before stays.
+TEST(Properties, MacroFileIdTakesDigitGroupsAndRefusesAnythingElse) {
+    const std::u16string thirty = u"899000123456789012345678012345";
+    const struct {
+        std::u16string text;
+        bool accepted;
+    } cases[] = {
+        {u"", false},
+        {u"0", false},
+        {u"00", false},
+        {u"000", true},
+        {u"899", true},
+        {u"900", false},  // no codeword
+        {u"999", false},
+        {u"0000", false},
+        {u"012899", true},
+        {u"012900", false},
+        {thirty, true},
+        {thirty + u"1", false},
+        {thirty + u"123", false},
+        {std::u16string(100000, u'1'), false},
+        {u"12a", false},
+        {u" 123", false},
+        {u"123 ", false},
+        {u"-12", false},
+        {std::u16string(u"1\0"
+                        u"2",
+                        3),
+         false},                         // a zero character is no digit
+        {u"\u0661\u0662\u0663", false},  // Arabic-Indic digits
+        {u"\uFF11\uFF12\uFF13", false},  // fullwidth digits
+        {u"\u0131\u0132\u0133", false},  // low bytes '1', '2', '3'
+    };
+    for (const auto& c : cases) {
+        TestQuillon q;
+        ASSERT_EQ(PutFileId(q, u"456"), S_OK);
+        EXPECT_EQ(PutFileId(q, c.text), c.accepted ? S_OK : E_INVALIDARG) << c.text.size();
+        EXPECT_EQ(FileIdOf(q), c.accepted ? c.text : u"456") << c.text.size();
+    }
+    TestQuillon q;
+    EXPECT_EQ(FileIdOf(q), u"000");                       // the default
+    EXPECT_EQ(q.put_MacroFileId(nullptr), E_INVALIDARG);  // the empty string
+    EXPECT_EQ(FileIdOf(q), u"000");
+}
+
+// The error object names the interface that defines the property (the description is the
+// server test's, as a script receives it).
+TEST(Properties, ARefusedFileIdIsAnErrorOfIQuillon2) {
+    TestQuillon q;
+    ASSERT_EQ(PutFileId(q, u"12"), E_INVALIDARG);
+    IErrorInfo* error = nullptr;
+    ASSERT_EQ(GetErrorInfo(0, &error), S_OK);
+    GUID guid{};
+    EXPECT_EQ(error->GetGUID(&guid), S_OK);
+    EXPECT_EQ(guid, IID_IQuillon2);
+    error->Release();
 }
 
 TEST(Properties, Y2XRatioAcceptsAboveZeroUpToFive) {

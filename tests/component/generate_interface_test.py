@@ -87,6 +87,11 @@ class RefusedTables(unittest.TestCase):
              "unknown type colour"),
             ("a base declared after", DERIVED.replace("IWidget2", "IWidget0") + WIDGET,
              "not an interface before it"),
+            ("text without its limits",
+             WIDGET.replace('"short"', '"BSTR"'), "only text, accepts"),
+            ("digit groups that are not text",
+             WIDGET.replace("low = 1, high = 9", "digit_groups = 2, group_high = 899"),
+             "only text, accepts"),
             ("a default interface that is not there",
              WIDGET.replace('default = "IWidget"', 'default = "IGadget"'), "is not here"),
         ]
@@ -129,7 +134,7 @@ help = "a sample"
              '.accepted = "0..9", .help = "a sample"'),
             ("server/TarvexQuillon.idl", '[propput, id(900), helpstring("property Sample")] '
                                          "HRESULT Sample([in] short newVal);"),
-            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon::put_Sample>(u"Sample", '
+            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon2::put_Sample>(u"Sample", '
                                           'DISPID_QUILLON_SAMPLE, u"property Sample", {In()})'),
             ("hosts/serve/DemoPage.html", "<legend>More properties</legend>"),
             ("hosts/serve/DemoPage.html", '      <label>Sample <small></small>'
@@ -152,32 +157,34 @@ help = "a sample"
 
 class NextInterface(unittest.TestCase):
     def test_a_derived_interface_is_the_class_default_with_the_library_version(self):
-        table = TABLE.replace('default = "IQuillon"', 'default = "IQuillon2"').replace(
-            'version = "1.0"', 'version = "1.1"') + DERIVED.replace("Widget", "Quillon") + (
-            MEMBER + 'property = "Eci"\nid = 901\ntype = "long"\naccess = "get put"\n'
-            'default = "0"\naccepts = { low = 0, high = 811799 }\nhelp = "ECI, 0 for none"\n')
-        files = build_files(table)
+        table = WIDGET.replace('default = "IWidget"', 'default = "IWidget2"').replace(
+            'version = "1.0"', 'version = "1.1"') + DERIVED + MEMBER + (
+            'property = "Tag"\nid = 2\ntype = "BSTR"\naccess = "get put"\ndefault = "000"\n'
+            'accepts = { digit_groups = 4, group_high = 899 }\nhelp = "a tag"\n')
+        lib = read_table(table)
         expected = [
-            ("server/TarvexQuillon.idl", "interface IQuillon2 : IQuillon\n{\n"
-                                         '    [propget, id(901), helpstring("property Eci")]'),
-            ("server/TarvexQuillon.idl", "version(1.1)"),
-            ("server/TarvexQuillon.idl", "[default] interface IQuillon2;"),
-            ("component/contract/IQuillon.h", "struct IQuillon2 : IQuillon {\n"
-                                              "    virtual HRESULT STDMETHODCALLTYPE get_Eci"),
-            ("component/contract/IQuillon.h", "constexpr WORD kTarvexQuillonLibMinorVersion = 1;"),
-            ("component/contract/IQuillon.h", "#define IQUILLON2_OVERRIDES"),
-            # Linux's table lists a derived interface's vtable whole, its base's slots first.
-            ("server/QuillonTypeLib.cpp", "kIQuillon2Members[] = {\n    Method<&IQuillon::"
-                                          'OnStartPage>(u"OnStartPage"'),
-            ("server/QuillonTypeLib.cpp", "PropertyPut<&IQuillon2::put_Eci>"),
-            ("server/QuillonTypeLib.cpp", "kInterfaces[] = {&kIQuillonInterface, "
-                                          "&kIQuillon2Interface}"),
-            ("server/QuillonTypeLib.cpp", "&kIQuillon2Interface}};"),
-            ("component/contract/QuillonPropertyTable.inc", "kEciRange{0, 811799}"),
+            (generate.idl, "interface IWidget2 : IWidget\n{\n"
+                           '    [propget, id(2), helpstring("property Tag")]'),
+            (generate.idl, "version(1.1)"),
+            (generate.idl, "[default] interface IWidget2;"),
+            (generate.header, "struct IWidget2 : IWidget {\n"
+                              "    virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* pVal) = 0;"),
+            (generate.header, "constexpr WORD kWidgetLibMinorVersion = 1;"),
+            (generate.header, "#define IWIDGET2_OVERRIDES"),
+            # Linux's table gives each interface its own members and names the base, as a
+            # compiled library does; IDispatch, the base of the first, goes unnamed.
+            (generate.type_table, "kIWidget2Members[] = {\n    PropertyGet<&IWidget2::get_Tag>"),
+            (generate.type_table, "kIWidgetMembers};"),
+            (generate.type_table, "kIWidget2Members, &kIWidgetInterface};"),
+            (generate.type_table, "kInterfaces[] = {&kIWidgetInterface, &kIWidget2Interface}"),
+            (generate.type_table, "&kIWidget2Interface}};"),
+            (generate.property_table, "kTagGroupsRange{1, 4};\n"),
+            (generate.property_table, "kTagGroupRange{0, 899};\n"),
+            (generate.property_table, "3 to 12 decimal digits, in groups of three from 000 to 899"),
         ]
-        for path, text in expected:
-            self.assertTrue(text in files[path], f"{path} lacks {text}")
-        self.assertEqual(files["component/contract/IQuillon.h"].count("#define IQUILLON"), 2)
+        for make, text in expected:
+            self.assertIn(text, make(lib), make.__name__)
+        self.assertEqual(generate.header(lib).count("#define IWIDGET"), 2)
 
 
 class Troff(unittest.TestCase):

@@ -12,7 +12,7 @@ set(rules
     "platform/serverkit/|platform/serverkit/,platform/common/,platform/runtime/,platform/Platform.h,platform/Runtime.h"
     "platform/|platform/winapi/,platform/runtime/,platform/Platform.h"
     "component/state/|component/state/,platform/Platform.h"
-    "component/contract/|component/contract/,component/state/SymbolLimits.h,platform/common/,platform/Platform.h"
+    "component/contract/|component/contract/,component/state/SymbolLimits.h,component/state/SymbolOptions.h,platform/common/,platform/Platform.h"
     "encoder/|encoder/,component/state/,platform/Platform.h"
     "render/|render/,encoder/,component/state/,platform/Platform.h"
     "png/|png/,component/state/,platform/Platform.h"

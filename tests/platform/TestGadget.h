@@ -1,5 +1,6 @@
-// A small dual interface for the dispatch and type information tests, described by the same
-// kind of table a real component writes, and an object that records what reaches it.
+// A small dual interface for the dispatch and type information tests, and one derived from it
+// as a later version of a component adds one, described by the same kind of table a real
+// component writes; and an object that implements both and records what reaches it.
 #pragma once
 
 #include <string>
@@ -16,6 +17,9 @@ constexpr CLSID CLSID_TestGadget = {
 // {6F1A2B3C-4D5E-4F60-8172-93A4B5C6D7EA}
 constexpr GUID LIBID_TestGadgetLib = {
     0x6F1A2B3C, 0x4D5E, 0x4F60, {0x81, 0x72, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xEA}};
+// {6F1A2B3C-4D5E-4F60-8172-93A4B5C6D7EB}
+constexpr IID IID_ITestGadget2 = {
+    0x6F1A2B3C, 0x4D5E, 0x4F60, {0x81, 0x72, 0x93, 0xA4, 0xB5, 0xC6, 0xD7, 0xEB}};
 
 struct ITestGadget : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE put_Size(SHORT newVal) = 0;
@@ -36,6 +40,11 @@ struct ITestGadget : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Echo(VARIANT Value, VARIANT* Result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Increment(SHORT* Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Greet(BSTR Name, VARIANT Greeting, BSTR* Result) = 0;
+};
+
+struct ITestGadget2 : ITestGadget {
+    virtual HRESULT STDMETHODCALLTYPE put_Depth(LONG newVal) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Depth(LONG* pVal) = 0;
 };
 
 namespace test_gadget {
@@ -74,11 +83,26 @@ inline constexpr TypeLibDescription kLibrary{
     u"TestGadgetLib", LIBID_TestGadgetLib,    1,           0,       0,
     SYS_WIN32,        u"Test Gadget Library", kInterfaces, kClasses};
 
+// Version 1.1: ITestGadget2, derived from ITestGadget, is the class's default interface.
+inline constexpr MemberDescription kMembers2[] = {
+    PropertyPut<&ITestGadget2::put_Depth>(u"Depth", 16, u"property Depth"),
+    PropertyGet<&ITestGadget2::get_Depth>(u"Depth", 16, u"property Depth"),
+};
+inline constexpr InterfaceDescription kInterface2{
+    u"ITestGadget2",           IID_ITestGadget2, TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION,
+    u"ITestGadget2 Interface", kMembers2,        &kInterface};
+inline constexpr const InterfaceDescription* kInterfaces2[] = {&kInterface, &kInterface2};
+inline constexpr ClassDescription kClasses2[] = {
+    {u"TestGadget", CLSID_TestGadget, TYPEFLAG_FCANCREATE, u"Test Gadget Class", &kInterface2}};
+inline constexpr TypeLibDescription kLibrary2{
+    u"TestGadgetLib",       LIBID_TestGadgetLib, 1,        1, 0, SYS_WIN32,
+    u"Test Gadget Library", kInterfaces2,        kClasses2};
+
 }  // namespace test_gadget
 
 // The object: IDispatch answered by the standard dispatch over the described type
 // information, the members recording what they receive.
-class TestGadget final : public ITestGadget {
+class TestGadget final : public ITestGadget2 {
 public:
     explicit TestGadget(ITypeInfo* info) : info_(info) { info_->AddRef(); }
     ~TestGadget() {
@@ -90,8 +114,9 @@ public:
     TestGadget& operator=(const TestGadget&) = delete;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITestGadget) {
-            *ppv = static_cast<ITestGadget*>(this);
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_ITestGadget ||
+            riid == IID_ITestGadget2) {
+            *ppv = static_cast<ITestGadget2*>(this);
             AddRef();
             return S_OK;
         }
@@ -117,7 +142,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* excep, UINT* argErr) override {
-        return DispInvoke(static_cast<ITestGadget*>(this), info_, id, flags, params, result, excep,
+        // One pointer for either interface's type information: ITestGadget2 derives from it.
+        return DispInvoke(static_cast<ITestGadget2*>(this), info_, id, flags, params, result, excep,
                           argErr);
     }
 
@@ -205,6 +231,11 @@ public:
         ++*value;
         return Record(u"Increment", 0);
     }
+    HRESULT STDMETHODCALLTYPE put_Depth(LONG v) override { return Record(u"Depth", depth = v); }
+    HRESULT STDMETHODCALLTYPE get_Depth(LONG* p) override {
+        *p = depth;
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE Greet(BSTR name, VARIANT greeting, BSTR* result) override {
         greeting_type = greeting.vt;
         greeting_scode = greeting.scode;
@@ -228,6 +259,7 @@ public:
     LONG color = 0;
     SHORT width = 0;
     LONG height = 0;
+    LONG depth = 0;
     IUnknown* attached = nullptr;
     VARTYPE greeting_type = VT_EMPTY;
     SCODE greeting_scode = 0;

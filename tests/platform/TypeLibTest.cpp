@@ -258,6 +258,92 @@ TEST(TypeLib, DescribesTheLibraryAndItsClass) {
     EXPECT_EQ(lib->GetTypeInfo(2, &none), TYPE_E_ELEMENTNOTFOUND);
 }
 
+// Version 1.1 of the gadget's library, where ITestGadget2 derives from ITestGadget: described as
+// a compiled library describes a derived interface, and called as scripts call it.
+TEST(TypeInfo, ADerivedInterfaceNamesItsBaseAndReachesItsMembers) {
+    ITypeLib* lib = MakeLibrary(&test_gadget::kLibrary2);
+    ReleaseLater keep_lib{lib};
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(lib->GetTypeInfoOfGuid(IID_ITestGadget2, &info), S_OK);
+    TestGadget gadget(info);
+    info->Release();
+
+    // Its own two members, in the slots after its base's eighteen.
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->cFuncs, 2);
+    EXPECT_EQ(attr->cImplTypes, 1);
+    EXPECT_EQ(attr->cbSizeVft, (7 + 18 + 2) * sizeof(void*));
+    EXPECT_EQ(attr->wMinorVerNum, 1);
+    info->ReleaseTypeAttr(attr);
+    FUNCDESC* f = nullptr;
+    ASSERT_EQ(info->GetFuncDesc(1, &f), S_OK);
+    EXPECT_EQ(f->memid, 16);
+    EXPECT_EQ(f->invkind, INVOKE_PROPERTYGET);
+    EXPECT_EQ(f->oVft, static_cast<SHORT>((7 + 18 + 1) * sizeof(void*)));
+    info->ReleaseFuncDesc(f);
+
+    // Implemented type 0 is the base, without flags; there is no other.
+    INT flags = -1;
+    ASSERT_EQ(info->GetImplTypeFlags(0, &flags), S_OK);
+    EXPECT_EQ(flags, 0);
+    HREFTYPE ref = 0;
+    EXPECT_EQ(info->GetRefTypeOfImplType(1, &ref), TYPE_E_ELEMENTNOTFOUND);
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &ref), S_OK);
+    ITypeInfo* base = nullptr;
+    ASSERT_EQ(info->GetRefTypeInfo(ref, &base), S_OK);
+    ReleaseLater keep_base{base};
+    ASSERT_EQ(base->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->guid, IID_ITestGadget);
+    EXPECT_EQ(attr->cFuncs, 18);
+    EXPECT_EQ(attr->cImplTypes, 0);  // IDispatch is not described
+    base->ReleaseTypeAttr(attr);
+
+    // The base's members by name, DISPID and call, through the derived interface.
+    BSTR names[3] = {};
+    UINT count = 0;
+    ASSERT_EQ(info->GetNames(7, names, 3, &count), S_OK);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(Str(names[0]), u"Resize");
+    EXPECT_EQ(Str(names[2]), u"Height");
+    for (BSTR name : names) SysFreeString(name);
+    BSTR doc = nullptr;
+    ASSERT_EQ(info->GetDocumentation(7, nullptr, &doc, nullptr, nullptr), S_OK);
+    EXPECT_EQ(Str(doc), u"method Resize");
+    SysFreeString(doc);
+    const struct {
+        const char16_t* name;
+        DISPID id;
+    } by_name[] = {{u"depth", 16}, {u"Resize", 7}, {u"Increment", 0x60020000}};
+    for (const auto& c : by_name) {
+        LPOLESTR query[] = {const_cast<LPOLESTR>(c.name)};
+        DISPID id = 0;
+        EXPECT_EQ(gadget.GetIDsOfNames(IID_NULL, query, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, c.id);
+    }
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(u"12");
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&value, &put, 1, 1};
+    EXPECT_EQ(
+        gadget.Invoke(1, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr),
+        S_OK);
+    EXPECT_EQ(gadget.size, 12);  // ITestGadget's put_Size, converted to a short
+    EXPECT_EQ(
+        gadget.Invoke(16, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr),
+        S_OK);
+    EXPECT_EQ(gadget.depth, 12);
+    VariantClear(&value);
+
+    // The base itself knows nothing of the derived interface's members.
+    LPOLESTR depth[] = {const_cast<LPOLESTR>(u"Depth")};
+    DISPID id = 0;
+    EXPECT_EQ(base->GetIDsOfNames(depth, 1, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(base->GetNames(16, names, 1, &count), TYPE_E_ELEMENTNOTFOUND);
+}
+
 TEST(TypeLib, OutOfMemoryIsReportedNotCrashedOn) {
     ITypeLib* lib = MakeLibrary();
     ReleaseLater keep_lib{lib};
@@ -295,11 +381,31 @@ constexpr TypeLibDescription kStrayLibrary{
     u"StrayLib", LIBID_TestGadgetLib,      1,          0, 0, SYS_WIN32,
     nullptr,     test_gadget::kInterfaces, kStrayClass};
 
+// A derived interface whose base is missing from its library or listed after it, and one that
+// reuses a DISPID of its base.
+constexpr const InterfaceDescription* kOrphanList[] = {&test_gadget::kInterface2};
+constexpr const InterfaceDescription* kBaseAfterList[] = {&test_gadget::kInterface2,
+                                                          &test_gadget::kInterface};
+constexpr MemberDescription kShadowingMembers[] = {
+    dispatch::PropertyPut<&ITestGadget2::put_Depth>(u"Depth", 1),  // put_Size's DISPID
+};
+constexpr InterfaceDescription kShadowing{u"IShadow", IID_ITestGadget2,  0,
+                                          nullptr,    kShadowingMembers, &test_gadget::kInterface};
+constexpr const InterfaceDescription* kShadowingList[] = {&test_gadget::kInterface, &kShadowing};
+
 TEST(TypeLib, MalformedDescriptionsAreRefused) {
     ITypeLib* lib = reinterpret_cast<ITypeLib*>(1);
     EXPECT_EQ(CreateTypeLibFromDescription(&kClashingLibrary, &lib), E_INVALIDARG);
     EXPECT_EQ(lib, nullptr);
     EXPECT_EQ(CreateTypeLibFromDescription(&kStrayLibrary, &lib), E_INVALIDARG);
+    for (const auto list : {std::span<const InterfaceDescription* const>(kOrphanList),
+                            std::span<const InterfaceDescription* const>(kBaseAfterList),
+                            std::span<const InterfaceDescription* const>(kShadowingList)}) {
+        TypeLibDescription d = test_gadget::kLibrary;
+        d.interfaces = list;
+        d.classes = {};
+        EXPECT_EQ(CreateTypeLibFromDescription(&d, &lib), E_INVALIDARG);
+    }
     EXPECT_EQ(CreateTypeLibFromDescription(nullptr, &lib), E_INVALIDARG);
     EXPECT_EQ(CreateTypeLibFromDescription(&test_gadget::kLibrary, nullptr), E_POINTER);
 }

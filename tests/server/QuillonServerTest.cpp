@@ -16,17 +16,24 @@ std::u16string GuidText(const GUID& guid) {
     return text;
 }
 
-// The registry as a list of lines, restricted to the keys this server writes.
-std::string ServerEntries() {
+// The registry as a list of lines, restricted to those of the keys that begin so.
+std::string EntriesUnder(std::initializer_list<std::string> prefixes) {
     std::string kept;
     std::istringstream lines(DumpRegistry());
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("TarvexQuillon.Quillon", 0) == 0 ||
-            line.rfind("CLSID\\{C328BB70-51A2-4538-B390-F8946A7379FF}", 0) == 0) {
-            kept += line + "\n";
+        for (const std::string& prefix : prefixes) {
+            if (line.rfind(prefix, 0) == 0) {
+                kept += line + "\n";
+                break;
+            }
         }
     }
     return kept;
+}
+
+// The class's own entries.
+std::string ServerEntries() {
+    return EntriesUnder({"TarvexQuillon.Quillon", "CLSID\\{C328BB70-51A2-4538-B390-F8946A7379FF}"});
 }
 
 TEST_F(QuillonServer, RegistrationWritesExactlyTheClassEntries) {
@@ -60,7 +67,38 @@ TEST_F(QuillonServer, RegistrationWritesExactlyTheClassEntries) {
     EXPECT_TRUE(KeyExists(u"CLSID"));
     EXPECT_FALSE(KeyExists((u"TypeLib\\" + GuidText(LIBID_TarvexQuillonLib)).c_str()));
     EXPECT_FALSE(KeyExists((u"Interface\\" + GuidText(IID_IQuillon)).c_str()));
+    EXPECT_FALSE(KeyExists((u"Interface\\" + GuidText(IID_IQuillon2)).c_str()));
     EXPECT_TRUE(KeyExists(u"TarvexUnicode.Converter"));  // the other server's entries stay
+}
+
+// The type library at 1.1, and both interfaces under Interface with the keys RegisterTypeLib
+// writes on Windows for a library's dual interfaces (tests/windows/data/registered-quillon.txt
+// holds Wine's): IQuillon2's key is new with 1.1, and IQuillon's names the library's new
+// version.
+TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndBothInterfaces) {
+    char library[PATH_MAX];
+    ASSERT_NE(realpath(QUILLON_SERVER_PATH, library), nullptr);
+    const std::string typelib = "TypeLib\\{82252240-6716-43F7-8E8D-8D4A667E3C46}";
+    std::string expected;
+    for (const auto& [iid, name] :
+         {std::pair<std::string, std::string>{"{07CBEBAC-03FE-482A-ABF0-1EFB6EB80663}", "IQuillon"},
+          {"{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}", "IQuillon2"}}) {
+        const std::string key = "Interface\\" + iid;
+        expected += key + "\n" + key + " @=" + name + "\n";
+        for (const char* proxy : {"\\ProxyStubClsid", "\\ProxyStubClsid32"}) {
+            expected +=
+                key + proxy + "\n" + key + proxy + " @={00020424-0000-0000-C000-000000000046}\n";
+        }
+        expected += key + "\\TypeLib\n" + key +
+                    "\\TypeLib @={82252240-6716-43F7-8E8D-8D4A667E3C46}\n" + key +
+                    "\\TypeLib Version=1.1\n";
+    }
+    expected += typelib + "\n" + typelib + "\\1.1\n" + typelib +
+                "\\1.1 @=Tarvex Quillon Component\n" + typelib + "\\1.1\\0\n" + typelib +
+                "\\1.1\\0\\win32\n" + typelib + "\\1.1\\0\\win32 @=" + library + "\n" + typelib +
+                "\\1.1\\FLAGS\n" + typelib + "\\1.1\\FLAGS @=0\n" + typelib + "\\1.1\\HELPDIR\n" +
+                typelib + "\\1.1\\HELPDIR @=\n";
+    EXPECT_EQ(EntriesUnder({"Interface\\{07CBEBAC-", "Interface\\{2AC0B6BD-", typelib}), expected);
 }
 
 TEST_F(QuillonServer, ClassObjectIsOnlyForItsOwnClass) {
@@ -78,20 +116,18 @@ TEST_F(QuillonServer, ClassObjectIsOnlyForItsOwnClass) {
     dlclose(library);
 }
 
-TEST_F(QuillonServer, OneObjectAnswersThreeInterfacesWithOnePointer) {
+TEST_F(QuillonServer, OneObjectAnswersFourInterfacesWithOnePointer) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     ASSERT_NE(object, nullptr);
-    void* as_unknown = nullptr;
-    void* as_quillon = nullptr;
+    for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &IID_IQuillon, &IID_IQuillon2}) {
+        void* as_interface = nullptr;
+        ASSERT_EQ(object->QueryInterface(*iid, &as_interface), S_OK);
+        EXPECT_EQ(as_interface, object);
+        static_cast<IUnknown*>(as_interface)->Release();
+    }
     void* as_other = reinterpret_cast<void*>(0x1);
-    ASSERT_EQ(object->QueryInterface(IID_IUnknown, &as_unknown), S_OK);
-    ASSERT_EQ(object->QueryInterface(IID_IQuillon, &as_quillon), S_OK);
-    EXPECT_EQ(as_unknown, object);
-    EXPECT_EQ(as_quillon, object);
     EXPECT_EQ(object->QueryInterface(IID_IClassFactory, &as_other), E_NOINTERFACE);
     EXPECT_EQ(as_other, nullptr);
-    static_cast<IUnknown*>(as_unknown)->Release();
-    static_cast<IUnknown*>(as_quillon)->Release();
     object->Release();
 }
 
@@ -149,6 +185,23 @@ TEST_F(QuillonServer, AggregationNeedsIUnknownAndForwardsToTheOuterObject) {
     EXPECT_EQ(columns.iVal, 3);
     quillon->Release();
     EXPECT_EQ(outer.references, 1u);
+
+    // IQuillon2 too, its own members and its base's alike.
+    IQuillon2* quillon2 = nullptr;
+    ASSERT_EQ(outer.inner->QueryInterface(IID_IQuillon2, reinterpret_cast<void**>(&quillon2)),
+              S_OK);
+    EXPECT_EQ(outer.references, 2u);
+    ASSERT_EQ(quillon2->QueryInterface(IID_IUnknown, &identity), S_OK);
+    EXPECT_EQ(identity, &outer);
+    static_cast<IUnknown*>(identity)->Release();
+    LONG eci = 0;
+    EXPECT_EQ(quillon2->put_Eci(26), S_OK);
+    EXPECT_EQ(quillon2->get_Eci(&eci), S_OK);
+    EXPECT_EQ(eci, 26);
+    EXPECT_EQ(quillon2->GetActualRC(&rows, &columns), S_OK);
+    EXPECT_EQ(rows.iVal, 5);  // the designator's two codewords took a row
+    quillon2->Release();
+    EXPECT_EQ(outer.references, 1u);
     EXPECT_EQ(outer.inner->Release(), 0u);
 }
 
@@ -199,6 +252,38 @@ TEST_F(QuillonServer, DispatchConvertsArgumentsBeforeAnyMemberRuns) {
     object->Release();
 }
 
+// IQuillon2's properties by name, each read back as its declared type.
+TEST_F(QuillonServer, TheSymbolOptionsAreSetAndReadByName) {
+    IDispatch* object = Create(u"TarvexQuillon.Quillon");
+    const struct {
+        const char16_t* name;
+        const char16_t* value;
+        VARTYPE type;
+        const char16_t* read;
+    } cases[] = {
+        {u"eci", u"26", VT_I4, u"26"},
+        {u"OptimizeCompaction", u"True", VT_BOOL, u"-1"},
+        {u"AutoErrorCorrection", u"-1", VT_BOOL, u"-1"},
+        {u"MacroSegmentIndex", u"2", VT_I4, u"2"},
+        {u"MacroSegmentCount", u"3", VT_I4, u"3"},
+        {u"MacroFileId", u"017053", VT_BSTR, u"017053"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Put(object, c.name, c.value).hr, S_OK);
+        Value got, text;
+        ASSERT_EQ(Invoke(object, c.name, DISPATCH_PROPERTYGET, {}, &got.v).hr, S_OK);
+        EXPECT_EQ(got.v.vt, c.type);
+        ASSERT_EQ(VariantChangeType(&text.v, &got.v, 0, VT_BSTR), S_OK);
+        EXPECT_EQ(std::u16string(text.v.bstrVal), c.read);
+    }
+    const Call refused = Put(object, u"MacroFileId", u"9000");
+    EXPECT_EQ(refused.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(refused.scode, E_INVALIDARG);
+    EXPECT_EQ(refused.description,
+              u"MacroFileId must be 3 to 30 decimal digits, in groups of three from 000 to 899");
+    object->Release();
+}
+
 TEST_F(QuillonServer, AComponentErrorReachesTheScriptAsAnException) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     const Call call = Put(object, u"Data", std::u16string(5000, u'x'));
@@ -225,7 +310,9 @@ TEST_F(QuillonServer, MeasuringThroughDispatchFillsTheCallersVariants) {
     object->Release();
 }
 
-TEST_F(QuillonServer, TypeInformationListsTheInterface) {
+// The object's type information is IQuillon2's, which leads to IQuillon as its base and
+// reaches the base's members, as a compiled library's does.
+TEST_F(QuillonServer, TypeInformationDescribesIQuillon2AndItsBase) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     UINT count = 0;
     EXPECT_EQ(object->GetTypeInfoCount(&count), S_OK);
@@ -234,14 +321,34 @@ TEST_F(QuillonServer, TypeInformationListsTheInterface) {
     ASSERT_EQ(object->GetTypeInfo(0, 0, &info), S_OK);
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->guid, IID_IQuillon2);
+    EXPECT_EQ(attributes->cFuncs, 12);  // six properties, each a get and a put
+    EXPECT_EQ(attributes->cImplTypes, 1);
+    EXPECT_EQ(attributes->wMajorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 1);
+    info->ReleaseTypeAttr(attributes);
+    HREFTYPE reference = 0;
+    ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
+    ITypeInfo* base = nullptr;
+    ASSERT_EQ(info->GetRefTypeInfo(reference, &base), S_OK);
+    ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
     EXPECT_EQ(attributes->guid, IID_IQuillon);
     EXPECT_EQ(attributes->cFuncs, 22);
-    info->ReleaseTypeAttr(attributes);
-    BSTR name = nullptr;
-    UINT names = 0;
-    ASSERT_EQ(info->GetNames(20, &name, 1, &names), S_OK);  // DISPID 20
-    EXPECT_EQ(std::u16string(name), u"GetActualRC");
-    SysFreeString(name);
+    base->ReleaseTypeAttr(attributes);
+    base->Release();
+
+    const struct {
+        DISPID dispid;
+        const char16_t* name;
+    } members[] = {{20, u"GetActualRC"}, {5, u"Data"}, {22, u"Eci"}, {27, u"MacroFileId"}};
+    for (const auto& m : members) {
+        BSTR name = nullptr;
+        UINT names = 0;
+        ASSERT_EQ(info->GetNames(m.dispid, &name, 1, &names), S_OK);
+        EXPECT_EQ(std::u16string(name), m.name);
+        SysFreeString(name);
+        EXPECT_EQ(IdOf(object, m.name), m.dispid);
+    }
     info->Release();
     object->Release();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "component/contract/QuillonProperties.h"
 #include "converter/ConverterTypeLib.h"
@@ -50,7 +51,7 @@ USHORT FlagsOf(const IdlParameter& p) {
 
 void ExpectSameInterface(const IdlBlock& idl, const InterfaceDescription& table) {
     EXPECT_EQ(idl.name, Narrow(table.name));
-    EXPECT_EQ(idl.base, "IDispatch");
+    EXPECT_EQ(idl.base, table.base == nullptr ? "IDispatch" : Narrow(table.base->name));
     EXPECT_EQ(idl.attributes.at("uuid"), GuidText(table.iid));
     EXPECT_EQ(idl.attributes.count("dual") == 1, (table.flags & TYPEFLAG_FDUAL) != 0);
     EXPECT_EQ(idl.attributes.count("hidden") == 1, (table.flags & TYPEFLAG_FHIDDEN) != 0);
@@ -125,6 +126,9 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
     ASSERT_EQ(idl.interfaces.count("IQuillon"), 1u);
     EXPECT_EQ(idl.interfaces.at("IQuillon").members.size(), 22u);
     EXPECT_EQ(idl.interfaces.at("IQuillon").members[20].parameters[1].name, "ActualCols");
+    ASSERT_EQ(idl.interfaces.count("IQuillon2"), 1u);
+    EXPECT_EQ(idl.interfaces.at("IQuillon2").base, "IQuillon");
+    EXPECT_EQ(idl.interfaces.at("IQuillon2").members.size(), 12u);
 }
 
 }  // namespace
@@ -133,9 +137,10 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
 // DISPIDs and the type of the value a put takes.
 TEST(TypeLibraryTables, ContractPropertiesAgreeWithTheIdl) {
     const IdlFile idl = ReadIdl(QUILLON_IDL);
-    const IdlBlock& quillon = idl.interfaces.at("IQuillon");
+    std::vector<IdlMember> members = idl.interfaces.at("IQuillon").members;
+    for (const IdlMember& m : idl.interfaces.at("IQuillon2").members) members.push_back(m);
     std::size_t puts = 0;
-    for (const IdlMember& m : quillon.members) {
+    for (const IdlMember& m : members) {
         if (!HasAttribute(m.attributes, "propput")) continue;
         ++puts;
         SCOPED_TRACE(m.name);

@@ -87,9 +87,68 @@ void CreationAndIdentity(Checks& checks) {
         info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
         info->Release();
     }
-    checks.Expect(count == 1 && name != nullptr && std::wstring(name) == L"IQuillon",
-                  "the type information is IQuillon's, from the registered library");
+    checks.Expect(count == 1 && name != nullptr && std::wstring(name) == L"IQuillon2",
+                  "the type information is IQuillon2's, from the registered library");
     SysFreeString(name);
+}
+
+// Implemented type `index` of a type information, or null.
+ITypeInfo* Implemented(ITypeInfo* info, UINT index) {
+    HREFTYPE reference = 0;
+    ITypeInfo* target = nullptr;
+    if (SUCCEEDED(info->GetRefTypeOfImplType(index, &reference))) {
+        info->GetRefTypeInfo(reference, &target);
+    }
+    return target;
+}
+
+// The GUID, kind and own member count of a type information, which is released.
+TYPEATTR Described(ITypeInfo* info) {
+    TYPEATTR described{};
+    TYPEATTR* attributes = nullptr;
+    if (info != nullptr && SUCCEEDED(info->GetTypeAttr(&attributes))) {
+        described = *attributes;
+        info->ReleaseTypeAttr(attributes);
+    }
+    if (info != nullptr) info->Release();
+    return described;
+}
+
+// IQuillon2, derived from IQuillon: the one object through its vtable, its base's members
+// included, and its type information as Wine's oleaut32 reads the DLL's compiled library: a
+// vtable view with its own 12 members and IQuillon as its base, as the Linux runtime has it.
+void SecondInterface(Checks& checks) {
+    Owned<IDispatch> object(Create(checks, kQuillonProgId));
+    if (object.get() == nullptr) return;
+    IQuillon2* raw = nullptr;
+    object->QueryInterface(IID_IQuillon2, reinterpret_cast<void**>(&raw));
+    Owned<IQuillon2> quillon2(raw);
+    if (!checks.Expect(raw != nullptr && static_cast<void*>(raw) == object.get(),
+                       "IQuillon2 is the object's one pointer")) {
+        return;
+    }
+    LONG eci = 0;
+    Variant rows, columns;
+    checks.Expect(raw->put_Eci(26) == S_OK && raw->get_Eci(&eci) == S_OK && eci == 26 &&
+                      raw->GetActualRC(&rows, &columns) == S_OK && rows->iVal == 5,
+                  "IQuillon2's vtable: Eci 26 read back, and its designator measured as a row");
+
+    ITypeInfo* view = nullptr;
+    object->GetTypeInfo(0, 0, &view);
+    if (!checks.Expect(view != nullptr, "the object's type information")) return;
+    view->AddRef();
+    if (Described(view).typekind == TKIND_DISPATCH) {  // the dispatch view of a dual interface
+        ITypeInfo* dispatch = view;
+        view = Implemented(dispatch, static_cast<UINT>(-1));
+        dispatch->Release();
+    }
+    if (!checks.Expect(view != nullptr, "IQuillon2's vtable view")) return;
+    const TYPEATTR base = Described(Implemented(view, 0));
+    const TYPEATTR own = Described(view);
+    checks.Expect(own.guid == IID_IQuillon2 && own.cFuncs == 12,
+                  "IQuillon2 has its own 12 members, not " + std::to_string(own.cFuncs));
+    checks.Expect(base.guid == IID_IQuillon && base.cFuncs == 22,
+                  "IQuillon2's base is IQuillon with its 22 members");
 }
 
 void PropertiesByName(Checks& checks) {
@@ -288,6 +347,7 @@ void EntryPoints(Checks& checks) {
 int RunClientChecks() {
     Checks checks;
     CreationAndIdentity(checks);
+    SecondInterface(checks);
     PropertiesByName(checks);
     MeasuringAndErrors(checks);
     PageHooks(checks);
