@@ -8,8 +8,6 @@
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/common/OptionTable.h"
 
-enum class PictureFormat { kPng, kSvg };
-
 struct CommandLine {
     std::string output;  // empty: not given (standard output)
     std::string input;   // empty: none; "-": standard input
@@ -17,9 +15,15 @@ struct CommandLine {
     bool batch = false;
     bool measure = false;
     bool utf8 = false;
-    bool fit = false;
+    bool binary = false;
+    PictureSizing sizing;
     std::int64_t max_pixels = kDefaultMaxPixels;
     Settings settings;
+
+    // How Data=... reaches the symbol, and how the input's data (-i, --batch) does: as bytes
+    // unless --utf8.
+    DataEncoding SettingsEncoding() const;
+    DataEncoding InputEncoding() const;
 };
 
 // Parses the arguments into *line; prints help, version or a usage error itself.

@@ -21,7 +21,6 @@
 #include "hosts/cli/CommandLine.h"
 #include "hosts/common/BarcodeSession.h"
 #include "hosts/common/PrintableText.h"
-#include "hosts/common/SvgPicture.h"
 
 namespace {
 
@@ -63,8 +62,7 @@ struct Reporter {
         return status;
     }
     int Fail(const Outcome& outcome) const {
-        const char* what = outcome.failure == Failure::DoesNotFit ? "the data does not fit: " : "";
-        return Fail(ExitStatusFor(outcome.failure), what + outcome.message);
+        return Fail(ExitStatusFor(outcome.failure), outcome.message);
     }
     void Warn(const std::string& message) const { Print("warning: ", message); }
 };
@@ -92,41 +90,26 @@ int MakeSymbol(const CommandLine& line, const std::string* data, const std::stri
     BarcodeSession session;
     Outcome outcome = session.Open();
     std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(line.settings, line.utf8, &warnings);
+    if (outcome.ok()) outcome = session.Apply(line.settings, line.SettingsEncoding(), &warnings);
     if (outcome.ok() && data != nullptr) {
-        std::string warning;
-        outcome = line.utf8 ? session.SetUtf8Data(*data) : session.Set("Data", *data, &warning);
-        if (!warning.empty()) warnings.push_back(warning);
+        outcome = session.SetData(*data, line.InputEncoding(), &warnings);
+    }
+    Measurement symbol;
+    std::string picture;
+    if (outcome.ok() && line.measure) {
+        outcome = session.Measure(line.sizing, &symbol, &warnings);
+    } else if (outcome.ok()) {
+        const PictureRequest request{line.sizing, line.format, line.max_pixels,
+                                     " (see --max-pixels)"};
+        outcome = session.Picture(request, &picture, &warnings);
     }
     for (const std::string& warning : warnings) reporter.Warn(warning);
     if (!outcome.ok()) return reporter.Fail(outcome);
-
-    Measurement symbol;
-    outcome = session.Measure(&symbol, line.measure ? Figures::kAll : Figures::kSize);
-    if (outcome.ok() && line.fit) outcome = session.FitPictureTo(symbol);
-    if (!outcome.ok()) return reporter.Fail(outcome);
-    // A picture, or a measurement for a picture size given, warns when the symbol is cut off.
-    if (!line.measure || session.picture_size_set()) {
-        const std::string clipped = session.ClippingWarning(symbol);
-        if (!clipped.empty()) reporter.Warn(clipped);
-    }
     if (line.measure) {
         *json = symbol.Json();
         return 0;
     }
-
-    std::string png;
-    outcome = session.Picture(&png, line.max_pixels);
-    if (outcome.failure == Failure::TooLarge) {
-        outcome.message += " (see --max-pixels)";
-    }
-    if (!outcome.ok()) return reporter.Fail(outcome);
-    if (line.format != PictureFormat::kSvg) return WriteFile(output, png, reporter);
-    std::string svg, error;
-    if (!SvgFromPng(png, &svg, &error)) {
-        return reporter.Fail(kExitFailure, "cannot make the SVG: " + error);
-    }
-    return WriteFile(output, svg, reporter);
+    return WriteFile(output, picture, reporter);
 }
 
 // Whether standard input, neither a terminal nor named with -i, already holds data: then the
@@ -147,26 +130,41 @@ bool StandardInputHoldsData() {
     return ioctl(STDIN_FILENO, FIONREAD, &available) == 0 && available > 0;
 }
 
-// The text of `path` ('-': standard input) without one final line break.
-bool ReadInput(const std::string& path, std::string* text, const Reporter& reporter, int* status) {
-    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *status = reporter.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
-        return false;
+// Opens the input named by -i ('-': standard input). What cannot be opened, and a directory,
+// is the name's fault, as a usage error (2) says; a failure while reading is a failure (1).
+std::FILE* OpenInput(const std::string& path, const Reporter& reporter, int* status) {
+    if (path == "-") return stdin;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    struct stat about {};
+    int error = errno;
+    if (file != nullptr && fstat(fileno(file), &about) == 0 && S_ISDIR(about.st_mode)) {
+        std::fclose(file);
+        file = nullptr;
+        error = EISDIR;
     }
+    if (file == nullptr) {
+        *status = reporter.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(error));
+    }
+    return file;
+}
+
+// The bytes of `path` ('-': standard input) without one final line break.
+bool ReadInput(const std::string& path, std::string* text, const Reporter& reporter, int* status) {
+    std::FILE* file = OpenInput(path, reporter, status);
+    if (file == nullptr) return false;
     text->resize(kLongestInput + 1);
     const std::size_t n = std::fread(text->data(), 1, text->size(), file);
-    const bool failed = std::ferror(file) != 0;
+    const int error = std::ferror(file) != 0 ? errno : 0;
     if (file != stdin) std::fclose(file);
     text->resize(n);
-    if (failed) {
-        *status = reporter.Fail(kExitFailure, "cannot read " + path);
+    if (error != 0) {
+        *status = reporter.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(error));
         return false;
     }
     if (n > kLongestInput) {
         *status = reporter.Fail(kExitUsage, "the input " + path +
                                                 " is longer than any Data text (at most " +
-                                                std::to_string(kMaxDataLength) + " characters)");
+                                                std::to_string(kMaxDataLength) + " bytes)");
         return false;
     }
     if (!text->empty() && text->back() == '\n') text->pop_back();
@@ -194,10 +192,9 @@ bool ReadLine(std::FILE* file, std::string* line, bool* too_long) {
 
 int RunBatch(const CommandLine& line) {
     const std::string path = line.input.empty() ? "-" : line.input;
-    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return Reporter{}.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
-    }
+    int refused = 0;
+    std::FILE* file = OpenInput(path, Reporter{}, &refused);
+    if (file == nullptr) return refused;
     int first_failure = 0;
     std::string text;
     bool too_long = false;
@@ -209,6 +206,10 @@ int RunBatch(const CommandLine& line) {
                                                  reporter, &json);
         if (line.measure) std::printf("%s\n", status == 0 ? json.c_str() : "null");
         if (status != 0 && first_failure == 0) first_failure = status;
+    }
+    if (std::ferror(file) != 0 && first_failure == 0) {
+        first_failure =
+            Reporter{}.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(errno));
     }
     if (file != stdin) std::fclose(file);
     return first_failure;

@@ -1,17 +1,24 @@
 #include "hosts/common/BarcodeSession.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
-#include "component/contract/QuillonProperties.h"
+#include "hosts/common/DataText.h"
 #include "hosts/common/PrintableText.h"
 #include "hosts/common/Suggestion.h"
-#include "hosts/common/Utf8Data.h"
+#include "hosts/common/SvgPicture.h"
 #include "platform/common/Utf8.h"
+#include "render/SymbolGeometry.h"
 
 namespace {
 
 // Values in messages are cut, and their control characters shown as escapes.
 constexpr std::size_t kLongestValueShown = 40;
+// A border is drawn on the picture's outermost pixels, the dashed one a pixel further in at
+// the top: this many pixels on every side keep it off the quiet zone.
+constexpr std::int64_t kBorderPixels = 2;
 
 std::string Shown(std::string_view value) {
     return PrintableText(value, kLongestValueShown);
@@ -63,6 +70,16 @@ bool ColourNumber(std::string_view value, std::string* number) {
     return true;
 }
 
+// A number as the component keeps it, for a message: "25", "0.5".
+std::string NumberText(const VARIANT& number) {
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, &number, 0, VT_BSTR))) return "?";
+    const std::string utf8 = platform::Utf16ToUtf8(text.bstrVal);
+    VariantClear(&text);
+    return utf8;
+}
+
 // What a failed request means: the settings refused (a symbol too large to draw), the data
 // too long for a symbol, the picture too large for memory, or the component's own failure.
 Failure RequestFailure(HRESULT hr) {
@@ -78,6 +95,33 @@ Failure RequestFailure(HRESULT hr) {
     }
 }
 
+// The component's descriptions are sentences ("The data does not fit ..."); the hosts' messages
+// follow "quillon: " or a status, so they start in lower case as the hosts' own do.
+Outcome RequestFailed(const CallError& error) {
+    std::string message = error.message;
+    if (message.size() > 1 && std::isupper(static_cast<unsigned char>(message[0])) &&
+        std::islower(static_cast<unsigned char>(message[1]))) {
+        message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
+    }
+    return Failed(RequestFailure(error.hr), std::move(message));
+}
+
+// The whole character at the start of UTF-8 text, or its first byte when that is malformed.
+std::string_view FirstCharacter(std::string_view text) {
+    std::size_t end = 0;
+    char32_t c = 0;
+    if (!platform::DecodeUtf8At(text, &end, &c)) end = 1;
+    return text.substr(0, end);
+}
+
+const char* ModeName(DataEncoding encoding) {
+    return encoding == DataEncoding::kUtf8 ? "UTF-8 mode" : "byte mode";
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 }  // namespace
 
 std::string Measurement::Json() const {
@@ -86,9 +130,12 @@ std::string Measurement::Json() const {
 }
 
 Outcome BarcodeSession::Open() {
-    width_ = DefaultOf("Width");
-    height_ = DefaultOf("Height");
+    width_ = {DefaultOf("Width"), false};
+    height_ = {DefaultOf("Height"), false};
     orientation_ = static_cast<int>(DefaultOf("Orientation"));
+    truncated_ = FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
+    border_style_ = static_cast<int>(DefaultOf("BorderStyle"));
+    back_colour_ = static_cast<std::uint32_t>(DefaultOf("BackColor"));
     CallError error;
     object_ = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
     if (!object_) return Failed(Failure::Internal, error.message);
@@ -104,18 +151,18 @@ Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value)
     return Failed(Failure::Refused, error.message);
 }
 
-Outcome BarcodeSession::Apply(const Settings& settings, bool utf8,
+Outcome BarcodeSession::Apply(const Settings& settings, DataEncoding encoding,
                               std::vector<std::string>* warnings) {
     for (const auto& [name, value] : settings) {
         const QuillonProperty* property = FindQuillonProperty(name);
         std::string warning;
         Outcome outcome;
-        if (utf8 && IsProperty(property, DISPID_QUILLON_HANDLETILDE)) {
-            warning = "HandleTilde=" + Shown(value) +
-                      " is ignored: UTF-8 mode sets HandleTilde itself so that the symbol "
-                      "carries the text's UTF-8 bytes";
-        } else if (utf8 && IsProperty(property, DISPID_QUILLON_DATA)) {
-            outcome = SetUtf8Data(value);
+        if (encoding != DataEncoding::kText && IsProperty(property, DISPID_QUILLON_HANDLETILDE)) {
+            warning = "HandleTilde=" + Shown(value) + " is ignored: " + ModeName(encoding) +
+                      " sets HandleTilde itself so that the symbol carries the " +
+                      (encoding == DataEncoding::kUtf8 ? "text's UTF-8 bytes" : "bytes given");
+        } else if (IsProperty(property, DISPID_QUILLON_DATA)) {
+            outcome = SetData(value, encoding, warnings);
         } else {
             outcome = Set(name, value, &warning);
         }
@@ -161,35 +208,95 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
     } else if (FAILED(error.hr)) {
         outcome = Failed(Failure::Refused, setting + ": " + error.message);
     } else if (SUCCEEDED(conversion)) {
+        // The Automation rules read a comma as a thousands separator: "2,5" is 25. The rule
+        // stays, as scripts rely on it, but a reader of "2,5" likely meant something else.
+        const bool number = property->type != VT_BSTR && property->type != VT_BOOL;
+        const std::string comma =
+            number && value.find(',') != std::string_view::npos
+                ? " is read as " + NumberText(converted) +
+                      " (a comma separates thousands; a decimal point is written '.')"
+                : "";
         if (!property->Accepts(converted)) {
-            *warning = setting + " is outside the accepted range (" + property->AcceptedText() +
-                       ") and is ignored";
-        } else if (IsProperty(property, DISPID_QUILLON_WIDTH)) {
-            width_ = converted.iVal;
-            picture_size_set_ = true;
-        } else if (IsProperty(property, DISPID_QUILLON_HEIGHT)) {
-            height_ = converted.iVal;
-            picture_size_set_ = true;
-        } else if (IsProperty(property, DISPID_QUILLON_ORIENTATION)) {
-            orientation_ = converted.iVal;
+            *warning = setting + comma + (comma.empty() ? " is" : ", which is") +
+                       " outside the accepted range (" + property->AcceptedText() + ")" +
+                       (comma.empty() ? "" : ",") + " and is ignored";
+        } else {
+            if (!comma.empty()) *warning = setting + comma;
+            Remember(*property, converted);
         }
     }
     VariantClear(&converted);
     return outcome;
 }
 
-Outcome BarcodeSession::SetUtf8Data(std::string_view text) {
-    const std::size_t malformed = FirstMalformedUtf8(text);
-    if (malformed != std::string_view::npos) {
-        char byte[8];
-        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[malformed]));
-        return Failed(Failure::BadValue, "Data=" + Shown(text) + ": not UTF-8 text (byte " + byte +
-                                             " at offset " + std::to_string(malformed) + ")");
+void BarcodeSession::Remember(const QuillonProperty& property, const VARIANT& converted) {
+    switch (property.dispid) {
+        case DISPID_QUILLON_WIDTH:
+            width_ = {converted.iVal, true};
+            break;
+        case DISPID_QUILLON_HEIGHT:
+            height_ = {converted.iVal, true};
+            break;
+        case DISPID_QUILLON_ORIENTATION:
+            orientation_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_TRUNCATESYMBOL:
+            truncated_ = converted.boolVal != VARIANT_FALSE;
+            break;
+        case DISPID_QUILLON_BORDERSTYLE:
+            border_style_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_BACKCOLOR:
+            back_colour_ = static_cast<std::uint32_t>(converted.lVal);
+            break;
+        default:
+            break;
     }
-    const CarriedBytes carried = CarryBytes(text);
+}
+
+Outcome BarcodeSession::SetData(std::string_view data, DataEncoding encoding,
+                                std::vector<std::string>* warnings) {
+    Outcome outcome;
+    if (encoding == DataEncoding::kText) {
+        std::string warning;
+        outcome = Set("Data", data, &warning);
+        if (!warning.empty()) warnings->push_back(std::move(warning));
+        const TextLoss loss = TextModeLoss(data);
+        if (outcome.ok() && loss.replaced > 0) {
+            const bool one = loss.replaced == 1;
+            warnings->push_back(
+                "Data: " + Count(loss.replaced, "character becomes", "characters become") +
+                " '?', having no Windows-1252 byte (the first at byte " +
+                std::to_string(loss.first_replaced) + ": '" +
+                Shown(FirstCharacter(data.substr(loss.first_replaced))) +
+                "'); UTF-8 or byte mode carries " + (one ? "it" : "them") + " exactly");
+        }
+        if (outcome.ok() && loss.cut_at != std::string_view::npos) {
+            warnings->push_back("Data is cut at byte " + std::to_string(loss.cut_at) +
+                                ": a zero byte ends the text, and " +
+                                Count(data.size() - loss.cut_at, "byte is", "bytes are") +
+                                " left out; byte mode carries them");
+        }
+    } else if (const std::size_t malformed = FirstMalformedUtf8(data);
+               encoding == DataEncoding::kUtf8 && malformed != std::string_view::npos) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(data[malformed]));
+        return Failed(Failure::BadValue, "Data=" + Shown(data) + ": not UTF-8 text (byte " + byte +
+                                             " at offset " + std::to_string(malformed) + ")");
+    } else {
+        outcome = PutBytes(data, encoding == DataEncoding::kUtf8 ? "UTF-8 bytes" : "bytes");
+    }
+    if (outcome.ok() && data.empty()) {
+        warnings->push_back("Data is empty: the symbol holds no data, and readers report nothing");
+    }
+    return outcome;
+}
+
+Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
+    const CarriedBytes carried = CarryBytes(bytes);
     if (carried.data_bytes > static_cast<std::size_t>(kMaxDataLength)) {
         std::string message =
-            "Data=" + Shown(text) + ": the text is " + std::to_string(text.size()) + " UTF-8 bytes";
+            "Data=" + Shown(bytes) + ": the text is " + std::to_string(bytes.size()) + " " + unit;
         if (carried.escapes > 0) {
             message += ", " + std::to_string(carried.escapes) +
                        " of them written as 5-character ~dNNN escapes, which fill " +
@@ -200,52 +307,98 @@ Outcome BarcodeSession::SetUtf8Data(std::string_view text) {
     }
     Outcome outcome = PutText(u"Data", carried.data);
     if (!outcome.ok()) {
-        outcome.message = "Data=" + Shown(text) + ": " + outcome.message;
+        outcome.message = "Data=" + Shown(bytes) + ": " + outcome.message;
         return outcome;
     }
     return PutText(u"HandleTilde", carried.handle_tilde ? u"True" : u"False");
 }
 
-Outcome BarcodeSession::FitPictureTo(const Measurement& symbol) {
-    const std::int64_t across = QuarterTurned() ? symbol.height : symbol.width;
-    const std::int64_t down = QuarterTurned() ? symbol.width : symbol.height;
-    const IntegerRange& sides = kPictureSideRange;
-    if (!sides.Contains(across) || !sides.Contains(down)) {
-        return Failed(Failure::TooLarge, "the symbol of " + std::to_string(across) + " x " +
-                                             std::to_string(down) +
-                                             " pixels does not fit in a picture of at most " +
-                                             std::to_string(sides.high) + " pixels a side");
+Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures,
+                                    Measurement* symbol, std::vector<std::string>* warnings) {
+    // Sizing needs the module's pixels, which the columns give.
+    const bool sized = sizing.fit || !width_.set || !height_.set;
+    Outcome outcome = MeasureFigures(sized ? Figures::kAll : figures, symbol);
+    if (!outcome.ok()) return outcome;
+    const std::int64_t across = QuarterTurned() ? symbol->height : symbol->width;
+    const std::int64_t down = QuarterTurned() ? symbol->width : symbol->height;
+    std::int64_t width = width_.pixels;
+    std::int64_t height = height_.pixels;
+    if (sized) {
+        // The measured width is whole modules, whatever the module's pixels.
+        const std::int64_t module = symbol->width / MeasuredRowModules(symbol->columns, truncated_);
+        const std::int64_t margins =
+            2 * (sizing.quiet_zone * module + (border_style_ != 0 ? kBorderPixels : 0));
+        if (sizing.fit || !width_.set) width = across + margins;
+        if (sizing.fit || !height_.set) height = down + margins;
+        if (!kPictureSideRange.Contains(width) || !kPictureSideRange.Contains(height)) {
+            return Failed(Failure::TooLarge,
+                          "the symbol of " + std::to_string(across) + " x " + std::to_string(down) +
+                              " pixels and its quiet zone need a picture of " +
+                              std::to_string(width) + " x " + std::to_string(height) +
+                              ", more than " + std::to_string(kPictureSideRange.high) +
+                              " pixels a side; lower the NarrowBarWidth");
+        }
+        for (const auto& [name, side, pixels] :
+             {std::tuple{u"Width", &width_, width}, std::tuple{u"Height", &height_, height}}) {
+            if (side->pixels == pixels) continue;
+            outcome = PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(pixels)));
+            if (!outcome.ok()) return outcome;
+            side->pixels = pixels;
+        }
     }
-    std::string warning;
-    Outcome outcome = Set("Width", std::to_string(across), &warning);
-    if (outcome.ok()) outcome = Set("Height", std::to_string(down), &warning);
+    if (across > width || down > height) {
+        warnings->push_back("the symbol (" + std::to_string(across) + " x " + std::to_string(down) +
+                            " pixels) is larger than the picture (" + std::to_string(width) +
+                            " x " + std::to_string(height) +
+                            ") and is cut off; leave out Width and Height, or fit the picture "
+                            "to it (--fit, fit=1)");
+    }
+    return {};
+}
+
+Outcome BarcodeSession::Picture(const PictureRequest& request, std::string* file,
+                                std::vector<std::string>* warnings) {
+    Measurement symbol;
+    Outcome outcome = SizePicture(request.sizing, Figures::kSize, &symbol, warnings);
+    if (!outcome.ok()) return outcome;
+    if (request.format == PictureFormat::kPng) return Png(file, request);
+    std::string png, error;
+    outcome = Png(&png, request);
+    const std::uint32_t bgr = back_colour_;
+    const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+    if (outcome.ok() && !SvgFromPng(png, rgb, file, &error)) {
+        return Failed(Failure::Internal, "cannot make the SVG: " + error);
+    }
     return outcome;
 }
 
-std::string BarcodeSession::ClippingWarning(const Measurement& symbol) const {
-    const std::int64_t across = QuarterTurned() ? symbol.height : symbol.width;
-    const std::int64_t down = QuarterTurned() ? symbol.width : symbol.height;
-    if (across <= width_ && down <= height_) return {};
-    return "the symbol (" + std::to_string(across) + " x " + std::to_string(down) +
-           " pixels) is larger than the picture (" + std::to_string(width_) + " x " +
-           std::to_string(height_) + ") and is cut off; make the picture larger or fit it";
+Outcome BarcodeSession::Measure(const PictureSizing& sizing, Measurement* measurement,
+                                std::vector<std::string>* warnings) {
+    const Outcome outcome = SizePicture(sizing, Figures::kAll, measurement, warnings);
+    // The figures stand whatever the picture would be.
+    if (outcome.failure == Failure::TooLarge) {
+        warnings->push_back(outcome.message);
+        return {};
+    }
+    return outcome;
 }
 
-Outcome BarcodeSession::Picture(std::string* png, std::int64_t max_pixels) {
-    if (max_pixels > 0 && width_ * height_ > max_pixels) {
-        return Failed(Failure::TooLarge, "the picture of " + std::to_string(width_) + " x " +
-                                             std::to_string(height_) +
+Outcome BarcodeSession::Png(std::string* png, const PictureRequest& request) {
+    const std::int64_t width = width_.pixels;
+    const std::int64_t height = height_.pixels;
+    if (request.max_pixels > 0 && width * height > request.max_pixels) {
+        return Failed(Failure::TooLarge, "the picture of " + std::to_string(width) + " x " +
+                                             std::to_string(height) +
                                              " pixels is above this host's limit of " +
-                                             std::to_string(max_pixels) + " pixels");
+                                             std::to_string(request.max_pixels) + " pixels" +
+                                             std::string(request.limit_hint));
     }
     std::vector<VARIANT> none;
     VARIANT result;
     VariantInit(&result);
     CallError error;
     InvokeByName(object_.get(), u"PNGImage", DISPATCH_PROPERTYGET, none, &result, &error);
-    if (FAILED(error.hr)) {
-        return Failed(RequestFailure(error.hr), error.message);
-    }
+    if (FAILED(error.hr)) return RequestFailed(error);
     Outcome outcome;
     void* data = nullptr;
     if (result.vt != (VT_ARRAY | VT_UI1) || FAILED(SafeArrayAccessData(result.parray, &data))) {
@@ -257,7 +410,8 @@ Outcome BarcodeSession::Picture(std::string* png, std::int64_t max_pixels) {
     VariantClear(&result);
     return outcome;
 }
-Outcome BarcodeSession::Measure(Measurement* measurement, Figures figures) {
+
+Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement) {
     VARIANT first, second;
     VariantInit(&first);
     VariantInit(&second);
@@ -286,9 +440,7 @@ Outcome BarcodeSession::Measure(Measurement* measurement, Figures figures) {
                              SUCCEEDED(VariantChangeType(&b, &second, 0, VT_I4));
         VariantClear(&first);
         VariantClear(&second);
-        if (FAILED(error.hr)) {
-            return Failed(RequestFailure(error.hr), error.message);
-        }
+        if (FAILED(error.hr)) return RequestFailed(error);
         if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
         *request.first = a.lVal;
         *request.second = b.lVal;

@@ -1,6 +1,8 @@
-// One barcode object as a host uses it: properties set by name from text, then a picture or
-// the measured size. Every failure comes back as an Outcome whose kind the hosts map to an
-// exit status or an HTTP status, and whose message names the property, the value and why.
+// One barcode object as a host uses it: properties set by name from text, Data in the mode the
+// user chose, then a picture sized by the host's rule or the measured size. Every failure
+// comes back as an Outcome whose kind the hosts map to an exit status or an HTTP status, and
+// whose message names the property, the value and why; whatever is done but not quite as
+// asked (a value ignored, a character replaced, a symbol cut off) comes back as a warning.
 #pragma once
 
 #include <cstdint>
@@ -9,11 +11,17 @@
 #include <utility>
 #include <vector>
 
+#include "component/contract/QuillonProperties.h"
 #include "hosts/common/Automation.h"
 
 // The largest picture a host draws unless told otherwise, in pixels: 16 Mpixels take about
 // 64 MB while being drawn.
 constexpr std::int64_t kDefaultMaxPixels = 16 * 1024 * 1024;
+
+// The background kept around a symbol whose picture the host sizes, in modules on every
+// side: 2 is the least that PDF417 readers are promised.
+constexpr int kDefaultQuietZone = 2;
+constexpr IntegerRange kQuietZoneRange = {0, 100};
 
 enum class Failure {
     None,
@@ -39,10 +47,32 @@ struct Measurement {
     std::string Json() const;
 };
 
-enum class Figures { kAll, kSize };
-
 // Name=Value pairs in the order given.
 using Settings = std::vector<std::pair<std::string, std::string>>;
+
+// How a Data value reaches the symbol.
+enum class DataEncoding {
+    kText,   // characters, kept as the component keeps text: Windows-1252, others become '?'
+    kUtf8,   // UTF-8 text, carried as its UTF-8 bytes; other text is refused
+    kBytes,  // any bytes, the zero byte included, carried as they are
+};
+
+// How a host sizes the picture. The component's own Width and Height defaults never change:
+// a side that the settings leave unset, or every side with `fit`, is passed to it as the
+// symbol's extent plus the quiet zone, turned with the symbol, plus room for a border.
+struct PictureSizing {
+    bool fit = false;
+    int quiet_zone = kDefaultQuietZone;  // modules of background on every side
+};
+
+enum class PictureFormat { kPng, kSvg };
+
+struct PictureRequest {
+    PictureSizing sizing;
+    PictureFormat format = PictureFormat::kPng;
+    std::int64_t max_pixels = kDefaultMaxPixels;  // refuses a larger picture; 0: no limit
+    std::string_view limit_hint = {};             // what the refusal adds: " (see --max-pixels)"
+};
 
 class BarcodeSession {
 public:
@@ -50,43 +80,58 @@ public:
     // the component runtime (CoInitializeEx) and stay the only thread using this session.
     Outcome Open();
 
-    // Sets each property in order, as Set does. With utf8, every Data value is UTF-8 text and
-    // the symbol carries its UTF-8 bytes whatever else the settings say: HandleTilde belongs
-    // to that mode then, and a HandleTilde setting is ignored with a warning.
-    Outcome Apply(const Settings& settings, bool utf8, std::vector<std::string>* warnings);
+    // Sets each property in order: Data as `encoding` says, the others as Set does. In the
+    // UTF-8 and byte modes, HandleTilde belongs to the mode, and a HandleTilde setting is
+    // ignored with a warning.
+    Outcome Apply(const Settings& settings, DataEncoding encoding,
+                  std::vector<std::string>* warnings);
 
     // Sets a property from its text, converted as a script's string would be; the colours
-    // also take #RRGGBB. A value the component ignores (outside its accepted range) is no
-    // failure, but `warning` says so.
+    // also take #RRGGBB. A value the component ignores (outside its accepted range), and a
+    // number read otherwise than it may look (a comma separates thousands), is no failure,
+    // but `warning` says so.
     Outcome Set(std::string_view name, std::string_view value, std::string* warning);
-    // Sets Data so that the symbol carries the UTF-8 bytes of `text`, which must be UTF-8.
-    Outcome SetUtf8Data(std::string_view text);
+    // Sets Data from `data` as `encoding` says. Text mode warns with the count and the first
+    // place of what the component's text cannot keep; every mode warns of empty Data.
+    Outcome SetData(std::string_view data, DataEncoding encoding,
+                    std::vector<std::string>* warnings);
 
-    // Makes the picture the size of the symbol (turned with it).
-    Outcome FitPictureTo(const Measurement& symbol);
-    // Says so when the symbol is larger than the picture and so is cut off; else empty.
-    std::string ClippingWarning(const Measurement& symbol) const;
-    // Whether Width or Height has been set (and accepted).
-    bool picture_size_set() const { return picture_size_set_; }
-
-    // The picture as a PNG file, in the string a host writes or sends as it is. max_pixels
-    // (0: no limit) refuses a picture above it.
-    Outcome Picture(std::string* png, std::int64_t max_pixels = 0);
-    // The symbol's rows and columns and its size, or (kSize) its size alone, which is one
-    // encoding less.
-    Outcome Measure(Measurement* measurement, Figures figures = Figures::kAll);
+    // The picture as a PNG or SVG file, in the string a host writes or sends as it is, its
+    // size chosen by request.sizing; warns when it cuts the symbol off.
+    Outcome Picture(const PictureRequest& request, std::string* file,
+                    std::vector<std::string>* warnings);
+    // The symbol's rows, columns and size; warns when the picture that the same settings and
+    // sizing give would cut it off, or could not be made.
+    Outcome Measure(const PictureSizing& sizing, Measurement* measurement,
+                    std::vector<std::string>* warnings);
 
     IDispatch* object() const { return object_.get(); }
 
 private:
+    enum class Figures { kAll, kSize };
+    struct Side {
+        std::int64_t pixels;
+        bool set;  // by the settings, rather than left to the host
+    };
+
     Outcome PutText(const char16_t* name, std::u16string_view value);
+    Outcome PutBytes(std::string_view bytes, const char* unit);
+    void Remember(const QuillonProperty& property, const VARIANT& converted);
+    Outcome MeasureFigures(Figures figures, Measurement* measurement);
+    // Measures the symbol (at least `figures` of it), chooses the picture's size and puts it,
+    // and warns when the picture cuts the symbol off.
+    Outcome SizePicture(const PictureSizing& sizing, Figures figures, Measurement* symbol,
+                        std::vector<std::string>* warnings);
+    Outcome Png(std::string* png, const PictureRequest& request);
     bool QuarterTurned() const { return orientation_ % 2 == 1; }
 
     DispatchPtr object_;
     // The settings the component keeps and cannot be asked for, as last accepted (Open starts
     // them at the contract's defaults).
-    std::int64_t width_ = 0;
-    std::int64_t height_ = 0;
+    Side width_ = {0, false};
+    Side height_ = {0, false};
     int orientation_ = 0;
-    bool picture_size_set_ = false;
+    bool truncated_ = false;
+    int border_style_ = 0;
+    std::uint32_t back_colour_ = 0;  // 0x00BBGGRR
 };

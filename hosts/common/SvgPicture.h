@@ -2,16 +2,20 @@
 // picture's size as view box, so that any renderer draws it at any scale without blur.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "hosts/common/PngPixels.h"
 
-// The most frequent colour is the background; every run of pixels of another colour is one
-// rectangle, and a run repeated in the rows below it (a symbol row is many pixel rows) is
-// one taller rectangle. Each colour is one path.
-std::string SvgPicture(const PalettePixels& pixels);
+// A rectangle of the background colour covers the picture: the palette's colour nearest to
+// `background` (0xRRGGBB, the colour the picture was filled with before it was matched to the
+// palette). Every run of pixels of another colour (the bars, a border) is a rectangle on it,
+// and a run repeated in the rows below it (a symbol row is many pixel rows) is one taller
+// rectangle; the rectangles of each colour make one path, so that restyling the bars is
+// changing one fill.
+std::string SvgPicture(const PalettePixels& pixels, std::uint32_t background);
 
-// The SVG of a PNG file as the component writes it; false with *error saying why for any
-// other file.
-bool SvgFromPng(std::string_view png, std::string* svg, std::string* error);
+// The SVG of a PNG file; false with *error saying why when it is not an indexed-colour PNG.
+bool SvgFromPng(std::string_view png, std::uint32_t background, std::string* svg,
+                std::string* error);

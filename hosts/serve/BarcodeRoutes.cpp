@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "hosts/common/BarcodeSession.h"
+#include "hosts/common/OptionTable.h"
 #include "hosts/common/PrintableText.h"
-#include "hosts/common/SvgPicture.h"
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
@@ -19,13 +19,43 @@ constexpr const char* kCacheControl = "public, max-age=86400";
 constexpr std::size_t kLongestWarning = 512;
 constexpr std::size_t kLongestPath = 200;
 
-bool IsUtf8Switch(const std::string& name) {
-    return platform::EqualsIgnoringCase(name, "utf8");
-}
-
 bool SwitchIsOn(std::string_view value) {
     const std::string v = platform::Lower(value);
     return v == "1" || v == "true" || v == "on" || v == "yes";
+}
+
+// What a query says besides the properties: how Data is read (utf8=1, binary=1) and how the
+// picture is sized (fit=1, quietzone=N), as the command line's --utf8, --binary, --fit and
+// --quiet-zone say. An error message refuses the query.
+std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
+                            const RouteLimits& limits, DataEncoding* encoding,
+                            PictureSizing* sizing, Settings* settings) {
+    bool utf8 = false, binary = false;
+    sizing->quiet_zone = limits.quiet_zone;
+    for (const auto& [name, value] : pairs) {
+        const std::string option = platform::Lower(name);
+        if (option == "utf8") {
+            utf8 = SwitchIsOn(value);
+        } else if (option == "binary") {
+            binary = SwitchIsOn(value);
+        } else if (option == "fit") {
+            sizing->fit = SwitchIsOn(value);
+        } else if (option == "quietzone") {
+            std::int64_t modules = 0;
+            if (!ParseWholeNumber(value, kQuietZoneRange.low, kQuietZoneRange.high, &modules)) {
+                return "quietzone=" + PrintableText(value, 40) +
+                       ": the quiet zone is a whole number of modules from " +
+                       std::to_string(kQuietZoneRange.low) + " to " +
+                       std::to_string(kQuietZoneRange.high);
+            }
+            sizing->quiet_zone = static_cast<int>(modules);
+        } else {
+            settings->emplace_back(name, value);
+        }
+    }
+    if (utf8 && binary) return "utf8=1 and binary=1 are two ways to read Data: give one";
+    *encoding = utf8 ? DataEncoding::kUtf8 : binary ? DataEncoding::kBytes : DataEncoding::kText;
+    return {};
 }
 
 int StatusFor(Failure failure) {
@@ -51,14 +81,12 @@ enum class Page { kPng, kSvg, kMeasure };
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
-    bool utf8 = false;
+    DataEncoding encoding = DataEncoding::kText;
+    PictureSizing sizing;
     Settings settings;
-    for (const auto& [name, value] : pairs) {
-        if (IsUtf8Switch(name)) {
-            utf8 = SwitchIsOn(value);
-        } else {
-            settings.emplace_back(name, value);
-        }
+    if (const std::string refusal = ReadPageOptions(pairs, limits, &encoding, &sizing, &settings);
+        !refusal.empty()) {
+        return HttpResponse::Text(400, refusal);
     }
 
     IScriptingContext* context = CreateScriptingContext();
@@ -80,30 +108,17 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     context->Release();  // the component holds what it needs of it
 
     std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
-    for (std::string& warning : warnings) warning = PrintableText(warning, kLongestWarning);
+    if (outcome.ok()) outcome = session.Apply(settings, encoding, &warnings);
     HttpResponse response;
     if (outcome.ok() && page != Page::kMeasure) {
-        if (page == Page::kPng) {
-            response.content_type = "image/png";
-            outcome = session.Picture(&response.body, limits.max_pixels);
-        } else {
-            response.content_type = "image/svg+xml";
-            std::string png, error;
-            outcome = session.Picture(&png, limits.max_pixels);
-            if (outcome.ok() && !SvgFromPng(png, &response.body, &error)) {
-                outcome = {Failure::Internal, "cannot make the SVG: " + error};
-            }
-        }
+        const bool png = page == Page::kPng;
+        response.content_type = png ? "image/png" : "image/svg+xml";
+        const PictureRequest request{sizing, png ? PictureFormat::kPng : PictureFormat::kSvg,
+                                     limits.max_pixels};
+        outcome = session.Picture(request, &response.body, &warnings);
     } else if (outcome.ok()) {
         Measurement measurement;
-        outcome = session.Measure(&measurement);
-        // Whether the picture clips the symbol costs an encoding more than a picture alone,
-        // so the measurement says it, for a picture size the query sets.
-        if (outcome.ok() && session.picture_size_set()) {
-            const std::string clipped = session.ClippingWarning(measurement);
-            if (!clipped.empty()) warnings.push_back(PrintableText(clipped, kLongestWarning));
-        }
+        outcome = session.Measure(sizing, &measurement, &warnings);
         response.content_type = "application/json";
         response.body = measurement.Json() + "\n";
     }
@@ -116,7 +131,7 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
         return HttpResponse::Text(StatusFor(outcome.failure), PrintableText(outcome.message));
     }
     for (const std::string& warning : warnings) {
-        response.headers.emplace_back("X-Quillon-Warning", warning);
+        response.headers.emplace_back("X-Quillon-Warning", PrintableText(warning, kLongestWarning));
     }
     return response;
 }

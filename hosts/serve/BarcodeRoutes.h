@@ -12,6 +12,7 @@
 
 struct RouteLimits {
     std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
+    int quiet_zone = kDefaultQuietZone;           // unless a request says quietzone=N
 };
 
 // The paths served here, for counting requests by route.
