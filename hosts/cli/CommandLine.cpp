@@ -51,8 +51,8 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          "(or %03d ...) is the line number",
          Text(&line->output), "%% is a percent sign."},
         {"input", 'i', "FILE",
-         "Data is the bytes of FILE ('-': standard input), less one final line break, carried "
-         "exactly unless --utf8",
+         "Data is the bytes of FILE ('-': standard input), every one carried as it is; with "
+         "--utf8, its text less one final line break",
          Text(&line->input)},
         {"batch", 0, "",
          "one symbol per line of the input (-i, else standard input), in one process; with "

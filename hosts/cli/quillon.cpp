@@ -148,8 +148,11 @@ std::FILE* OpenInput(const std::string& path, const Reporter& reporter, int* sta
     return file;
 }
 
-// The bytes of `path` ('-': standard input) without one final line break.
-bool ReadInput(const std::string& path, std::string* text, const Reporter& reporter, int* status) {
+// The bytes of `path` ('-': standard input): all of them as bytes, or as text, without one
+// final line break. Carried bytes that end in a line break are likely a text's, as echo
+// writes it, so that is said.
+bool ReadInput(const std::string& path, DataEncoding encoding, std::string* text,
+               const Reporter& reporter, int* status) {
     std::FILE* file = OpenInput(path, reporter, status);
     if (file == nullptr) return false;
     text->resize(kLongestInput + 1);
@@ -167,8 +170,15 @@ bool ReadInput(const std::string& path, std::string* text, const Reporter& repor
                                                 std::to_string(kMaxDataLength) + " bytes)");
         return false;
     }
-    if (!text->empty() && text->back() == '\n') text->pop_back();
-    if (!text->empty() && text->back() == '\r') text->pop_back();
+    const bool line_break = !text->empty() && text->back() == '\n';
+    if (line_break && encoding == DataEncoding::kBytes) {
+        reporter.Warn(
+            "the input ends in a line break, which the symbol carries as data (--utf8 "
+            "reads it as text, less one final line break)");
+    } else if (line_break) {
+        text->pop_back();
+        if (!text->empty() && text->back() == '\r') text->pop_back();
+    }
     return true;
 }
 
@@ -227,7 +237,9 @@ int Run(const CommandLine& line) {
     std::optional<std::string> data;
     if (!line.input.empty()) {
         int status = 0;
-        if (!ReadInput(line.input, &data.emplace(), reporter, &status)) return status;
+        if (!ReadInput(line.input, line.InputEncoding(), &data.emplace(), reporter, &status)) {
+            return status;
+        }
     } else if (!SetsData(line.settings) && StandardInputHoldsData()) {
         return reporter.Fail(kExitUsage,
                              "standard input holds data, but no Data was given: use -i - to "

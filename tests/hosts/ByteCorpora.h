@@ -29,5 +29,6 @@ inline std::vector<ByteCorpus> ByteCorpora() {
         {"0x80 to 0x9F", c1},
         {"Latin-1 e acute", "caf\xE9"},
         {"tildes beside a zero byte", std::string("~d065 ~\0~", 9)},
+        {"a final line break", "two\r\nlines\r\n"},
     };
 }

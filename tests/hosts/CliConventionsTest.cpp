@@ -12,18 +12,32 @@ namespace {
 
 constexpr const char* kDefaultFigures = "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n";
 
-TEST(QuillonCliInput, DataFromAFileOrStandardInputLessOneFinalLineBreak) {
+// The input is bytes, all of them carried, a final line break too (with a warning, as echo
+// adds one); with --utf8 it is text, less one final line break.
+TEST(QuillonCliInput, DataFromAFileOrStandardInput) {
     const std::string file = TemporaryFile();
-    WriteFile(file, "from a file\n");
+    WriteFile(file, "from a file");
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"-i", file}, {"-i" + file}, {"--input=" + file}, {"--input", file}}) {
         const ProcessResult r = Quillon(args);
         EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
         EXPECT_EQ(Decoded(r.out), "from a file") << args[0];
+        EXPECT_EQ(r.err, "");
     }
-    const ProcessResult piped = QuillonWithInput({"-i", "-"}, "hello\r\n");
-    EXPECT_EQ(piped.status, 0) << piped.err;
-    EXPECT_EQ(Decoded(piped.out), "hello");
+    const ProcessResult echoed = QuillonWithInput({"-i", "-"}, "hello\r\n");
+    EXPECT_EQ(echoed.status, 0) << echoed.err;
+    EXPECT_EQ(Decoded(echoed.out), "hello\r\n");
+    EXPECT_NE(echoed.err.find("warning: the input ends in a line break, which the symbol carries"),
+              std::string::npos)
+        << echoed.err;
+    for (const std::string& text : {std::string("hello\r\n"), std::string("hello\n")}) {
+        const ProcessResult utf8 = QuillonWithInput({"--utf8", "-i", "-"}, text);
+        EXPECT_EQ(utf8.status, 0) << utf8.err;
+        EXPECT_EQ(Decoded(utf8.out), "hello");
+        EXPECT_EQ(utf8.err, "");
+    }
+    // A carriage return alone is no line break.
+    EXPECT_EQ(Decoded(QuillonWithInput({"--utf8", "-i", "-"}, "hello\r").out), "hello\r");
     std::remove(file.c_str());
 }
 
