@@ -3,6 +3,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <thread>
@@ -121,6 +123,14 @@ TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests)
     runner_.join();
 }
 
+// What the access log wrote to the file at `path`, which goes.
+std::string ReadAndRemove(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string written(std::istreambuf_iterator<char>(in), {});
+    std::remove(path.c_str());
+    return written;
+}
+
 TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBodySize) {
     const std::string path = testing::TempDir() + "access-" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
@@ -147,12 +157,7 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBod
     server_->Stop();
     runner_.join();
 
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    std::string written(8192, '\0');
-    written.resize(std::fread(written.data(), 1, written.size(), file));
-    std::fclose(file);
-    std::remove(path.c_str());
+    const std::string written = ReadAndRemove(path);
     // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
     // Query values are left out; targets are cut at 200 bytes; control characters and quotes
     // are escaped.
@@ -192,12 +197,7 @@ TEST_F(HttpServerTest, AccessLogNamesTheMethodAndPathOfARefusedRequest) {
     }
     server_->Stop();
     runner_.join();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    std::string written(4096, '\0');
-    written.resize(std::fread(written.data(), 1, written.size(), file));
-    std::fclose(file);
-    std::remove(path.c_str());
+    const std::string written = ReadAndRemove(path);
     EXPECT_NE(written.find(R"(127.0.0.1 "GET /barcode.png" 414 )"), std::string::npos) << written;
     EXPECT_NE(written.find(R"(127.0.0.1 "GET /measure" 431 )"), std::string::npos) << written;
 }
