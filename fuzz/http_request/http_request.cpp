@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "hosts/common/PrintableText.h"
 #include "hosts/serve/Gzip.h"
 #include "hosts/serve/QueryString.h"
 #include "hosts/serve/RequestParser.h"
+#include "library/session/PrintableText.h"
 #include "platform/common/Utf8.h"
 
 namespace {

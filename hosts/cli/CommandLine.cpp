@@ -172,12 +172,12 @@ EarlyExit ParseCommandLine(int argc, char** argv, CommandLine* line) {
     return std::nullopt;
 }
 
-DataEncoding CommandLine::SettingsEncoding() const {
-    return utf8 ? DataEncoding::kUtf8 : binary ? DataEncoding::kBytes : DataEncoding::kText;
+quillon_data_mode CommandLine::SettingsEncoding() const {
+    return utf8 ? QUILLON_DATA_UTF8 : binary ? QUILLON_DATA_BYTES : QUILLON_DATA_TEXT;
 }
 
-DataEncoding CommandLine::InputEncoding() const {
-    return utf8 ? DataEncoding::kUtf8 : DataEncoding::kBytes;
+quillon_data_mode CommandLine::InputEncoding() const {
+    return utf8 ? QUILLON_DATA_UTF8 : QUILLON_DATA_BYTES;
 }
 
 bool SetsData(const Settings& settings) {

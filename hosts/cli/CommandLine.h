@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "hosts/common/BarcodeSession.h"
+#include "hosts/common/HostBarcode.h"
 #include "hosts/common/OptionTable.h"
+
+enum class PictureFormat { kPng, kSvg };
 
 struct CommandLine {
     std::string output;  // empty: not given (standard output)
@@ -22,8 +24,8 @@ struct CommandLine {
 
     // How Data=... reaches the symbol, and how the input's data (-i, --batch) does: as bytes
     // unless --utf8.
-    DataEncoding SettingsEncoding() const;
-    DataEncoding InputEncoding() const;
+    quillon_data_mode SettingsEncoding() const;
+    quillon_data_mode InputEncoding() const;
 };
 
 // Parses the arguments into *line; prints help, version or a usage error itself.

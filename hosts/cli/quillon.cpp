@@ -19,8 +19,7 @@
 
 #include "component/contract/QuillonProperties.h"
 #include "hosts/cli/CommandLine.h"
-#include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PrintableText.h"
+#include "library/session/PrintableText.h"
 
 namespace {
 
@@ -31,18 +30,18 @@ constexpr int kExitDoesNotFit = 3;
 // line break. Anything longer cannot fit in Data and is refused without reading it all.
 constexpr std::size_t kLongestInput = 4 * kMaxDataLength + 2;
 
-int ExitStatusFor(Failure failure) {
-    switch (failure) {
-        case Failure::None:
+int ExitStatusFor(quillon_status status) {
+    switch (status) {
+        case QUILLON_OK:
             return 0;
-        case Failure::UnknownProperty:
-        case Failure::BadValue:
-        case Failure::Refused:
-        case Failure::TooLarge:
+        case QUILLON_UNKNOWN_PROPERTY:
+        case QUILLON_BAD_VALUE:
+        case QUILLON_REFUSED:
+        case QUILLON_TOO_LARGE:
             return kExitUsage;
-        case Failure::DoesNotFit:
+        case QUILLON_DOES_NOT_FIT:
             return kExitDoesNotFit;
-        case Failure::Internal:
+        default:
             break;
     }
     return kExitFailure;
@@ -61,8 +60,11 @@ struct Reporter {
         Print("", message);
         return status;
     }
-    int Fail(const Outcome& outcome) const {
-        return Fail(ExitStatusFor(outcome.failure), outcome.message);
+    int Fail(const BarcodeResult& result) const {
+        // The picture size limit is this command's --max-pixels.
+        const bool limit = result.message.find("host's limit") != std::string::npos;
+        return Fail(ExitStatusFor(result.status),
+                    result.message + (limit ? " (see --max-pixels)" : ""));
     }
     void Warn(const std::string& message) const { Print("warning: ", message); }
 };
@@ -87,29 +89,19 @@ int WriteFile(const std::string& path, const std::string& bytes, const Reporter&
 // picture (written to `output`). The exit status.
 int MakeSymbol(const CommandLine& line, const std::string* data, const std::string& output,
                const Reporter& reporter, std::string* json) {
-    BarcodeSession session;
-    Outcome outcome = session.Open();
-    std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(line.settings, line.SettingsEncoding(), &warnings);
-    if (outcome.ok() && data != nullptr) {
-        outcome = session.SetData(*data, line.InputEncoding(), &warnings);
-    }
-    Measurement symbol;
-    std::string picture;
-    if (outcome.ok() && line.measure) {
-        outcome = session.Measure(line.sizing, &symbol, &warnings);
-    } else if (outcome.ok()) {
-        const PictureRequest request{line.sizing, line.format, line.max_pixels,
-                                     " (see --max-pixels)"};
-        outcome = session.Picture(request, &picture, &warnings);
-    }
-    for (const std::string& warning : warnings) reporter.Warn(warning);
-    if (!outcome.ok()) return reporter.Fail(outcome);
+    BarcodeRequest request{line.settings, line.SettingsEncoding(), data, line.InputEncoding(),
+                           line.sizing,   line.max_pixels};
+    request.product = line.measure                         ? Product::kMeasurement
+                      : line.format == PictureFormat::kSvg ? Product::kSvg
+                                                           : Product::kPng;
+    const BarcodeResult result = MakeBarcode(request);
+    for (const std::string& warning : result.warnings) reporter.Warn(warning);
+    if (!result.ok()) return reporter.Fail(result);
     if (line.measure) {
-        *json = symbol.Json();
+        *json = result.MeasurementJson();
         return 0;
     }
-    return WriteFile(output, picture, reporter);
+    return WriteFile(output, result.file, reporter);
 }
 
 // Whether standard input, neither a terminal nor named with -i, already holds data: then the
@@ -151,7 +143,7 @@ std::FILE* OpenInput(const std::string& path, const Reporter& reporter, int* sta
 // The bytes of `path` ('-': standard input): all of them as bytes, or as text, without one
 // final line break. Carried bytes that end in a line break are likely a text's, as echo
 // writes it, so that is said.
-bool ReadInput(const std::string& path, DataEncoding encoding, std::string* text,
+bool ReadInput(const std::string& path, quillon_data_mode encoding, std::string* text,
                const Reporter& reporter, int* status) {
     std::FILE* file = OpenInput(path, reporter, status);
     if (file == nullptr) return false;
@@ -171,7 +163,7 @@ bool ReadInput(const std::string& path, DataEncoding encoding, std::string* text
         return false;
     }
     const bool line_break = !text->empty() && text->back() == '\n';
-    if (line_break && encoding == DataEncoding::kBytes) {
+    if (line_break && encoding == QUILLON_DATA_BYTES) {
         reporter.Warn(
             "the input ends in a line break, which the symbol carries as data (--utf8 "
             "reads it as text, less one final line break)");
@@ -257,11 +249,6 @@ int main(int argc, char** argv) {
     CommandLine line;
     if (const EarlyExit exit = ParseCommandLine(argc, argv, &line)) return *exit;
 
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        std::fprintf(stderr, "quillon: the component runtime cannot start\n");
-        return kExitFailure;
-    }
-    const int status = Run(line);
-    CoUninitialize();
-    return status;
+    // libquillon joins the component's apartment on its own.
+    return Run(line);
 }

@@ -3,13 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "hosts/common/BarcodeSession.h"
 #include "hosts/common/OptionTable.h"
-#include "hosts/common/PrintableText.h"
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
 #include "hosts/serve/QueryString.h"
+#include "library/session/PrintableText.h"
 #include "platform/common/AsciiCase.h"
 
 namespace {
@@ -28,8 +27,9 @@ bool SwitchIsOn(std::string_view value) {
 // picture is sized (fit=1, quietzone=N), as the command line's --utf8, --binary, --fit and
 // --quiet-zone say. An error message refuses the query.
 std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
-                            const RouteLimits& limits, DataEncoding* encoding,
-                            PictureSizing* sizing, Settings* settings) {
+                            const RouteLimits& limits, BarcodeRequest* request) {
+    PictureSizing* sizing = &request->sizing;
+    Settings* settings = &request->settings;
     bool utf8 = false, binary = false;
     sizing->quiet_zone = limits.quiet_zone;
     for (const auto& [name, value] : pairs) {
@@ -54,23 +54,25 @@ std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string
         }
     }
     if (utf8 && binary) return "utf8=1 and binary=1 are two ways to read Data: give one";
-    *encoding = utf8 ? DataEncoding::kUtf8 : binary ? DataEncoding::kBytes : DataEncoding::kText;
+    request->settings_mode = utf8     ? QUILLON_DATA_UTF8
+                             : binary ? QUILLON_DATA_BYTES
+                                      : QUILLON_DATA_TEXT;
     return {};
 }
 
-int StatusFor(Failure failure) {
-    switch (failure) {
-        case Failure::None:
+int StatusFor(quillon_status status) {
+    switch (status) {
+        case QUILLON_OK:
             return 200;
-        case Failure::UnknownProperty:
-        case Failure::BadValue:
-        case Failure::Refused:
+        case QUILLON_UNKNOWN_PROPERTY:
+        case QUILLON_BAD_VALUE:
+        case QUILLON_REFUSED:
             return 400;
-        case Failure::DoesNotFit:
+        case QUILLON_DOES_NOT_FIT:
             return 422;
-        case Failure::TooLarge:
+        case QUILLON_TOO_LARGE:
             return 413;
-        case Failure::Internal:
+        default:
             break;
     }
     return 500;
@@ -81,56 +83,31 @@ enum class Page { kPng, kSvg, kMeasure };
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
-    DataEncoding encoding = DataEncoding::kText;
-    PictureSizing sizing;
-    Settings settings;
-    if (const std::string refusal = ReadPageOptions(pairs, limits, &encoding, &sizing, &settings);
-        !refusal.empty()) {
+    BarcodeRequest request;
+    request.max_pixels = limits.max_pixels;
+    request.product = page == Page::kPng   ? Product::kPng
+                      : page == Page::kSvg ? Product::kSvg
+                                           : Product::kMeasurement;
+    if (const std::string refusal = ReadPageOptions(pairs, limits, &request); !refusal.empty()) {
         return HttpResponse::Text(400, refusal);
     }
 
     IScriptingContext* context = CreateScriptingContext();
     if (context == nullptr) return HttpResponse::Text(503, "out of memory");
-    BarcodeSession session;
-    Outcome outcome = session.Open();
-    bool page_started = false;
-    if (outcome.ok()) {
-        VARIANT argument;
-        VariantInit(&argument);
-        argument.vt = VT_UNKNOWN;
-        argument.punkVal = context;
-        std::vector<VARIANT> args{argument};
-        CallError error;
-        InvokeByName(session.object(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
-        page_started = SUCCEEDED(error.hr);
-        if (!page_started) outcome = {Failure::Internal, "OnStartPage: " + error.message};
-    }
-    context->Release();  // the component holds what it needs of it
+    request.page_context = static_cast<IUnknown*>(context);
+    BarcodeResult result = MakeBarcode(request);
+    context->Release();  // the component held what it needed of it until OnEndPage
 
-    std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(settings, encoding, &warnings);
+    if (!result.ok()) {
+        return HttpResponse::Text(StatusFor(result.status), PrintableText(result.message));
+    }
     HttpResponse response;
-    if (outcome.ok() && page != Page::kMeasure) {
-        const bool png = page == Page::kPng;
-        response.content_type = png ? "image/png" : "image/svg+xml";
-        const PictureRequest request{sizing, png ? PictureFormat::kPng : PictureFormat::kSvg,
-                                     limits.max_pixels};
-        outcome = session.Picture(request, &response.body, &warnings);
-    } else if (outcome.ok()) {
-        Measurement measurement;
-        outcome = session.Measure(sizing, &measurement, &warnings);
-        response.content_type = "application/json";
-        response.body = measurement.Json() + "\n";
-    }
-    if (page_started) {
-        std::vector<VARIANT> none;
-        CallError error;
-        InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
-    }
-    if (!outcome.ok()) {
-        return HttpResponse::Text(StatusFor(outcome.failure), PrintableText(outcome.message));
-    }
-    for (const std::string& warning : warnings) {
+    response.content_type = page == Page::kPng   ? "image/png"
+                            : page == Page::kSvg ? "image/svg+xml"
+                                                 : "application/json";
+    response.body =
+        page == Page::kMeasure ? result.MeasurementJson() + "\n" : std::move(result.file);
+    for (const std::string& warning : result.warnings) {
         response.headers.emplace_back("X-Quillon-Warning", PrintableText(warning, kLongestWarning));
     }
     return response;

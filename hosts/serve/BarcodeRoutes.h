@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "hosts/common/BarcodeSession.h"
+#include "hosts/common/HostBarcode.h"
 #include "hosts/serve/HttpMessage.h"
 
 struct RouteLimits {

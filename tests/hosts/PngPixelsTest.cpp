@@ -1,7 +1,7 @@
 // The SVG picture's reader of PNG files takes what any writer may choose: libpng writes indexed
 // pictures of every bit depth, compressed, with each of the five row filters, and the reader
 // must give back every pixel's palette index.
-#include "hosts/common/PngPixels.h"
+#include "library/session/PngPixels.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

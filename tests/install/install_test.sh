@@ -78,7 +78,8 @@ depends=$(dpkg-deb -f "$package" Depends)
 depended_on=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')  # the package names alone
 for file in "$work"/root/usr/lib/quillon/*; do
     for library in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-        [[ -e $work/root/usr/lib/quillon/$library ]] && continue  # ours, beside it
+        # Ours: beside it, or libquillon, where linkers look.
+        [[ -e $work/root/usr/lib/quillon/$library || -e $work/root/usr/lib/$library ]] && continue
         path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {path = $NF} END {print path}')
         [[ -n $path ]] || fail "the loader's cache lacks $library, which $(basename "$file") needs"
         # With /lib merged into /usr/lib, dpkg knows a file by either name.

@@ -1,4 +1,4 @@
-#include "hosts/common/SvgPicture.h"
+#include "library/session/SvgPicture.h"
 
 #include <cstdio>
 #include <map>

@@ -1,4 +1,4 @@
-#include "hosts/common/PngPixels.h"
+#include "library/session/PngPixels.h"
 
 #include <zlib.h>
 

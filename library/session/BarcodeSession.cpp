@@ -1,14 +1,14 @@
-#include "hosts/common/BarcodeSession.h"
+#include "library/session/BarcodeSession.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <tuple>
 
-#include "hosts/common/DataText.h"
-#include "hosts/common/PrintableText.h"
-#include "hosts/common/Suggestion.h"
-#include "hosts/common/SvgPicture.h"
+#include "library/session/DataText.h"
+#include "library/session/PrintableText.h"
+#include "library/session/Suggestion.h"
+#include "library/session/SvgPicture.h"
 #include "platform/common/Utf8.h"
 #include "render/SymbolGeometry.h"
 
@@ -124,9 +124,27 @@ std::string Count(std::size_t n, const char* one, const char* many) {
 
 }  // namespace
 
-std::string Measurement::Json() const {
-    return "{\"rows\":" + std::to_string(rows) + ",\"columns\":" + std::to_string(columns) +
-           ",\"width\":" + std::to_string(width) + ",\"height\":" + std::to_string(height) + "}";
+Outcome BarcodeSession::StartPage(IUnknown* context) {
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_UNKNOWN;
+    argument.punkVal = context;
+    std::vector<VARIANT> args{argument};
+    CallError error;
+    InvokeByName(object_.get(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
+    page_started_ = SUCCEEDED(error.hr);
+    if (!page_started_) return Failed(Failure::Internal, "OnStartPage: " + error.message);
+    return {};
+}
+
+Outcome BarcodeSession::EndPage() {
+    if (!page_started_) return {};
+    page_started_ = false;
+    std::vector<VARIANT> none;
+    CallError error;
+    InvokeByName(object_.get(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
+    if (FAILED(error.hr)) return Failed(Failure::Internal, "OnEndPage: " + error.message);
+    return {};
 }
 
 Outcome BarcodeSession::Open() {

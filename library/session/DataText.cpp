@@ -1,4 +1,4 @@
-#include "hosts/common/DataText.h"
+#include "library/session/DataText.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "hosts/common/PngPixels.h"
+#include "library/session/PngPixels.h"
 
 // A rectangle of the background colour covers the picture: the palette's colour nearest to
 // `background` (0xRRGGBB, the colour the picture was filled with before it was matched to the

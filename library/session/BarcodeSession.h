@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "component/contract/QuillonProperties.h"
-#include "hosts/common/Automation.h"
+#include "library/session/Automation.h"
 
 // The largest picture a host draws unless told otherwise, in pixels: 16 Mpixels take about
 // 64 MB while being drawn.
@@ -44,7 +44,6 @@ struct Measurement {
     int columns = 0;
     int width = 0;  // along the rows, whatever the orientation
     int height = 0;
-    std::string Json() const;
 };
 
 // Name=Value pairs in the order given.
@@ -105,7 +104,11 @@ public:
     Outcome Measure(const PictureSizing& sizing, Measurement* measurement,
                     std::vector<std::string>* warnings);
 
-    IDispatch* object() const { return object_.get(); }
+    // The page hooks of a page host: OnStartPage with its scripting context, and OnEndPage,
+    // which the session also calls when it ends while a page is started.
+    Outcome StartPage(IUnknown* context);
+    Outcome EndPage();
+    ~BarcodeSession() { EndPage(); }
 
 private:
     enum class Figures { kAll, kSize };
@@ -126,6 +129,7 @@ private:
     bool QuarterTurned() const { return orientation_ % 2 == 1; }
 
     DispatchPtr object_;
+    bool page_started_ = false;
     // The settings the component keeps and cannot be asked for, as last accepted (Open starts
     // them at the contract's defaults).
     Side width_ = {0, false};
