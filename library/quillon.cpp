@@ -24,6 +24,9 @@ struct quillon_barcode {
     bool png_kept = false;
 };
 
+// The header's figure is the contract's, which C callers cannot include.
+static_assert(QUILLON_MAX_DATA_BYTES == kMaxDataLength);
+
 namespace {
 
 // The component is apartment-threaded: every thread that calls the library joins an

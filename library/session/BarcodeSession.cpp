@@ -408,8 +408,7 @@ Outcome BarcodeSession::Png(std::string* png, const PictureRequest& request) {
         return Failed(Failure::TooLarge, "the picture of " + std::to_string(width) + " x " +
                                              std::to_string(height) +
                                              " pixels is above this host's limit of " +
-                                             std::to_string(request.max_pixels) + " pixels" +
-                                             std::string(request.limit_hint));
+                                             std::to_string(request.max_pixels) + " pixels");
     }
     std::vector<VARIANT> none;
     VARIANT result;

@@ -13,15 +13,13 @@
 
 #include "component/contract/QuillonProperties.h"
 #include "library/session/Automation.h"
+#include "quillon/quillon.h"
 
-// The largest picture a host draws unless told otherwise, in pixels: 16 Mpixels take about
-// 64 MB while being drawn.
-constexpr std::int64_t kDefaultMaxPixels = 16 * 1024 * 1024;
-
-// The background kept around a symbol whose picture the host sizes, in modules on every
-// side: 2 is the least that PDF417 readers are promised.
-constexpr int kDefaultQuietZone = 2;
-constexpr IntegerRange kQuietZoneRange = {0, 100};
+// The limits and defaults of the API: 16 Mpixels take about 64 MB while being drawn; a quiet
+// zone of 2 modules is the least that PDF417 readers are promised.
+constexpr std::int64_t kDefaultMaxPixels = QUILLON_DEFAULT_MAX_PIXELS;
+constexpr int kDefaultQuietZone = QUILLON_DEFAULT_QUIET_ZONE;
+constexpr IntegerRange kQuietZoneRange = {0, QUILLON_MAX_QUIET_ZONE};
 
 enum class Failure {
     None,
@@ -70,7 +68,6 @@ struct PictureRequest {
     PictureSizing sizing;
     PictureFormat format = PictureFormat::kPng;
     std::int64_t max_pixels = kDefaultMaxPixels;  // refuses a larger picture; 0: no limit
-    std::string_view limit_hint = {};             // what the refusal adds: " (see --max-pixels)"
 };
 
 class BarcodeSession {
