@@ -65,7 +65,9 @@ typedef enum quillon_status {
 typedef enum quillon_data_mode {
     QUILLON_DATA_BYTES = 0, /* any bytes, the zero byte included, each carried as it is */
     QUILLON_DATA_UTF8 = 1,  /* UTF-8 text, carried as its UTF-8 bytes; other text is refused */
-    QUILLON_DATA_TEXT = 2   /* Windows-1252 text, as a script's string: others become '?' */
+    QUILLON_DATA_TEXT = 2,  /* Windows-1252 text, as a script's string: others become '?' */
+    /* No mode: makes any int a value of the type, so that the library can refuse others. */
+    QUILLON_DATA_MODE_MAX_ENUM = 0x7FFFFFFF
 } quillon_data_mode;
 
 typedef struct quillon_measurement {
