@@ -223,7 +223,8 @@ def control(p, indent):
     """The form's control of a property, in its label."""
     form, name = p.form, p.name
     if form.get("control") == "textarea":
-        return f'<textarea id="{name}" name="{name}"></textarea>'
+        return (f'<label class="wide">{name} <small></small>'
+                f'<textarea id="{name}" name="{name}"></textarea></label>')
     if form.get("control") == "colour":
         return f'<label>{name}<input id="{name}" type="color"></label>'
     if p.type == "VARIANT_BOOL":

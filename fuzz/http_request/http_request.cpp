@@ -6,7 +6,8 @@
 //   - the answer does not depend on the reads: given in pieces, into a buffer that moves, a
 //     request gets the answer, length and fields it gets in one piece, and a complete one no
 //     answer before its last byte;
-//   - refusals are only the statuses the server means to send;
+//   - refusals are only the statuses the server means to send, and what the log names of a
+//     refused request is the method its line starts with, or "-";
 //   - what PrintableText makes of anything, in its quoted form, is valid UTF-8 without
 //     control characters or double quotes, within its bound.
 #include <cstddef>
@@ -14,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "hosts/common/PrintableText.h"
 #include "hosts/serve/Gzip.h"
 #include "hosts/serve/QueryString.h"
 #include "hosts/serve/RequestParser.h"
+#include "library/session/PrintableText.h"
 #include "platform/common/Utf8.h"
 
 namespace {
@@ -75,7 +76,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < 16 && !rest.empty(); ++i) {
         RequestParser whole;
         const RequestState state = whole.Parse(rest);
-        if (state == RequestState::kRefused) Check(IsRefusal(whole.refusal()));
+        if (state == RequestState::kRefused) {
+            Check(IsRefusal(whole.refusal()));
+            // What the log names of it: a method the line shows, or "-" and no path.
+            const HttpRequest read = RequestLineAsRead(rest);
+            Check(read.method == "-" ? read.path.empty() : read.method.data() == rest.data());
+            CheckShowable(read.path, 200);
+        }
         CheckInPieces(rest, 1 + (size * 31 + static_cast<std::size_t>(i)) % 61, whole);
         if (state != RequestState::kComplete) break;
         const HttpRequest& request = whole.request();

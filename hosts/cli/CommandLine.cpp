@@ -24,7 +24,10 @@ std::string Epilogue() {
         "\n"
         "Without Data=... or -i, the component's default Data is encoded; but when standard\n"
         "input holds data, quillon refuses (exit 2) rather than ignore it: use -i - to encode it.\n"
-        "A symbol larger than the picture is cut off, with a warning (see --fit).\n"
+        "Data=... is text: characters outside Windows-1252 become '?', with a warning, unless\n"
+        "--utf8 or --binary says otherwise; the input of -i and --batch is bytes unless --utf8.\n"
+        "Without Width and Height the picture is the symbol's size and its quiet zone; a side\n"
+        "that is set stays, and a symbol larger than the picture is cut off, with a warning.\n"
         "\n"
         "Properties (names are case-insensitive; the last of repeated names wins; BackColor and\n"
         "BarColor also take #RRGGBB, turned into the component's 0x00BBGGRR):\n";
@@ -48,7 +51,8 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          "(or %03d ...) is the line number",
          Text(&line->output), "%% is a percent sign."},
         {"input", 'i', "FILE",
-         "Data is the text of FILE ('-': standard input), less one final line break",
+         "Data is the bytes of FILE ('-': standard input), every one carried as it is; with "
+         "--utf8, its text less one final line break",
          Text(&line->input)},
         {"batch", 0, "",
          "one symbol per line of the input (-i, else standard input), in one process; with "
@@ -68,20 +72,40 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
              *format_given = true;
              return {};
          }),
-         "Its view box is the picture's size, and it draws one rectangle per run of bar pixels, "
-         "merged over identical rows, in the colours drawn."},
+         "Its view box is the picture's size: a rectangle of the background colour, and on it "
+         "one rectangle per run of bar pixels, merged over identical rows, in the colours drawn "
+         "(one path for each colour, so that the bars can be restyled at once)."},
         {"measure", 0, "", "print {\"rows\",\"columns\",\"width\",\"height\"} as JSON instead",
          Flag(&line->measure),
          "They are the symbol's rows and data columns, and its size in pixels along and across "
          "the rows."},
-        {"fit", 0, "", "make the picture the size of the symbol (Width and Height)",
-         Flag(&line->fit), "For a quarter turn, Width and Height are swapped."},
+        {"fit", 0, "",
+         "size the picture to the symbol and its quiet zone even when Width or Height is set "
+         "(without them it is sized so anyway)",
+         Flag(&line->sizing.fit),
+         "A side that Width or Height does not set is always sized so; the quiet zone is "
+         "--quiet-zone modules on every side, and a border (BorderStyle) is drawn outside it. "
+         "For a quarter turn (Orientation 1 or 3), the symbol's width is the picture's height."},
+        {"quiet-zone", 0, "N",
+         "modules of background on every side of a symbol whose picture quillon sizes (default " +
+             std::to_string(kDefaultQuietZone) + ", the least readers are promised)",
+         WholeNumber(kQuietZoneRange.low, kQuietZoneRange.high, &line->sizing.quiet_zone),
+         "A module is NarrowBarWidth at 96 pixels per inch, rounded to whole pixels."},
         {"utf8", 0, "",
          "Data is UTF-8 text and the symbol carries its UTF-8 bytes, up to " +
              std::to_string(kMaxDataLength) +
              " of them; UTF-8 mode sets HandleTilde itself, so a HandleTilde setting is ignored "
              "with a warning",
          Flag(&line->utf8), "Text that is not UTF-8 is refused."},
+        {"binary", 0, "",
+         "Data is bytes, and the symbol carries each of them as it is, the zero byte included, "
+         "up to " +
+             std::to_string(kMaxDataLength) +
+             "; the default for the input of -i and --batch. Byte mode sets HandleTilde itself",
+         Flag(&line->binary),
+         "Without --binary or --utf8, Data=... is text: each character outside Windows-1252 "
+         "becomes '?' and a zero character ends it, both with a warning that counts them and "
+         "names the first place."},
         {"max-pixels", 0, "N",
          "refuse a picture of more than N pixels (default " + std::to_string(kDefaultMaxPixels) +
              ")",
@@ -102,6 +126,8 @@ bool EndsWith(std::string_view text, std::string_view end) {
 // Checks what the options say together; a usage error's message, or empty.
 std::string CheckTogether(CommandLine* line, bool format_given) {
     if (!format_given && EndsWith(line->output, ".svg")) line->format = PictureFormat::kSvg;
+    if (line->utf8 && line->binary)
+        return "--utf8 and --binary are two ways to read Data: give one";
     if (SetsData(line->settings) && (!line->input.empty() || line->batch)) {
         return "Data comes from the input with -i or --batch; leave out Data=...";
     }
@@ -144,6 +170,14 @@ EarlyExit ParseCommandLine(int argc, char** argv, CommandLine* line) {
         return UsageError(rules.program, refusal);
     }
     return std::nullopt;
+}
+
+quillon_data_mode CommandLine::SettingsEncoding() const {
+    return utf8 ? QUILLON_DATA_UTF8 : binary ? QUILLON_DATA_BYTES : QUILLON_DATA_TEXT;
+}
+
+quillon_data_mode CommandLine::InputEncoding() const {
+    return utf8 ? QUILLON_DATA_UTF8 : QUILLON_DATA_BYTES;
 }
 
 bool SetsData(const Settings& settings) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "hosts/common/BarcodeSession.h"
+#include "hosts/common/HostBarcode.h"
 #include "hosts/common/OptionTable.h"
 
 enum class PictureFormat { kPng, kSvg };
@@ -17,9 +17,15 @@ struct CommandLine {
     bool batch = false;
     bool measure = false;
     bool utf8 = false;
-    bool fit = false;
+    bool binary = false;
+    PictureSizing sizing;
     std::int64_t max_pixels = kDefaultMaxPixels;
     Settings settings;
+
+    // How Data=... reaches the symbol, and how the input's data (-i, --batch) does: as bytes
+    // unless --utf8.
+    quillon_data_mode SettingsEncoding() const;
+    quillon_data_mode InputEncoding() const;
 };
 
 // Parses the arguments into *line; prints help, version or a usage error itself.

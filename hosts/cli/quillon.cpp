@@ -19,9 +19,7 @@
 
 #include "component/contract/QuillonProperties.h"
 #include "hosts/cli/CommandLine.h"
-#include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PrintableText.h"
-#include "hosts/common/SvgPicture.h"
+#include "library/session/PrintableText.h"
 
 namespace {
 
@@ -32,18 +30,18 @@ constexpr int kExitDoesNotFit = 3;
 // line break. Anything longer cannot fit in Data and is refused without reading it all.
 constexpr std::size_t kLongestInput = 4 * kMaxDataLength + 2;
 
-int ExitStatusFor(Failure failure) {
-    switch (failure) {
-        case Failure::None:
+int ExitStatusFor(quillon_status status) {
+    switch (status) {
+        case QUILLON_OK:
             return 0;
-        case Failure::UnknownProperty:
-        case Failure::BadValue:
-        case Failure::Refused:
-        case Failure::TooLarge:
+        case QUILLON_UNKNOWN_PROPERTY:
+        case QUILLON_BAD_VALUE:
+        case QUILLON_REFUSED:
+        case QUILLON_TOO_LARGE:
             return kExitUsage;
-        case Failure::DoesNotFit:
+        case QUILLON_DOES_NOT_FIT:
             return kExitDoesNotFit;
-        case Failure::Internal:
+        default:
             break;
     }
     return kExitFailure;
@@ -62,9 +60,11 @@ struct Reporter {
         Print("", message);
         return status;
     }
-    int Fail(const Outcome& outcome) const {
-        const char* what = outcome.failure == Failure::DoesNotFit ? "the data does not fit: " : "";
-        return Fail(ExitStatusFor(outcome.failure), what + outcome.message);
+    int Fail(const BarcodeResult& result) const {
+        // The picture size limit is this command's --max-pixels.
+        const bool limit = result.message.find("host's limit") != std::string::npos;
+        return Fail(ExitStatusFor(result.status),
+                    result.message + (limit ? " (see --max-pixels)" : ""));
     }
     void Warn(const std::string& message) const { Print("warning: ", message); }
 };
@@ -89,44 +89,19 @@ int WriteFile(const std::string& path, const std::string& bytes, const Reporter&
 // picture (written to `output`). The exit status.
 int MakeSymbol(const CommandLine& line, const std::string* data, const std::string& output,
                const Reporter& reporter, std::string* json) {
-    BarcodeSession session;
-    Outcome outcome = session.Open();
-    std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(line.settings, line.utf8, &warnings);
-    if (outcome.ok() && data != nullptr) {
-        std::string warning;
-        outcome = line.utf8 ? session.SetUtf8Data(*data) : session.Set("Data", *data, &warning);
-        if (!warning.empty()) warnings.push_back(warning);
-    }
-    for (const std::string& warning : warnings) reporter.Warn(warning);
-    if (!outcome.ok()) return reporter.Fail(outcome);
-
-    Measurement symbol;
-    outcome = session.Measure(&symbol, line.measure ? Figures::kAll : Figures::kSize);
-    if (outcome.ok() && line.fit) outcome = session.FitPictureTo(symbol);
-    if (!outcome.ok()) return reporter.Fail(outcome);
-    // A picture, or a measurement for a picture size given, warns when the symbol is cut off.
-    if (!line.measure || session.picture_size_set()) {
-        const std::string clipped = session.ClippingWarning(symbol);
-        if (!clipped.empty()) reporter.Warn(clipped);
-    }
+    BarcodeRequest request{line.settings, line.SettingsEncoding(), data, line.InputEncoding(),
+                           line.sizing,   line.max_pixels};
+    request.product = line.measure                         ? Product::kMeasurement
+                      : line.format == PictureFormat::kSvg ? Product::kSvg
+                                                           : Product::kPng;
+    const BarcodeResult result = MakeBarcode(request);
+    for (const std::string& warning : result.warnings) reporter.Warn(warning);
+    if (!result.ok()) return reporter.Fail(result);
     if (line.measure) {
-        *json = symbol.Json();
+        *json = result.MeasurementJson();
         return 0;
     }
-
-    std::string png;
-    outcome = session.Picture(&png, line.max_pixels);
-    if (outcome.failure == Failure::TooLarge) {
-        outcome.message += " (see --max-pixels)";
-    }
-    if (!outcome.ok()) return reporter.Fail(outcome);
-    if (line.format != PictureFormat::kSvg) return WriteFile(output, png, reporter);
-    std::string svg, error;
-    if (!SvgFromPng(png, &svg, &error)) {
-        return reporter.Fail(kExitFailure, "cannot make the SVG: " + error);
-    }
-    return WriteFile(output, svg, reporter);
+    return WriteFile(output, result.file, reporter);
 }
 
 // Whether standard input, neither a terminal nor named with -i, already holds data: then the
@@ -147,30 +122,55 @@ bool StandardInputHoldsData() {
     return ioctl(STDIN_FILENO, FIONREAD, &available) == 0 && available > 0;
 }
 
-// The text of `path` ('-': standard input) without one final line break.
-bool ReadInput(const std::string& path, std::string* text, const Reporter& reporter, int* status) {
-    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *status = reporter.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
-        return false;
+// Opens the input named by -i ('-': standard input). What cannot be opened, and a directory,
+// is the name's fault, as a usage error (2) says; a failure while reading is a failure (1).
+std::FILE* OpenInput(const std::string& path, const Reporter& reporter, int* status) {
+    if (path == "-") return stdin;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    struct stat about {};
+    int error = errno;
+    if (file != nullptr && fstat(fileno(file), &about) == 0 && S_ISDIR(about.st_mode)) {
+        std::fclose(file);
+        file = nullptr;
+        error = EISDIR;
     }
+    if (file == nullptr) {
+        *status = reporter.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(error));
+    }
+    return file;
+}
+
+// The bytes of `path` ('-': standard input): all of them as bytes, or as text, without one
+// final line break. Carried bytes that end in a line break are likely a text's, as echo
+// writes it, so that is said.
+bool ReadInput(const std::string& path, quillon_data_mode encoding, std::string* text,
+               const Reporter& reporter, int* status) {
+    std::FILE* file = OpenInput(path, reporter, status);
+    if (file == nullptr) return false;
     text->resize(kLongestInput + 1);
     const std::size_t n = std::fread(text->data(), 1, text->size(), file);
-    const bool failed = std::ferror(file) != 0;
+    const int error = std::ferror(file) != 0 ? errno : 0;
     if (file != stdin) std::fclose(file);
     text->resize(n);
-    if (failed) {
-        *status = reporter.Fail(kExitFailure, "cannot read " + path);
+    if (error != 0) {
+        *status = reporter.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(error));
         return false;
     }
     if (n > kLongestInput) {
         *status = reporter.Fail(kExitUsage, "the input " + path +
                                                 " is longer than any Data text (at most " +
-                                                std::to_string(kMaxDataLength) + " characters)");
+                                                std::to_string(kMaxDataLength) + " bytes)");
         return false;
     }
-    if (!text->empty() && text->back() == '\n') text->pop_back();
-    if (!text->empty() && text->back() == '\r') text->pop_back();
+    const bool line_break = !text->empty() && text->back() == '\n';
+    if (line_break && encoding == QUILLON_DATA_BYTES) {
+        reporter.Warn(
+            "the input ends in a line break, which the symbol carries as data (--utf8 "
+            "reads it as text, less one final line break)");
+    } else if (line_break) {
+        text->pop_back();
+        if (!text->empty() && text->back() == '\r') text->pop_back();
+    }
     return true;
 }
 
@@ -194,10 +194,9 @@ bool ReadLine(std::FILE* file, std::string* line, bool* too_long) {
 
 int RunBatch(const CommandLine& line) {
     const std::string path = line.input.empty() ? "-" : line.input;
-    std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return Reporter{}.Fail(kExitUsage, "cannot read " + path + ": " + std::strerror(errno));
-    }
+    int refused = 0;
+    std::FILE* file = OpenInput(path, Reporter{}, &refused);
+    if (file == nullptr) return refused;
     int first_failure = 0;
     std::string text;
     bool too_long = false;
@@ -209,6 +208,10 @@ int RunBatch(const CommandLine& line) {
                                                  reporter, &json);
         if (line.measure) std::printf("%s\n", status == 0 ? json.c_str() : "null");
         if (status != 0 && first_failure == 0) first_failure = status;
+    }
+    if (std::ferror(file) != 0 && first_failure == 0) {
+        first_failure =
+            Reporter{}.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(errno));
     }
     if (file != stdin) std::fclose(file);
     return first_failure;
@@ -226,7 +229,9 @@ int Run(const CommandLine& line) {
     std::optional<std::string> data;
     if (!line.input.empty()) {
         int status = 0;
-        if (!ReadInput(line.input, &data.emplace(), reporter, &status)) return status;
+        if (!ReadInput(line.input, line.InputEncoding(), &data.emplace(), reporter, &status)) {
+            return status;
+        }
     } else if (!SetsData(line.settings) && StandardInputHoldsData()) {
         return reporter.Fail(kExitUsage,
                              "standard input holds data, but no Data was given: use -i - to "
@@ -244,11 +249,6 @@ int main(int argc, char** argv) {
     CommandLine line;
     if (const EarlyExit exit = ParseCommandLine(argc, argv, &line)) return *exit;
 
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        std::fprintf(stderr, "quillon: the component runtime cannot start\n");
-        return kExitFailure;
-    }
-    const int status = Run(line);
-    CoUninitialize();
-    return status;
+    // libquillon joins the component's apartment on its own.
+    return Run(line);
 }

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "hosts/common/PrintableText.h"
-#include "hosts/common/Suggestion.h"
+#include "library/session/PrintableText.h"
+#include "library/session/Suggestion.h"
 
 namespace {
 

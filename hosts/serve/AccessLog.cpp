@@ -8,7 +8,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "hosts/common/PrintableText.h"
+#include "library/session/PrintableText.h"
 
 namespace {
 

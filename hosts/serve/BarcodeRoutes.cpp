@@ -3,13 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PrintableText.h"
-#include "hosts/common/SvgPicture.h"
+#include "hosts/common/OptionTable.h"
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
 #include "hosts/serve/PageContext.h"
 #include "hosts/serve/QueryString.h"
+#include "library/session/PrintableText.h"
 #include "platform/common/AsciiCase.h"
 
 namespace {
@@ -19,28 +18,61 @@ constexpr const char* kCacheControl = "public, max-age=86400";
 constexpr std::size_t kLongestWarning = 512;
 constexpr std::size_t kLongestPath = 200;
 
-bool IsUtf8Switch(const std::string& name) {
-    return platform::EqualsIgnoringCase(name, "utf8");
-}
-
 bool SwitchIsOn(std::string_view value) {
     const std::string v = platform::Lower(value);
     return v == "1" || v == "true" || v == "on" || v == "yes";
 }
 
-int StatusFor(Failure failure) {
-    switch (failure) {
-        case Failure::None:
+// What a query says besides the properties: how Data is read (utf8=1, binary=1) and how the
+// picture is sized (fit=1, quietzone=N), as the command line's --utf8, --binary, --fit and
+// --quiet-zone say. An error message refuses the query.
+std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
+                            const RouteLimits& limits, BarcodeRequest* request) {
+    PictureSizing* sizing = &request->sizing;
+    Settings* settings = &request->settings;
+    bool utf8 = false, binary = false;
+    sizing->quiet_zone = limits.quiet_zone;
+    for (const auto& [name, value] : pairs) {
+        const std::string option = platform::Lower(name);
+        if (option == "utf8") {
+            utf8 = SwitchIsOn(value);
+        } else if (option == "binary") {
+            binary = SwitchIsOn(value);
+        } else if (option == "fit") {
+            sizing->fit = SwitchIsOn(value);
+        } else if (option == "quietzone") {
+            std::int64_t modules = 0;
+            if (!ParseWholeNumber(value, kQuietZoneRange.low, kQuietZoneRange.high, &modules)) {
+                return "quietzone=" + PrintableText(value, 40) +
+                       ": the quiet zone is a whole number of modules from " +
+                       std::to_string(kQuietZoneRange.low) + " to " +
+                       std::to_string(kQuietZoneRange.high);
+            }
+            sizing->quiet_zone = static_cast<int>(modules);
+        } else {
+            settings->emplace_back(name, value);
+        }
+    }
+    if (utf8 && binary) return "utf8=1 and binary=1 are two ways to read Data: give one";
+    request->settings_mode = utf8     ? QUILLON_DATA_UTF8
+                             : binary ? QUILLON_DATA_BYTES
+                                      : QUILLON_DATA_TEXT;
+    return {};
+}
+
+int StatusFor(quillon_status status) {
+    switch (status) {
+        case QUILLON_OK:
             return 200;
-        case Failure::UnknownProperty:
-        case Failure::BadValue:
-        case Failure::Refused:
+        case QUILLON_UNKNOWN_PROPERTY:
+        case QUILLON_BAD_VALUE:
+        case QUILLON_REFUSED:
             return 400;
-        case Failure::DoesNotFit:
+        case QUILLON_DOES_NOT_FIT:
             return 422;
-        case Failure::TooLarge:
+        case QUILLON_TOO_LARGE:
             return 413;
-        case Failure::Internal:
+        default:
             break;
     }
     return 500;
@@ -51,72 +83,32 @@ enum class Page { kPng, kSvg, kMeasure };
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
-    bool utf8 = false;
-    Settings settings;
-    for (const auto& [name, value] : pairs) {
-        if (IsUtf8Switch(name)) {
-            utf8 = SwitchIsOn(value);
-        } else {
-            settings.emplace_back(name, value);
-        }
+    BarcodeRequest request;
+    request.max_pixels = limits.max_pixels;
+    request.product = page == Page::kPng   ? Product::kPng
+                      : page == Page::kSvg ? Product::kSvg
+                                           : Product::kMeasurement;
+    if (const std::string refusal = ReadPageOptions(pairs, limits, &request); !refusal.empty()) {
+        return HttpResponse::Text(400, refusal);
     }
 
     IScriptingContext* context = CreateScriptingContext();
     if (context == nullptr) return HttpResponse::Text(503, "out of memory");
-    BarcodeSession session;
-    Outcome outcome = session.Open();
-    bool page_started = false;
-    if (outcome.ok()) {
-        VARIANT argument;
-        VariantInit(&argument);
-        argument.vt = VT_UNKNOWN;
-        argument.punkVal = context;
-        std::vector<VARIANT> args{argument};
-        CallError error;
-        InvokeByName(session.object(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
-        page_started = SUCCEEDED(error.hr);
-        if (!page_started) outcome = {Failure::Internal, "OnStartPage: " + error.message};
-    }
-    context->Release();  // the component holds what it needs of it
+    request.page_context = static_cast<IUnknown*>(context);
+    BarcodeResult result = MakeBarcode(request);
+    context->Release();  // the component held what it needed of it until OnEndPage
 
-    std::vector<std::string> warnings;
-    if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
-    for (std::string& warning : warnings) warning = PrintableText(warning, kLongestWarning);
+    if (!result.ok()) {
+        return HttpResponse::Text(StatusFor(result.status), PrintableText(result.message));
+    }
     HttpResponse response;
-    if (outcome.ok() && page != Page::kMeasure) {
-        if (page == Page::kPng) {
-            response.content_type = "image/png";
-            outcome = session.Picture(&response.body, limits.max_pixels);
-        } else {
-            response.content_type = "image/svg+xml";
-            std::string png, error;
-            outcome = session.Picture(&png, limits.max_pixels);
-            if (outcome.ok() && !SvgFromPng(png, &response.body, &error)) {
-                outcome = {Failure::Internal, "cannot make the SVG: " + error};
-            }
-        }
-    } else if (outcome.ok()) {
-        Measurement measurement;
-        outcome = session.Measure(&measurement);
-        // Whether the picture clips the symbol costs an encoding more than a picture alone,
-        // so the measurement says it, for a picture size the query sets.
-        if (outcome.ok() && session.picture_size_set()) {
-            const std::string clipped = session.ClippingWarning(measurement);
-            if (!clipped.empty()) warnings.push_back(PrintableText(clipped, kLongestWarning));
-        }
-        response.content_type = "application/json";
-        response.body = measurement.Json() + "\n";
-    }
-    if (page_started) {
-        std::vector<VARIANT> none;
-        CallError error;
-        InvokeByName(session.object(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
-    }
-    if (!outcome.ok()) {
-        return HttpResponse::Text(StatusFor(outcome.failure), PrintableText(outcome.message));
-    }
-    for (const std::string& warning : warnings) {
-        response.headers.emplace_back("X-Quillon-Warning", warning);
+    response.content_type = page == Page::kPng   ? "image/png"
+                            : page == Page::kSvg ? "image/svg+xml"
+                                                 : "application/json";
+    response.body =
+        page == Page::kMeasure ? result.MeasurementJson() + "\n" : std::move(result.file);
+    for (const std::string& warning : result.warnings) {
+        response.headers.emplace_back("X-Quillon-Warning", PrintableText(warning, kLongestWarning));
     }
     return response;
 }

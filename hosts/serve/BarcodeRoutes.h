@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "hosts/common/BarcodeSession.h"
+#include "hosts/common/HostBarcode.h"
 #include "hosts/serve/HttpMessage.h"
 
 struct RouteLimits {
     std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
+    int quiet_zone = kDefaultQuietZone;           // unless a request says quietzone=N
 };
 
 // The paths served here, for counting requests by route.

@@ -114,7 +114,7 @@ void Connection::ServeRequests() {
         if (state == RequestState::kRefused) {
             // The rest of the input cannot be framed, so none of it is served.
             response = HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal()));
-            unread.method = "-";
+            unread = RequestLineAsRead(std::string_view(in_).substr(in_parsed_));
             request = &unread;
             in_parsed_ = in_.size();
         } else {

@@ -40,6 +40,22 @@ std::size_t FindLineEnd(std::string_view input, std::size_t from, std::size_t to
 
 }  // namespace
 
+HttpRequest RequestLineAsRead(std::string_view input) {
+    HttpRequest request;
+    request.method = "-";
+    std::string_view line = input.substr(0, kMaxRequestLine);
+    line = line.substr(0, line.find_first_of("\r\n"));
+    const std::size_t space = line.find(' ');
+    if (space == kNone || !IsToken(line.substr(0, space))) return request;
+    request.method = line.substr(0, space);
+    std::string_view target = line.substr(space + 1);
+    target = target.substr(0, target.find(' '));
+    if (!target.empty() && target.front() == '/') {
+        request.path = PercentDecode(target.substr(0, target.find('?')), false);
+    }
+    return request;
+}
+
 RequestState RequestParser::Parse(std::string_view input) {
     if (state_ == RequestState::kRefused) return state_;
     // No request is longer, so nothing past this is ever looked at.

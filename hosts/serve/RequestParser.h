@@ -38,6 +38,11 @@ constexpr std::size_t kMaxRequest = kMaxHead + 4 + kMaxBody;
 
 enum class RequestState { kIncomplete, kComplete, kRefused };
 
+// For the log of a refused request: its method and decoded path as far as the request line at
+// the front of `input` shows them, whatever the refusal (a line too long, too many headers).
+// The method is "-" when it cannot be read, and the path then empty.
+HttpRequest RequestLineAsRead(std::string_view input);
+
 class RequestParser {
 public:
     // Reads what has arrived of the request at the front of `input`: the bytes given at the

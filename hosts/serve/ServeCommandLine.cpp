@@ -9,7 +9,7 @@ namespace {
 constexpr std::int64_t kMostPixels = std::int64_t{1} << 40;
 constexpr std::int64_t kMostDescriptors = 1 << 20;
 
-std::vector<CommandOption> Options(ServeCommandLine* line) {
+std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
     HttpServerConfig& server = line->server;
     return {
         {"bind", 0, "ADDRESS",
@@ -17,7 +17,11 @@ std::vector<CommandOption> Options(ServeCommandLine* line) {
          "addresses (default 127.0.0.1)",
          Text(&server.bind)},
         {"port", 0, "N", "port (default 8080; 0 picks a free one)",
-         WholeNumber(0, 65535, &server.port),
+         WholeNumber(0, 65535,
+                     [&server, port_given](std::int64_t port) {
+                         server.port = static_cast<int>(port);
+                         *port_given = true;
+                     }),
          "The first line of output names the port. A port that another program serves is "
          "refused: \"Address already in use\"."},
         {"fd", 0, "N",
@@ -26,6 +30,14 @@ std::vector<CommandOption> Options(ServeCommandLine* line) {
          WholeNumber(
              0, kMostDescriptors,
              [&server](std::int64_t fd) { server.inherited_listeners = {static_cast<int>(fd)}; })},
+        {"quiet-zone", 0, "N",
+         "modules of background on every side of a symbol whose picture the host sizes, unless "
+         "a request says quietzone=N (default " +
+             std::to_string(kDefaultQuietZone) + ")",
+         WholeNumber(kQuietZoneRange.low, kQuietZoneRange.high, &line->routes.quiet_zone),
+         "A request that sets neither Width nor Height gets a picture of the symbol's size and "
+         "its quiet zone; one that sets only one of them gets the other sized so, and fit=1 "
+         "sizes both."},
         {"threads", 0, "N", "worker threads (default: one per core)",
          WholeNumber(1, 256, &server.threads)},
         {"max-pixels", 0, "N",
@@ -48,14 +60,17 @@ std::vector<CommandOption> Options(ServeCommandLine* line) {
 
 constexpr const char* kUsage =
     "usage: quillon-serve [--bind ADDRESS] [--port N | --fd N] [--threads N]\n"
-    "                     [--max-pixels N] [--max-connections N]\n"
+    "                     [--max-pixels N] [--max-connections N] [--quiet-zone N]\n"
     "                     [--access-log FILE] [--log-query] [--quiet]\n"
     "\n";
 
 constexpr const char* kEpilogue =
     "\n"
-    "GET /barcode.png?Data=...&Width=...  the PNG; utf8=1 carries Data as UTF-8\n"
-    "                                     (and a HandleTilde setting is ignored)\n"
+    "GET /barcode.png?Data=...&Width=...  the PNG; utf8=1 carries Data as UTF-8, binary=1\n"
+    "                                     as the bytes its %XX give (and a HandleTilde\n"
+    "                                     setting is ignored); without Width and Height\n"
+    "                                     the picture fits the symbol and its quiet zone\n"
+    "                                     (quietzone=N modules), fit=1 even with them\n"
     "GET /barcode.svg?...                 the same picture as SVG\n"
     "GET /measure?...                     the symbol's rows, columns and size\n"
     "GET /                                the demo page\n"
@@ -67,13 +82,20 @@ constexpr const char* kEpilogue =
 }  // namespace
 
 EarlyExit ParseServeCommandLine(int argc, char** argv, ServeCommandLine* line) {
+    bool port_given = false;
     const CommandLineRules rules{
         .program = "quillon-serve",
         .version = QUILLON_VERSION,
         .usage = kUsage,
         .epilogue = kEpilogue,
         .help_summary = "the options and routes",
-        .options = Options(line),
+        .options = Options(line, &port_given),
     };
-    return ReadCommandLine(argc, argv, rules);
+    if (const EarlyExit exit = ReadCommandLine(argc, argv, rules)) return exit;
+    if (port_given && !line->server.inherited_listeners.empty()) {
+        return UsageError(rules.program,
+                          "--port and --fd both say where to listen: give one (--fd serves a "
+                          "socket already bound to its port)");
+    }
+    return std::nullopt;
 }

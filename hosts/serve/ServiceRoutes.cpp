@@ -1,17 +1,16 @@
 #include "hosts/serve/ServiceRoutes.h"
 
-#include "hosts/common/BarcodeSession.h"
-#include "hosts/common/PrintableText.h"
+#include "hosts/common/HostBarcode.h"
+#include "library/session/PrintableText.h"
 
 std::optional<HttpResponse> ServeServiceRequest(const HttpRequest& request,
                                                 const HttpMetrics& metrics) {
     if (request.method != "GET" && request.method != "HEAD") return std::nullopt;
     HttpResponse response;
     if (request.path == "/healthz") {
-        BarcodeSession session;
-        const Outcome opened = session.Open();
-        response = opened.ok() ? HttpResponse::Text(200, "ok")
-                               : HttpResponse::Text(503, PrintableText(opened.message));
+        const std::string problem = ComponentProblem();
+        response = problem.empty() ? HttpResponse::Text(200, "ok")
+                                   : HttpResponse::Text(503, PrintableText(problem));
     } else if (request.path == "/metrics") {
         response.content_type = "text/plain; version=0.0.4; charset=utf-8";
         response.body = metrics.Text();

@@ -12,18 +12,32 @@ namespace {
 
 constexpr const char* kDefaultFigures = "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n";
 
-TEST(QuillonCliInput, DataFromAFileOrStandardInputLessOneFinalLineBreak) {
+// The input is bytes, all of them carried, a final line break too (with a warning, as echo
+// adds one); with --utf8 it is text, less one final line break.
+TEST(QuillonCliInput, DataFromAFileOrStandardInput) {
     const std::string file = TemporaryFile();
-    WriteFile(file, "from a file\n");
+    WriteFile(file, "from a file");
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"-i", file}, {"-i" + file}, {"--input=" + file}, {"--input", file}}) {
         const ProcessResult r = Quillon(args);
         EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
         EXPECT_EQ(Decoded(r.out), "from a file") << args[0];
+        EXPECT_EQ(r.err, "");
     }
-    const ProcessResult piped = QuillonWithInput({"-i", "-"}, "hello\r\n");
-    EXPECT_EQ(piped.status, 0) << piped.err;
-    EXPECT_EQ(Decoded(piped.out), "hello");
+    const ProcessResult echoed = QuillonWithInput({"-i", "-"}, "hello\r\n");
+    EXPECT_EQ(echoed.status, 0) << echoed.err;
+    EXPECT_EQ(Decoded(echoed.out), "hello\r\n");
+    EXPECT_NE(echoed.err.find("warning: the input ends in a line break, which the symbol carries"),
+              std::string::npos)
+        << echoed.err;
+    for (const std::string& text : {std::string("hello\r\n"), std::string("hello\n")}) {
+        const ProcessResult utf8 = QuillonWithInput({"--utf8", "-i", "-"}, text);
+        EXPECT_EQ(utf8.status, 0) << utf8.err;
+        EXPECT_EQ(Decoded(utf8.out), "hello");
+        EXPECT_EQ(utf8.err, "");
+    }
+    // A carriage return alone is no line break.
+    EXPECT_EQ(Decoded(QuillonWithInput({"--utf8", "-i", "-"}, "hello\r").out), "hello\r");
     std::remove(file.c_str());
 }
 
@@ -149,35 +163,105 @@ TEST(QuillonCliOptions, ColoursAsRgbHex) {
     }
 }
 
-TEST(QuillonCliPicture, ASymbolLargerThanThePictureIsWarnedAboutAndFitFixesIt) {
-    const ProcessResult clipped = Quillon({"Data=12"});
-    EXPECT_EQ(clipped.status, 0);
-    EXPECT_NE(clipped.err.find("warning: the symbol (363 x 36 pixels) is larger than the "
-                               "picture (300 x 200) and is cut off"),
-              std::string::npos)
-        << clipped.err;
-
-    // A measurement warns only for a picture size it is given.
-    EXPECT_NE(Quillon({"--measure", "Width=300"}).err.find("is larger than the picture"),
-              std::string::npos);
-
+// The default symbol "12" is 4 rows of 121 modules; NarrowBarWidth 0.07 cm at 96 pixels per
+// inch is 2.65 pixels, drawn as 3, and a row is 3 × 3 = 9 pixels high: 363 x 36 pixels. Its
+// quiet zone of 2 modules adds 12 pixels to each side's length, a border 4 more.
+TEST(QuillonCliPicture, ThePictureFitsTheSymbolAndItsQuietZoneUnlessItsSizeIsSet) {
     const struct {
         std::vector<std::string> args;
         int width, height;
-    } fits[] = {
-        {{"--fit"}, 363, 36},
-        {{"--fit", "Orientation=1"}, 36, 363},
-        {{"--fit", "Width=10", "Orientation=3", "Columns=5"}, 27, 465},
+        bool clipped;
+    } cases[] = {
+        {{}, 375, 48, false},
+        {{"--quiet-zone", "0"}, 363, 36, false},
+        {{"--quiet-zone=5"}, 393, 66, false},
+        {{"Orientation=1"}, 48, 375, false},
+        {{"Orientation=2", "BorderStyle=1"}, 379, 52, false},
+        {{"BorderStyle=2", "--quiet-zone=1"}, 373, 46, false},
+        // A truncated row is 17 × 3 + 36 = 87 modules.
+        {{"TruncateSymbol=True"}, 273, 48, false},
+        // 0.2 cm: 7.56 pixels, drawn as 8; rows 3 × 8 = 24 pixels high; a quiet zone of 8.
+        {{"NarrowBarWidth=0.2", "--quiet-zone=1"}, 984, 112, false},
+        // A side that is set stays, and the other is sized.
+        {{"Width=500"}, 500, 48, false},
+        {{"Height=100"}, 375, 100, false},
+        {{"Height=400", "Orientation=3"}, 48, 400, false},
+        {{"Width=300"}, 300, 48, true},
+        {{"Width=300", "Height=200"}, 300, 200, true},
+        // --fit sizes both sides whatever is set; a quarter turn swaps them. Five columns:
+        // (17 × 5 + 70) × 3 = 465 pixels along 3 rows of 9.
+        {{"--fit", "Width=10", "Height=10"}, 375, 48, false},
+        {{"--fit", "Width=10", "Orientation=3", "Columns=5"}, 39, 477, false},
+        // An ignored Width leaves the side to the host.
+        {{"Width=0"}, 375, 48, false},
     };
-    for (const auto& f : fits) {
-        const ProcessResult r = Quillon(f.args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.err, "") << "a fitted picture clips nothing";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const ProcessResult r = Quillon(c.args);
+        ASSERT_EQ(r.status, 0) << r.err;
         const DecodedPng picture = Picture(r.out);
-        EXPECT_EQ(picture.width, f.width);
-        EXPECT_EQ(picture.height, f.height);
-        EXPECT_EQ(Decoded(r.out), "12");
+        EXPECT_EQ(picture.width, c.width);
+        EXPECT_EQ(picture.height, c.height);
+        if (!c.clipped) {
+            EXPECT_EQ(Decoded(r.out), "12");
+        }
+        EXPECT_EQ(r.err.find("is larger than the picture") != std::string::npos, c.clipped)
+            << r.err;
     }
+    // Measuring reports the symbol's own size, and warns when the picture cuts it off.
+    EXPECT_EQ(Quillon({"--measure"}).out, kDefaultFigures);
+    const ProcessResult clipped = Quillon({"--measure", "Width=300"});
+    EXPECT_EQ(clipped.out, kDefaultFigures);
+    EXPECT_NE(clipped.err.find("warning: the symbol (363 x 36 pixels) is larger than the picture "
+                               "(300 x 48) and is cut off"),
+              std::string::npos)
+        << clipped.err;
+}
+
+// A sized picture keeps the quiet zone clear: no bar within 2 modules of any edge, whatever
+// the turn, and the border drawn outside it.
+TEST(QuillonCliPicture, TheQuietZoneIsClearOnEverySide) {
+    for (const std::string turn : {"0", "1", "2", "3"}) {
+        for (const std::string border : {"0", "1", "2"}) {
+            SCOPED_TRACE("Orientation=" + turn + " BorderStyle=" + border);
+            const ProcessResult r = Quillon(
+                {"Data=quiet zone", "Orientation=" + turn, "BorderStyle=" + border, "Columns=4"});
+            ASSERT_EQ(r.status, 0) << r.err;
+            const DecodedPng picture = Picture(r.out);
+            ASSERT_TRUE(picture.ok);
+            const int frame = border == "0" ? 0 : 2;  // the border's own band
+            const int clear = 6;                      // 2 modules of 3 pixels
+            int dark_near_edge = 0;
+            for (int y = frame; y < picture.height - frame; ++y) {
+                for (int x = frame; x < picture.width - frame; ++x) {
+                    const bool near = x < frame + clear || y < frame + clear ||
+                                      x >= picture.width - frame - clear ||
+                                      y >= picture.height - frame - clear;
+                    dark_near_edge += near && picture.Pixel(x, y) != 0xFFFFFF;
+                }
+            }
+            EXPECT_EQ(dark_near_edge, 0);
+            EXPECT_EQ(Decoded(r.out), "quiet zone");
+        }
+    }
+}
+
+// A sized picture is bounded like any other: by the component's 32767 pixels a side, and by
+// the pixel limit; measuring still gives the figures, with the reason as a warning.
+TEST(QuillonCliPicture, ASymbolTooLargeForAnyPictureIsRefusedWithTheReason) {
+    // 9 cm is 340 pixels a module: 121 modules are 41140 pixels.
+    const ProcessResult r = Quillon({"NarrowBarWidth=9", "-o", "/dev/null"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("need a picture of 42500 x 5440, more than 32767 pixels a side"),
+              std::string::npos)
+        << r.err;
+    const ProcessResult measured = Quillon({"--measure", "NarrowBarWidth=9"});
+    EXPECT_EQ(measured.status, 0);
+    EXPECT_EQ(measured.out, "{\"rows\":4,\"columns\":3,\"width\":41140,\"height\":4080}\n");
+    EXPECT_NE(measured.err.find("more than 32767 pixels a side"), std::string::npos);
+    const ProcessResult limited = Quillon({"NarrowBarWidth=5", "-o", "/dev/null"});
+    EXPECT_EQ(limited.status, 2);
+    EXPECT_NE(limited.err.find("above this host's limit"), std::string::npos) << limited.err;
 }
 
 TEST(QuillonCliPicture, PixelLimitLikeThePageHostsAndOverridable) {
@@ -186,9 +270,13 @@ TEST(QuillonCliPicture, PixelLimitLikeThePageHostsAndOverridable) {
     EXPECT_NE(huge.err.find("above this host's limit of 16777216 pixels (see --max-pixels)"),
               std::string::npos)
         << huge.err;
-    const ProcessResult lowered = Quillon({"--max-pixels=59999", "-o", "/dev/null"});
+    const std::vector<std::string> size{"Width=300", "Height=200", "-o", "/dev/null"};
+    std::vector<std::string> lowered_args = size, raised_args = size;
+    lowered_args.push_back("--max-pixels=59999");
+    raised_args.insert(raised_args.end(), {"--max-pixels", "60000"});
+    const ProcessResult lowered = Quillon(lowered_args);
     EXPECT_EQ(lowered.status, 2) << "300 x 200 is 60000 pixels";
-    const ProcessResult raised = Quillon({"--max-pixels", "60000", "-o", "/dev/null"});
+    const ProcessResult raised = Quillon(raised_args);
     EXPECT_EQ(raised.status, 0) << raised.err;
     EXPECT_EQ(Quillon({"--max-pixels=0"}).status, 2);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/hosts/ByteCorpora.h"
 #include "tests/hosts/CliHelpers.h"
 
 namespace {
@@ -124,6 +125,75 @@ TEST(QuillonCli, Utf8TextGetsTheWholeCapacityOfData) {
         << over.err;
 }
 
+// The input of -i and --batch is bytes: every one reaches the symbol as it is, the zero byte
+// included, as it does from Data=... with --binary.
+TEST(QuillonCli, ByteModeCarriesEveryByteExactly) {
+    TemporaryDirectory dir;
+    for (const ByteCorpus& corpus : ByteCorpora()) {
+        SCOPED_TRACE(corpus.name);
+        WriteFile(dir / "data", corpus.bytes);
+        const ProcessResult file = Quillon({"-i", dir / "data", "Columns=8"});
+        ASSERT_EQ(file.status, 0) << file.err;
+        EXPECT_EQ(Decoded(file.out), corpus.bytes);
+        EXPECT_EQ(file.err.empty(), corpus.bytes.back() != '\n') << file.err;
+        if (corpus.bytes.find('\0') == std::string::npos) {
+            const ProcessResult argument =
+                Quillon({"--binary", "Columns=8", "Data=" + corpus.bytes});
+            EXPECT_EQ(argument.out, file.out);
+        }
+        if (corpus.bytes.find_first_of("\r\n") == std::string::npos) {
+            const ProcessResult batch = QuillonWithInput(
+                {"--batch", "Columns=8", "-o", dir / "line-%d.png"}, "x\n" + corpus.bytes + "\n");
+            EXPECT_EQ(batch.status, 0) << batch.err;
+            EXPECT_EQ(ReadFile(dir / "line-2.png"), file.out);
+        }
+    }
+    // Data holds 4999 bytes; a zero byte takes a 5-character escape.
+    WriteFile(dir / "data", std::string(4999, 'a'));
+    EXPECT_EQ(Quillon({"--measure", "-i", dir / "data"}).status, 3)
+        << "taken, but no symbol holds it";
+    WriteFile(dir / "data", std::string(4998, 'a') + '\0');
+    const ProcessResult over = Quillon({"--measure", "-i", dir / "data"});
+    EXPECT_EQ(over.status, 2);
+    EXPECT_NE(over.err.find("the text is 4999 bytes, 1 of them written as 5-character ~dNNN "
+                            "escapes, which fill 5003 bytes; Data holds at most 4999 bytes"),
+              std::string::npos)
+        << over.err;
+    EXPECT_NE(Quillon({"--utf8", "--binary"}).err.find("--utf8 and --binary"), std::string::npos);
+}
+
+// Text mode keeps Windows-1252 characters; what it cannot keep is warned about, counted, with
+// the first place (the byte offset in the text and the character).
+TEST(QuillonCli, TextModeWarnsOfEveryCharacterItReplaces) {
+    const struct {
+        std::string data;
+        std::string warning;  // empty: none
+    } cases[] = {
+        {"Windows-1252: € Š œ é ÿ", ""},
+        {"Καλημέρα",
+         "Data: 8 characters become '?', having no Windows-1252 byte (the first at "
+         "byte 0: 'Κ'); UTF-8 or byte mode carries them exactly"},
+        {"caf\xE9",
+         "Data: 1 character becomes '?', having no Windows-1252 byte (the first at byte 3: "
+         "'\\xE9'); UTF-8 or byte mode carries it exactly"},
+        {"ok 🎉", "Data: 1 character becomes '?', having no Windows-1252 byte (the first at byte 3"},
+        {"", "Data is empty: the symbol holds no data, and readers report nothing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        const ProcessResult r = Quillon({"--measure", "Data=" + c.data});
+        EXPECT_EQ(r.status, 0);
+        if (c.warning.empty()) {
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_NE(r.err.find("quillon: warning: " + c.warning), std::string::npos) << r.err;
+        }
+    }
+    // Empty input warns in byte mode too.
+    EXPECT_NE(QuillonWithInput({"--measure", "-i", "-"}, "").err.find("Data is empty"),
+              std::string::npos);
+}
+
 TEST(QuillonCli, Utf8ModeRefusesTextThatIsNotUtf8) {
     const ProcessResult r = Quillon({"--utf8", "--measure", "Data=caf\xE9 au lait"});
     EXPECT_EQ(r.status, 2);
@@ -187,12 +257,18 @@ TEST(QuillonCli, ExitStatusAndMessageForEveryKindOfMistake) {
          "does not fit"},
         // Under a file, so that no directory anyone makes can let the write succeed.
         {{"-o", "/dev/null/out.png"}, 1, "cannot write /dev/null/out.png"},
+        // An input that cannot be read by its name is the name's fault, as a usage error.
+        {{"-i", "/nonexistent/input"}, 2, "cannot read /nonexistent/input: No such file"},
+        {{"-i", "/"}, 2, "cannot read /: Is a directory"},
+        {{"--batch", "--measure", "-i", "/"}, 2, "cannot read /: Is a directory"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = Quillon(c.args);
         SCOPED_TRACE(c.args.back().substr(0, 40));
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        // Said once: "the data does not fit: The data does not fit ..." was said twice.
+        EXPECT_EQ(r.err.find(c.message), r.err.rfind(c.message)) << r.err;
         if (c.status != 0) {
             EXPECT_EQ(r.out, "");
         }
@@ -208,6 +284,19 @@ TEST(QuillonCli, IgnoredValuesAreWarnedAboutButNotRefused) {
     EXPECT_NE(r.err.find("warning: ErrorCorrectionLevel=9"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Mode"), std::string::npos) << r.err;  // Mode=1 is accepted
     EXPECT_EQ(r.out, "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n");
+
+    // A comma separates thousands, as scripts read numbers: "2,5" is 25, and the warning says
+    // so, whether the number read is ignored or taken.
+    const ProcessResult comma = Quillon({"--measure", "Y2XRatio=2,5", "Columns=1,0"});
+    EXPECT_NE(comma.err.find("warning: Y2XRatio=2,5 is read as 25 (a comma separates thousands; "
+                             "a decimal point is written '.'), which is outside the accepted "
+                             "range (above 0, at most 5), and is ignored"),
+              std::string::npos)
+        << comma.err;
+    EXPECT_NE(comma.err.find("warning: Columns=1,0 is read as 10 (a comma separates thousands"),
+              std::string::npos)
+        << comma.err;
+    EXPECT_NE(comma.out.find("\"columns\":10"), std::string::npos) << comma.out;
 }
 
 TEST(QuillonCli, HelpListsEveryPropertyAndVersionIsOneLine) {

@@ -3,10 +3,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <thread>
 
+#include "hosts/serve/RequestParser.h"
 #include "tests/hosts/RawHttpClient.h"
 #include "tests/hosts/TestHttpServer.h"
 
@@ -120,6 +123,14 @@ TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests)
     runner_.join();
 }
 
+// What the access log wrote to the file at `path`, which goes.
+std::string ReadAndRemove(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string written(std::istreambuf_iterator<char>(in), {});
+    std::remove(path.c_str());
+    return written;
+}
+
 TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBodySize) {
     const std::string path = testing::TempDir() + "access-" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
@@ -146,12 +157,7 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBod
     server_->Stop();
     runner_.join();
 
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    std::string written(8192, '\0');
-    written.resize(std::fread(written.data(), 1, written.size(), file));
-    std::fclose(file);
-    std::remove(path.c_str());
+    const std::string written = ReadAndRemove(path);
     // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
     // Query values are left out; targets are cut at 200 bytes; control characters and quotes
     // are escaped.
@@ -168,6 +174,32 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBod
             R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )" + std::string(line) + R"( \d+\.\d{3}ms\n)";
     }
     EXPECT_TRUE(std::regex_match(written, std::regex(expected))) << written;
+}
+
+// A request refused before it is whole (a query too long, too many header lines) is logged by
+// the method and path its line shows, not as "- ".
+TEST_F(HttpServerTest, AccessLogNamesTheMethodAndPathOfARefusedRequest) {
+    const std::string path = testing::TempDir() + "refused-" + std::to_string(getpid()) + ".log";
+    std::remove(path.c_str());
+    AccessLog log;
+    std::string error;
+    ASSERT_TRUE(log.Open(path, &error)) << error;
+    Start(Echo, 2, &log);
+    std::string many_headers;
+    for (std::size_t i = 0; i <= kMaxHeaders; ++i)
+        many_headers += "X-" + std::to_string(i) + ": 1\r\n";
+    for (const std::string& request :
+         {"GET /barcode.png?Data=" + std::string(kMaxQueryLength, 'q') + " HTTP/1.1\r\n\r\n",
+          "GET /measure?Data=x HTTP/1.1\r\n" + many_headers + "\r\n"}) {
+        RawHttpClient client(server_->port());
+        ASSERT_TRUE(client.Send(request));
+        ASSERT_FALSE(client.ReadResponse().empty());
+    }
+    server_->Stop();
+    runner_.join();
+    const std::string written = ReadAndRemove(path);
+    EXPECT_NE(written.find(R"(127.0.0.1 "GET /barcode.png" 414 )"), std::string::npos) << written;
+    EXPECT_NE(written.find(R"(127.0.0.1 "GET /measure" 431 )"), std::string::npos) << written;
 }
 
 TEST_F(HttpServerTest, StopAnswersRequestsAlreadySentThoughNotYetRead) {

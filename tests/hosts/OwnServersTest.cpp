@@ -37,6 +37,13 @@ public:
               "libTarvexQuillon.so", "libTarvexUnicode.so"}) {
             fs::copy_file(built / file, directory_ / file);
         }
+        // libquillon by the name the hosts load it by, libquillon.so.MAJOR.
+        for (const fs::directory_entry& entry : fs::directory_iterator(built)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("libquillon.so.", 0) == 0 && name.find('.', 14) == std::string::npos) {
+                fs::copy_file(entry.path(), directory_ / name);
+            }
+        }
     }
     ~Installation() {
         std::error_code ignored;

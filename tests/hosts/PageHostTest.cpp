@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/common/Utf8.h"
+#include "tests/hosts/ByteCorpora.h"
 #include "tests/hosts/ChildProcess.h"
 #include "tests/hosts/Gunzip.h"
 #include "tests/hosts/RawHttpClient.h"
@@ -100,10 +101,17 @@ TEST_F(PageHost, ThePictureWithItsHeaders) {
     EXPECT_EQ(DecodedBody(r), "Hello, page host");
 }
 
-TEST_F(PageHost, TheDefaultsAreTheComponentsDefaults) {
+// The component's 300 x 200 default cut the default symbol off; the host sizes the picture
+// to the symbol (363 x 36 pixels) and a quiet zone of 2 modules of 3 pixels.
+TEST_F(PageHost, TheDefaultPictureIsTheSymbolAndItsQuietZone) {
     const Response r = Get("/barcode.png");
     ASSERT_EQ(r.status, 200);
-    EXPECT_EQ(r.body.size(), 7886u);  // the 300 × 200 black-and-white picture of "12"
+    const DecodedPng picture =
+        ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size());
+    EXPECT_EQ(picture.width, 375);
+    EXPECT_EQ(picture.height, 48);
+    EXPECT_EQ(DecodedBody(r), "12");
+    EXPECT_EQ(r.Header("X-Quillon-Warning"), "");
 }
 
 TEST_F(PageHost, AMatchingEntityTagGets304) {
@@ -134,7 +142,7 @@ TEST_F(PageHost, MeasureAndTheDemoPage) {
     EXPECT_NE(page.body.find("/barcode.png?"), std::string::npos);
     const Response head = Get("/barcode.png", "", "HEAD");
     EXPECT_EQ(head.status, 200);
-    EXPECT_EQ(head.Header("Content-Length"), "7886");
+    EXPECT_EQ(head.Header("Content-Length"), std::to_string(Get("/barcode.png").body.size()));
     EXPECT_EQ(head.body, "");
 }
 
@@ -209,7 +217,7 @@ TEST_F(PageHost, Utf8TextGetsTheWholeCapacityOfData) {
         << over.body;
 }
 
-TEST_F(PageHost, TheSvgRouteAndTheClippingWarning) {
+TEST_F(PageHost, TheSvgRoute) {
     const Response svg = Get("/barcode.svg?Data=vector&Width=400&Height=60");
     ASSERT_EQ(svg.status, 200) << svg.body;
     EXPECT_EQ(svg.Header("Content-Type"), "image/svg+xml");
@@ -217,14 +225,100 @@ TEST_F(PageHost, TheSvgRouteAndTheClippingWarning) {
     EXPECT_NE(svg.body.find("viewBox=\"0 0 400 60\""), std::string::npos);
     EXPECT_NE(svg.Header("ETag"),
               Get("/barcode.png?Data=vector&Width=400&Height=60").Header("ETag"));
+}
 
-    // The measurement says when the picture size the query sets cuts the symbol off.
-    EXPECT_NE(Get("/measure?Width=300")
-                  .Header("X-Quillon-Warning")
-                  .find("the symbol (363 x 36 pixels) is larger than the picture (300 x 200)"),
-              std::string::npos);
-    EXPECT_EQ(Get("/measure?Width=363&Height=36").Header("X-Quillon-Warning"), "");
-    EXPECT_EQ(Get("/measure").Header("X-Quillon-Warning"), "") << "no picture size asked for";
+// Every route says when the picture cuts the symbol off: the picture's own and the
+// measurement, which reports the symbol's size whatever the picture.
+TEST_F(PageHost, EveryRouteWarnsOfAClippedPicture) {
+    const std::string clipped = "the symbol (363 x 36 pixels) is larger than the picture";
+    for (const std::string route : {"/barcode.png", "/barcode.svg", "/measure"}) {
+        SCOPED_TRACE(route);
+        const Response cut = Get(route + "?Width=300");
+        ASSERT_EQ(cut.status, 200);
+        EXPECT_NE(cut.Header("X-Quillon-Warning").find(clipped + " (300 x 48) and is cut off"),
+                  std::string::npos)
+            << cut.head;
+        EXPECT_EQ(Get(route + "?Width=363").Header("X-Quillon-Warning"), "");
+        EXPECT_EQ(Get(route).Header("X-Quillon-Warning"), "");
+        EXPECT_NE(Get(route + "?Width=300&Height=200").Header("X-Quillon-Warning").find(clipped),
+                  std::string::npos);
+        EXPECT_EQ(Get(route + "?Width=300&Height=200&fit=1").Header("X-Quillon-Warning"), "");
+    }
+    EXPECT_EQ(Get("/measure?Width=300").body,
+              "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n");
+}
+
+// fit=1 and quietzone=N size the picture as the command line's --fit and --quiet-zone do.
+TEST_F(PageHost, FitAndQuietZoneSizeThePicture) {
+    const struct {
+        std::string query;
+        int width, height;
+    } cases[] = {
+        {"quietzone=0", 363, 36},
+        {"QuietZone=4&Orientation=1", 60, 387},
+        {"Width=1000&Height=1000&fit=1", 375, 48},
+        {"Width=1000&Height=1000&fit=0", 1000, 1000},
+        {"Height=90", 375, 90},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        const Response r = Get("/barcode.png?" + c.query);
+        ASSERT_EQ(r.status, 200) << r.body;
+        const DecodedPng picture =
+            ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size());
+        EXPECT_EQ(picture.width, c.width);
+        EXPECT_EQ(picture.height, c.height);
+        EXPECT_EQ(DecodedBody(r), "12");
+    }
+    const Response svg = Get("/barcode.svg?quietzone=1");
+    EXPECT_NE(svg.body.find("viewBox=\"0 0 369 42\""), std::string::npos) << svg.body;
+    for (const std::string bad : {"quietzone=abc", "quietzone=-1", "quietzone=101"}) {
+        const Response r = Get("/measure?" + bad);
+        EXPECT_EQ(r.status, 400) << bad;
+        EXPECT_NE(r.body.find("the quiet zone is a whole number of modules from 0 to 100"),
+                  std::string::npos)
+            << r.body;
+    }
+}
+
+// binary=1 carries the percent-decoded bytes of Data exactly, the zero byte included; without
+// it, Data is text, and what text loses is warned about.
+TEST_F(PageHost, ByteModeCarriesEveryByteAndTextModeWarnsOfWhatItLoses) {
+    for (const ByteCorpus& corpus : ByteCorpora()) {
+        SCOPED_TRACE(corpus.name);
+        const Response r = Get("/barcode.png?binary=1&Columns=8&Data=" + Escaped(corpus.bytes));
+        ASSERT_EQ(r.status, 200) << r.body;
+        EXPECT_EQ(DecodedBody(r), corpus.bytes);
+        EXPECT_EQ(r.Header("X-Quillon-Warning"), "");
+    }
+    const struct {
+        std::string query;
+        std::string warning;
+    } cases[] = {
+        {"Data=caf%E9",
+         "Data: 1 character becomes '?', having no Windows-1252 byte (the first "
+         "at byte 3: '\\xE9')"},
+        {"Data=" + Escaped("Ελληνικά"), "Data: 8 characters become '?'"},
+        {"Data=a%00bc",
+         "Data is cut at byte 1: a zero byte ends the text, and 3 bytes are left "
+         "out; byte mode carries them"},
+        {"Data=", "Data is empty"},
+        {"binary=1&Data=", "Data is empty"},
+        {"binary=1&Data=x&HandleTilde=True",
+         "HandleTilde=True is ignored: byte mode sets "
+         "HandleTilde itself"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        for (const std::string route : {"/barcode.png?", "/measure?"}) {
+            const Response r = Get(route + c.query);
+            EXPECT_EQ(r.status, 200) << r.body;
+            EXPECT_NE(r.Header("X-Quillon-Warning").find(c.warning), std::string::npos) << r.head;
+        }
+    }
+    const Response both = Get("/measure?utf8=1&binary=1");
+    EXPECT_EQ(both.status, 400);
+    EXPECT_NE(both.body.find("utf8=1 and binary=1 are two ways to read Data"), std::string::npos);
 }
 
 TEST_F(PageHost, MisspeltPropertiesGetASuggestionAndColoursTakeRgbHex) {
@@ -235,7 +329,8 @@ TEST_F(PageHost, MisspeltPropertiesGetASuggestionAndColoursTakeRgbHex) {
 }
 
 TEST_F(PageHost, EntityTagsFollowThePictureNotTheQuery) {
-    // The component ignores Width=0 and keeps what it had: the default 300, or an earlier 500.
+    // The component ignores Width=0 and keeps what it had: none, which the host sizes, or an
+    // earlier 500.
     const Response zero = Get("/barcode.png?Width=0");
     const Response kept = Get("/barcode.png?Width=500&Width=0");
     ASSERT_EQ(zero.status, 200);
@@ -289,7 +384,7 @@ TEST_F(PageHost, GzipForClientsThatTakeItDecodesToTheSameBytes) {
     }
     const Response refused = Get("/barcode.png", "Accept-Encoding: gzip;q=0, identity\r\n");
     EXPECT_EQ(refused.Header("Content-Encoding"), "");
-    EXPECT_EQ(refused.body.size(), 7886u);
+    EXPECT_EQ(refused.body, Get("/barcode.png").body);
 }
 
 TEST_F(PageHost, MessagesAreWholeUtf8WithoutControlCharacters) {

@@ -1,6 +1,6 @@
 // Text from outside printed in messages, headers and log lines: no control character gets
 // through, nothing is cut inside a UTF-8 sequence, and the length bound holds.
-#include "hosts/common/PrintableText.h"
+#include "library/session/PrintableText.h"
 
 #include <gtest/gtest.h>
 

@@ -45,6 +45,31 @@ TEST(RequestParser, WaitsForAWholeHead) {
               RequestState::kIncomplete);
 }
 
+// What the access log names of a refused request: its method and path as far as the line
+// shows them, however it was refused.
+TEST(RequestParser, TheRequestLineAsReadForTheLog) {
+    const std::string long_query(kMaxQueryLength + 1, 'a');
+    const struct {
+        std::string input;
+        std::string method, path;
+    } cases[] = {
+        {"GET /barcode.png?" + long_query + " HTTP/1.1\r\n\r\n", "GET", "/barcode.png"},
+        {"GET /barcode.png?" + std::string(40000, 'a'), "GET", "/barcode.png"},  // no line end
+        {"HEAD /a%20b HTTP/1.1\r\nX: 1\r\n", "HEAD", "/a b"},
+        {"GET /x HTTP/1.1\r\n" + std::string(60000, 'h'), "GET", "/x"},
+        {"GET nopath HTTP/1.1\r\n", "GET", ""},
+        {"GARBAGE\r\n\r\n", "-", ""},
+        {"G(T /x HTTP/1.1\r\n", "-", ""},
+        {"", "-", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input.substr(0, 30));
+        const HttpRequest request = RequestLineAsRead(c.input);
+        EXPECT_EQ(request.method, c.method);
+        EXPECT_EQ(request.path, c.path);
+    }
+}
+
 // Requests refused, each with the status a client can act on.
 const struct Refused {
     std::string text;

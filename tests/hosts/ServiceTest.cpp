@@ -107,6 +107,9 @@ TEST(Service, TakesItsOptionsInTheFormsEveryHostTakes) {
         {{"--bind"}, "--bind needs a value"},
         {{"8080"}, "unknown argument '8080'"},
         {{"-p", "8080"}, "unknown option '-p'"},
+        {{"--port", "9000", "--fd", "3"}, "--port and --fd both say where to listen: give one"},
+        {{"--fd=3", "--port=0"}, "--port and --fd both say where to listen"},
+        {{"--quiet-zone=101"}, "--quiet-zone needs a number from 0 to 100"},
     };
     for (const auto& r : refused) {
         const ProcessResult result = RunProgram(SERVE_PATH, r.args);

@@ -17,8 +17,9 @@ struct Setting {
 // Chosen to cover what changes the drawn runs: module size, row height, rotation, border,
 // truncation, colours inside and outside the 16-colour palette, clipping, and symbol size.
 const Setting kSettings[] = {
-    {{}, "the defaults: clipped at both sides"},
-    {{"--fit"}, "the default symbol, fitted"},
+    {{"Width=300", "Height=200"}, "the component's default size: clipped at both sides"},
+    {{}, "the default symbol in its quiet zone"},
+    {{"--fit", "--quiet-zone=0"}, "the default symbol, fitted without a quiet zone"},
     {{"--fit", "Data=Hello, SVG", "Mode=1"}, "text compaction"},
     {{"--fit", "Data=0123456789 mixed ~ text", "Mode=2", "Columns=6"}, "mixed, six columns"},
     {{"--fit", "TruncateSymbol=True", "Data=truncated"}, "truncated rows"},
@@ -37,6 +38,7 @@ const Setting kSettings[] = {
     {{"Width=200", "Height=400", "Orientation=1", "Columns=8"}, "turned and clipped"},
     {{"--fit", "Columns=30", "Data=" + std::string(300, 'W')}, "thirty columns"},
     {{"Width=1", "Height=1"}, "one pixel"},
+    {{"Width=5", "Height=5", "NarrowBarWidth=0.5"}, "one bar's pixels only"},
 };
 
 TEST(SvgPicture, RasterisedByLibrsvgItIsThePngPixelForPixel) {
@@ -67,6 +69,37 @@ TEST(SvgPicture, RasterisedByLibrsvgItIsThePngPixelForPixel) {
             }
         }
         EXPECT_EQ(wrong, 0);
+    }
+}
+
+// The picture is a rectangle of the background colour and, on it, the bars in one path of the
+// bar colour: so even where bars outnumber the background (a symbol fitted without a quiet
+// zone, with wide modules in square rows) the background is BackColor, and restyling the bars
+// is one fill.
+TEST(SvgPicture, TheBackgroundIsBackColorAndThePathsAreTheBars) {
+    const struct {
+        std::vector<std::string> args;
+        std::string background, bars;
+    } cases[] = {
+        {{}, "#ffffff", "#000000"},
+        {{"--fit", "--quiet-zone=0", "NarrowBarWidth=0.2", "Y2XRatio=1"}, "#ffffff", "#000000"},
+        {{"BarColor=#000080", "BackColor=#C0C0C0"}, "#c0c0c0", "#000080"},
+        {{"BarColor=#FFFFFF", "BackColor=#000000"}, "#000000", "#ffffff"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--format", "svg"});
+        const ProcessResult r = Quillon(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("\n<rect width=\""), std::string::npos) << r.out.substr(0, 300);
+        EXPECT_NE(r.out.find("fill=\"" + c.background + "\"/>\n"), std::string::npos)
+            << r.out.substr(0, 300);
+        const std::size_t first_path = r.out.find("<path ");
+        ASSERT_NE(first_path, std::string::npos);
+        const std::string bars = "<path fill=\"" + c.bars + "\"";
+        EXPECT_EQ(r.out.substr(first_path, bars.size()), bars);
+        EXPECT_EQ(r.out.find("<path ", first_path + 1), std::string::npos) << "one colour of bars";
     }
 }
 

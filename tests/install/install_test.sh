@@ -52,7 +52,8 @@ completions=$(PATH=$prefix/bin:$PATH bash -c '
     COMP_WORDS=(quillon orientation=); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
     COMP_WORDS=(quillon HandleTilde=T); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
 ' _ "$prefix/share/bash-completion/completions/quillon")
-[[ $completions == $'--measure\nErrorCorrectionLevel=\n\n0 1 2 3\nTrue' ]] ||
+# Columns takes 2..30, a range short enough to offer whole.
+[[ $completions == $'--measure\nErrorCorrectionLevel=\n'"$(echo $(seq 2 30))"$'\n0 1 2 3\nTrue' ]] ||
     fail "bash completion gave: $completions"
 
 unit=$prefix/lib/systemd/system/quillon-serve.service
@@ -77,7 +78,8 @@ depends=$(dpkg-deb -f "$package" Depends)
 depended_on=$(tr ',' '\n' <<<"$depends" | awk '{print $1}')  # the package names alone
 for file in "$work"/root/usr/lib/quillon/*; do
     for library in $(readelf -d "$file" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
-        [[ -e $work/root/usr/lib/quillon/$library ]] && continue  # ours, beside it
+        # Ours: beside it, or libquillon, where linkers look.
+        [[ -e $work/root/usr/lib/quillon/$library || -e $work/root/usr/lib/$library ]] && continue
         path=$(ldconfig -p | awk -v name="$library" '$1 == name && /x86-64/ {path = $NF} END {print path}')
         [[ -n $path ]] || fail "the loader's cache lacks $library, which $(basename "$file") needs"
         # With /lib merged into /usr/lib, dpkg knows a file by either name.

@@ -1,6 +1,5 @@
-#include "hosts/common/SvgPicture.h"
+#include "library/session/SvgPicture.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -20,10 +19,23 @@ std::string Hex(std::uint32_t rgb) {
     return text;
 }
 
-std::uint8_t MostFrequentColour(const PalettePixels& pixels) {
-    std::size_t count[256] = {};
-    for (const std::uint8_t i : pixels.index) ++count[i];
-    return static_cast<std::uint8_t>(std::max_element(count, count + 256) - count);
+// The entry nearest to `rgb` by squared red, green and blue distance, the first of equals: the
+// colour a fill of `rgb` became when the picture was matched to its palette, unless two
+// colours of the picture lie exactly as near, and then one of them.
+std::uint8_t NearestEntry(const std::vector<std::uint32_t>& palette, std::uint32_t rgb) {
+    const auto distance = [rgb](std::uint32_t entry) {
+        long total = 0;
+        for (const int shift : {16, 8, 0}) {
+            const long d = static_cast<long>((entry >> shift) & 0xFF) - ((rgb >> shift) & 0xFF);
+            total += d * d;
+        }
+        return total;
+    };
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < palette.size(); ++i) {
+        if (distance(palette[i]) < distance(palette[best])) best = i;
+    }
+    return static_cast<std::uint8_t>(best);
 }
 
 std::vector<Run> RunsOfRow(const PalettePixels& pixels, int y, std::uint8_t background) {
@@ -40,8 +52,8 @@ std::vector<Run> RunsOfRow(const PalettePixels& pixels, int y, std::uint8_t back
 
 }  // namespace
 
-std::string SvgPicture(const PalettePixels& pixels) {
-    const std::uint8_t background = MostFrequentColour(pixels);
+std::string SvgPicture(const PalettePixels& pixels, std::uint32_t background_rgb) {
+    const std::uint8_t background = NearestEntry(pixels.palette, background_rgb);
     std::map<std::uint8_t, std::string> paths;  // path data by colour
     auto draw = [&paths](const std::vector<Run>& runs, int top, int rows) {
         for (const Run& run : runs) {
@@ -74,10 +86,11 @@ std::string SvgPicture(const PalettePixels& pixels) {
     return svg + "</svg>\n";
 }
 
-bool SvgFromPng(std::string_view png, std::string* svg, std::string* error) {
+bool SvgFromPng(std::string_view png, std::uint32_t background, std::string* svg,
+                std::string* error) {
     PalettePixels pixels;
     const std::span bytes(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
     if (!ReadPalettePixels(bytes, &pixels, error)) return false;
-    *svg = SvgPicture(pixels);
+    *svg = SvgPicture(pixels, background);
     return true;
 }

@@ -1,5 +1,8 @@
-#include "hosts/common/PngPixels.h"
+#include "library/session/PngPixels.h"
 
+#include <zlib.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -14,35 +17,61 @@ std::uint32_t BigEndian(const std::uint8_t* p) {
            p[3];
 }
 
-// The inflated data of a zlib stream made of stored blocks only.
-bool InflateStored(const std::vector<std::uint8_t>& zlib, std::vector<std::uint8_t>* out,
-                   std::string* error) {
-    if (zlib.size() < 2 || (zlib[0] & 0x0F) != 8 || ((zlib[0] << 8) | zlib[1]) % 31 != 0) {
-        *error = "the image data is not a zlib stream";
+// The inflated image data, which must be exactly `expected` bytes.
+bool Inflate(const std::vector<std::uint8_t>& zlib, std::size_t expected,
+             std::vector<std::uint8_t>* out, std::string* error) {
+    out->resize(expected);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) {
+        *error = "zlib cannot start";
         return false;
     }
-    std::size_t at = 2;
-    bool last = false;
-    while (!last) {
-        if (at + 5 > zlib.size()) {
-            *error = "the image data ends inside a block header";
-            return false;
+    stream.next_in = const_cast<Bytef*>(zlib.data());
+    stream.avail_in = static_cast<uInt>(zlib.size());
+    stream.next_out = out->data();
+    stream.avail_out = static_cast<uInt>(expected);
+    const int status = inflate(&stream, Z_FINISH);
+    const bool whole = status == Z_STREAM_END && stream.total_out == expected;
+    inflateEnd(&stream);
+    if (status == Z_BUF_ERROR || (status == Z_STREAM_END && !whole)) {
+        *error = "the image data is not the size of the picture";
+    } else if (status != Z_STREAM_END) {
+        *error = "the image data is not a whole zlib stream";
+    }
+    return whole;
+}
+
+// Undoes the row filters in place: each row is its filter type and the filtered bytes, and a
+// byte's neighbours are the byte before it (a pixel is at most one byte here) and the row
+// above's.
+bool Unfilter(std::vector<std::uint8_t>* rows, std::size_t row_bytes, std::string* error) {
+    const std::size_t height = rows->size() / row_bytes;
+    const std::uint8_t* above = nullptr;
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t* row = rows->data() + y * row_bytes;
+        const int filter = row[0];
+        for (std::size_t i = 1; i < row_bytes; ++i) {
+            const int a = i > 1 ? row[i - 1] : 0;
+            const int b = above != nullptr ? above[i] : 0;
+            const int c = i > 1 && above != nullptr ? above[i - 1] : 0;
+            int predicted = 0;
+            if (filter == 1) {
+                predicted = a;
+            } else if (filter == 2) {
+                predicted = b;
+            } else if (filter == 3) {
+                predicted = (a + b) / 2;
+            } else if (filter == 4) {
+                const int p = a + b - c;
+                const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+                predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+            } else if (filter != 0) {
+                *error = "a row names an unknown filter type";
+                return false;
+            }
+            row[i] = static_cast<std::uint8_t>(row[i] + predicted);
         }
-        const std::uint8_t header = zlib[at];
-        last = (header & 1) != 0;
-        if (((header >> 1) & 3) != 0) {  // BTYPE 00: stored
-            *error = "the image data holds compressed blocks, which this reader does not take";
-            return false;
-        }
-        const std::size_t length = zlib[at + 1] | (zlib[at + 2] << 8);
-        const std::size_t complement = zlib[at + 3] | (zlib[at + 4] << 8);
-        if ((length ^ complement) != 0xFFFF || at + 5 + length > zlib.size()) {
-            *error = "a stored block of the image data is damaged";
-            return false;
-        }
-        out->insert(out->end(), zlib.begin() + static_cast<std::ptrdiff_t>(at + 5),
-                    zlib.begin() + static_cast<std::ptrdiff_t>(at + 5 + length));
-        at += 5 + length;
+        above = row;
     }
     return true;
 }
@@ -97,23 +126,17 @@ bool ReadPalettePixels(std::span<const std::uint8_t> png, PalettePixels* pixels,
         return false;
     }
 
-    std::vector<std::uint8_t> rows;
-    if (!InflateStored(zlib, &rows, error)) return false;
     const auto width = static_cast<std::size_t>(pixels->width);
     const auto height = static_cast<std::size_t>(pixels->height);
     const std::size_t row_bytes = 1 + (width * static_cast<std::size_t>(depth) + 7) / 8;
-    if (rows.size() != row_bytes * height) {
-        *error = "the image data is not the size of the picture";
+    std::vector<std::uint8_t> rows;
+    if (!Inflate(zlib, row_bytes * height, &rows, error) || !Unfilter(&rows, row_bytes, error)) {
         return false;
     }
     pixels->index.resize(width * height);
     const unsigned mask = (1u << depth) - 1;
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t* row = &rows[y * row_bytes];
-        if (row[0] != 0) {
-            *error = "a row uses a PNG filter, which this reader does not take";
-            return false;
-        }
         for (std::size_t x = 0; x < width; ++x) {
             const std::size_t bit = x * static_cast<std::size_t>(depth);
             const unsigned shift = 8 - static_cast<unsigned>(depth) - bit % 8;

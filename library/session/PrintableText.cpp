@@ -1,4 +1,4 @@
-#include "hosts/common/PrintableText.h"
+#include "library/session/PrintableText.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,6 +1,7 @@
-// The pixels of a PNG file as the component writes it: indexed colour, bit depth 1, 2, 4 or 8,
-// one zlib stream of stored (uncompressed) deflate blocks, every row with filter type 0. That
-// is all this reader takes; any other PNG is refused, with the reason.
+// The pixels of an indexed-colour PNG file, as the component writes them: bit depth 1, 2, 4 or
+// 8, not interlaced, the image data inflated by zlib and unfiltered, so that the reader
+// follows the writer whatever compression and filters it chooses. Any other PNG is refused,
+// with the reason.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "hosts/common/Automation.h"
+#include "library/session/Automation.h"
 
 #include <cstdio>
 #include <map>

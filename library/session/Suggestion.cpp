@@ -1,4 +1,4 @@
-#include "hosts/common/Suggestion.h"
+#include "library/session/Suggestion.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,5 +1,6 @@
-#include "hosts/common/Utf8Data.h"
+#include "library/session/DataText.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -29,10 +30,26 @@ std::array<char16_t, 256> CharacterForEachByte() {
     return table;
 }
 
+const std::array<char16_t, 256>& CharacterOfByte() {
+    static const std::array<char16_t, 256> table = CharacterForEachByte();
+    return table;
+}
+
+// Whether the code page keeps the character as a byte of its own.
+bool HasByte(char32_t c) {
+    static const std::array<char16_t, 256> sorted = [] {
+        std::array<char16_t, 256> characters = CharacterOfByte();
+        std::sort(characters.begin(), characters.end());
+        return characters;
+    }();
+    return c > 0 && c <= 0xFFFF &&
+           std::binary_search(sorted.begin(), sorted.end(), static_cast<char16_t>(c));
+}
+
 }  // namespace
 
 CarriedBytes CarryBytes(std::string_view bytes) {
-    static const std::array<char16_t, 256> character = CharacterForEachByte();
+    const std::array<char16_t, 256>& character = CharacterOfByte();
     bool needs_escapes = false;
     for (const unsigned char byte : bytes) needs_escapes |= character[byte] == 0;
 
@@ -60,4 +77,20 @@ std::size_t FirstMalformedUtf8(std::string_view text) {
         if (!platform::DecodeUtf8At(text, &i, &c)) return start;
     }
     return std::string_view::npos;
+}
+
+TextLoss TextModeLoss(std::string_view text) {
+    TextLoss loss;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        const bool well_formed = platform::DecodeUtf8At(text, &i, &c);
+        if (well_formed && c == 0) {
+            loss.cut_at = start;
+            break;
+        }
+        if (well_formed && HasByte(c)) continue;
+        if (loss.replaced++ == 0) loss.first_replaced = start;
+    }
+    return loss;
 }

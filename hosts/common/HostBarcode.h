@@ -1,0 +1,54 @@
+// One barcode as a host makes it, through libquillon: the settings in order, Data from
+// elsewhere (a file, a batch line) when there is some, then the picture or the measurement,
+// with every warning on the way. A page host's request also runs between the component's
+// page hooks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "component/contract/QuillonProperties.h"
+#include "quillon/quillon.h"
+
+// Name=Value pairs in the order given.
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+constexpr std::int64_t kDefaultMaxPixels = QUILLON_DEFAULT_MAX_PIXELS;
+constexpr int kDefaultQuietZone = QUILLON_DEFAULT_QUIET_ZONE;
+constexpr IntegerRange kQuietZoneRange = {0, QUILLON_MAX_QUIET_ZONE};
+
+// How the host sizes the picture (quillon_set_fit, quillon_set_quiet_zone).
+struct PictureSizing {
+    bool fit = false;
+    int quiet_zone = kDefaultQuietZone;
+};
+
+enum class Product { kPng, kSvg, kMeasurement };
+
+struct BarcodeRequest {
+    Settings settings;
+    quillon_data_mode settings_mode = QUILLON_DATA_TEXT;  // how Data=... is read
+    const std::string* data = nullptr;                    // Data given apart from the settings
+    quillon_data_mode data_mode = QUILLON_DATA_BYTES;
+    PictureSizing sizing;
+    std::int64_t max_pixels = kDefaultMaxPixels;  // 0: no limit
+    Product product = Product::kPng;
+    void* page_context = nullptr;  // a page host's IScriptingContext, for the page hooks
+};
+
+struct BarcodeResult {
+    quillon_status status = QUILLON_OK;
+    std::string message;  // why it failed
+    std::vector<std::string> warnings;
+    std::string file;                   // the PNG or SVG file
+    quillon_measurement measurement{};  // the symbol's figures
+    bool ok() const { return status == QUILLON_OK; }
+    std::string MeasurementJson() const;
+};
+
+BarcodeResult MakeBarcode(const BarcodeRequest& request);
+
+// Why the component cannot be created here, or nothing.
+std::string ComponentProblem();

@@ -1,0 +1,466 @@
+#include "library/session/BarcodeSession.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <tuple>
+
+#include "library/session/DataText.h"
+#include "library/session/PrintableText.h"
+#include "library/session/Suggestion.h"
+#include "library/session/SvgPicture.h"
+#include "platform/common/Utf8.h"
+#include "render/SymbolGeometry.h"
+
+namespace {
+
+// Values in messages are cut, and their control characters shown as escapes.
+constexpr std::size_t kLongestValueShown = 40;
+// A border is drawn on the picture's outermost pixels, the dashed one a pixel further in at
+// the top: this many pixels on every side keep it off the quiet zone.
+constexpr std::int64_t kBorderPixels = 2;
+
+std::string Shown(std::string_view value) {
+    return PrintableText(value, kLongestValueShown);
+}
+
+VARIANT TextVariant(std::u16string_view text) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return v;
+}
+
+Outcome Failed(Failure failure, std::string message) {
+    return {failure, std::move(message)};
+}
+
+std::int64_t DefaultOf(const char* name) {
+    return std::atoll(FindQuillonProperty(name)->default_value);
+}
+
+bool IsProperty(const QuillonProperty* property, DISPID dispid) {
+    return property != nullptr && property->dispid == dispid;
+}
+
+std::string UnknownPropertyMessage(std::string_view name) {
+    std::vector<std::string_view> names;
+    for (const QuillonProperty& p : QuillonProperties()) names.emplace_back(p.name);
+    const std::string closest = ClosestName(name, names);
+    return "unknown property '" + Shown(name) + "'" +
+           (closest.empty() ? "" : "; did you mean '" + closest + "'?");
+}
+
+// "#RRGGBB" as the component's colour number 0x00BBGGRR, in decimal; false when `value` is
+// not of that form.
+bool ColourNumber(std::string_view value, std::string* number) {
+    if (value.size() != 7 || value[0] != '#') return false;
+    unsigned long rgb = 0;
+    for (const char c : value.substr(1)) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        rgb = rgb * 16 + static_cast<unsigned long>(digit);
+    }
+    const unsigned long bgr = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | (rgb >> 16);
+    *number = std::to_string(bgr);
+    return true;
+}
+
+// A number as the component keeps it, for a message: "25", "0.5".
+std::string NumberText(const VARIANT& number) {
+    VARIANT text;
+    VariantInit(&text);
+    if (FAILED(VariantChangeType(&text, &number, 0, VT_BSTR))) return "?";
+    const std::string utf8 = platform::Utf16ToUtf8(text.bstrVal);
+    VariantClear(&text);
+    return utf8;
+}
+
+// What a failed request means: the settings refused (a symbol too large to draw), the data
+// too long for a symbol, the picture too large for memory, or the component's own failure.
+Failure RequestFailure(HRESULT hr) {
+    switch (hr) {
+        case E_INVALIDARG:
+            return Failure::Refused;
+        case QUILLON_E_DATA_DOES_NOT_FIT:
+            return Failure::DoesNotFit;
+        case E_OUTOFMEMORY:
+            return Failure::TooLarge;
+        default:
+            return Failure::Internal;
+    }
+}
+
+// The component's descriptions are sentences ("The data does not fit ..."); the hosts' messages
+// follow "quillon: " or a status, so they start in lower case as the hosts' own do.
+Outcome RequestFailed(const CallError& error) {
+    std::string message = error.message;
+    if (message.size() > 1 && std::isupper(static_cast<unsigned char>(message[0])) &&
+        std::islower(static_cast<unsigned char>(message[1]))) {
+        message[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(message[0])));
+    }
+    return Failed(RequestFailure(error.hr), std::move(message));
+}
+
+// The whole character at the start of UTF-8 text, or its first byte when that is malformed.
+std::string_view FirstCharacter(std::string_view text) {
+    std::size_t end = 0;
+    char32_t c = 0;
+    if (!platform::DecodeUtf8At(text, &end, &c)) end = 1;
+    return text.substr(0, end);
+}
+
+const char* ModeName(DataEncoding encoding) {
+    return encoding == DataEncoding::kUtf8 ? "UTF-8 mode" : "byte mode";
+}
+
+std::string Count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+Outcome BarcodeSession::StartPage(IUnknown* context) {
+    VARIANT argument;
+    VariantInit(&argument);
+    argument.vt = VT_UNKNOWN;
+    argument.punkVal = context;
+    std::vector<VARIANT> args{argument};
+    CallError error;
+    InvokeByName(object_.get(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
+    page_started_ = SUCCEEDED(error.hr);
+    if (!page_started_) return Failed(Failure::Internal, "OnStartPage: " + error.message);
+    return {};
+}
+
+Outcome BarcodeSession::EndPage() {
+    if (!page_started_) return {};
+    page_started_ = false;
+    std::vector<VARIANT> none;
+    CallError error;
+    InvokeByName(object_.get(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
+    if (FAILED(error.hr)) return Failed(Failure::Internal, "OnEndPage: " + error.message);
+    return {};
+}
+
+Outcome BarcodeSession::Open() {
+    width_ = {DefaultOf("Width"), false};
+    height_ = {DefaultOf("Height"), false};
+    orientation_ = static_cast<int>(DefaultOf("Orientation"));
+    truncated_ = FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
+    border_style_ = static_cast<int>(DefaultOf("BorderStyle"));
+    back_colour_ = static_cast<std::uint32_t>(DefaultOf("BackColor"));
+    CallError error;
+    object_ = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
+    if (!object_) return Failed(Failure::Internal, error.message);
+    return {};
+}
+
+Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value) {
+    std::vector<VARIANT> args{TextVariant(value)};
+    CallError error;
+    InvokeByName(object_.get(), name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
+    VariantClear(&args[0]);
+    if (error.hr == S_OK) return {};
+    return Failed(Failure::Refused, error.message);
+}
+
+Outcome BarcodeSession::Apply(const Settings& settings, DataEncoding encoding,
+                              std::vector<std::string>* warnings) {
+    for (const auto& [name, value] : settings) {
+        const QuillonProperty* property = FindQuillonProperty(name);
+        std::string warning;
+        Outcome outcome;
+        if (encoding != DataEncoding::kText && IsProperty(property, DISPID_QUILLON_HANDLETILDE)) {
+            warning = "HandleTilde=" + Shown(value) + " is ignored: " + ModeName(encoding) +
+                      " sets HandleTilde itself so that the symbol carries the " +
+                      (encoding == DataEncoding::kUtf8 ? "text's UTF-8 bytes" : "bytes given");
+        } else if (IsProperty(property, DISPID_QUILLON_DATA)) {
+            outcome = SetData(value, encoding, warnings);
+        } else {
+            outcome = Set(name, value, &warning);
+        }
+        if (!outcome.ok()) return outcome;
+        if (!warning.empty()) warnings->push_back(std::move(warning));
+    }
+    return {};
+}
+
+Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::string* warning) {
+    const QuillonProperty* property = FindQuillonProperty(name);
+    if (property == nullptr) return Failed(Failure::UnknownProperty, UnknownPropertyMessage(name));
+    const std::string setting = std::string(property->name) + "=" + Shown(value);
+
+    std::string colour;
+    const bool is_colour = IsProperty(property, DISPID_QUILLON_BACKCOLOR) ||
+                           IsProperty(property, DISPID_QUILLON_BARCOLOR);
+    if (is_colour && !value.empty() && value[0] == '#') {
+        if (!ColourNumber(value, &colour)) {
+            return Failed(Failure::BadValue, setting + ": '" + Shown(value) +
+                                                 "' is not a colour #RRGGBB (six hex digits)");
+        }
+        value = colour;
+    }
+
+    const std::u16string text = platform::Utf8ToUtf16Lossy(value);
+    std::vector<VARIANT> args{TextVariant(text)};
+    VARIANT converted;
+    VariantInit(&converted);
+    const HRESULT conversion = VariantChangeType(&converted, &args[0], 0, property->type);
+
+    CallError error;
+    const std::u16string member = platform::Utf8ToUtf16Lossy(property->name);
+    InvokeByName(object_.get(), member, DISPATCH_PROPERTYPUT, args, nullptr, &error);
+    VariantClear(&args[0]);
+
+    Outcome outcome;
+    if (error.hr == DISP_E_TYPEMISMATCH || error.hr == DISP_E_OVERFLOW) {
+        outcome = Failed(Failure::BadValue,
+                         setting + ": '" + Shown(value) + "' " +
+                             (error.hr == DISP_E_OVERFLOW ? "is out of range for" : "is not") +
+                             " a " + property->type_name);
+    } else if (FAILED(error.hr)) {
+        outcome = Failed(Failure::Refused, setting + ": " + error.message);
+    } else if (SUCCEEDED(conversion)) {
+        // The Automation rules read a comma as a thousands separator: "2,5" is 25. The rule
+        // stays, as scripts rely on it, but a reader of "2,5" likely meant something else.
+        const bool number = property->type != VT_BSTR && property->type != VT_BOOL;
+        const std::string comma =
+            number && value.find(',') != std::string_view::npos
+                ? " is read as " + NumberText(converted) +
+                      " (a comma separates thousands; a decimal point is written '.')"
+                : "";
+        if (!property->Accepts(converted)) {
+            *warning = setting + comma + (comma.empty() ? " is" : ", which is") +
+                       " outside the accepted range (" + property->AcceptedText() + ")" +
+                       (comma.empty() ? "" : ",") + " and is ignored";
+        } else {
+            if (!comma.empty()) *warning = setting + comma;
+            Remember(*property, converted);
+        }
+    }
+    VariantClear(&converted);
+    return outcome;
+}
+
+void BarcodeSession::Remember(const QuillonProperty& property, const VARIANT& converted) {
+    switch (property.dispid) {
+        case DISPID_QUILLON_WIDTH:
+            width_ = {converted.iVal, true};
+            break;
+        case DISPID_QUILLON_HEIGHT:
+            height_ = {converted.iVal, true};
+            break;
+        case DISPID_QUILLON_ORIENTATION:
+            orientation_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_TRUNCATESYMBOL:
+            truncated_ = converted.boolVal != VARIANT_FALSE;
+            break;
+        case DISPID_QUILLON_BORDERSTYLE:
+            border_style_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_BACKCOLOR:
+            back_colour_ = static_cast<std::uint32_t>(converted.lVal);
+            break;
+        default:
+            break;
+    }
+}
+
+Outcome BarcodeSession::SetData(std::string_view data, DataEncoding encoding,
+                                std::vector<std::string>* warnings) {
+    Outcome outcome;
+    if (encoding == DataEncoding::kText) {
+        std::string warning;
+        outcome = Set("Data", data, &warning);
+        if (!warning.empty()) warnings->push_back(std::move(warning));
+        const TextLoss loss = TextModeLoss(data);
+        if (outcome.ok() && loss.replaced > 0) {
+            const bool one = loss.replaced == 1;
+            warnings->push_back(
+                "Data: " + Count(loss.replaced, "character becomes", "characters become") +
+                " '?', having no Windows-1252 byte (the first at byte " +
+                std::to_string(loss.first_replaced) + ": '" +
+                Shown(FirstCharacter(data.substr(loss.first_replaced))) +
+                "'); UTF-8 or byte mode carries " + (one ? "it" : "them") + " exactly");
+        }
+        if (outcome.ok() && loss.cut_at != std::string_view::npos) {
+            warnings->push_back("Data is cut at byte " + std::to_string(loss.cut_at) +
+                                ": a zero byte ends the text, and " +
+                                Count(data.size() - loss.cut_at, "byte is", "bytes are") +
+                                " left out; byte mode carries them");
+        }
+    } else if (const std::size_t malformed = FirstMalformedUtf8(data);
+               encoding == DataEncoding::kUtf8 && malformed != std::string_view::npos) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(data[malformed]));
+        return Failed(Failure::BadValue, "Data=" + Shown(data) + ": not UTF-8 text (byte " + byte +
+                                             " at offset " + std::to_string(malformed) + ")");
+    } else {
+        outcome = PutBytes(data, encoding == DataEncoding::kUtf8 ? "UTF-8 bytes" : "bytes");
+    }
+    if (outcome.ok() && data.empty()) {
+        warnings->push_back("Data is empty: the symbol holds no data, and readers report nothing");
+    }
+    return outcome;
+}
+
+Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
+    const CarriedBytes carried = CarryBytes(bytes);
+    if (carried.data_bytes > static_cast<std::size_t>(kMaxDataLength)) {
+        std::string message =
+            "Data=" + Shown(bytes) + ": the text is " + std::to_string(bytes.size()) + " " + unit;
+        if (carried.escapes > 0) {
+            message += ", " + std::to_string(carried.escapes) +
+                       " of them written as 5-character ~dNNN escapes, which fill " +
+                       std::to_string(carried.data_bytes) + " bytes";
+        }
+        return Failed(Failure::Refused, message + "; Data holds at most " +
+                                            std::to_string(kMaxDataLength) + " bytes");
+    }
+    Outcome outcome = PutText(u"Data", carried.data);
+    if (!outcome.ok()) {
+        outcome.message = "Data=" + Shown(bytes) + ": " + outcome.message;
+        return outcome;
+    }
+    return PutText(u"HandleTilde", carried.handle_tilde ? u"True" : u"False");
+}
+
+Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures,
+                                    Measurement* symbol, std::vector<std::string>* warnings) {
+    // Sizing needs the module's pixels, which the columns give.
+    const bool sized = sizing.fit || !width_.set || !height_.set;
+    Outcome outcome = MeasureFigures(sized ? Figures::kAll : figures, symbol);
+    if (!outcome.ok()) return outcome;
+    const std::int64_t across = QuarterTurned() ? symbol->height : symbol->width;
+    const std::int64_t down = QuarterTurned() ? symbol->width : symbol->height;
+    std::int64_t width = width_.pixels;
+    std::int64_t height = height_.pixels;
+    if (sized) {
+        // The measured width is whole modules, whatever the module's pixels.
+        const std::int64_t module = symbol->width / MeasuredRowModules(symbol->columns, truncated_);
+        const std::int64_t margins =
+            2 * (sizing.quiet_zone * module + (border_style_ != 0 ? kBorderPixels : 0));
+        if (sizing.fit || !width_.set) width = across + margins;
+        if (sizing.fit || !height_.set) height = down + margins;
+        if (!kPictureSideRange.Contains(width) || !kPictureSideRange.Contains(height)) {
+            return Failed(Failure::TooLarge,
+                          "the symbol of " + std::to_string(across) + " x " + std::to_string(down) +
+                              " pixels and its quiet zone need a picture of " +
+                              std::to_string(width) + " x " + std::to_string(height) +
+                              ", more than " + std::to_string(kPictureSideRange.high) +
+                              " pixels a side; lower the NarrowBarWidth");
+        }
+        for (const auto& [name, side, pixels] :
+             {std::tuple{u"Width", &width_, width}, std::tuple{u"Height", &height_, height}}) {
+            if (side->pixels == pixels) continue;
+            outcome = PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(pixels)));
+            if (!outcome.ok()) return outcome;
+            side->pixels = pixels;
+        }
+    }
+    if (across > width || down > height) {
+        warnings->push_back("the symbol (" + std::to_string(across) + " x " + std::to_string(down) +
+                            " pixels) is larger than the picture (" + std::to_string(width) +
+                            " x " + std::to_string(height) +
+                            ") and is cut off; leave out Width and Height, or fit the picture "
+                            "to it (--fit, fit=1)");
+    }
+    return {};
+}
+
+Outcome BarcodeSession::Picture(const PictureRequest& request, std::string* file,
+                                std::vector<std::string>* warnings) {
+    Measurement symbol;
+    Outcome outcome = SizePicture(request.sizing, Figures::kSize, &symbol, warnings);
+    if (!outcome.ok()) return outcome;
+    if (request.format == PictureFormat::kPng) return Png(file, request);
+    std::string png, error;
+    outcome = Png(&png, request);
+    const std::uint32_t bgr = back_colour_;
+    const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+    if (outcome.ok() && !SvgFromPng(png, rgb, file, &error)) {
+        return Failed(Failure::Internal, "cannot make the SVG: " + error);
+    }
+    return outcome;
+}
+
+Outcome BarcodeSession::Measure(const PictureSizing& sizing, Measurement* measurement,
+                                std::vector<std::string>* warnings) {
+    const Outcome outcome = SizePicture(sizing, Figures::kAll, measurement, warnings);
+    // The figures stand whatever the picture would be.
+    if (outcome.failure == Failure::TooLarge) {
+        warnings->push_back(outcome.message);
+        return {};
+    }
+    return outcome;
+}
+
+Outcome BarcodeSession::Png(std::string* png, const PictureRequest& request) {
+    const std::int64_t width = width_.pixels;
+    const std::int64_t height = height_.pixels;
+    if (request.max_pixels > 0 && width * height > request.max_pixels) {
+        return Failed(Failure::TooLarge, "the picture of " + std::to_string(width) + " x " +
+                                             std::to_string(height) +
+                                             " pixels is above this host's limit of " +
+                                             std::to_string(request.max_pixels) + " pixels");
+    }
+    std::vector<VARIANT> none;
+    VARIANT result;
+    VariantInit(&result);
+    CallError error;
+    InvokeByName(object_.get(), u"PNGImage", DISPATCH_PROPERTYGET, none, &result, &error);
+    if (FAILED(error.hr)) return RequestFailed(error);
+    Outcome outcome;
+    void* data = nullptr;
+    if (result.vt != (VT_ARRAY | VT_UI1) || FAILED(SafeArrayAccessData(result.parray, &data))) {
+        outcome = Failed(Failure::Internal, "PNGImage did not return a byte array");
+    } else {
+        png->assign(static_cast<const char*>(data), result.parray->rgsabound[0].cElements);
+        SafeArrayUnaccessData(result.parray);
+    }
+    VariantClear(&result);
+    return outcome;
+}
+
+Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement) {
+    VARIANT first, second;
+    VariantInit(&first);
+    VariantInit(&second);
+    auto by_reference = [](VARIANT* target) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_BYREF | VT_VARIANT;
+        v.pvarVal = target;
+        return v;
+    };
+    const struct {
+        const char16_t* method;
+        int* first;
+        int* second;
+    } requests[] = {{u"GetActualRC", &measurement->rows, &measurement->columns},
+                    {u"GetActualSize", &measurement->width, &measurement->height}};
+    for (const auto& request : requests) {
+        if (figures == Figures::kSize && request.first == &measurement->rows) continue;
+        std::vector<VARIANT> args{by_reference(&first), by_reference(&second)};
+        CallError error;
+        InvokeByName(object_.get(), request.method, DISPATCH_METHOD, args, nullptr, &error);
+        VARIANT a, b;
+        VariantInit(&a);
+        VariantInit(&b);
+        const bool numbers = SUCCEEDED(VariantChangeType(&a, &first, 0, VT_I4)) &&
+                             SUCCEEDED(VariantChangeType(&b, &second, 0, VT_I4));
+        VariantClear(&first);
+        VariantClear(&second);
+        if (FAILED(error.hr)) return RequestFailed(error);
+        if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
+        *request.first = a.lVal;
+        *request.second = b.lVal;
+    }
+    return {};
+}

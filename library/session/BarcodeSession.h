@@ -1,0 +1,138 @@
+// One barcode object as a host uses it: properties set by name from text, Data in the mode the
+// user chose, then a picture sized by the host's rule or the measured size. Every failure
+// comes back as an Outcome whose kind the hosts map to an exit status or an HTTP status, and
+// whose message names the property, the value and why; whatever is done but not quite as
+// asked (a value ignored, a character replaced, a symbol cut off) comes back as a warning.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "component/contract/QuillonProperties.h"
+#include "library/session/Automation.h"
+#include "quillon/quillon.h"
+
+// The limits and defaults of the API: 16 Mpixels take about 64 MB while being drawn; a quiet
+// zone of 2 modules is the least that PDF417 readers are promised.
+constexpr std::int64_t kDefaultMaxPixels = QUILLON_DEFAULT_MAX_PIXELS;
+constexpr int kDefaultQuietZone = QUILLON_DEFAULT_QUIET_ZONE;
+constexpr IntegerRange kQuietZoneRange = {0, QUILLON_MAX_QUIET_ZONE};
+
+enum class Failure {
+    None,
+    UnknownProperty,  // no settable property of that name
+    BadValue,         // the text cannot be converted to the property's type
+    Refused,          // the component refused the value with an error
+    DoesNotFit,       // the data needs more than one symbol can hold
+    TooLarge,         // the picture is above the host's pixel limit
+    Internal,         // the component or the runtime failed
+};
+
+struct Outcome {
+    Failure failure = Failure::None;
+    std::string message;
+    bool ok() const { return failure == Failure::None; }
+};
+
+struct Measurement {
+    int rows = 0;
+    int columns = 0;
+    int width = 0;  // along the rows, whatever the orientation
+    int height = 0;
+};
+
+// Name=Value pairs in the order given.
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+// How a Data value reaches the symbol.
+enum class DataEncoding {
+    kText,   // characters, kept as the component keeps text: Windows-1252, others become '?'
+    kUtf8,   // UTF-8 text, carried as its UTF-8 bytes; other text is refused
+    kBytes,  // any bytes, the zero byte included, carried as they are
+};
+
+// How a host sizes the picture. The component's own Width and Height defaults never change:
+// a side that the settings leave unset, or every side with `fit`, is passed to it as the
+// symbol's extent plus the quiet zone, turned with the symbol, plus room for a border.
+struct PictureSizing {
+    bool fit = false;
+    int quiet_zone = kDefaultQuietZone;  // modules of background on every side
+};
+
+enum class PictureFormat { kPng, kSvg };
+
+struct PictureRequest {
+    PictureSizing sizing;
+    PictureFormat format = PictureFormat::kPng;
+    std::int64_t max_pixels = kDefaultMaxPixels;  // refuses a larger picture; 0: no limit
+};
+
+class BarcodeSession {
+public:
+    // Creates "TarvexQuillon.Quillon" on the calling thread, which must be initialised for
+    // the component runtime (CoInitializeEx) and stay the only thread using this session.
+    Outcome Open();
+
+    // Sets each property in order: Data as `encoding` says, the others as Set does. In the
+    // UTF-8 and byte modes, HandleTilde belongs to the mode, and a HandleTilde setting is
+    // ignored with a warning.
+    Outcome Apply(const Settings& settings, DataEncoding encoding,
+                  std::vector<std::string>* warnings);
+
+    // Sets a property from its text, converted as a script's string would be; the colours
+    // also take #RRGGBB. A value the component ignores (outside its accepted range), and a
+    // number read otherwise than it may look (a comma separates thousands), is no failure,
+    // but `warning` says so.
+    Outcome Set(std::string_view name, std::string_view value, std::string* warning);
+    // Sets Data from `data` as `encoding` says. Text mode warns with the count and the first
+    // place of what the component's text cannot keep; every mode warns of empty Data.
+    Outcome SetData(std::string_view data, DataEncoding encoding,
+                    std::vector<std::string>* warnings);
+
+    // The picture as a PNG or SVG file, in the string a host writes or sends as it is, its
+    // size chosen by request.sizing; warns when it cuts the symbol off.
+    Outcome Picture(const PictureRequest& request, std::string* file,
+                    std::vector<std::string>* warnings);
+    // The symbol's rows, columns and size; warns when the picture that the same settings and
+    // sizing give would cut it off, or could not be made.
+    Outcome Measure(const PictureSizing& sizing, Measurement* measurement,
+                    std::vector<std::string>* warnings);
+
+    // The page hooks of a page host: OnStartPage with its scripting context, and OnEndPage,
+    // which the session also calls when it ends while a page is started.
+    Outcome StartPage(IUnknown* context);
+    Outcome EndPage();
+    ~BarcodeSession() { EndPage(); }
+
+private:
+    enum class Figures { kAll, kSize };
+    struct Side {
+        std::int64_t pixels;
+        bool set;  // by the settings, rather than left to the host
+    };
+
+    Outcome PutText(const char16_t* name, std::u16string_view value);
+    Outcome PutBytes(std::string_view bytes, const char* unit);
+    void Remember(const QuillonProperty& property, const VARIANT& converted);
+    Outcome MeasureFigures(Figures figures, Measurement* measurement);
+    // Measures the symbol (at least `figures` of it), chooses the picture's size and puts it,
+    // and warns when the picture cuts the symbol off.
+    Outcome SizePicture(const PictureSizing& sizing, Figures figures, Measurement* symbol,
+                        std::vector<std::string>* warnings);
+    Outcome Png(std::string* png, const PictureRequest& request);
+    bool QuarterTurned() const { return orientation_ % 2 == 1; }
+
+    DispatchPtr object_;
+    bool page_started_ = false;
+    // The settings the component keeps and cannot be asked for, as last accepted (Open starts
+    // them at the contract's defaults).
+    Side width_ = {0, false};
+    Side height_ = {0, false};
+    int orientation_ = 0;
+    bool truncated_ = false;
+    int border_style_ = 0;
+    std::uint32_t back_colour_ = 0;  // 0x00BBGGRR
+};

@@ -1,0 +1,228 @@
+"""PDF417 barcodes as PNG or SVG files, from Python.
+
+    import quillon
+    open("hello.png", "wb").write(quillon.png("Hello", ErrorCorrectionLevel=4))
+    quillon.measure(b"\\x00\\x01 any bytes")   # {'rows': ..., 'columns': ..., 'width': ..., 'height': ...}
+
+    barcode = quillon.Barcode(Columns=6, BarColor="#000080")
+    for text in texts:
+        barcode.data = text
+        files.append(barcode.png())
+
+Data given as ``bytes`` is carried byte for byte, as ``str`` as its UTF-8 bytes. Properties
+are the component's (names in any case): ints, floats, bools and strings are converted as a
+script's values are; colours are the component's numbers (0x00BBGGRR) or "#RRGGBB" strings.
+Unless Width or Height is set, the picture is the symbol and a quiet zone of 2 modules.
+
+What is done, but not quite as asked, is a ``quillon.QuillonWarning``; failures raise
+``quillon.Error`` subclasses that carry the property, the value and the reason.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import warnings
+from typing import Any, Dict, Optional, Union
+
+from . import _library
+from ._library import lib
+
+__all__ = ["Barcode", "png", "svg", "measure", "version", "Error", "UnknownPropertyError",
+           "BadValueError", "RefusedError", "DoesNotFitError", "TooLargeError", "InternalError",
+           "QuillonWarning"]
+
+Data = Union[bytes, bytearray, memoryview, str]
+
+
+class QuillonWarning(UserWarning):
+    """A value ignored, a character replaced, a symbol cut off by the picture's size."""
+
+
+class Error(Exception):
+    """A failure of the library: `property` and `value` name the setting (None for a
+    picture or measurement), `reason` says why."""
+
+    def __init__(self, reason: str, property: Optional[str] = None, value: Any = None):
+        super().__init__(reason)
+        self.reason = reason
+        self.property = property
+        self.value = value
+
+
+class UnknownPropertyError(Error, AttributeError):
+    """No property of that name."""
+
+
+class BadValueError(Error, ValueError):
+    """The value cannot be converted to the property's type."""
+
+
+class RefusedError(Error, ValueError):
+    """The component refused the value or the settings."""
+
+
+class DoesNotFitError(Error):
+    """The data needs more than one symbol holds."""
+
+
+class TooLargeError(Error):
+    """The picture is above the pixel limit or what memory allows."""
+
+
+class InternalError(Error):
+    """The component or its runtime failed."""
+
+
+_ERRORS = {1: UnknownPropertyError, 2: BadValueError, 3: RefusedError, 4: DoesNotFitError,
+           5: TooLargeError}
+
+
+def version() -> str:
+    """The version of the C library loaded."""
+    return lib.quillon_version().decode()
+
+
+class Barcode:
+    """A barcode object for repeated use: set properties as attributes (any case), or as
+    keywords; `data` takes bytes or str. `fit` sizes the picture to the symbol and its
+    `quiet_zone` even when Width or Height is set; `max_pixels` refuses larger pictures."""
+
+    def __init__(self, data: Optional[Data] = None, *, fit: bool = False,
+                 quiet_zone: Optional[int] = None, max_pixels: Optional[int] = None,
+                 **properties: Any):
+        handle = lib.quillon_create()
+        if not handle:
+            raise MemoryError("cannot create a barcode object")
+        object.__setattr__(self, "_handle", handle)
+        object.__setattr__(self, "_values", {})
+        problem = lib.quillon_message(handle).decode()
+        if problem:
+            raise InternalError(problem)
+        self._call(lib.quillon_set_fit(handle, int(bool(fit))))
+        if quiet_zone is not None:  # else the library's, 2 modules
+            self._call(lib.quillon_set_quiet_zone(handle, quiet_zone), "quiet_zone", quiet_zone)
+        if max_pixels is not None:  # else the library's, 16 Mpixels
+            self._call(lib.quillon_set_max_pixels(handle, max_pixels), "max_pixels", max_pixels)
+        for name, value in properties.items():
+            self.set(name, value)
+        if data is not None:
+            self.data = data
+
+    def __del__(self) -> None:
+        handle = self.__dict__.get("_handle")
+        if handle:
+            lib.quillon_free(handle)
+            object.__setattr__(self, "_handle", None)
+
+    def _call(self, status: int, property: Optional[str] = None, value: Any = None) -> None:
+        """Turns the last call's warnings into QuillonWarnings and its failure into an Error."""
+        handle = self._handle
+        for i in range(lib.quillon_warning_count(handle)):
+            warnings.warn(lib.quillon_warning(handle, i).decode("utf-8", "replace"),
+                          QuillonWarning, stacklevel=4)
+        if status != _library.OK:
+            reason = lib.quillon_message(handle).decode("utf-8", "replace")
+            raise _ERRORS.get(status, InternalError)(reason, property, value)
+
+    def set(self, name: str, value: Any) -> None:
+        """Sets a property by name, as a script sets it."""
+        if name.lower() == "data":
+            self.data = value
+            return
+        encoded = name.encode()
+        if isinstance(value, bool):
+            text = b"True" if value else b"False"
+            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
+        elif isinstance(value, int):
+            status = lib.quillon_set_int(self._handle, encoded, value)
+        elif isinstance(value, float):
+            status = lib.quillon_set_double(self._handle, encoded, value)
+        elif isinstance(value, str):
+            text = value.encode()
+            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
+        else:
+            raise TypeError(f"{name}: a {type(value).__name__} is no property value "
+                            "(int, float, bool or str)")
+        self._call(status, name, value)
+        self._values[name.lower()] = value
+
+    @property
+    def data(self) -> Optional[Data]:
+        """The data last set: bytes are carried byte for byte, str as its UTF-8 bytes."""
+        return self._values.get("data")
+
+    @data.setter
+    def data(self, value: Data) -> None:
+        if isinstance(value, str):
+            raw, mode = value.encode(), _library.DATA_UTF8
+        elif isinstance(value, (bytes, bytearray, memoryview)):
+            raw, mode = bytes(value), _library.DATA_BYTES
+        else:
+            raise TypeError(f"data is bytes or str, not {type(value).__name__}")
+        self._call(lib.quillon_set_data(self._handle, raw, len(raw), mode), "Data", value)
+        self._values["data"] = value
+
+    def __setattr__(self, name: str, value: Any) -> None:
+        if name.startswith("_") or name == "data":
+            object.__setattr__(self, name, value)
+        else:
+            self.set(name, value)
+
+    def __getattr__(self, name: str) -> Any:
+        # Only for names not found otherwise: the properties set so far, in any case.
+        values = self.__dict__.get("_values", {})
+        if name.lower() in values:
+            return values[name.lower()]
+        raise AttributeError(f"{name} has not been set on this Barcode")
+
+    def png(self) -> bytes:
+        """The PNG file."""
+        size = ctypes.c_size_t(0)
+        status = lib.quillon_png_into(self._handle, None, 0, ctypes.byref(size))
+        if status == _library.BUFFER_TOO_SMALL:
+            buffer = ctypes.create_string_buffer(size.value)
+            status = lib.quillon_png_into(self._handle, buffer, size.value, ctypes.byref(size))
+            self._call(status)
+            return buffer.raw[:size.value]
+        self._call(status)
+        return b""
+
+    def svg(self) -> str:
+        """The SVG file."""
+        pointer = ctypes.c_void_p()
+        size = ctypes.c_size_t(0)
+        status = lib.quillon_svg(self._handle, ctypes.byref(pointer), ctypes.byref(size))
+        try:
+            self._call(status)
+            return ctypes.string_at(pointer, size.value).decode()
+        finally:
+            lib.quillon_free_buffer(pointer)
+
+    def measure(self) -> Dict[str, int]:
+        """The symbol's rows, columns, width and height in pixels (the symbol's own size)."""
+        figures = _library.Measurement()
+        self._call(lib.quillon_measure(self._handle, ctypes.byref(figures)))
+        return {name: getattr(figures, name) for name, _ in _library.Measurement._fields_}
+
+    def to_pil(self):
+        """The picture as a PIL image (needs Pillow)."""
+        import io
+
+        from PIL import Image
+
+        return Image.open(io.BytesIO(self.png()))
+
+
+def png(data: Optional[Data] = None, **properties: Any) -> bytes:
+    """The PNG file of `data` with the properties given (and fit, quiet_zone, max_pixels)."""
+    return Barcode(data, **properties).png()
+
+
+def svg(data: Optional[Data] = None, **properties: Any) -> str:
+    """The SVG file of `data` with the properties given."""
+    return Barcode(data, **properties).svg()
+
+
+def measure(data: Optional[Data] = None, **properties: Any) -> Dict[str, int]:
+    """The symbol's rows, columns, width and height for `data` with the properties given."""
+    return Barcode(data, **properties).measure()

@@ -1,0 +1,109 @@
+"""The Python package against zxing-cpp's reading of its pictures and the quillon command's
+files (QUILLON_CLI names it)."""
+
+import io
+import os
+import subprocess
+import warnings
+
+import pytest
+import zxingcpp
+from PIL import Image
+
+import quillon
+
+
+def decoded(png: bytes) -> bytes:
+    result = zxingcpp.read_barcode(Image.open(io.BytesIO(png)), formats=zxingcpp.BarcodeFormat.PDF417)
+    assert result is not None, "no symbol found"
+    return result.bytes
+
+
+def cli(*args: str) -> bytes:
+    return subprocess.run([os.environ["QUILLON_CLI"], *args, "-o", "-"], check=True,
+                          capture_output=True).stdout
+
+
+EVERY_BYTE = bytes(range(256))
+
+
+@pytest.mark.parametrize("data, carried", [
+    (b"hello", b"hello"),
+    (EVERY_BYTE, EVERY_BYTE),                        # the zero byte and the C1 range too
+    ("Καλημέρα, 中文 🎉", "Καλημέρα, 中文 🎉".encode()),  # str: its UTF-8 bytes
+    (bytearray(b"~d065"), b"~d065"),                 # no tilde escape in bytes
+])
+def test_data_is_carried_exactly(data, carried):
+    assert decoded(quillon.png(data, Columns=8)) == carried
+
+
+def test_same_picture_as_the_command_line():
+    assert quillon.png("hello") == cli("Data=hello")
+    assert quillon.png(b"x", Columns=5, Orientation=1, BarColor=0x800000, fit=True) == \
+        cli("--binary", "Data=x", "Columns=5", "Orientation=1", "BarColor=8388608", "--fit")
+    assert quillon.svg("hello") == cli("Data=hello", "--format", "svg").decode()
+
+
+# A row is 17 modules a column and 70 more (start, stop, row indicators), 36 truncated; the
+# default module is 3 pixels, 0.2 cm is 8.
+@pytest.mark.parametrize("data, properties, figures", [
+    (None, {}, {"rows": 4, "columns": 3, "width": 363, "height": 36}),  # the default "12"
+    ("hello", {"Columns": 6, "TruncateSymbol": True}, {"columns": 6, "width": 3 * (17 * 6 + 36)}),
+    ("hello", {"columns": "6", "NarrowBarWidth": 0.2}, {"columns": 6, "width": 8 * (17 * 6 + 70)}),
+])
+def test_values_of_every_python_type(data, properties, figures):
+    measured = quillon.measure(data, **properties)
+    assert {k: measured[k] for k in figures} == figures
+
+
+def test_barcode_object_attributes_in_any_case():
+    barcode = quillon.Barcode("first", fit=True, quiet_zone=0)
+    barcode.errorcorrectionlevel = 4
+    assert barcode.ErrorCorrectionLevel == 4
+    first = barcode.png()
+    barcode.data = b"second"
+    assert decoded(barcode.png()) == b"second"
+    assert decoded(first) == b"first"
+    image = barcode.to_pil()
+    figures = barcode.measure()
+    assert image.size == (figures["width"], figures["height"])
+    with pytest.raises(AttributeError):
+        barcode.Columns  # never set
+
+
+def test_warnings_go_through_the_warnings_module():
+    with pytest.warns(quillon.QuillonWarning, match="Columns=99 is outside the accepted range"):
+        quillon.png("x", Columns=99)
+    with pytest.warns(quillon.QuillonWarning, match="is cut off"):
+        quillon.png("x", Width=100)
+    with pytest.warns(quillon.QuillonWarning, match="Data is empty"):
+        quillon.png(b"")
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        quillon.png("no warning")
+
+
+@pytest.mark.parametrize("call, error, prop, value, reason", [
+    (lambda: quillon.png("x", Colums=4), quillon.UnknownPropertyError, "Colums", 4,
+     "did you mean 'Columns'?"),
+    (lambda: quillon.png("x", Columns="four"), quillon.BadValueError, "Columns", "four",
+     "is not a"),
+    (lambda: quillon.png("x" * 5000), quillon.RefusedError, "Data", "x" * 5000,
+     "Data holds at most 4999 bytes"),
+    (lambda: quillon.png("x" * 2000, ErrorCorrectionLevel=8), quillon.DoesNotFitError, None,
+     None, "does not fit"),
+    (lambda: quillon.png("x", max_pixels=100), quillon.TooLargeError, None, None, "limit"),
+])
+def test_failures_carry_property_value_and_reason(call, error, prop, value, reason):
+    with pytest.raises(error) as raised:
+        call()
+    assert isinstance(raised.value, quillon.Error)
+    assert (raised.value.property, raised.value.value) == (prop, value)
+    assert reason in raised.value.reason
+
+
+def test_types_that_are_no_values_are_refused():
+    with pytest.raises(TypeError):
+        quillon.png("x", Columns=[6])
+    with pytest.raises(TypeError):
+        quillon.png(6)
