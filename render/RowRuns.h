@@ -33,8 +33,8 @@ struct WidthCodes {
         for (int digit = 1; digit <= 8; ++digit) {
             modules['0' + digit] = static_cast<std::int8_t>(digit);
         }
-        modules['n'] = 1;
-        modules['w'] = 2;
+        modules[static_cast<unsigned char>('n')] = 1;
+        modules[static_cast<unsigned char>('w')] = 2;
     }
 };
 inline constexpr WidthCodes kWidthCodes;
