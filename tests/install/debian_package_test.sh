@@ -51,7 +51,8 @@ tar -xf "$root_tar" -C "$root"
 cp "$package" "$root/tmp/quillon.deb"
 # A command in the root, in namespaces of its own (its /proc shows only its own processes);
 # the network is the host's, so that the host reaches a server there on loopback.
-in_root() { unshare --pid --fork --kill-child --mount --mount-proc="$root/proc" chroot "$root" "$@"; }
+unshare_root=(unshare --pid --fork --kill-child --mount --mount-proc="$root/proc" chroot "$root")
+in_root() { "${unshare_root[@]}" "$@"; }
 
 # The root's files, but for what dpkg and apt record of their own work and the scratch areas.
 snapshot() {
@@ -74,7 +75,9 @@ in_root quillon --fit -o /tmp/cli.png Data="installed by apt" || fail "quillon c
 [[ $("$decode" "$root/tmp/cli.png") == $(hex "installed by apt") ]] ||
     fail "the installed quillon's picture does not decode to its data"
 
-in_root chroot --userspec=nobody:nogroup / quillon-serve --bind 127.0.0.1 --port 0 \
+# Started directly, not through in_root, so that $! is unshare itself (which ignores SIGTERM
+# while it waits) and its one child the server, the namespace's first process.
+"${unshare_root[@]}" chroot --userspec=nobody:nogroup / quillon-serve --bind 127.0.0.1 --port 0 \
     >"$work/serve.log" 2>&1 &
 unshared=$!
 url=
@@ -83,13 +86,18 @@ for ((tenths = 0; tenths < 100 && ${#url} == 0; tenths++)); do
     url=$(sed -n 's|^quillon-serve: listening on \(http://127\.0\.0\.1:[0-9]*/\).*|\1|p' "$work/serve.log")
 done
 [[ -n $url ]] || fail "quillon-serve did not listen within 10 s: $(cat "$work/serve.log")"
-server=$(cat "/proc/$unshared/task/$unshared/children")  # the namespace's first process
+server=$(cat "/proc/$unshared/task/$unshared/children")
 [[ $(curl -fsS --max-time 10 "${url}healthz") == ok* ]] || fail "GET /healthz failed"
 curl -fsS --max-time 10 -o "$work/served.png" "${url}barcode.png?Data=served%20by%20apt&Width=400&Height=200" ||
     fail "GET /barcode.png failed"
 [[ $("$decode" "$work/served.png") == $(hex "served by apt") ]] ||
     fail "the installed quillon-serve's picture does not decode to its data"
 kill -TERM "$server"
+for ((tenths = 0; tenths < 100; tenths++)); do
+    kill -0 "$unshared" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$unshared" 2>/dev/null && fail "quillon-serve still runs 10 s after SIGTERM"
 wait "$unshared" || fail "quillon-serve did not stop cleanly on SIGTERM"
 server=
 
