@@ -70,8 +70,15 @@ fi
 
 mkdir -p "$(dirname "$out")"
 partial=$out.partial.$$
-trap 'rm -f "$partial"' EXIT
-mmdebstrap --variant=minbase --quiet --format=tar bookworm "$partial" "${mirrors[@]}"
+trap 'rm -f "$partial" "$partial.log"' EXIT
+# The merged-usr hook lays out /usr merged itself; without it the usrmerge package does, which
+# brings perl and its modules (50 MB) into the root.
+# The hook talks even with --quiet: its output is shown only if the root cannot be made.
+if ! mmdebstrap --variant=minbase --hook-dir=/usr/share/mmdebstrap/hooks/merged-usr --quiet \
+    --format=tar bookworm "$partial" "${mirrors[@]}" >"$partial.log" 2>&1; then
+    cat "$partial.log" >&2
+    exit 1
+fi
 mv "$partial" "$out"
 printf '%s\n' "$inputs" >"$out.inputs"
 echo "$out"
