@@ -23,9 +23,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: Debian package: $*" >&2; exit 1; }
-hex() { printf %s "$1" | od -An -tx1 | tr -d ' \n'; }
 
-source "$here/readme_command.sh"
+source "$here/helpers.sh"
 package_command=$(readme_command "$checkout/README.md" 'to make the Debian package')
 [[ $package_command == *cpack* || $package_command == *'--target package'* ]] ||
     fail "README names no package command after the run command (found '$package_command')"
@@ -93,11 +92,7 @@ curl -fsS --max-time 10 -o "$work/served.png" "${url}barcode.png?Data=served%20b
 [[ $("$decode" "$work/served.png") == $(hex "served by apt") ]] ||
     fail "the installed quillon-serve's picture does not decode to its data"
 kill -TERM "$server"
-for ((tenths = 0; tenths < 100; tenths++)); do
-    kill -0 "$unshared" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$unshared" 2>/dev/null && fail "quillon-serve still runs 10 s after SIGTERM"
+gone_within "$unshared" 10 || fail "quillon-serve still runs 10 s after SIGTERM"
 wait "$unshared" || fail "quillon-serve did not stop cleanly on SIGTERM"
 server=
 

@@ -18,12 +18,11 @@ fail() {
     [[ -f $log ]] && tail -n 40 "$log" | sed 's/^/  serve.sh: /' >&2
     exit 1
 }
-hex() { printf %s "$1" | od -An -tx1 | tr -d ' \n'; }
 
 checkout=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 git clone --quiet "$checkout" "$clone"
 git -C "$clone" checkout --quiet --detach "$(git -C "$checkout" rev-parse HEAD)"
-source "$(dirname "$0")/readme_command.sh"
+source "$(dirname "$0")/helpers.sh"
 run_command=$(readme_command "$clone/README.md" 'Run it:')
 [[ -n $run_command ]] || fail "README's 'Run it:' paragraph is followed by no sh block"
 echo "run command: $run_command --port 0"
@@ -74,11 +73,7 @@ type=$(curl -fsS --max-time 10 -o "$work/served.png" -w '%{content_type}' \
     fail "the served picture does not decode to its data"
 
 kill -TERM "$server"
-for ((tenths = 0; tenths < 150; tenths++)); do
-    kill -0 "$serve" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$serve" 2>/dev/null && fail "serve.sh still runs 15 s after its server was stopped"
+gone_within "$serve" 15 || fail "serve.sh still runs 15 s after its server was stopped"
 status=0
 wait "$serve" || status=$?
 ((status == 0)) || fail "serve.sh exited with $status once its server was stopped"
