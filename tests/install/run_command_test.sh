@@ -53,7 +53,7 @@ echo "run command: serving $url after ${SECONDS}s"
 # The server: the one quillon-serve of serve.sh's process group.
 server=
 for stat in /proc/[0-9]*/stat; do
-    read -r pid name _ _ group _ <"$stat" 2>/dev/null || continue
+    read -r pid name _ _ group _ 2>/dev/null <"$stat" || continue  # (it may have ended)
     [[ $group == "$serve" && $name == "(quillon-serve)" ]] && server=$pid
 done
 [[ -n $server ]] || fail "no quillon-serve process in serve.sh's group"
