@@ -13,7 +13,8 @@
 # clang and its runtimes for the fuzz targets, Chromium and playwright-core (from the npm
 # registry) for the browser test of the demo page, wrk and time for the benchmarks, git, ccache
 # and mmdebstrap for the run command's test from a fresh clone (built through ccache, so that a
-# later run reuses its objects) and the package's test in a fresh Debian root.
+# later run reuses its objects) and the package's test in a fresh Debian root; umoci, skopeo
+# and iproute2 for the container image's test, nginx for the load balancer's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,7 @@ test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libzxing-dev libzint-dev zint time
     chromium wrk curl librsvg2-bin groff-base lintian mmdebstrap
+    nginx umoci skopeo iproute2
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
     wixl msitools
     clang libclang-rt-14-dev llvm
