@@ -50,6 +50,11 @@ if ((${#missing[@]})); then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# From the npm registry: playwright-core for the browser test of the demo page, and the
+# Kubernetes API's schemas for the manifests' test.
 if [[ ${1:-} != --run && ! -d tests/browser/node_modules/playwright-core ]]; then
     npm ci --prefix tests/browser --no-audit --no-fund --loglevel=error
+fi
+if [[ ${1:-} != --run && ! -d tests/deploy/kubernetes/node_modules/kubernetes-models ]]; then
+    npm ci --prefix tests/deploy/kubernetes --no-audit --no-fund --loglevel=error
 fi
