@@ -219,7 +219,11 @@ http {{
         # nginx's log: the cache's verdicts and each instance's share.
         lines = [line for line in open(os.path.join(work, "access.log")) if "/barcode.png" in line]
         hits = sum(" cache=HIT " in line for line in lines)
-        retried = sum(re.search(r"upstream=\S+, ", line) is not None for line in lines)
+        # A retried request names every instance it tried: the first ones failed it.
+        retried = {instance.port: 0 for instance in instances}
+        for line in lines:
+            for failed in re.findall(r"127\.0\.0\.1:(\d+), ", line):
+                retried[int(failed)] += 1
         shares = {instance.port: 0 for instance in instances}
         for line in lines:
             for address in re.findall(r"127\.0\.0\.1:(\d+)", line.split(" upstream=")[1]):
@@ -227,7 +231,9 @@ http {{
         print(f"nginx: {REQUESTS} requests from {CLIENTS} clients in {elapsed:.1f} s, "
               f"{counters['errors']} errors, {counters['wrong']} wrong bodies; "
               f"cache hits {hits} of {len(lines)} logged pictures; "
-              f"{retried} retried on another instance; per instance (by port): {shares}")
+              f"retried on another instance after a failure of (by port) {retried}, "
+              f"the instance killed being {instances[0].port}, the one stopped {instances[1].port}; "
+              f"tries per instance (by port): {shares}")
         if counters["errors"] or counters["wrong"]:
             fail(f"clients saw {counters['errors']} errors and {counters['wrong']} wrong answers: "
                  + "; ".join(errors[:5]))
