@@ -5,7 +5,8 @@
 # its labels; then unpacks it with umoci and runs its entry point as the runtime configuration
 # says (user, arguments, environment) in fresh namespaces (pid, mount, net) on a read-only root
 # with /tmp alone writable, where /healthz must answer and a PNG must equal, byte for byte,
-# what this build's quillon writes for the same query. Run as root.
+# what this build's quillon writes for the same query, and the image's own health check must
+# pass. Run as root.
 #
 #   image_test.sh BUILD_DIR ROOT_TAR
 set -euo pipefail
@@ -58,6 +59,8 @@ read -r uid gid < <(python3 -c 'import json,sys; u=json.load(open(sys.argv[1]))[
 mapfile -t command < <(python3 -c 'import json,sys; print(*json.load(open(sys.argv[1]))["process"]["args"], sep="\n")' "$config")
 mapfile -t environment < <(python3 -c 'import json,sys; print(*json.load(open(sys.argv[1]))["process"]["env"], sep="\n")' "$config")
 ((uid != 0)) || fail "the image runs as root"
+mapfile -t healthcheck < <(python3 -c 'import json,sys; print(*json.load(sys.stdin)["config"]["Healthcheck"]["Test"][1:], sep="\n")' <<<"$inspect")
+((${#healthcheck[@]} > 0 && ${#command[@]} > 0)) || fail "the image names no entry point or health check"
 
 query='Data=Built%20into%20an%20image&Width=500&Height=240'
 QUILLON_REGISTRY=$work/registry "$build/bin/quillon" -o "$work/cli.png" \
@@ -83,16 +86,18 @@ for ((tenths = 0; tenths < 100; tenths++)); do
     sleep 0.1
 done
 awk '/^Uid:/ {print $2}' "$rootfs/proc/$server/status" >"$work/uid"  # this namespace's /proc
+chroot --userspec="$uid:$gid" "$rootfs" "${healthcheck[@]}" </dev/null && echo passed >"$work/healthcheck"
 curl -fsS --max-time 10 -o "$work/served.png" "http://127.0.0.1:8080/barcode.png?$query"
 kill -TERM "$server"
 wait "$server"
 EOF
-environment_declaration=$(declare -p environment)
-unshare --pid --fork --kill-child --mount --net bash -c "$environment_declaration; source \"\$0\" \"\$@\"" \
+declarations=$(declare -p environment healthcheck)
+unshare --pid --fork --kill-child --mount --net bash -c "$declarations; source \"\$0\" \"\$@\"" \
     "$work/inside.sh" "$rootfs" "$uid" "$gid" "$work" "$query" "${command[@]}" ||
     fail "the entry point did not serve and stop cleanly: $(cat "$work/serve.log")"
 [[ $(cat "$work/healthz") == ok* ]] || fail "/healthz answered $(cat "$work/healthz")"
 [[ $(cat "$work/uid") == "$uid" ]] || fail "the server ran as uid $(cat "$work/uid"), not $uid"
+[[ -f $work/healthcheck ]] || fail "the image's health check failed on a healthy server"
 cmp "$work/served.png" "$work/cli.png" || fail "the image's PNG differs from the CLI's"
 echo "image: the entry point served /healthz and a PNG identical to the CLI's as uid $uid" \
     "on a read-only root; two builds gave the same digests"
