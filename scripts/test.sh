@@ -28,6 +28,9 @@ run_suite() {
 
 echo "== normal build"
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The deployment tests' figures (the image's size and digests, the nginx fault test's counts,
+# what the manifests were checked against), which ctest shows only for a failure.
+grep -hE '^(image|nginx|kubernetes): ' build/release/Testing/Temporary/LastTest.log || true
 # The README's run command and package command as a newcomer runs them, in a fresh clone of
 # HEAD (tests/install/). Its build goes through ccache, with paths taken relative to the
 # checkout, so that a later run's build reuses these objects; the Debian root the package is
