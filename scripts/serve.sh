@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Builds, installs into a private prefix and serves the demo page on 127.0.0.1:8080 (extra
 # arguments go to quillon-serve, e.g. --port 9000). Run as root, it first installs the Debian
-# packages the build needs, then runs the server as the unprivileged user nobody, which can
-# read the installed files but not change them; run as anyone else, it runs as that user.
-# The server uses the component installed beside it and writes no registry.
+# packages that building and running need (not the test tools), then runs the server as the
+# unprivileged user nobody, which can read the installed files but not change them; run as
+# anyone else, it runs as that user. The server uses the component installed beside it and
+# writes no registry.
+#
+# The build is a Release build of the deliverables alone, in build/dist: its default target is
+# everything the install rules install, whatever they come to list. The Debian package is made
+# from the same build (README).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ((EUID == 0)); then
-    bash scripts/install-deps.sh --without-browser-test
+    bash scripts/install-deps.sh --run
 fi
 
-build=build/release
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target quillon quillon-serve TarvexQuillon TarvexUnicode
+build=build/dist
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF \
+    -DQUILLON_BENCH=OFF >/dev/null
+cmake --build "$build"
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/quillon-serve-XXXXXX")
 trap 'rm -rf "$prefix"' EXIT

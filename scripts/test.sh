@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, then builds and runs the whole test suite twice, a normal build and
-# one with AddressSanitizer and UndefinedBehaviorSanitizer; cross-builds the Windows DLLs and
+# one with AddressSanitizer and UndefinedBehaviorSanitizer, with README's run and package
+# commands tried from a fresh clone in between; cross-builds the Windows DLLs and
 # runs their tests under Wine, against the normal build; then the tests whose threads share
 # state under ThreadSanitizer, and every fuzz target for a bounded time. Run from anywhere, as
 # root. QUILLON_FUZZ_SECONDS sets the time of each fuzz target (30 by default).
@@ -27,6 +28,21 @@ run_suite() {
 
 echo "== normal build"
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The deployment tests' figures (the image's size and digests, the nginx fault test's counts,
+# what the manifests were checked against), which ctest shows only for a failure.
+grep -hE '^(image|nginx|kubernetes): ' build/release/Testing/Temporary/LastTest.log || true
+# The README's run command and package command as a newcomer runs them, in a fresh clone of
+# HEAD (tests/install/). Its build goes through ccache, with paths taken relative to the
+# checkout, so that a later run's build reuses these objects; the Debian root the package is
+# installed into is made once per set of inputs (packaging/debian-root.sh).
+echo "== the run command from a fresh clone, and the Debian package it makes"
+rm -rf build/newcomer
+mkdir -p build/newcomer
+CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$PWD \
+    bash tests/install/run_command_test.sh build/newcomer build/release/bin/decode_pdf417
+bash tests/install/debian_package_test.sh build/newcomer/clone build/release/bin/decode_pdf417 \
+    build/debian-bookworm-minbase.tar
+
 echo "== sanitizer build (ASan + UBSan)"
 run_suite build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DQUILLON_BENCH=OFF
 

@@ -18,8 +18,9 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quillon bin/quillon-serve lib/quillon/regsvr lib/quillon/libTarvexQuillon.so \
             lib/quillon/libTarvexUnicode.so lib/quillon/libQuillonRuntime.so \
-            lib/quillon/libQuillonWinApi.so share/man/man1/quillon.1 share/man/man1/quillon-serve.1 \
-            share/bash-completion/completions/quillon lib/systemd/system/quillon-serve.service; do
+            lib/quillon/libQuillonWinApi.so share/man/man1/quillon.1.gz share/man/man1/quillon-serve.1.gz \
+            share/bash-completion/completions/quillon lib/systemd/system/quillon-serve.service \
+            share/doc/quillon/copyright share/doc/quillon/changelog.Debian.gz; do
     [[ -e $prefix/$file ]] || fail "$file is not installed"
 done
 if readelf -d "$prefix/lib/quillon/quillon" | grep -q "$build"; then
@@ -40,7 +41,7 @@ loaded=$(grep -o 'file=[^ ]*libTarvexQuillon\.so' "$work/loader.log" | sort -u)
 "$prefix/bin/quillon-serve" --version | grep -q '^quillon-serve ' || fail "quillon-serve --version"
 
 for page in quillon quillon-serve; do
-    warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/$page.1" 2>&1)
+    warnings=$(gzip -dc "$prefix/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1)
     [[ -z $warnings ]] || fail "$page.1: $warnings"
 done
 
