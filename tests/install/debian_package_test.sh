@@ -53,11 +53,12 @@ cp "$package" "$root/tmp/quillon.deb"
 unshare_root=(unshare --pid --fork --kill-child --mount --mount-proc="$root/proc" chroot "$root")
 in_root() { "${unshare_root[@]}" "$@"; }
 
-# The root's files, but for what dpkg and apt record of their own work and the scratch areas.
+# The root's files, but for what dpkg and apt record of their own work, the scratch areas, and
+# ldconfig's cache of the system's libraries, which the package's trigger has rebuilt.
 snapshot() {
     (cd "$root" && find . -xdev \( -path ./proc -o -path ./dev -o -path ./tmp -o -path ./run \
         -o -path ./var/lib/dpkg -o -path ./var/lib/apt -o -path ./var/cache/apt \
-        -o -path ./var/log \) -prune -o \( -type d -printf '%p %y %m\n' \) \
+        -o -path ./var/cache/ldconfig -o -path ./var/log \) -prune -o \( -type d -printf '%p %y %m\n' \) \
         -o -printf '%p %y %m %s %l\n' | LC_ALL=C sort)
 }
 left_over() { diff <(snapshot) "$work/pristine" | sed -n 's/^< //p'; }
