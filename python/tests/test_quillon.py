@@ -121,9 +121,9 @@ GREEK = "Καλημέρα κόσμε, " * 120
 @pytest.mark.parametrize("data, segments, properties, count", [
     (SCATTERED, None, {}, None),                             # auto: the fewest that fit
     (SCATTERED, 5, {}, 5),
-    (GREEK, 3, {"OptimizeCompaction": True}, 3),             # str: UTF-8, cut between characters
+    (GREEK, 4, {"OptimizeCompaction": True}, 4),             # str: UTF-8, cut between characters
     (b"Hello", 1, {}, 1),
-])
+], ids=["binary-auto", "binary-5", "utf8-4", "one"])
 def test_macro_sets_join_into_the_data(data, segments, properties, count):
     pngs = quillon.macro_png(data, segments, **properties)
     carried = data.encode() if isinstance(data, str) else data
@@ -152,7 +152,7 @@ def test_macro_set_is_the_command_lines_and_leaves_the_barcode_as_it_was(tmp_pat
     (b"abc", 4, {}, quillon.RefusedError, "needs at least as many"),
     (SCATTERED, 2, {}, quillon.DoesNotFitError, "does not fit in 2 symbols"),
     (SCATTERED[:1500], 1, {}, quillon.DoesNotFitError, "does not fit in 1 symbol"),
-])
+], ids=["too-many", "too-long", "too-few-bytes", "too-few-symbols", "one-too-few"])
 def test_macro_set_refusals(data, segments, properties, error, reason):
     with pytest.raises(error) as raised:
         quillon.macro_png(data, segments, **properties)
