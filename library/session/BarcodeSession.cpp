@@ -145,6 +145,17 @@ void TextModeWarnings(std::string_view data, std::vector<std::string>* warnings)
     }
 }
 
+// The characters of UTF-8 text, each malformed byte one, as the component's text counts them.
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!platform::DecodeUtf8At(text, &i, &c)) i = start + 1;
+    }
+    return count;
+}
+
 Outcome Utf8Refusal(std::string_view data) {
     const std::size_t malformed = FirstMalformedUtf8(data);
     if (malformed == std::string_view::npos) return {};
@@ -537,8 +548,9 @@ Outcome BarcodeSession::PutSettingsThatEncodingChanges() {
 Outcome BarcodeSession::PieceFits(std::string_view piece, DataEncoding encoding, std::int32_t index,
                                   std::int32_t count) {
     // More than Data holds never fits, and is no failure of the settings.
-    if (encoding != DataEncoding::kText &&
-        CarryBytes(piece).data_bytes > static_cast<std::size_t>(kMaxDataLength)) {
+    const std::size_t length =
+        encoding == DataEncoding::kText ? CharacterCount(piece) : CarryBytes(piece).data_bytes;
+    if (length > static_cast<std::size_t>(kMaxDataLength)) {
         return Failed(Failure::DoesNotFit, "longer than Data holds");
     }
     for (Outcome outcome :

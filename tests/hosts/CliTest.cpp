@@ -332,10 +332,7 @@ TEST(QuillonCli, HelpListsEveryPropertyAndVersionIsOneLine) {
 // --macro N -i FILE -o seg-%d.png writes a Macro PDF417 set: zxing-cpp joins the files into the
 // input's bytes exactly; auto writes the fewest that fit, one less does not hold the data.
 TEST(QuillonCli, MacroWritesASetThatJoinsIntoTheInput) {
-    std::string binary(3000, '\0');
-    for (std::size_t i = 0; i < binary.size(); ++i) {
-        binary[i] = static_cast<char>((i * 7919 + i / 256) % 256);  // every byte, the zero too
-    }
+    const std::string binary = RandomBytes(3000);  // the zero byte and high bytes among them
     std::string greek;
     while (greek.size() < 2500) greek += "Ελληνικά κείμενα ";
     const struct {

@@ -452,19 +452,6 @@ std::vector<DecodedPng> Pictures(const std::vector<std::string>& files) {
     return pictures;
 }
 
-// Bytes of every value, the zero byte among them, in no pattern a compaction favours.
-std::string ScatteredBytes(std::size_t size) {
-    std::string bytes(size, '\0');
-    std::uint32_t x = 88172645u;
-    for (char& byte : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        byte = static_cast<char>(x >> 24);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 // segments=N&segment=I serves symbol I of a Macro PDF417 set: every symbol fetched and joined
@@ -478,8 +465,8 @@ TEST_F(PageHost, ServesEachSymbolOfAMacroSet) {
         std::string options;
         int count;  // 0: as auto chooses
     } cases[] = {
-        {"binary, auto", ScatteredBytes(2000), "binary=1&segments=auto", 0},
-        {"binary in 4", ScatteredBytes(2000), "binary=1&segments=4", 4},
+        {"binary, auto", RandomBytes(2000), "binary=1&segments=auto", 0},
+        {"binary in 4", RandomBytes(2000), "binary=1&segments=4", 4},
         {"UTF-8 in 3, optimized", greek, "utf8=1&optimize=1&segments=3", 3},
         {"one symbol", "Hello", "segments=1", 1},
     };
@@ -523,7 +510,7 @@ TEST_F(PageHost, RefusesWhatNoMacroSetHas) {
         {"/barcode.png?Data=abc&segments=2&segment=-1", 400, "the symbol's index in the set"},
         {"/barcode.svg?Data=abc&segments=1&segment=0", 400, "are for /barcode.png"},
         {"/barcode.png?Data=ab&segments=3&segment=0", 400, "needs at least as many"},
-        {"/barcode.png?binary=1&segments=1&segment=0&Data=" + Escaped(ScatteredBytes(1500)), 422,
+        {"/barcode.png?binary=1&segments=1&segment=0&Data=" + Escaped(RandomBytes(1500)), 422,
          "the data does not fit in 1 symbol"},
     };
     for (const auto& c : cases) {

@@ -8,59 +8,15 @@
 #include <vector>
 
 #include "quillon/quillon.h"
+#include "tests/hosts/ByteCorpora.h"
+#include "tests/library/TestBarcode.h"
 #include "tests/support/BarcodeDecoder.h"
 #include "tests/support/PngReader.h"
 
 namespace {
 
-using Settings = std::vector<std::pair<const char*, const char*>>;
-
-struct Barcode {
-    quillon_barcode* b = quillon_create();
-    explicit Barcode(const Settings& settings = {}) {
-        for (const auto& [name, value] : settings) {
-            EXPECT_EQ(quillon_set(b, name, value), QUILLON_OK) << quillon_message(b);
-        }
-    }
-    ~Barcode() { quillon_free(b); }
-
-    // The set's PNGs, or its status in *status.
-    std::vector<std::string> Set(const std::string& data, quillon_data_mode mode, int segments,
-                                 quillon_status* status) {
-        quillon_png_set* set = nullptr;
-        *status = quillon_macro_png(b, data.data(), data.size(), mode, segments, &set);
-        std::vector<std::string> files;
-        for (size_t i = 0; set != nullptr && i < set->count; ++i) {
-            files.emplace_back(reinterpret_cast<char*>(set->pngs[i]), set->sizes[i]);
-        }
-        quillon_free_png_set(set);
-        return files;
-    }
-    std::string Png() {
-        unsigned char* png = nullptr;
-        size_t size = 0;
-        EXPECT_EQ(quillon_png(b, &png, &size), QUILLON_OK) << quillon_message(b);
-        std::string file(reinterpret_cast<char*>(png), size);
-        quillon_free_buffer(png);
-        return file;
-    }
-};
-
 DecodedPng Picture(const std::string& png) {
     return ReadPng(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
-}
-
-// Bytes of every value, the zero byte among them, in no pattern a compaction favours.
-std::string Binary(std::size_t size) {
-    std::string bytes(size, '\0');
-    std::uint32_t x = 2463534242u;
-    for (char& byte : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        byte = static_cast<char>(x >> 24);
-    }
-    return bytes;
 }
 
 std::string Repeated(const std::string& piece, std::size_t times) {
@@ -88,7 +44,7 @@ void ExpectReadsBackAs(const std::vector<std::string>& files, const std::string&
     EXPECT_EQ(std::string(joined->begin(), joined->end()), data);
 }
 
-const std::string kBinary = Binary(3000);
+const std::string kBinary = RandomBytes(3000);  // the zero byte and high bytes among them
 const std::string kGreek = Repeated("Καλημέρα κόσμε, ", 120);  // 3,480 UTF-8 bytes
 const std::string kDigits = Repeated("0123456789", 500);
 
@@ -98,7 +54,7 @@ TEST(MacroSet, ZxingJoinsEverySetIntoTheData) {
         std::string data;
         quillon_data_mode mode;
         int segments;
-        Settings settings;
+        TestSettings settings;
         int count;  // the symbols expected; 0: as auto chooses
     } cases[] = {
         {"binary, NUL and high bytes, auto", kBinary, QUILLON_DATA_BYTES, 0, {}, 0},
@@ -140,13 +96,13 @@ TEST(MacroSet, ZxingJoinsEverySetIntoTheData) {
 // The same call gives the same files (the file ID comes from the data), a symbol asked for
 // alone is that symbol of the set, and the object's own Data and settings are as they were.
 TEST(MacroSet, IsTheSameEveryTimeAndLeavesTheObjectAsItWas) {
-    Barcode barcode(Settings{{"Data", "kept"}, {"Columns", "6"}});
+    Barcode barcode(TestSettings{{"Data", "kept"}, {"Columns", "6"}});
     const std::string before = barcode.Png();  // Columns raised by a piece must not stay
     quillon_status status = QUILLON_OK;
     const std::vector<std::string> first = barcode.Set(kBinary, QUILLON_DATA_BYTES, 0, &status);
     ASSERT_EQ(status, QUILLON_OK) << quillon_message(barcode.b);
     EXPECT_TRUE(barcode.Png() == before);
-    Barcode other(Settings{{"Columns", "6"}});
+    Barcode other(TestSettings{{"Columns", "6"}});
     EXPECT_TRUE(other.Set(kBinary, QUILLON_DATA_BYTES, 0, &status) == first);
     for (int index = 0; index < static_cast<int>(first.size()); ++index) {
         unsigned char* png = nullptr;
@@ -174,9 +130,10 @@ TEST(MacroSet, RefusesWhatItCannotMake) {
         std::string data;
         int segments;
         int index;  // -1: the whole set
-        Settings settings;
+        TestSettings settings;
         quillon_status status;
         const char* message;
+        quillon_data_mode mode = QUILLON_DATA_BYTES;
     } cases[] = {
         {"too many symbols",
          "abc",
@@ -217,7 +174,7 @@ TEST(MacroSet, RefusesWhatItCannotMake) {
          "the data does not fit in 1 symbol with these settings"},
         // About 500 bytes a symbol at level 8.
         {"more than 99 symbols",
-         Binary(QUILLON_MAX_MACRO_DATA_BYTES),
+         RandomBytes(QUILLON_MAX_MACRO_DATA_BYTES),
          0,
          -1,
          {{"ErrorCorrectionLevel", "8"}},
@@ -231,13 +188,29 @@ TEST(MacroSet, RefusesWhatItCannotMake) {
          QUILLON_REFUSED,
          "there is no symbol 1 in a set of 1"},
         {"a negative symbol", "abc", 0, -2, {}, QUILLON_INVALID_ARGUMENT, "numbered from 0"},
+        // Halves longer than Data holds do not fit either, as text or as bytes.
+        {"text too long for two",
+         Repeated("text ", 3000),
+         2,
+         -1,
+         {},
+         QUILLON_DOES_NOT_FIT,
+         "does not fit in 2 symbols",
+         QUILLON_DATA_TEXT},
+        {"bytes too long for two",
+         std::string(12000, 'a'),
+         2,
+         -1,
+         {},
+         QUILLON_DOES_NOT_FIT,
+         "does not fit in 2 symbols"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Barcode barcode(c.settings);
         quillon_status status = QUILLON_OK;
         if (c.index == -1) {
-            EXPECT_TRUE(barcode.Set(c.data, QUILLON_DATA_BYTES, c.segments, &status).empty());
+            EXPECT_TRUE(barcode.Set(c.data, c.mode, c.segments, &status).empty());
         } else {
             unsigned char* png = nullptr;
             size_t size = 0;
@@ -258,7 +231,7 @@ TEST(Utf8Eci, NamesUtf8ForTextBeyondAscii) {
     const struct {
         const char* data;
         quillon_data_mode mode;
-        Settings settings;
+        TestSettings settings;
         bool eci;
     } cases[] = {
         {"Καλημέρα", QUILLON_DATA_UTF8, {}, true},
