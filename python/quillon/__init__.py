@@ -226,7 +226,7 @@ class Barcode:
                                        _library.MACRO_AUTO if segments is None else segments,
                                        ctypes.byref(pointer))
         try:
-            self._call(status, "segments", segments)
+            self._call(status)
             made = pointer.contents
             return [ctypes.string_at(made.pngs[i], made.sizes[i]) for i in range(made.count)]
         finally:

@@ -185,6 +185,12 @@ TEST_F(PageHost, Utf8DataIsCarriedAsItsBytes) {
     const Response r = Get("/barcode.png?utf8=1&Data=" + Escaped(text) + "&Width=1400&Height=300");
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(DecodedBody(r), text);
+    // Beyond ASCII the symbol names UTF-8 (ECI 26), so that a reader shows the text itself.
+    const auto symbol = DecodePdf417Symbol(
+        ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size()));
+    ASSERT_TRUE(symbol);
+    EXPECT_TRUE(symbol->hasEci);
+    EXPECT_EQ(symbol->text, text);
 }
 
 // utf8=1 owns HandleTilde, as the demo page's requests showed: it sent HandleTilde=False
