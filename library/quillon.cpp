@@ -136,6 +136,45 @@ char* MallocCopy(const std::string& bytes) {
     return copy;
 }
 
+// A set of the data given, made by the session: the whole set, or the one symbol asked for.
+quillon_status MakeMacroSet(quillon_barcode* barcode, const void* data, size_t size,
+                            quillon_data_mode mode, const MacroRequest& request, MacroSet* set) {
+    if (data == nullptr && size != 0) return Fail(barcode, QUILLON_INVALID_ARGUMENT, "no data");
+    if (!IsDataMode(mode)) return Fail(barcode, QUILLON_INVALID_ARGUMENT, "no such data mode");
+    return Run(barcode, true, [&] {
+        PictureRequest picture = barcode->request;
+        picture.format = PictureFormat::kPng;
+        return barcode->session.MacroPictures(
+            std::string_view(static_cast<const char*>(data), size), EncodingOf(mode), request,
+            picture, set, &barcode->warnings);
+    });
+}
+
+// calloc, for a set's arrays, whose unfilled entries quillon_free_png_set then skips.
+template <typename T>
+T* Calloc(std::size_t count) {
+    T* block = static_cast<T*>(std::calloc(count == 0 ? 1 : count, sizeof(T)));
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+// The set in memory from malloc, for quillon_free_png_set.
+quillon_png_set* MallocSet(const MacroSet& made) {
+    quillon_png_set* set = Calloc<quillon_png_set>(1);
+    try {
+        set->pngs = Calloc<unsigned char*>(made.files.size());
+        set->sizes = Calloc<size_t>(made.files.size());
+        for (const std::string& file : made.files) {
+            set->pngs[set->count] = reinterpret_cast<unsigned char*>(MallocCopy(file));
+            set->sizes[set->count++] = file.size();
+        }
+    } catch (...) {
+        quillon_free_png_set(set);
+        throw;
+    }
+    return set;
+}
+
 }  // namespace
 
 extern "C" {
@@ -296,6 +335,54 @@ quillon_status quillon_svg(quillon_barcode* barcode, char** svg, size_t* size) {
 
 void quillon_free_buffer(void* buffer) {
     std::free(buffer);
+}
+
+quillon_status quillon_macro_png(quillon_barcode* barcode, const void* data, size_t size,
+                                 quillon_data_mode mode, int segments, quillon_png_set** set) {
+    if (set == nullptr) return Fail(barcode, QUILLON_INVALID_ARGUMENT, "no place for the set");
+    *set = nullptr;
+    MacroSet made;
+    const quillon_status status = MakeMacroSet(barcode, data, size, mode, {segments, -1}, &made);
+    if (status != QUILLON_OK) return status;
+    try {
+        *set = MallocSet(made);
+    } catch (...) {
+        return Fail(barcode, QUILLON_TOO_LARGE, "out of memory");
+    }
+    return QUILLON_OK;
+}
+
+void quillon_free_png_set(quillon_png_set* set) {
+    if (set == nullptr) return;
+    for (size_t i = 0; i < set->count; ++i) std::free(set->pngs[i]);
+    std::free(set->pngs);
+    std::free(set->sizes);
+    std::free(set);
+}
+
+quillon_status quillon_macro_segment_png(quillon_barcode* barcode, const void* data, size_t size,
+                                         quillon_data_mode mode, int segments, int index,
+                                         unsigned char** png, size_t* png_size, int* count) {
+    if (png == nullptr || png_size == nullptr) {
+        return Fail(barcode, QUILLON_INVALID_ARGUMENT, "no place for the picture");
+    }
+    *png = nullptr;
+    *png_size = 0;
+    if (count != nullptr) *count = 0;
+    if (index < 0) {
+        return Fail(barcode, QUILLON_INVALID_ARGUMENT, "the symbols are numbered from 0");
+    }
+    MacroSet made;
+    const quillon_status status = MakeMacroSet(barcode, data, size, mode, {segments, index}, &made);
+    if (status != QUILLON_OK || made.files.empty()) return status;
+    try {
+        *png = reinterpret_cast<unsigned char*>(MallocCopy(made.files.front()));
+    } catch (...) {
+        return Fail(barcode, QUILLON_TOO_LARGE, "out of memory");
+    }
+    *png_size = made.files.front().size();
+    if (count != nullptr) *count = made.count;
+    return QUILLON_OK;
 }
 
 quillon_status quillon_measure(quillon_barcode* barcode, quillon_measurement* measurement) {

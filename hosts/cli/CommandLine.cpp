@@ -106,6 +106,35 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          "Without --binary or --utf8, Data=... is text: each character outside Windows-1252 "
          "becomes '?' and a zero character ends it, both with a warning that counts them and "
          "names the first place."},
+        {"optimize", 0, "",
+         "choose text, byte or numeric compaction per stretch of the data for the fewest "
+         "codewords (OptimizeCompaction=True; Mode is then unused)",
+         Flag([line] { line->settings.emplace_back("OptimizeCompaction", "True"); }),
+         "It takes its place among the settings: a later OptimizeCompaction=False undoes it."},
+        {"macro", 0, "N",
+         "split the data (-i or Data=...) over a Macro PDF417 set of N symbols (1 to " +
+             std::to_string(QUILLON_MAX_MACRO_SEGMENTS) +
+             ", or auto: the fewest that fit the other settings), written to the files of -o's "
+             "pattern, whose %d is the symbol's index from 0",
+         Text([line](std::string_view value) -> std::string {
+             std::int64_t segments = 0;
+             if (value == "auto") {
+                 line->macro = QUILLON_MACRO_AUTO;
+             } else if (ParseWholeNumber(value, 1, QUILLON_MAX_MACRO_SEGMENTS, &segments)) {
+                 line->macro = static_cast<int>(segments);
+             } else {
+                 return "takes auto or a number of symbols from 1 to " +
+                        std::to_string(QUILLON_MAX_MACRO_SEGMENTS) + ", not '" +
+                        std::string(value) + "'";
+             }
+             return {};
+         }),
+         "A reader that joins the set gets the data back exactly: each symbol carries a piece of "
+         "it (text is cut between characters only), its index, the set's size and a file ID "
+         "chosen from the data, so that the same command writes the same files anywhere. The "
+         "data may be up to " +
+             std::to_string(QUILLON_MAX_MACRO_DATA_BYTES) +
+             " bytes. Data that does not fit in N symbols is refused (exit 3)."},
         {"max-pixels", 0, "N",
          "refuse a picture of more than N pixels (default " + std::to_string(kDefaultMaxPixels) +
              ")",
@@ -131,13 +160,21 @@ std::string CheckTogether(CommandLine* line, bool format_given) {
     if (SetsData(line->settings) && (!line->input.empty() || line->batch)) {
         return "Data comes from the input with -i or --batch; leave out Data=...";
     }
+    if (line->macro && (line->batch || line->measure || line->format == PictureFormat::kSvg)) {
+        return "--macro writes the PNG files of a set; it is not taken with --batch, --measure "
+               "or SVG";
+    }
+    if (line->macro && !IsBatchPattern(line->output)) {
+        return "--macro writes one file per symbol: give -o a pattern with one %d, e.g. "
+               "-o seg-%d.png";
+    }
     if (line->batch && !line->measure && !IsBatchPattern(line->output)) {
         return "--batch writes one file per line: give -o a pattern with one %d, e.g. "
                "-o code-%03d.png";
     }
-    if (!line->batch && line->output.find('%') != std::string::npos &&
+    if (!line->batch && !line->macro && line->output.find('%') != std::string::npos &&
         IsBatchPattern(line->output)) {
-        return "-o " + line->output + " is a pattern, which only --batch takes";
+        return "-o " + line->output + " is a pattern, which only --batch and --macro take";
     }
     return {};
 }

@@ -29,6 +29,8 @@ constexpr int kExitDoesNotFit = 3;
 // The longest input taken as one Data text: 4999 characters of up to four UTF-8 bytes, and a
 // line break. Anything longer cannot fit in Data and is refused without reading it all.
 constexpr std::size_t kLongestInput = 4 * kMaxDataLength + 2;
+// The longest input a Macro PDF417 set takes: what it carries, and a line break.
+constexpr std::size_t kLongestSetInput = QUILLON_MAX_MACRO_DATA_BYTES + 2;
 
 int ExitStatusFor(quillon_status status) {
     switch (status) {
@@ -85,16 +87,23 @@ int WriteFile(const std::string& path, const std::string& bytes, const Reporter&
     return 0;
 }
 
+// The request of the command line, with Data from the input when there is some.
+BarcodeRequest RequestFor(const CommandLine& line, const std::string* data, Product product) {
+    BarcodeRequest request{line.settings, line.SettingsEncoding(), data, line.InputEncoding(),
+                           line.sizing,   line.max_pixels};
+    request.product = product;
+    return request;
+}
+
 // One symbol: the settings, then Data when given, then the figures (returned in *json) or the
 // picture (written to `output`). The exit status.
 int MakeSymbol(const CommandLine& line, const std::string* data, const std::string& output,
                const Reporter& reporter, std::string* json) {
-    BarcodeRequest request{line.settings, line.SettingsEncoding(), data, line.InputEncoding(),
-                           line.sizing,   line.max_pixels};
-    request.product = line.measure                         ? Product::kMeasurement
-                      : line.format == PictureFormat::kSvg ? Product::kSvg
-                                                           : Product::kPng;
-    const BarcodeResult result = MakeBarcode(request);
+    const BarcodeResult result =
+        MakeBarcode(RequestFor(line, data,
+                               line.measure                         ? Product::kMeasurement
+                               : line.format == PictureFormat::kSvg ? Product::kSvg
+                                                                    : Product::kPng));
     for (const std::string& warning : result.warnings) reporter.Warn(warning);
     if (!result.ok()) return reporter.Fail(result);
     if (line.measure) {
@@ -143,11 +152,12 @@ std::FILE* OpenInput(const std::string& path, const Reporter& reporter, int* sta
 // The bytes of `path` ('-': standard input): all of them as bytes, or as text, without one
 // final line break. Carried bytes that end in a line break are likely a text's, as echo
 // writes it, so that is said.
-bool ReadInput(const std::string& path, quillon_data_mode encoding, std::string* text,
+bool ReadInput(const std::string& path, quillon_data_mode encoding, bool set, std::string* text,
                const Reporter& reporter, int* status) {
     std::FILE* file = OpenInput(path, reporter, status);
     if (file == nullptr) return false;
-    text->resize(kLongestInput + 1);
+    const std::size_t longest = set ? kLongestSetInput : kLongestInput;
+    text->resize(longest + 1);
     const std::size_t n = std::fread(text->data(), 1, text->size(), file);
     const int error = std::ferror(file) != 0 ? errno : 0;
     if (file != stdin) std::fclose(file);
@@ -156,10 +166,13 @@ bool ReadInput(const std::string& path, quillon_data_mode encoding, std::string*
         *status = reporter.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(error));
         return false;
     }
-    if (n > kLongestInput) {
-        *status = reporter.Fail(kExitUsage, "the input " + path +
-                                                " is longer than any Data text (at most " +
-                                                std::to_string(kMaxDataLength) + " bytes)");
+    if (n > longest) {
+        *status = reporter.Fail(
+            kExitUsage, "the input " + path + " is longer than " +
+                            (set ? "a Macro PDF417 set carries (at most " +
+                                       std::to_string(QUILLON_MAX_MACRO_DATA_BYTES)
+                                 : "any Data text (at most " + std::to_string(kMaxDataLength)) +
+                            " bytes)");
         return false;
     }
     const bool line_break = !text->empty() && text->back() == '\n';
@@ -217,6 +230,21 @@ int RunBatch(const CommandLine& line) {
     return first_failure;
 }
 
+// A Macro PDF417 set of the input or of Data=..., one file per symbol.
+int WriteMacroSet(const CommandLine& line, const std::string* data, const Reporter& reporter) {
+    BarcodeRequest request = RequestFor(line, data, Product::kMacroSet);
+    request.macro.segments = *line.macro;
+    const BarcodeResult result = MakeBarcode(request);
+    for (const std::string& warning : result.warnings) reporter.Warn(warning);
+    if (!result.ok()) return reporter.Fail(result);
+    for (std::size_t index = 0; index < result.files.size(); ++index) {
+        const int status = WriteFile(BatchOutputName(line.output, static_cast<long>(index)),
+                                     result.files[index], reporter);
+        if (status != 0) return status;
+    }
+    return 0;
+}
+
 int Run(const CommandLine& line) {
     const Reporter reporter;
     const bool to_stdout = line.output.empty() || line.output == "-";
@@ -229,13 +257,20 @@ int Run(const CommandLine& line) {
     std::optional<std::string> data;
     if (!line.input.empty()) {
         int status = 0;
-        if (!ReadInput(line.input, line.InputEncoding(), &data.emplace(), reporter, &status)) {
+        if (!ReadInput(line.input, line.InputEncoding(), line.macro.has_value(), &data.emplace(),
+                       reporter, &status)) {
             return status;
         }
     } else if (!SetsData(line.settings) && StandardInputHoldsData()) {
         return reporter.Fail(kExitUsage,
                              "standard input holds data, but no Data was given: use -i - to "
                              "encode it, or Data=... to encode something else");
+    }
+    if (line.macro) {
+        if (!data && !SetsData(line.settings)) {
+            return reporter.Fail(kExitUsage, "--macro splits data: give -i FILE or Data=...");
+        }
+        return WriteMacroSet(line, data ? &*data : nullptr, reporter);
     }
     std::string json;
     const int status = MakeSymbol(line, data ? &*data : nullptr, line.output, reporter, &json);

@@ -1,6 +1,7 @@
 #include "hosts/common/HostBarcode.h"
 
 #include <memory>
+#include <string_view>
 
 #include "library/PageHooks.h"
 
@@ -39,6 +40,35 @@ quillon_status SvgInto(quillon_barcode* barcode, std::string* file) {
     return status;
 }
 
+bool IsData(const std::string& name) {
+    return FindQuillonProperty(name) == FindQuillonProperty("Data");
+}
+
+// The set's PNGs into the result: all of them, or the one asked for.
+quillon_status MacroInto(quillon_barcode* barcode, std::string_view data, quillon_data_mode mode,
+                         const MacroChoice& macro, BarcodeResult* result) {
+    if (macro.only >= 0) {
+        unsigned char* png = nullptr;
+        std::size_t size = 0;
+        const quillon_status status =
+            quillon_macro_segment_png(barcode, data.data(), data.size(), mode, macro.segments,
+                                      macro.only, &png, &size, &result->segment_count);
+        if (status == QUILLON_OK) result->file.assign(reinterpret_cast<char*>(png), size);
+        quillon_free_buffer(png);
+        return status;
+    }
+    quillon_png_set* set = nullptr;
+    const quillon_status status =
+        quillon_macro_png(barcode, data.data(), data.size(), mode, macro.segments, &set);
+    if (status != QUILLON_OK) return status;
+    for (std::size_t i = 0; i < set->count; ++i) {
+        result->files.emplace_back(reinterpret_cast<char*>(set->pngs[i]), set->sizes[i]);
+    }
+    result->segment_count = static_cast<int>(set->count);
+    quillon_free_png_set(set);
+    return QUILLON_OK;
+}
+
 }  // namespace
 
 std::string BarcodeResult::MeasurementJson() const {
@@ -64,12 +94,24 @@ BarcodeResult MakeBarcode(const BarcodeRequest& request) {
     const bool page = ok && request.page_context != nullptr &&
                       Took(barcode, quillon_start_page(barcode, request.page_context), &result);
     ok = ok && (request.page_context == nullptr || page);
+    // A set takes its data whole, longer than Data holds: the last Data setting, or `data`.
+    const bool set = request.product == Product::kMacroSet;
+    std::string_view set_data;
+    quillon_data_mode set_mode = request.data_mode;
+    if (request.data != nullptr) set_data = *request.data;
     for (const auto& [name, value] : request.settings) {
         if (!ok) break;
+        if (set && IsData(name)) {
+            if (request.data == nullptr) {
+                set_data = value;
+                set_mode = request.settings_mode;
+            }
+            continue;
+        }
         ok = Took(barcode, quillon_set_n(barcode, name.c_str(), value.data(), value.size()),
                   &result);
     }
-    if (ok && request.data != nullptr) {
+    if (ok && request.data != nullptr && !set) {
         ok = Took(barcode,
                   quillon_set_data(barcode, request.data->data(), request.data->size(),
                                    request.data_mode),
@@ -85,6 +127,10 @@ BarcodeResult MakeBarcode(const BarcodeRequest& request) {
                 break;
             case Product::kMeasurement:
                 Took(barcode, quillon_measure(barcode, &result.measurement), &result);
+                break;
+            case Product::kMacroSet:
+                Took(barcode, MacroInto(barcode, set_data, set_mode, request.macro, &result),
+                     &result);
                 break;
         }
     }

@@ -25,7 +25,13 @@ struct PictureSizing {
     int quiet_zone = kDefaultQuietZone;
 };
 
-enum class Product { kPng, kSvg, kMeasurement };
+// kMacroSet: the PNGs of a Macro PDF417 set of the data (the settings' Data, or `data`).
+enum class Product { kPng, kSvg, kMeasurement, kMacroSet };
+
+struct MacroChoice {
+    int segments = QUILLON_MACRO_AUTO;
+    int only = -1;  // -1: every symbol; else just this one, from 0
+};
 
 struct BarcodeRequest {
     Settings settings;
@@ -35,6 +41,7 @@ struct BarcodeRequest {
     PictureSizing sizing;
     std::int64_t max_pixels = kDefaultMaxPixels;  // 0: no limit
     Product product = Product::kPng;
+    MacroChoice macro = {};        // for kMacroSet
     void* page_context = nullptr;  // a page host's IScriptingContext, for the page hooks
 };
 
@@ -42,7 +49,9 @@ struct BarcodeResult {
     quillon_status status = QUILLON_OK;
     std::string message;  // why it failed
     std::vector<std::string> warnings;
-    std::string file;                   // the PNG or SVG file
+    std::string file;                   // the PNG or SVG file (with MacroChoice::only, its PNG)
+    std::vector<std::string> files;     // a whole Macro PDF417 set's PNGs
+    int segment_count = 0;              // the symbols in that set
     quillon_measurement measurement{};  // the symbol's figures
     bool ok() const { return status == QUILLON_OK; }
     std::string MeasurementJson() const;

@@ -23,14 +23,45 @@ bool SwitchIsOn(std::string_view value) {
     return v == "1" || v == "true" || v == "on" || v == "yes";
 }
 
-// What a query says besides the properties: how Data is read (utf8=1, binary=1) and how the
-// picture is sized (fit=1, quietzone=N), as the command line's --utf8, --binary, --fit and
-// --quiet-zone say. An error message refuses the query.
+// segments=N (or auto) and segment=I: symbol I, from 0, of a Macro PDF417 set of the data, as
+// the command line's --macro writes it. An error message refuses the query.
+std::string ReadMacroOptions(std::string_view segments, std::string_view segment,
+                             BarcodeRequest* request) {
+    if (segments.empty() && segment.empty()) return {};
+    if (request->product != Product::kPng) return "segments= and segment= are for /barcode.png";
+    if (segments.empty() || segment.empty()) {
+        return "a symbol of a Macro PDF417 set needs both segments=N (or auto) and segment=I";
+    }
+    std::int64_t number = 0;
+    if (segments == "auto") {
+        request->macro.segments = QUILLON_MACRO_AUTO;
+    } else if (ParseWholeNumber(segments, 1, QUILLON_MAX_MACRO_SEGMENTS, &number)) {
+        request->macro.segments = static_cast<int>(number);
+    } else {
+        return "segments=" + PrintableText(segments, 40) + ": a set has 1 to " +
+               std::to_string(QUILLON_MAX_MACRO_SEGMENTS) + " symbols, or auto";
+    }
+    if (!ParseWholeNumber(segment, 0, QUILLON_MAX_MACRO_SEGMENTS - 1, &number)) {
+        return "segment=" + PrintableText(segment, 40) +
+               ": the symbol's index in the set, from 0 to at most " +
+               std::to_string(QUILLON_MAX_MACRO_SEGMENTS - 1);
+    }
+    request->macro.only = static_cast<int>(number);
+    request->product = Product::kMacroSet;
+    return {};
+}
+
+// What a query says besides the properties: how Data is read (utf8=1, binary=1), how the
+// picture is sized (fit=1, quietzone=N), optimize=1 for OptimizeCompaction=True, and which
+// symbol of a Macro PDF417 set (segments=N, segment=I), as the command line's --utf8,
+// --binary, --fit, --quiet-zone, --optimize and --macro say. An error message refuses the
+// query.
 std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
                             const RouteLimits& limits, BarcodeRequest* request) {
     PictureSizing* sizing = &request->sizing;
     Settings* settings = &request->settings;
     bool utf8 = false, binary = false;
+    std::string_view segments, segment;
     sizing->quiet_zone = limits.quiet_zone;
     for (const auto& [name, value] : pairs) {
         const std::string option = platform::Lower(name);
@@ -40,6 +71,12 @@ std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string
             binary = SwitchIsOn(value);
         } else if (option == "fit") {
             sizing->fit = SwitchIsOn(value);
+        } else if (option == "optimize") {
+            settings->emplace_back("OptimizeCompaction", SwitchIsOn(value) ? "True" : "False");
+        } else if (option == "segments") {
+            segments = value;
+        } else if (option == "segment") {
+            segment = value;
         } else if (option == "quietzone") {
             std::int64_t modules = 0;
             if (!ParseWholeNumber(value, kQuietZoneRange.low, kQuietZoneRange.high, &modules)) {
@@ -54,6 +91,9 @@ std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string
         }
     }
     if (utf8 && binary) return "utf8=1 and binary=1 are two ways to read Data: give one";
+    if (std::string refusal = ReadMacroOptions(segments, segment, request); !refusal.empty()) {
+        return refusal;
+    }
     request->settings_mode = utf8     ? QUILLON_DATA_UTF8
                              : binary ? QUILLON_DATA_BYTES
                                       : QUILLON_DATA_TEXT;
@@ -107,6 +147,9 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
                                                  : "application/json";
     response.body =
         page == Page::kMeasure ? result.MeasurementJson() + "\n" : std::move(result.file);
+    if (request.product == Product::kMacroSet) {
+        response.headers.emplace_back("X-Quillon-Segments", std::to_string(result.segment_count));
+    }
     for (const std::string& warning : result.warnings) {
         response.headers.emplace_back("X-Quillon-Warning", PrintableText(warning, kLongestWarning));
     }

@@ -1,11 +1,13 @@
 #include "library/session/BarcodeSession.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <tuple>
 
 #include "library/session/DataText.h"
+#include "library/session/MacroSplit.h"
 #include "library/session/PrintableText.h"
 #include "library/session/Suggestion.h"
 #include "library/session/SvgPicture.h"
@@ -122,6 +124,47 @@ std::string Count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// What the component's text keeps of `data`, as warnings: the characters it replaces, and
+// what a zero character cuts off.
+void TextModeWarnings(std::string_view data, std::vector<std::string>* warnings) {
+    const TextLoss loss = TextModeLoss(data);
+    if (loss.replaced > 0) {
+        const bool one = loss.replaced == 1;
+        warnings->push_back(
+            "Data: " + Count(loss.replaced, "character becomes", "characters become") +
+            " '?', having no Windows-1252 byte (the first at byte " +
+            std::to_string(loss.first_replaced) + ": '" +
+            Shown(FirstCharacter(data.substr(loss.first_replaced))) +
+            "'); UTF-8 or byte mode carries " + (one ? "it" : "them") + " exactly");
+    }
+    if (loss.cut_at != std::string_view::npos) {
+        warnings->push_back("Data is cut at byte " + std::to_string(loss.cut_at) +
+                            ": a zero byte ends the text, and " +
+                            Count(data.size() - loss.cut_at, "byte is", "bytes are") +
+                            " left out; byte mode carries them");
+    }
+}
+
+// The characters of UTF-8 text, each malformed byte one, as the component's text counts them.
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++count) {
+        const std::size_t start = i;
+        char32_t c = 0;
+        if (!platform::DecodeUtf8At(text, &i, &c)) i = start + 1;
+    }
+    return count;
+}
+
+Outcome Utf8Refusal(std::string_view data) {
+    const std::size_t malformed = FirstMalformedUtf8(data);
+    if (malformed == std::string_view::npos) return {};
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(data[malformed]));
+    return Failed(Failure::BadValue, "Data=" + Shown(data) + ": not UTF-8 text (byte " + byte +
+                                         " at offset " + std::to_string(malformed) + ")");
+}
+
 }  // namespace
 
 Outcome BarcodeSession::StartPage(IUnknown* context) {
@@ -154,6 +197,15 @@ Outcome BarcodeSession::Open() {
     truncated_ = FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
     border_style_ = static_cast<int>(DefaultOf("BorderStyle"));
     back_colour_ = static_cast<std::uint32_t>(DefaultOf("BackColor"));
+    data_ = FindQuillonProperty("Data")->default_value;
+    data_encoding_ = DataEncoding::kText;
+    eci_ = static_cast<std::int32_t>(DefaultOf("Eci"));
+    columns_ = static_cast<std::int32_t>(DefaultOf("Columns"));
+    mode_ = static_cast<std::int32_t>(DefaultOf("Mode"));
+    eci_set_ = false;
+    macro_index_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentIndex"));
+    macro_count_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentCount"));
+    macro_file_id_.clear();
     CallError error;
     object_ = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
     if (!object_) return Failed(Failure::Internal, error.message);
@@ -267,6 +319,25 @@ void BarcodeSession::Remember(const QuillonProperty& property, const VARIANT& co
         case DISPID_QUILLON_BACKCOLOR:
             back_colour_ = static_cast<std::uint32_t>(converted.lVal);
             break;
+        case DISPID_QUILLON_COLUMNS:
+            columns_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_MODE:
+            mode_ = converted.iVal;
+            break;
+        case DISPID_QUILLON_ECI:
+            eci_ = converted.lVal;
+            eci_set_ = true;
+            break;
+        case DISPID_QUILLON_MACROSEGMENTINDEX:
+            macro_index_ = converted.lVal;
+            break;
+        case DISPID_QUILLON_MACROSEGMENTCOUNT:
+            macro_count_ = converted.lVal;
+            break;
+        case DISPID_QUILLON_MACROFILEID:
+            macro_file_id_ = platform::Utf16ToUtf8(converted.bstrVal);
+            break;
         default:
             break;
     }
@@ -274,40 +345,44 @@ void BarcodeSession::Remember(const QuillonProperty& property, const VARIANT& co
 
 Outcome BarcodeSession::SetData(std::string_view data, DataEncoding encoding,
                                 std::vector<std::string>* warnings) {
-    Outcome outcome;
-    if (encoding == DataEncoding::kText) {
-        std::string warning;
-        outcome = Set("Data", data, &warning);
-        if (!warning.empty()) warnings->push_back(std::move(warning));
-        const TextLoss loss = TextModeLoss(data);
-        if (outcome.ok() && loss.replaced > 0) {
-            const bool one = loss.replaced == 1;
-            warnings->push_back(
-                "Data: " + Count(loss.replaced, "character becomes", "characters become") +
-                " '?', having no Windows-1252 byte (the first at byte " +
-                std::to_string(loss.first_replaced) + ": '" +
-                Shown(FirstCharacter(data.substr(loss.first_replaced))) +
-                "'); UTF-8 or byte mode carries " + (one ? "it" : "them") + " exactly");
-        }
-        if (outcome.ok() && loss.cut_at != std::string_view::npos) {
-            warnings->push_back("Data is cut at byte " + std::to_string(loss.cut_at) +
-                                ": a zero byte ends the text, and " +
-                                Count(data.size() - loss.cut_at, "byte is", "bytes are") +
-                                " left out; byte mode carries them");
-        }
-    } else if (const std::size_t malformed = FirstMalformedUtf8(data);
-               encoding == DataEncoding::kUtf8 && malformed != std::string_view::npos) {
-        char byte[8];
-        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(data[malformed]));
-        return Failed(Failure::BadValue, "Data=" + Shown(data) + ": not UTF-8 text (byte " + byte +
-                                             " at offset " + std::to_string(malformed) + ")");
-    } else {
-        outcome = PutBytes(data, encoding == DataEncoding::kUtf8 ? "UTF-8 bytes" : "bytes");
+    if (encoding == DataEncoding::kUtf8) {
+        if (Outcome refusal = Utf8Refusal(data); !refusal.ok()) return refusal;
     }
+    Outcome outcome = PutData(data, encoding);
+    if (outcome.ok()) {
+        data_ = data;
+        data_encoding_ = encoding;
+        outcome = ChooseEci(data, encoding);
+    }
+    if (outcome.ok() && encoding == DataEncoding::kText) TextModeWarnings(data, warnings);
     if (outcome.ok() && data.empty()) {
         warnings->push_back("Data is empty: the symbol holds no data, and readers report nothing");
     }
     return outcome;
+}
+
+Outcome BarcodeSession::PutData(std::string_view data, DataEncoding encoding) {
+    if (encoding != DataEncoding::kText) {
+        return PutBytes(data, encoding == DataEncoding::kUtf8 ? "UTF-8 bytes" : "bytes");
+    }
+    std::string unused;  // Data's text is never outside its range: too long is refused
+    return Set("Data", data, &unused);
+}
+
+Outcome BarcodeSession::ChooseEci(std::string_view data, DataEncoding encoding) {
+    if (eci_set_) return {};
+    const bool ascii = std::all_of(data.begin(), data.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const std::int32_t eci =
+        encoding == DataEncoding::kUtf8 && !ascii ? kUtf8Eci : static_cast<std::int32_t>(kNoEci);
+    if (eci == eci_) return {};
+    Outcome outcome = PutNumber(u"Eci", eci);
+    if (outcome.ok()) eci_ = eci;
+    return outcome;
+}
+
+Outcome BarcodeSession::PutNumber(const char16_t* name, std::int64_t value) {
+    return PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(value)));
 }
 
 Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
@@ -463,4 +538,101 @@ Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement
         *request.second = b.lVal;
     }
     return {};
+}
+
+Outcome BarcodeSession::PutSettingsThatEncodingChanges() {
+    Outcome outcome = PutNumber(u"Columns", columns_);
+    return outcome.ok() ? PutNumber(u"Mode", mode_) : outcome;
+}
+
+Outcome BarcodeSession::PieceFits(std::string_view piece, DataEncoding encoding, std::int32_t index,
+                                  std::int32_t count) {
+    // More than Data holds never fits, and is no failure of the settings.
+    const std::size_t length =
+        encoding == DataEncoding::kText ? CharacterCount(piece) : CarryBytes(piece).data_bytes;
+    if (length > static_cast<std::size_t>(kMaxDataLength)) {
+        return Failed(Failure::DoesNotFit, "longer than Data holds");
+    }
+    for (Outcome outcome :
+         {PutSettingsThatEncodingChanges(), PutData(piece, encoding),
+          PutNumber(u"MacroSegmentIndex", index), PutNumber(u"MacroSegmentCount", count)}) {
+        if (!outcome.ok()) return outcome;
+    }
+    Measurement unused;
+    return MeasureFigures(Figures::kAll, &unused);
+}
+
+Outcome BarcodeSession::RestoreAfterSet() {
+    const std::string file_id = macro_file_id_.empty()
+                                    ? std::string(FindQuillonProperty("MacroFileId")->default_value)
+                                    : macro_file_id_;
+    for (Outcome outcome :
+         {PutSettingsThatEncodingChanges(), PutData(data_, data_encoding_),
+          ChooseEci(data_, data_encoding_), PutNumber(u"MacroSegmentIndex", macro_index_),
+          PutNumber(u"MacroSegmentCount", macro_count_),
+          PutText(u"MacroFileId", platform::Utf8ToUtf16Lossy(file_id))}) {
+        if (!outcome.ok()) return outcome;
+    }
+    return {};
+}
+
+Outcome BarcodeSession::MacroPictures(std::string_view data, DataEncoding encoding,
+                                      const MacroRequest& request, const PictureRequest& picture,
+                                      MacroSet* set, std::vector<std::string>* warnings) {
+    if (request.segments < 0 || request.segments > kMaxMacroSegments) {
+        return Failed(Failure::Refused,
+                      "a Macro PDF417 set has 1 to " + std::to_string(kMaxMacroSegments) +
+                          " symbols here, not " + std::to_string(request.segments));
+    }
+    if (data.size() > kMaxMacroDataBytes) {
+        return Failed(Failure::Refused, "the data is " + std::to_string(data.size()) +
+                                            " bytes; a Macro PDF417 set carries at most " +
+                                            std::to_string(kMaxMacroDataBytes));
+    }
+    if (encoding == DataEncoding::kUtf8) {
+        if (Outcome refusal = Utf8Refusal(data); !refusal.ok()) return refusal;
+    }
+    if (encoding == DataEncoding::kText) {
+        TextModeWarnings(data, warnings);
+        data = data.substr(0, TextModeLoss(data).cut_at);
+    }
+    if (data.empty()) return Failed(Failure::Refused, "a Macro PDF417 set needs data");
+    if (macro_index_ != DefaultOf("MacroSegmentIndex") ||
+        macro_count_ != DefaultOf("MacroSegmentCount")) {
+        warnings->push_back(
+            "MacroSegmentIndex and MacroSegmentCount are ignored: the set numbers its symbols");
+    }
+
+    // The whole set is cut before any symbol is drawn: where a piece ends depends on the others.
+    // The file ID's length is what counts while cutting; its digits come from the cuts.
+    Outcome outcome = ChooseEci(data, encoding);
+    if (outcome.ok() && macro_file_id_.empty()) outcome = PutText(u"MacroFileId", u"000000");
+    std::vector<std::string_view> pieces;
+    if (outcome.ok()) {
+        outcome = SplitForMacroSet(
+            data, PieceBoundaries(data, encoding), request.segments, kMaxMacroSegments,
+            [&](std::string_view piece, std::int32_t index, std::int32_t count) {
+                return PieceFits(piece, encoding, index, count);
+            },
+            &pieces);
+    }
+    const auto count = static_cast<std::int32_t>(pieces.size());
+    if (outcome.ok() && request.only >= count) {
+        outcome = Failed(Failure::Refused, "there is no symbol " + std::to_string(request.only) +
+                                               " in a set of " + std::to_string(count) +
+                                               " (they are numbered from 0)");
+    }
+    if (outcome.ok() && macro_file_id_.empty()) {
+        outcome = PutText(u"MacroFileId", platform::Utf8ToUtf16Lossy(MacroFileIdFor(data, pieces)));
+    }
+    set->count = count;
+    set->files.clear();
+    for (std::int32_t index = 0; outcome.ok() && index < count; ++index) {
+        if (request.only >= 0 && index != request.only) continue;
+        outcome = PieceFits(pieces[static_cast<std::size_t>(index)], encoding, index, count);
+        if (outcome.ok()) outcome = Picture(picture, &set->files.emplace_back(), warnings);
+    }
+    // Putting back what was there is no part of the answer unless it fails.
+    const Outcome restored = RestoreAfterSet();
+    return outcome.ok() ? restored : outcome;
 }

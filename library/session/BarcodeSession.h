@@ -5,6 +5,7 @@
 // asked (a value ignored, a character replaced, a symbol cut off) comes back as a warning.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,12 @@
 constexpr std::int64_t kDefaultMaxPixels = QUILLON_DEFAULT_MAX_PIXELS;
 constexpr int kDefaultQuietZone = QUILLON_DEFAULT_QUIET_ZONE;
 constexpr IntegerRange kQuietZoneRange = {0, QUILLON_MAX_QUIET_ZONE};
+// A Macro PDF417 set is made whole for every symbol asked for (its cuts depend on all of it):
+// these bound its time and memory, about 100 component encodings and one picture a symbol.
+constexpr std::size_t kMaxMacroDataBytes = QUILLON_MAX_MACRO_DATA_BYTES;
+constexpr std::int32_t kMaxMacroSegments = QUILLON_MAX_MACRO_SEGMENTS;
+// UTF-8 mode names its character set in the symbol when the text is not ASCII alone.
+constexpr std::int32_t kUtf8Eci = 26;
 
 enum class Failure {
     None,
@@ -70,6 +77,17 @@ struct PictureRequest {
     std::int64_t max_pixels = kDefaultMaxPixels;  // refuses a larger picture; 0: no limit
 };
 
+// A Macro PDF417 set: how many symbols, and which of them to draw.
+struct MacroRequest {
+    std::int32_t segments = 0;  // 0: the fewest that fit the settings
+    std::int32_t only = -1;     // -1: every symbol; else just this one, from 0
+};
+
+struct MacroSet {
+    std::int32_t count = 0;          // the symbols in the set
+    std::vector<std::string> files;  // the pictures asked for, in the order of the set
+};
+
 class BarcodeSession {
 public:
     // Creates "TarvexQuillon.Quillon" on the calling thread, which must be initialised for
@@ -91,6 +109,15 @@ public:
     // place of what the component's text cannot keep; every mode warns of empty Data.
     Outcome SetData(std::string_view data, DataEncoding encoding,
                     std::vector<std::string>* warnings);
+
+    // The pictures of a Macro PDF417 set that carries `data`, read as `encoding` says, split
+    // over request.segments symbols (each a picture as Picture makes it) that a reader joins
+    // into the data. Every setting stays as it was, but MacroSegmentIndex and
+    // MacroSegmentCount, which the set chooses (a warning says so when they were set), and
+    // MacroFileId, chosen from the data unless it was set.
+    Outcome MacroPictures(std::string_view data, DataEncoding encoding, const MacroRequest& request,
+                          const PictureRequest& picture, MacroSet* set,
+                          std::vector<std::string>* warnings);
 
     // The picture as a PNG or SVG file, in the string a host writes or sends as it is, its
     // size chosen by request.sizing; warns when it cuts the symbol off.
@@ -116,6 +143,21 @@ private:
 
     Outcome PutText(const char16_t* name, std::u16string_view value);
     Outcome PutBytes(std::string_view bytes, const char* unit);
+    // Puts Data as `encoding` says, after SetData's checks and warnings.
+    Outcome PutData(std::string_view data, DataEncoding encoding);
+    // Eci 26 for UTF-8 text that is not ASCII alone, unless Eci was set; else none.
+    Outcome ChooseEci(std::string_view data, DataEncoding encoding);
+    Outcome PutNumber(const char16_t* name, std::int64_t value);
+    // Puts Columns and Mode as last set: the component raises Columns, and turns a text Mode
+    // into mixed, for data that needs it, and keeps what it chose. Every symbol of a set, and
+    // every trial while cutting it, starts from the settings again, so that each symbol is
+    // what the same request alone would give.
+    Outcome PutSettingsThatEncodingChanges();
+    // Puts each piece as its segment of `count` and asks whether it fits.
+    Outcome PieceFits(std::string_view piece, DataEncoding encoding, std::int32_t index,
+                      std::int32_t count);
+    // Puts back Data and the Macro settings as they were before a set was made.
+    Outcome RestoreAfterSet();
     void Remember(const QuillonProperty& property, const VARIANT& converted);
     Outcome MeasureFigures(Figures figures, Measurement* measurement);
     // Measures the symbol (at least `figures` of it), chooses the picture's size and puts it,
@@ -135,4 +177,14 @@ private:
     bool truncated_ = false;
     int border_style_ = 0;
     std::uint32_t back_colour_ = 0;  // 0x00BBGGRR
+    // Data as last put, for putting it back after a Macro set.
+    std::string data_;
+    DataEncoding data_encoding_ = DataEncoding::kText;
+    std::int32_t eci_ = 0;
+    bool eci_set_ = false;  // by the settings, rather than by UTF-8 mode
+    std::int32_t macro_index_ = 0;
+    std::int32_t macro_count_ = 0;
+    std::string macro_file_id_;  // empty: not set
+    std::int32_t columns_ = 0;
+    std::int32_t mode_ = 0;
 };

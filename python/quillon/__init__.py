@@ -4,12 +4,15 @@
     open("hello.png", "wb").write(quillon.png("Hello", ErrorCorrectionLevel=4))
     quillon.measure(b"\\x00\\x01 any bytes")   # {'rows': ..., 'columns': ..., 'width': ..., 'height': ...}
 
+    symbols = quillon.macro_png(open("invoice.pdf", "rb").read())  # a Macro PDF417 set
+
     barcode = quillon.Barcode(Columns=6, BarColor="#000080")
     for text in texts:
         barcode.data = text
         files.append(barcode.png())
 
-Data given as ``bytes`` is carried byte for byte, as ``str`` as its UTF-8 bytes. Properties
+Data given as ``bytes`` is carried byte for byte, as ``str`` as its UTF-8 bytes (with ECI 26,
+which names UTF-8, when it is not ASCII alone, unless Eci is set). Properties
 are the component's (names in any case): ints, floats, bools and strings are converted as a
 script's values are; colours are the component's numbers (0x00BBGGRR) or "#RRGGBB" strings.
 Unless Width or Height is set, the picture is the symbol and a quiet zone of 2 modules.
@@ -22,12 +25,12 @@ from __future__ import annotations
 
 import ctypes
 import warnings
-from typing import Any, Dict, Optional, Union
+from typing import Any, Dict, List, Optional, Union
 
 from . import _library
 from ._library import lib
 
-__all__ = ["Barcode", "png", "svg", "measure", "version", "Error", "UnknownPropertyError",
+__all__ = ["Barcode", "png", "svg", "measure", "macro_png", "version", "Error", "UnknownPropertyError",
            "BadValueError", "RefusedError", "DoesNotFitError", "TooLargeError", "InternalError",
            "QuillonWarning"]
 
@@ -80,6 +83,15 @@ _ERRORS = {1: UnknownPropertyError, 2: BadValueError, 3: RefusedError, 4: DoesNo
 def version() -> str:
     """The version of the C library loaded."""
     return lib.quillon_version().decode()
+
+
+def _raw(data: Data):
+    """The bytes of `data` and the library's mode for them."""
+    if isinstance(data, str):
+        return data.encode(), _library.DATA_UTF8
+    if isinstance(data, (bytes, bytearray, memoryview)):
+        return bytes(data), _library.DATA_BYTES
+    raise TypeError(f"data is bytes or str, not {type(data).__name__}")
 
 
 class Barcode:
@@ -153,12 +165,7 @@ class Barcode:
 
     @data.setter
     def data(self, value: Data) -> None:
-        if isinstance(value, str):
-            raw, mode = value.encode(), _library.DATA_UTF8
-        elif isinstance(value, (bytes, bytearray, memoryview)):
-            raw, mode = bytes(value), _library.DATA_BYTES
-        else:
-            raise TypeError(f"data is bytes or str, not {type(value).__name__}")
+        raw, mode = _raw(value)
         self._call(lib.quillon_set_data(self._handle, raw, len(raw), mode), "Data", value)
         self._values["data"] = value
 
@@ -204,6 +211,27 @@ class Barcode:
         self._call(lib.quillon_measure(self._handle, ctypes.byref(figures)))
         return {name: getattr(figures, name) for name, _ in _library.Measurement._fields_}
 
+    def macro_png(self, data: Optional[Data] = None, segments: Optional[int] = None) -> List[bytes]:
+        """The PNG files of a Macro PDF417 set that carries `data` (else the data set), split
+        over `segments` symbols, or the fewest that fit the other settings; a reader that
+        joins them gets the data back. The data may be longer than one symbol holds, up to
+        65,536 bytes; the file ID comes from it, so the same call gives the same files."""
+        if data is None:
+            data = self.data
+        if data is None:
+            raise TypeError("macro_png needs data")
+        raw, mode = _raw(data)
+        pointer = ctypes.POINTER(_library.PngSet)()
+        status = lib.quillon_macro_png(self._handle, raw, len(raw), mode,
+                                       _library.MACRO_AUTO if segments is None else segments,
+                                       ctypes.byref(pointer))
+        try:
+            self._call(status)
+            made = pointer.contents
+            return [ctypes.string_at(made.pngs[i], made.sizes[i]) for i in range(made.count)]
+        finally:
+            lib.quillon_free_png_set(pointer)
+
     def to_pil(self):
         """The picture as a PIL image (needs Pillow)."""
         import io
@@ -221,6 +249,12 @@ def png(data: Optional[Data] = None, **properties: Any) -> bytes:
 def svg(data: Optional[Data] = None, **properties: Any) -> str:
     """The SVG file of `data` with the properties given."""
     return Barcode(data, **properties).svg()
+
+
+def macro_png(data: Data, segments: Optional[int] = None, **properties: Any) -> List[bytes]:
+    """The PNG files of a Macro PDF417 set of `data` in `segments` symbols (None: the fewest
+    that fit), with the properties given (and fit, quiet_zone, max_pixels)."""
+    return Barcode(**properties).macro_png(data, segments)
 
 
 def measure(data: Optional[Data] = None, **properties: Any) -> Dict[str, int]:

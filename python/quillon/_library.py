@@ -12,6 +12,12 @@ class Measurement(ctypes.Structure):
                 ("width", ctypes.c_int), ("height", ctypes.c_int)]
 
 
+class PngSet(ctypes.Structure):
+    _fields_ = [("count", ctypes.c_size_t),
+                ("pngs", ctypes.POINTER(ctypes.POINTER(ctypes.c_ubyte))),
+                ("sizes", ctypes.POINTER(ctypes.c_size_t))]
+
+
 # quillon_status values.
 OK = 0
 BUFFER_TOO_SMALL = 7
@@ -20,6 +26,9 @@ BUFFER_TOO_SMALL = 7
 DATA_BYTES = 0
 DATA_UTF8 = 1
 DATA_TEXT = 2
+
+# quillon_macro_png's segments: the fewest symbols that fit.
+MACRO_AUTO = 0
 
 
 def _library_path() -> str:
@@ -58,6 +67,9 @@ def _load() -> ctypes.CDLL:
         "quillon_svg": (status, [handle, ctypes.POINTER(ctypes.c_void_p), ctypes.POINTER(size)]),
         "quillon_free_buffer": (None, [ctypes.c_void_p]),
         "quillon_measure": (status, [handle, ctypes.POINTER(Measurement)]),
+        "quillon_macro_png": (status, [handle, ctypes.c_void_p, size, ctypes.c_int, ctypes.c_int,
+                                       ctypes.POINTER(ctypes.POINTER(PngSet))]),
+        "quillon_free_png_set": (None, [ctypes.POINTER(PngSet)]),
         "quillon_message": (text, [handle]),
         "quillon_warning_count": (size, [handle]),
         "quillon_warning": (text, [handle, size]),

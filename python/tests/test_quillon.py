@@ -107,3 +107,60 @@ def test_types_that_are_no_values_are_refused():
         quillon.png("x", Columns=[6])
     with pytest.raises(TypeError):
         quillon.png(6)
+
+
+def joined(pngs) -> bytes:
+    """The set's data as a reader joins it: each symbol's bytes, in the order of the set."""
+    return b"".join(decoded(png) for png in pngs)
+
+
+SCATTERED = bytes((i * 7919 + i // 256) % 256 for i in range(3000))  # the zero byte too
+GREEK = "Καλημέρα κόσμε, " * 120
+
+
+@pytest.mark.parametrize("data, segments, properties, count", [
+    (SCATTERED, None, {}, None),                             # auto: the fewest that fit
+    (SCATTERED, 5, {}, 5),
+    (GREEK, 4, {"OptimizeCompaction": True}, 4),             # str: UTF-8, cut between characters
+    (b"Hello", 1, {}, 1),
+], ids=["binary-auto", "binary-5", "utf8-4", "one"])
+def test_macro_sets_join_into_the_data(data, segments, properties, count):
+    pngs = quillon.macro_png(data, segments, **properties)
+    carried = data.encode() if isinstance(data, str) else data
+    assert joined(pngs) == carried
+    if count is not None:
+        assert len(pngs) == count
+    else:
+        with pytest.raises(quillon.DoesNotFitError):
+            quillon.macro_png(data, len(pngs) - 1, **properties)
+
+
+def test_macro_set_is_the_command_lines_and_leaves_the_barcode_as_it_was(tmp_path):
+    barcode = quillon.Barcode("kept", Columns=6)
+    before = barcode.png()
+    pngs = barcode.macro_png(SCATTERED)
+    assert barcode.png() == before
+    (tmp_path / "input").write_bytes(SCATTERED)
+    subprocess.run([os.environ["QUILLON_CLI"], "--macro", "auto", "Columns=6", "-i",
+                    str(tmp_path / "input"), "-o", str(tmp_path / "seg-%d.png")], check=True)
+    assert pngs == [(tmp_path / f"seg-{i}.png").read_bytes() for i in range(len(pngs))]
+
+
+@pytest.mark.parametrize("data, segments, properties, error, reason", [
+    (b"abc", 100, {}, quillon.RefusedError, "1 to 99 symbols"),
+    (b"a" * 65537, None, {}, quillon.RefusedError, "carries at most 65536"),
+    (b"abc", 4, {}, quillon.RefusedError, "needs at least as many"),
+    (SCATTERED, 2, {}, quillon.DoesNotFitError, "does not fit in 2 symbols"),
+    (SCATTERED[:1500], 1, {}, quillon.DoesNotFitError, "does not fit in 1 symbol"),
+], ids=["too-many", "too-long", "too-few-bytes", "too-few-symbols", "one-too-few"])
+def test_macro_set_refusals(data, segments, properties, error, reason):
+    with pytest.raises(error) as raised:
+        quillon.macro_png(data, segments, **properties)
+    assert reason in raised.value.reason
+
+
+def test_str_beyond_ascii_names_utf8():
+    # zxing-cpp shows the text through the ECI; without one, as Latin-1.
+    result = zxingcpp.read_barcode(Image.open(io.BytesIO(quillon.png("Καλημέρα"))))
+    assert result.text == "Καλημέρα"
+    assert quillon.png("ASCII") == cli("--binary", "Data=ASCII")

@@ -2,6 +2,7 @@
 // the C1 range, Latin-1 letters that are not UTF-8) and bytes of every value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,15 +12,21 @@ struct ByteCorpus {
     std::string bytes;
 };
 
-inline std::vector<ByteCorpus> ByteCorpora() {
+// Bytes of every value in no order a compaction favours, the same everywhere (xorshift32).
+inline std::string RandomBytes(std::size_t size) {
     std::string random;
-    std::uint32_t state = 2463534242u;  // xorshift32, for the same bytes everywhere
-    while (random.size() < 300) {
+    std::uint32_t state = 2463534242u;
+    while (random.size() < size) {
         state ^= state << 13;
         state ^= state >> 17;
         state ^= state << 5;
         random.push_back(static_cast<char>(state >> 24));
     }
+    return random;
+}
+
+inline std::vector<ByteCorpus> ByteCorpora() {
+    const std::string random = RandomBytes(300);
     std::string c1;
     for (int byte = 0x80; byte <= 0x9F; ++byte) c1.push_back(static_cast<char>(byte));
     return {

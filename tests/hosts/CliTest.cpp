@@ -75,21 +75,37 @@ TEST(QuillonCli, Utf8ModeCarriesTheBytesWhateverHandleTildeSays) {
 }
 
 // The page script's way, the converter's five-character escapes with HandleTilde on, is the
-// reference: the host's more compact way must draw the very same picture.
+// reference: the host's more compact way must draw the very same picture, with ECI 26 (UTF-8)
+// when the text is not ASCII alone, and without it otherwise.
 TEST(QuillonCli, Utf8ModeDrawsWhatTheConvertersEscapesDraw) {
-    const std::string text = "é€ 中文 🎉 ~";
-    std::string escapes;
-    for (const unsigned char byte : text) {
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "~d%03u", byte);
-        escapes += escape;
+    const struct {
+        std::string text;
+        std::vector<std::string> also;  // what the escapes need besides
+    } cases[] = {
+        {"é€ 中文 🎉 ~", {"Eci=26"}},
+        {"plain ASCII ~", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string escapes;
+        for (const unsigned char byte : c.text) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "~d%03u", byte);
+            escapes += escape;
+        }
+        std::vector<std::string> args{"--fit", "Data=" + escapes, "HandleTilde=True"};
+        args.insert(args.end(), c.also.begin(), c.also.end());
+        const ProcessResult compact = Quillon({"--utf8", "--fit", "Data=" + c.text});
+        const ProcessResult escaped = Quillon(args);
+        ASSERT_EQ(compact.status, 0) << compact.err;
+        ASSERT_EQ(escaped.status, 0) << escaped.err;
+        EXPECT_TRUE(compact.out == escaped.out);
+        EXPECT_EQ(Decoded(compact.out), c.text);
     }
-    const ProcessResult compact = Quillon({"--utf8", "--fit", "Data=" + text});
-    const ProcessResult escaped = Quillon({"--fit", "Data=" + escapes, "HandleTilde=True"});
-    ASSERT_EQ(compact.status, 0) << compact.err;
-    ASSERT_EQ(escaped.status, 0) << escaped.err;
-    EXPECT_EQ(compact.out, escaped.out);
-    EXPECT_EQ(Decoded(compact.out), text);
+    // An Eci the command line sets is kept.
+    const ProcessResult chosen = Quillon({"--utf8", "--fit", "Eci=0", "Data=é"});
+    const ProcessResult plain = Quillon({"--fit", "Data=~d195~d169", "HandleTilde=True"});
+    EXPECT_TRUE(chosen.out == plain.out);
 }
 
 // Bytes the single-byte text cannot hold as characters (the zero byte) go in as escapes, and
@@ -311,6 +327,101 @@ TEST(QuillonCli, HelpListsEveryPropertyAndVersionIsOneLine) {
     const ProcessResult version = Quillon({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "quillon 4.0.0.1\n");
+}
+
+// --macro N -i FILE -o seg-%d.png writes a Macro PDF417 set: zxing-cpp joins the files into the
+// input's bytes exactly; auto writes the fewest that fit, one less does not hold the data.
+TEST(QuillonCli, MacroWritesASetThatJoinsIntoTheInput) {
+    const std::string binary = RandomBytes(3000);  // the zero byte and high bytes among them
+    std::string greek;
+    while (greek.size() < 2500) greek += "Ελληνικά κείμενα ";
+    const struct {
+        const char* name;
+        std::string input;
+        std::vector<std::string> args;
+        std::size_t count;  // 0: as auto chooses
+    } cases[] = {
+        {"binary, auto", binary, {"--macro", "auto"}, 0},
+        {"binary in 5", binary, {"--macro=5", "--fit"}, 5},
+        {"UTF-8 in 3, optimized", greek, {"--macro", "3", "--utf8", "--optimize"}, 3},
+        {"one symbol", "Hello", {"--macro", "1"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TemporaryDirectory dir;
+        const std::string input = dir / "input";
+        WriteFile(input, c.input);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-i", input, "-o", dir / "seg-%d.png"});
+        const ProcessResult r = Quillon(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<DecodedPng> pictures;
+        while (access((dir / ("seg-" + std::to_string(pictures.size()) + ".png")).c_str(), F_OK) ==
+               0) {
+            pictures.push_back(
+                Picture(ReadFile(dir / ("seg-" + std::to_string(pictures.size()) + ".png"))));
+        }
+        if (c.count > 0) {
+            EXPECT_EQ(pictures.size(), c.count);
+        }
+        const auto joined = JoinPdf417Set(pictures);
+        ASSERT_TRUE(joined) << "zxing-cpp does not join the set";
+        EXPECT_TRUE(std::string(joined->begin(), joined->end()) == c.input);
+        if (c.count == 0 && pictures.size() > 1) {
+            args[1] = std::to_string(pictures.size() - 1);
+            EXPECT_EQ(Quillon(args).status, 3) << "one symbol less holds the data";
+        }
+    }
+}
+
+TEST(QuillonCli, MacroRefusesWhatNoSetHas) {
+    const std::string big(65537, 'a');  // one more than a set carries
+    const std::string binary(1500, '\xFF');
+    const TemporaryDirectory dir;
+    WriteFile(dir / "big", big);
+    WriteFile(dir / "abc", "abc");
+    WriteFile(dir / "binary", binary);
+    const std::string pattern = dir / "seg-%d.png";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    } cases[] = {
+        {{"--macro", "100", "-i", dir / "abc", "-o", pattern},
+         2,
+         "--macro takes auto or a number of symbols from 1 to 99, not '100'"},
+        {{"--macro", "0", "-i", dir / "abc", "-o", pattern}, 2, "from 1 to 99"},
+        {{"--macro", "2", "-i", dir / "abc", "-o", dir / "seg.png"},
+         2,
+         "give -o a pattern with one %d"},
+        {{"--macro", "2", "--measure", "-i", dir / "abc", "-o", pattern},
+         2,
+         "not taken with --batch, --measure or SVG"},
+        {{"--macro", "2", "-o", pattern}, 2, "--macro splits data: give -i FILE or Data=..."},
+        {{"--macro", "auto", "-i", dir / "big", "-o", pattern},
+         2,
+         "the data is 65537 bytes; a Macro PDF417 set carries at most 65536"},
+        {{"--macro", "4", "-i", dir / "abc", "-o", pattern}, 2, "needs at least as many"},
+        {{"--macro", "1", "-i", dir / "binary", "-o", pattern}, 3, "does not fit in 1 symbol"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        const ProcessResult r = Quillon(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(access((dir / "seg-0.png").c_str(), F_OK), 0) << "no file is written";
+    }
+}
+
+// --optimize is OptimizeCompaction=True, in its place among the settings.
+TEST(QuillonCli, OptimizeIsOptimizeCompaction) {
+    const std::string data = "Data=Invoice 2026-0042: 123456789012345";
+    const ProcessResult shorthand = Quillon({"--optimize", data});
+    const ProcessResult property = Quillon({data, "OptimizeCompaction=True"});
+    ASSERT_EQ(shorthand.status, 0) << shorthand.err;
+    EXPECT_TRUE(shorthand.out == property.out);
+    EXPECT_TRUE(Quillon({"--optimize", data, "OptimizeCompaction=False"}).out ==
+                Quillon({data}).out);
 }
 
 }  // namespace

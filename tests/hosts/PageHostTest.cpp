@@ -185,6 +185,12 @@ TEST_F(PageHost, Utf8DataIsCarriedAsItsBytes) {
     const Response r = Get("/barcode.png?utf8=1&Data=" + Escaped(text) + "&Width=1400&Height=300");
     ASSERT_EQ(r.status, 200) << r.body;
     EXPECT_EQ(DecodedBody(r), text);
+    // Beyond ASCII the symbol names UTF-8 (ECI 26), so that a reader shows the text itself.
+    const auto symbol = DecodePdf417Symbol(
+        ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size()));
+    ASSERT_TRUE(symbol);
+    EXPECT_TRUE(symbol->hasEci);
+    EXPECT_EQ(symbol->text, text);
 }
 
 // utf8=1 owns HandleTilde, as the demo page's requests showed: it sent HandleTilde=False
@@ -441,3 +447,92 @@ TEST(PageHostLifetime, StopsCleanlyOnSigterm) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<DecodedPng> Pictures(const std::vector<std::string>& files) {
+    std::vector<DecodedPng> pictures;
+    for (const std::string& png : files) {
+        pictures.push_back(ReadPng(reinterpret_cast<const std::uint8_t*>(png.data()), png.size()));
+    }
+    return pictures;
+}
+
+}  // namespace
+
+// segments=N&segment=I serves symbol I of a Macro PDF417 set: every symbol fetched and joined
+// by zxing-cpp gives the data; X-Quillon-Segments says the set's size, which auto chooses.
+TEST_F(PageHost, ServesEachSymbolOfAMacroSet) {
+    std::string greek;
+    while (greek.size() < 2500) greek += "Καλημέρα κόσμε, ";
+    const struct {
+        const char* name;
+        std::string data;
+        std::string options;
+        int count;  // 0: as auto chooses
+    } cases[] = {
+        {"binary, auto", RandomBytes(2000), "binary=1&segments=auto", 0},
+        {"binary in 4", RandomBytes(2000), "binary=1&segments=4", 4},
+        {"UTF-8 in 3, optimized", greek, "utf8=1&optimize=1&segments=3", 3},
+        {"one symbol", "Hello", "segments=1", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string query = "/barcode.png?" + c.options + "&Data=" + Escaped(c.data);
+        std::vector<std::string> files;
+        int count = 1;
+        for (int index = 0; index < count; ++index) {
+            const Response r = Get(query + "&segment=" + std::to_string(index));
+            ASSERT_EQ(r.status, 200) << r.body;
+            EXPECT_EQ(r.Header("Content-Type"), "image/png");
+            count = std::stoi(r.Header("X-Quillon-Segments"));
+            files.push_back(r.body);
+            // Every instance serving the query gives the same bytes.
+            if (index == 0) {
+                EXPECT_TRUE(Get(query + "&segment=0").body == r.body);
+            }
+        }
+        if (c.count > 0) {
+            EXPECT_EQ(count, c.count);
+        }
+        const auto joined = JoinPdf417Set(Pictures(files));
+        ASSERT_TRUE(joined) << "zxing-cpp does not join the set";
+        EXPECT_TRUE(std::string(joined->begin(), joined->end()) == c.data);
+    }
+}
+
+TEST_F(PageHost, RefusesWhatNoMacroSetHas) {
+    const struct {
+        std::string target;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"/barcode.png?Data=abc&segments=100&segment=0", 400, "a set has 1 to 99 symbols"},
+        {"/barcode.png?Data=abcdef&segments=3&segment=3", 400,
+         "there is no symbol 3 in a set of 3"},
+        {"/barcode.png?Data=abc&segments=auto&segment=1", 400,
+         "there is no symbol 1 in a set of 1"},
+        {"/barcode.png?Data=abc&segment=0", 400, "needs both segments=N (or auto) and segment=I"},
+        {"/barcode.png?Data=abc&segments=2&segment=-1", 400, "the symbol's index in the set"},
+        {"/barcode.svg?Data=abc&segments=1&segment=0", 400, "are for /barcode.png"},
+        {"/barcode.png?Data=ab&segments=3&segment=0", 400, "needs at least as many"},
+        {"/barcode.png?binary=1&segments=1&segment=0&Data=" + Escaped(RandomBytes(1500)), 422,
+         "the data does not fit in 1 symbol"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        const Response r = Get(c.target);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.body.find(c.message), std::string::npos) << r.body;
+    }
+}
+
+// optimize=1 is OptimizeCompaction=True: the same picture.
+TEST_F(PageHost, OptimizeIsOptimizeCompaction) {
+    const std::string data = "/barcode.png?Data=" + Escaped("Invoice 2026-0042: 123456789012345");
+    const Response shorthand = Get(data + "&optimize=1");
+    const Response property = Get(data + "&OptimizeCompaction=True");
+    ASSERT_EQ(shorthand.status, 200) << shorthand.body;
+    EXPECT_TRUE(shorthand.body == property.body);
+    EXPECT_FALSE(shorthand.body == Get(data).body);
+}

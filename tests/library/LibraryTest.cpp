@@ -10,29 +10,11 @@
 #include <vector>
 
 #include "quillon/quillon.h"
+#include "tests/library/TestBarcode.h"
 #include "tests/support/BarcodeDecoder.h"
 #include "tests/support/PngReader.h"
 
 namespace {
-
-struct Barcode {
-    quillon_barcode* b = quillon_create();
-    ~Barcode() { quillon_free(b); }
-    std::vector<std::string> Warnings() const {
-        std::vector<std::string> all;
-        for (size_t i = 0; i < quillon_warning_count(b); ++i)
-            all.emplace_back(quillon_warning(b, i));
-        return all;
-    }
-    std::string Png() {
-        unsigned char* png = nullptr;
-        size_t size = 0;
-        EXPECT_EQ(quillon_png(b, &png, &size), QUILLON_OK) << quillon_message(b);
-        std::string file(reinterpret_cast<char*>(png), size);
-        quillon_free_buffer(png);
-        return file;
-    }
-};
 
 std::string Decoded(const std::string& png) {
     const DecodedPng picture =

@@ -64,7 +64,8 @@ typedef enum quillon_status {
 /* How Data text reaches the symbol. */
 typedef enum quillon_data_mode {
     QUILLON_DATA_BYTES = 0, /* any bytes, the zero byte included, each carried as it is */
-    QUILLON_DATA_UTF8 = 1,  /* UTF-8 text, carried as its UTF-8 bytes; other text is refused */
+    QUILLON_DATA_UTF8 = 1,  /* UTF-8 text, carried as its UTF-8 bytes; other text is refused.
+                             * Text beyond ASCII also sets Eci 26 (UTF-8), unless Eci is set */
     QUILLON_DATA_TEXT = 2,  /* Windows-1252 text, as a script's string: others become '?' */
     /* No mode: makes any int a value of the type, so that the library can refuse others. */
     QUILLON_DATA_MODE_MAX_ENUM = 0x7FFFFFFF
@@ -81,6 +82,9 @@ typedef struct quillon_measurement {
 #define QUILLON_MAX_QUIET_ZONE 100         /* modules */
 #define QUILLON_DEFAULT_MAX_PIXELS 16777216 /* a picture's width times height */
 #define QUILLON_MAX_DATA_BYTES 4999         /* bytes Data holds */
+#define QUILLON_MAX_MACRO_DATA_BYTES 65536  /* bytes a Macro PDF417 set carries */
+#define QUILLON_MAX_MACRO_SEGMENTS 99       /* symbols in a Macro PDF417 set */
+#define QUILLON_MACRO_AUTO 0                /* segments: the fewest that fit the settings */
 
 /* The library's version, "4.0.0.1": the same as QUILLON_VERSION, from the library loaded. */
 QUILLON_API const char *quillon_version(void);
@@ -134,6 +138,35 @@ QUILLON_API quillon_status quillon_png_into(quillon_barcode *barcode, unsigned c
 /* The SVG file, NUL-terminated, in a buffer the library allocates (*size without the NUL). */
 QUILLON_API quillon_status quillon_svg(quillon_barcode *barcode, char **svg, size_t *size);
 QUILLON_API void quillon_free_buffer(void *buffer);
+
+/* Macro PDF417: data too long for one symbol, split over a set of symbols that a reader joins
+ * back into the data exactly. `data` is read as `mode` says (text is cut only between
+ * characters) and may be up to QUILLON_MAX_MACRO_DATA_BYTES long, whatever Data holds; the
+ * set has `segments` symbols (1..QUILLON_MAX_MACRO_SEGMENTS), or with QUILLON_MACRO_AUTO the
+ * fewest that fit the other settings. Each symbol is a picture as quillon_png makes it, with
+ * MacroSegmentIndex, MacroSegmentCount and (unless it is set) MacroFileId chosen for it: the
+ * file ID comes from the data, so the same call gives the same files anywhere. Data that does
+ * not fit in that many symbols fails with QUILLON_DOES_NOT_FIT. Afterwards the object's
+ * settings and Data are as they were (Columns and Mode as last set, whatever an earlier
+ * picture raised them to). */
+typedef struct quillon_png_set {
+    size_t count;         /* the symbols, in the order of the set */
+    unsigned char **pngs; /* count PNG files */
+    size_t *sizes;        /* their sizes in bytes */
+} quillon_png_set;
+
+QUILLON_API quillon_status quillon_macro_png(quillon_barcode *barcode, const void *data,
+                                             size_t size, quillon_data_mode mode, int segments,
+                                             quillon_png_set **set);
+QUILLON_API void quillon_free_png_set(quillon_png_set *set);
+/* One symbol of the same set, `index` from 0 (free *png with quillon_free_buffer); *count,
+ * unless NULL, is the set's size, the one QUILLON_MACRO_AUTO chose. An index past the set
+ * fails with QUILLON_REFUSED. */
+QUILLON_API quillon_status quillon_macro_segment_png(quillon_barcode *barcode, const void *data,
+                                                     size_t size, quillon_data_mode mode,
+                                                     int segments, int index,
+                                                     unsigned char **png, size_t *png_size,
+                                                     int *count);
 
 /* The symbol's rows, columns and size in pixels (the symbol's own, not the picture's). */
 QUILLON_API quillon_status quillon_measure(quillon_barcode *barcode,
