@@ -104,7 +104,8 @@ TEST(PageHostConcurrency, ConcurrentRequestsAndSignals) {
                                      "/metrics", "/barcode.png?Width=abc"};
             for (int i = 0; i < 15; ++i) {
                 const std::string target = targets[(c + i) % 5];
-                if (!client.Send("GET " + target + " HTTP/1.1\r\nAccept-Encoding: gzip\r\n\r\n"))
+                if (!client.Send("GET " + target +
+                                 " HTTP/1.1\r\nHost: x\r\nAccept-Encoding: gzip\r\n\r\n"))
                     ++wrong;
                 const std::string response = client.ReadResponse();
                 const bool refused = target.find("abc") != std::string::npos;

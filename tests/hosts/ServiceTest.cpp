@@ -36,7 +36,8 @@ struct Served {
     // GET target: status line, headers and body, as one string.
     std::string Get(const std::string& target, const char* address = "127.0.0.1") const {
         RawHttpClient client(port, address);
-        if (!client.Send("GET " + target + " HTTP/1.1\r\nConnection: close\r\n\r\n")) return "";
+        if (!client.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"))
+            return "";
         return client.ReadResponse();
     }
 
@@ -232,7 +233,7 @@ TEST(Service, BindsIpv6) {
 TEST(Service, ASecondSignalStopsAtOnce) {
     Served served({"--port", "0", "--quiet"});
     RawHttpClient half(served.port);
-    ASSERT_TRUE(half.Send("GET /barcode.png HTTP/1.1\r\n"));  // and never the rest
+    ASSERT_TRUE(half.Send("GET /barcode.png HTTP/1.1\r\nHost: x\r\n"));  // and never the rest
     ASSERT_NE(served.Get("/healthz").find("200 OK"), std::string::npos);
     served.program->Signal(SIGTERM);
     EXPECT_EQ(served.program->Wait(500ms), -2);  // waits for the half-sent request
