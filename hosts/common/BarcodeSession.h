@@ -68,6 +68,8 @@ public:
     std::string ClippingWarning(const Measurement& symbol) const;
     // Whether Width or Height has been set (and accepted).
     bool picture_size_set() const { return picture_size_set_; }
+    // The pixels of the picture as the settings stand.
+    std::int64_t picture_pixels() const { return width_ * height_; }
 
     // The picture as a PNG file, in the string a host writes or sends as it is. max_pixels
     // (0: no limit) refuses a picture above it.

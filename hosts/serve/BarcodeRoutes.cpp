@@ -48,6 +48,20 @@ int StatusFor(Failure failure) {
 
 enum class Page { kPng, kSvg, kMeasure };
 
+// A large picture, drawn later on an answer thread: the whole page runs again there, with an
+// object of that thread's own, as objects stay on the thread that made them. What it holds
+// at its peak, measured: under a byte a pixel for a PNG (its rows, the file, the answer), and
+// for SVG twice that, as it reads the PNG's pixels back.
+HttpResponse DrawnLater(Page page, std::int64_t pixels, const RouteLimits& limits) {
+    RouteLimits there = limits;
+    there.later_pixels = 0;
+    HttpResponse response;
+    response.later = std::make_shared<LaterAnswer>(LaterAnswer{
+        [there](const HttpRequest& request) { return ServeBarcodeRequest(request, there); },
+        static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1)});
+    return response;
+}
+
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
@@ -83,7 +97,11 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     if (outcome.ok()) outcome = session.Apply(settings, utf8, &warnings);
     for (std::string& warning : warnings) warning = PrintableText(warning, kLongestWarning);
     HttpResponse response;
-    if (outcome.ok() && page != Page::kMeasure) {
+    const std::int64_t pixels = session.picture_pixels();
+    if (outcome.ok() && page != Page::kMeasure && limits.later_pixels > 0 &&
+        pixels > limits.later_pixels && pixels <= limits.max_pixels) {
+        response = DrawnLater(page, pixels, limits);
+    } else if (outcome.ok() && page != Page::kMeasure) {
         if (page == Page::kPng) {
             response.content_type = "image/png";
             outcome = session.Picture(&response.body, limits.max_pixels);
@@ -148,6 +166,8 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
     }
 
     HttpResponse response = RunPage(page, ParseQuery(request.query), limits);
-    if (response.status == 200) FinishCacheableAnswer(request, kCacheControl, &response);
+    if (response.status == 200 && !response.later) {
+        FinishCacheableAnswer(request, kCacheControl, &response);
+    }
     return response;
 }

@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t kReadChunk = 16 * 1024;
 // Read and dropped while closing, at most; a client that sends more is cut off.
 constexpr std::size_t kMaxDropped = 1024 * 1024;
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 }  // namespace
 
@@ -32,9 +33,13 @@ Connection::~Connection() {
     epoll_ctl(context_.poll, EPOLL_CTL_DEL, socket_, nullptr);
     close(socket_);
     --context_.open_connections;
+    context_.memory.Give(Unsent());
+    if (awaited_) awaited_->abandoned = true;
+    if (context_.peers != nullptr) context_.peers->Leave(peer_);
     if (context_.metrics != nullptr) {
         context_.metrics->ConnectionsOpen(-1);
-        context_.metrics->RequestsInFlight(-static_cast<int>(answer_ends_.size()));
+        context_.metrics->RequestsInFlight(-static_cast<int>(answer_ends_.size()) -
+                                           (awaited_ ? 1 : 0));
     }
 }
 
@@ -46,10 +51,18 @@ bool Connection::OnEvents(std::uint32_t events) {
 bool Connection::OnServerStopping() {
     Receive();
     // A request under way is still answered, and its answer ends the connection (the stop
-    // turns off keep-alive); with none under way there is nothing more to wait for.
-    closing_ = closing_ || Unparsed() == 0;
+    // turns off keep-alive). An idle connection stays for the short wait a crowded server
+    // gives it: a request its client sent as the stop came (the first on a connection taken
+    // from the backlog, or the next on a kept-alive one) is on its way, and is answered.
     // Once all is sent, waiting for the client to close is no reason to delay the stop.
     return Advance() && !lingering_;
+}
+
+bool Connection::OnAnswerMade() {
+    const std::shared_ptr<AnswerJob> job = std::move(awaited_);
+    Answer(job->request(), job->response(), awaited_keep_alive_ && !context_.stop_requested,
+           awaited_started_);
+    return Advance();
 }
 
 void Connection::Receive() {
@@ -80,11 +93,11 @@ bool Connection::Advance() {
         if (!Flush()) return false;
         // Serving stopped at the bound on unsent answers, and then all of them went out:
         // serve the rest of the input.
-        if (closing_ || Unsent() > 0 || !HoldsRequest()) break;
+        if (closing_ || awaited_ || Unsent() > 0 || !HoldsRequest()) break;
     }
     // Once the client has gone, what it left unfinished can never become a request.
     if (peer_gone_ && !HoldsRequest()) closing_ = true;
-    if (closing_ && Unsent() == 0) {
+    if (closing_ && Unsent() == 0 && !awaited_) {
         if (peer_gone_) return false;
         if (!lingering_) {
             shutdown(socket_, SHUT_WR);
@@ -101,33 +114,41 @@ bool Connection::HoldsRequest() const {
 }
 
 void Connection::ServeRequests() {
-    while (!closing_) {
+    while (!closing_ && !awaited_) {
         // The parser goes on from where it stopped at the last read.
         const RequestState state = parser_.Parse(std::string_view(in_).substr(in_parsed_));
-        if (state == RequestState::kIncomplete || Unsent() >= context_.limits.max_unsent) break;
+        if (state == RequestState::kIncomplete) {
+            // A client that waits for a go-ahead before it sends the body gets it once.
+            if (parser_.ExpectsContinue() && !continued_) {
+                Queue(std::string(kContinue), true);
+                continued_ = true;
+            }
+            break;
+        }
+        if (Unsent() >= context_.limits.max_unsent) break;
         if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
-        HttpRequest unread;
-        const HttpRequest* request = &parser_.request();
-        HttpResponse response;
-        bool keep_alive = false;
         if (state == RequestState::kRefused) {
             // The rest of the input cannot be framed, so none of it is served.
-            response = HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal()));
+            HttpRequest unread;
             unread.method = "-";
-            request = &unread;
             in_parsed_ = in_.size();
+            Answer(unread, HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal())),
+                   false, started);
         } else {
-            response = Respond(*request);
-            keep_alive = request->keep_alive && !context_.stop_requested;
+            const HttpRequest& request = parser_.request();
+            HttpResponse response = Respond(request);
+            const bool keep_alive = request.keep_alive && !context_.stop_requested;
+            if (response.later) {
+                Await(request, std::move(response.later), keep_alive, started);
+            } else {
+                Answer(request, response, keep_alive, started);
+            }
             in_parsed_ += parser_.length();
             if (Unparsed() > 0) request_started_ = Clock::now();
         }
-        const bool head_only = request->method == "HEAD";
-        Queue(SerializeResponse(response, keep_alive, head_only));
-        closing_ = !keep_alive;
-        Record(*request, response, head_only, started);
         parser_.Next();
+        continued_ = false;
     }
     // Dropping the answered requests once per batch, not once per request, keeps a burst of
     // pipelined requests linear in its length.
@@ -135,7 +156,31 @@ void Connection::ServeRequests() {
     in_parsed_ = 0;
 }
 
-void Connection::Queue(std::string answer) {
+void Connection::Answer(const HttpRequest& request, const HttpResponse& response, bool keep_alive,
+                        Clock::time_point started) {
+    const bool head_only = request.method == "HEAD";
+    Queue(SerializeResponse(response, keep_alive, head_only));
+    closing_ = !keep_alive;
+    Record(request, response, head_only, started);
+}
+
+void Connection::Await(const HttpRequest& request, std::shared_ptr<LaterAnswer> later,
+                       bool keep_alive, Clock::time_point started) {
+    awaited_ = std::make_shared<AnswerJob>(request, std::move(later), socket_, context_.mailbox,
+                                           context_.memory);
+    awaited_keep_alive_ = keep_alive;
+    awaited_started_ = started;
+    if (context_.pool != nullptr) {
+        context_.pool->Submit(awaited_);
+        return;
+    }
+    awaited_->Make();
+    const std::shared_ptr<AnswerJob> job = std::move(awaited_);
+    Answer(job->request(), job->response(), keep_alive, started);
+}
+
+void Connection::Queue(std::string answer, bool interim) {
+    context_.memory.Take(answer.size());
     if (Unsent() == 0) {
         out_ = std::move(answer);  // the usual case: sent from where it was made, not copied
         out_sent_ = 0;
@@ -150,7 +195,7 @@ void Connection::Queue(std::string answer) {
         }
         out_ += answer;
     }
-    answer_ends_.push_back(out_.size());
+    if (!interim) answer_ends_.push_back(out_.size());
 }
 
 bool Connection::Flush() {
@@ -158,6 +203,7 @@ bool Connection::Flush() {
         const ssize_t n = send(socket_, out_.data() + out_sent_, Unsent(), MSG_NOSIGNAL);
         if (n > 0) {
             out_sent_ += static_cast<std::size_t>(n);
+            context_.memory.Give(static_cast<std::size_t>(n));
             waiting_since_ = Clock::now();
             if (context_.metrics != nullptr)
                 context_.metrics->BytesSent(static_cast<std::size_t>(n));
@@ -201,6 +247,8 @@ void Connection::Watch() {
         context_.deadlines.Enter(*this, Wait::kLinger, waiting_since_);
     } else if (Unsent() > 0) {
         context_.deadlines.Enter(*this, Wait::kWrite, waiting_since_);
+    } else if (awaited_) {
+        context_.deadlines.Enter(*this, Wait::kAnswer, awaited_started_);
     } else if (Unparsed() > 0) {
         context_.deadlines.Enter(*this, Wait::kRequest, request_started_);
     } else {
