@@ -7,6 +7,7 @@
 //         GET /measure?Name=Value&...      {"rows":R,"columns":C,"width":W,"height":H}
 //         GET /                            the demo page
 //         GET /healthz, GET /metrics       for whoever runs the service
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -43,6 +44,11 @@ constexpr int kFirstActivatedSocket = 3;
 // second signal this long, before the process ends without them: a stop always ends it.
 constexpr auto kStopMargin = std::chrono::seconds(5);
 constexpr auto kStopNowBound = std::chrono::seconds(2);
+// Blocks from this size on (large answers, a picture's pixels) are mapped on their own and
+// given back to the system when freed. glibc raises its own threshold past every such block
+// freed, moving the next ones into the heap, where answers held by slow readers of large
+// pictures left it fragmented: 300 of them peaked at 480 MB instead of 280 MB.
+constexpr int kMappedBlock = 1024 * 1024;
 
 // Raises the soft limit on open descriptors to the hard one, as a server expecting many
 // clients should, and returns the limit.
@@ -185,6 +191,7 @@ int main(int argc, char** argv) {
         static_cast<int>(std::clamp(descriptors - kSpareDescriptors, 1LL, 1LL * kMostConnections));
     config.inherited_listeners = ActivatedSockets();
     if (const EarlyExit exit = ParseServeCommandLine(argc, argv, &line)) return *exit;
+    mallopt(M_MMAP_THRESHOLD, kMappedBlock);
     // Before any thread starts, so that they all inherit the mask.
     sigset_t handled;
     sigemptyset(&handled);
