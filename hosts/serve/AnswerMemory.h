@@ -2,7 +2,8 @@
 // sent, and answers being made on its answer threads. An answer made on an event loop is
 // small and is counted once made, whatever the count; a costly one (a large picture) is
 // counted from before it is made, and made only when it fits under the limit, so that clients
-// that ask and never read cannot make the server hold more than the limit.
+// that ask and never read cannot make the server hold more than the limit. While the limit is
+// spent, a connection with answers unsent serves no more until they have gone out.
 #pragma once
 
 #include <atomic>
@@ -28,6 +29,7 @@ public:
     void Give(std::size_t bytes) { used_.fetch_sub(bytes, std::memory_order_relaxed); }
 
     std::size_t used() const { return used_.load(std::memory_order_relaxed); }
+    bool Spent() const { return used() >= limit_; }
     std::size_t limit() const { return limit_; }
 
 private:

@@ -125,7 +125,12 @@ void Connection::ServeRequests() {
             }
             break;
         }
-        if (Unsent() >= context_.limits.max_unsent) break;
+        // Past a bound, no more is served until some of what is queued has gone out: the
+        // connection's own, or the server's memory for answers (once this connection has
+        // answers unsent, so that each is still served one at a time).
+        if (Unsent() >= context_.limits.max_unsent || (Unsent() > 0 && context_.memory.Spent())) {
+            break;
+        }
         if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
         if (state == RequestState::kRefused) {

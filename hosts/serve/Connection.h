@@ -12,8 +12,9 @@
 //             answer rather than a reset.
 // Reading and flushing overlap on a kept-alive connection: the next request may arrive while
 // the previous answer is still going out. What a connection holds is bounded: it reads no
-// further than one request ahead, and serves no more while its unsent answers pass a bound,
-// so a client that sends without reading is slowed to the pace at which it reads. Every wait
+// further than one request ahead, and serves no more while its unsent answers pass a bound
+// (or while it has some and the server's memory for answers is spent), so a client that
+// sends without reading is slowed to the pace at which it reads. Every wait
 // has a limit: for a request, from its first byte; for the client to take some of an answer;
 // for an answer thread; and between requests. The connection keeps its place among its
 // worker's Deadlines up to date; reading requests lives apart, in RequestParser. Its unsent
