@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <cstdio>
@@ -221,6 +222,23 @@ TEST(Service, ServesASocketItIsHandedByDescriptorOrBySocketActivation) {
         EXPECT_NE(activated.Get("/healthz").find("200 OK"), std::string::npos);
     }
     close(socket_fd);
+    // A Unix socket is announced by its path, not as an address with a made-up port.
+    const std::string path = testing::TempDir() + "served-" + std::to_string(getpid()) + ".sock";
+    std::remove(path.c_str());
+    const int unix_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(unix_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(unix_fd, 16), 0);
+    {
+        Served by_unix_fd({"--fd", std::to_string(unix_fd), "--quiet"});
+        EXPECT_NE(by_unix_fd.banner.find("listening on unix:" + path + " with"), std::string::npos)
+            << by_unix_fd.banner;
+        EXPECT_EQ(by_unix_fd.banner.find("http://"), std::string::npos) << by_unix_fd.banner;
+    }
+    close(unix_fd);
+    std::remove(path.c_str());
 }
 
 TEST(Service, BindsIpv6) {
