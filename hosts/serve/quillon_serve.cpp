@@ -44,11 +44,12 @@ constexpr int kFirstActivatedSocket = 3;
 // second signal this long, before the process ends without them: a stop always ends it.
 constexpr auto kStopMargin = std::chrono::seconds(5);
 constexpr auto kStopNowBound = std::chrono::seconds(2);
-// Blocks from this size on (large answers, a picture's pixels) are mapped on their own and
-// given back to the system when freed. glibc raises its own threshold past every such block
-// freed, moving the next ones into the heap, where answers held by slow readers of large
-// pictures left it fragmented: 300 of them peaked at 480 MB instead of 280 MB.
-constexpr int kMappedBlock = 1024 * 1024;
+// Free memory each heap keeps at its top instead of giving it back. Large pictures are drawn
+// on the answer threads and their answers freed on the workers, which left the answer threads'
+// heaps trimmed after each picture, to fault back in for the next: 1,100 page faults and 18 ms
+// of CPU for a 16-Mpixel PNG instead of none and 2.5 ms. (Mapping large blocks on their own
+// instead made every picture fault, and slowed them more.)
+constexpr int kHeapTopPad = 16 * 1024 * 1024;
 
 // Raises the soft limit on open descriptors to the hard one, as a server expecting many
 // clients should, and returns the limit.
@@ -191,7 +192,7 @@ int main(int argc, char** argv) {
         static_cast<int>(std::clamp(descriptors - kSpareDescriptors, 1LL, 1LL * kMostConnections));
     config.inherited_listeners = ActivatedSockets();
     if (const EarlyExit exit = ParseServeCommandLine(argc, argv, &line)) return *exit;
-    mallopt(M_MMAP_THRESHOLD, kMappedBlock);
+    mallopt(M_TOP_PAD, kHeapTopPad);
     // Before any thread starts, so that they all inherit the mask.
     sigset_t handled;
     sigemptyset(&handled);
