@@ -206,6 +206,47 @@ TEST_F(HttpServerTest, AStopAtTheCapClosesTheSlowAndAnswersTheBacklog) {
     runner_.join();
 }
 
+// An answer made on an answer thread holds its memory in the server's budget while it is made:
+// one that does not fit is refused with 503 and Retry-After, without being made, while the
+// event loop goes on answering the others; and pipelined answers keep their order, wherever
+// they were made.
+TEST_F(HttpServerTest, AnswersMadeElsewhereFitTheBudgetAndKeepTheirOrder) {
+    std::atomic<int> made{0};
+    std::atomic<bool> release{false};
+    HttpServerConfig config = Config(1);
+    config.answer_threads = 2;
+    config.answer_memory = 1000;
+    Start(MadeLater(600,
+                    [&] {
+                        ++made;
+                        while (!release) std::this_thread::sleep_for(1ms);
+                    }),
+          config);
+    RawHttpClient held(server_->port());
+    ASSERT_TRUE(held.Send("GET /later/held HTTP/1.1\r\nHost: x\r\n\r\n"));
+    for (int i = 0; i < 5000 && made == 0; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(made.load(), 1);
+    RawHttpClient refused(server_->port());
+    ASSERT_TRUE(refused.Send("GET /later/refused HTTP/1.1\r\nHost: x\r\n\r\n"));
+    const std::string busy = refused.ReadResponse();
+    EXPECT_EQ(busy.rfind("HTTP/1.1 503 ", 0), 0u) << busy;
+    EXPECT_NE(busy.find("\r\nRetry-After: 1\r\n"), std::string::npos) << busy;
+    RawHttpClient small(server_->port());
+    ASSERT_TRUE(small.Send("GET /small HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(small.ReadResponse().find("/small?"), std::string::npos);
+    release = true;
+    EXPECT_NE(held.ReadResponse().find("/later/held?"), std::string::npos);
+    EXPECT_EQ(made.load(), 1);  // the refused one was never made
+
+    const std::vector<std::string> paths = {"/a", "/later/1", "/b", "/later/2", "/later/3", "/c"};
+    std::string burst;
+    for (const std::string& path : paths) burst += "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_TRUE(small.Send(burst));
+    for (const std::string& path : paths) {
+        EXPECT_NE(small.ReadResponse().find(path + "?"), std::string::npos) << path;
+    }
+}
+
 TEST_F(HttpServerTest, AnOversizedHeadGets431WhateverItsSize) {
     Start(Echo, 1);
     const std::string heads[] = {
