@@ -102,12 +102,9 @@ def never_reading(seconds=15):
     proc.terminate(); proc.wait(20)
 
 
-def slowloris(count=300, seconds=14):
-    proc, port = start()
-    before = status(proc)
-    clients = connect(port, count)
+def trickle(clients, seconds):
+    """Slowloris: a byte of a request head a second from each client, for `seconds`."""
     head = b"GET / HTTP/1.1\r\nX-Slow: " + b"a" * 100
-    open_at_end = 0
     for i in range(seconds):
         for s in clients:
             try:
@@ -115,6 +112,14 @@ def slowloris(count=300, seconds=14):
             except OSError:
                 pass
         time.sleep(1)
+
+
+def slowloris(count=300, seconds=14):
+    proc, port = start()
+    before = status(proc)
+    clients = connect(port, count)
+    open_at_end = 0
+    trickle(clients, seconds)
     mid = status(proc)
     for s in clients:
         try:
@@ -237,22 +242,35 @@ class NormalClient(threading.Thread):
                 f"{pick(0.5):.1f} ms, p99 {pick(0.99):.1f} ms, max {ordered[-1] * 1000:.0f} ms")
 
 
-def first_line(sock, timeout=15):
-    """The status line the server sent on `sock`, or how the connection ended without one."""
+def read_answer(sock, timeout=15, body=True):
+    """One answer on `sock`, its body read too unless told not to: its status line (or how
+    the connection ended without one) and its head."""
     sock.setblocking(True)
     sock.settimeout(timeout)
     data = b""
     try:
-        while b"\r\n" not in data:
+        while b"\r\n\r\n" not in data:
             chunk = sock.recv(4096)
             if not chunk:
-                return "closed" if not data else data.decode(errors="replace")
+                return ("closed" if not data else data.decode(errors="replace")), data
             data += chunk
+        head, received = data.split(b"\r\n\r\n", 1)
+        length = re.search(rb"\r\nContent-Length: (\d+)", head)
+        while body and length and len(received) < int(length.group(1)):
+            chunk = sock.recv(4096)
+            if not chunk:
+                break
+            received += chunk
     except ConnectionResetError:
-        return "reset"
+        return "reset", data
     except OSError as e:
-        return f"error {e}"
-    return data.split(b"\r\n")[0].decode(errors="replace")
+        return f"error {e}", data
+    return head.split(b"\r\n")[0].decode(errors="replace"), head
+
+
+def first_line(sock, timeout=15):
+    """The status line the server sent on `sock`, without reading the body."""
+    return read_answer(sock, timeout, body=False)[0]
 
 
 def counted(lines):
@@ -291,14 +309,7 @@ def slowloris_flood(count=300, cap=None, nofile=None, seconds=14):
     before = status(proc)
     clients = connect(port, count)
     normal = NormalClient(port)
-    head = b"GET / HTTP/1.1\r\nX-Slow: " + b"a" * 100
-    for i in range(seconds):
-        for s in clients:
-            try:
-                s.send(head[i:i + 1])
-            except OSError:
-                pass
-        time.sleep(1)
+    trickle(clients, seconds)
     limits = ", ".join(f"{k} {v}" for k, v in (("cap", cap), ("descriptors", nofile)) if v)
     report(f"slowloris flood ({count} connections{', ' + limits if limits else ''})", proc, port,
            before, f"; {normal.finish()}")
@@ -358,21 +369,11 @@ def stop_under_load(total=45000, clients=8):
                     continue  # not sent
                 with lock:
                     tally["sent"] += 1
-                line = first_line(s, 15)
-                s.settimeout(10)
+                line, head = read_answer(s)
                 if line.startswith("HTTP/1.1"):
                     with lock:
                         tally["answered"] += 1
-                    try:  # the rest of the answer: "ok\n" after the head
-                        data = b""
-                        while not data.endswith(b"\nok\n"):
-                            chunk = s.recv(4096)
-                            if not chunk:
-                                break
-                            data += chunk
-                    except OSError:
-                        pass
-                    if not keep_alive or b"Connection: close" in data:
+                    if not keep_alive or b"Connection: close" in head:
                         s.close(); s = None
                     else:
                         reused = True
@@ -445,7 +446,7 @@ def ask_back_to_back(port, request, clients, stop, done):
                 data = b""
                 while b"\r\n\r\n" not in data:
                     data += s.recv(65536)
-                head, body = data.split(b"\r\n\r\n", 1)
+                head, received = data.split(b"\r\n\r\n", 1)
                 length = int(re.search(rb"Content-Length: (\d+)", head).group(1))
                 received = len(body)
                 while received < length:
