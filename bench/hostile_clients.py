@@ -397,7 +397,7 @@ def stop_under_load(total=45000, clients=8):
           f"{sent - answered} not: {lost}", flush=True)
 
 
-def stalled_log(requests=3000):
+def stalled_log(requests=30000):
     """The access log on a pipe nobody reads: is /healthz still answered?"""
     reader, writer = os.pipe()
     proc, port = start(quiet=False, stderr=writer)
