@@ -1,5 +1,6 @@
-// The memory the server's answers hold, across all its workers: answers made and not yet
-// sent, and answers being made on its answer threads. An answer made on an event loop is
+// The memory the server's answers hold, across all its workers: the room of answers made and
+// not yet all sent (the sent part of an answer too, which is freed only with the rest), and
+// answers being made on its answer threads. An answer made on an event loop is
 // small and is counted once made, whatever the count; a costly one (a large picture) is
 // counted from before it is made, and made only when it fits under the limit, so that clients
 // that ask and never read cannot make the server hold more than the limit. While the limit is

@@ -14,6 +14,8 @@ constexpr std::size_t kReadChunk = 16 * 1024;
 // Read and dropped while closing, at most; a client that sends more is cut off.
 constexpr std::size_t kMaxDropped = 1024 * 1024;
 constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+// Room for answers kept once they are all sent, for the next: more is freed.
+constexpr std::size_t kKeptOut = 64 * 1024;
 
 }  // namespace
 
@@ -33,7 +35,7 @@ Connection::~Connection() {
     epoll_ctl(context_.poll, EPOLL_CTL_DEL, socket_, nullptr);
     close(socket_);
     --context_.open_connections;
-    context_.memory.Give(Unsent());
+    context_.memory.Give(out_counted_);
     if (awaited_) awaited_->abandoned = true;
     if (context_.peers != nullptr) context_.peers->Leave(peer_);
     if (context_.metrics != nullptr) {
@@ -185,7 +187,6 @@ void Connection::Await(const HttpRequest& request, std::shared_ptr<LaterAnswer> 
 }
 
 void Connection::Queue(std::string answer, bool interim) {
-    context_.memory.Take(answer.size());
     if (Unsent() == 0) {
         out_ = std::move(answer);  // the usual case: sent from where it was made, not copied
         out_sent_ = 0;
@@ -201,6 +202,17 @@ void Connection::Queue(std::string answer, bool interim) {
         out_ += answer;
     }
     if (!interim) answer_ends_.push_back(out_.size());
+    CountOut();
+}
+
+void Connection::CountOut() {
+    const std::size_t held = out_.capacity();
+    if (held > out_counted_) {
+        context_.memory.Take(held - out_counted_);
+    } else {
+        context_.memory.Give(out_counted_ - held);
+    }
+    out_counted_ = held;
 }
 
 bool Connection::Flush() {
@@ -208,7 +220,6 @@ bool Connection::Flush() {
         const ssize_t n = send(socket_, out_.data() + out_sent_, Unsent(), MSG_NOSIGNAL);
         if (n > 0) {
             out_sent_ += static_cast<std::size_t>(n);
-            context_.memory.Give(static_cast<std::size_t>(n));
             waiting_since_ = Clock::now();
             if (context_.metrics != nullptr)
                 context_.metrics->BytesSent(static_cast<std::size_t>(n));
@@ -223,6 +234,12 @@ bool Connection::Flush() {
         }
         if (n < 0 && errno == EINTR) continue;
         return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    // All sent: a large answer's room is given back now, not when the next answer replaces it.
+    if (out_counted_ > kKeptOut) {
+        std::string().swap(out_);
+        out_sent_ = 0;
+        CountOut();
     }
     return true;
 }

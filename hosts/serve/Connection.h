@@ -17,8 +17,8 @@
 // sends without reading is slowed to the pace at which it reads. Every wait
 // has a limit: for a request, from its first byte; for the client to take some of an answer;
 // for an answer thread; and between requests. The connection keeps its place among its
-// worker's Deadlines up to date; reading requests lives apart, in RequestParser. Its unsent
-// answers are counted in the server's AnswerMemory.
+// worker's Deadlines up to date; reading requests lives apart, in RequestParser. The memory
+// its answers hold until they are sent is counted in the server's AnswerMemory.
 #pragma once
 
 #include <atomic>
@@ -103,6 +103,9 @@ private:
                 Clock::time_point started) const;
     // Queues bytes to send: an answer, or (interim) a 100 Continue, which answers nothing.
     void Queue(std::string answer, bool interim = false);
+    // Counts in the server's AnswerMemory the room out_ holds now: all of it, sent or not,
+    // for a partly sent answer is freed only once it is all sent.
+    void CountOut();
     // Tells epoll, and the deadlines, what the connection waits for now.
     void Watch();
 
@@ -117,6 +120,7 @@ private:
     RequestParser parser_;  // reading the request at in_parsed_
     std::string out_;       // answers; from out_sent_ on, not yet sent
     std::size_t out_sent_ = 0;
+    std::size_t out_counted_ = 0;          // the room out_ holds, as counted in the AnswerMemory
     std::deque<std::size_t> answer_ends_;  // where in out_ each unsent answer ends
     std::shared_ptr<AnswerJob> awaited_;   // an answer being made elsewhere, the next to send
     bool awaited_keep_alive_ = false;

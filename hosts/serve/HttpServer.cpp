@@ -247,7 +247,9 @@ private:
 
     // The answers made on the answer threads, to the connections that wait for them.
     void TakeAnswers() {
-        for (const std::shared_ptr<AnswerJob>& job : mailbox_.Collect()) {
+        for (std::shared_ptr<AnswerJob>& collected : mailbox_.Collect()) {
+            // Each job, and the memory it holds, goes with its answer, not with the batch.
+            const std::shared_ptr<AnswerJob> job = std::move(collected);
             const auto found = connections_.find(job->socket());
             // Not there: its client has gone, and another may have its socket's number.
             if (found == connections_.end() || !found->second.Awaits(*job)) continue;

@@ -215,8 +215,8 @@ TEST_F(HttpServerTest, AnswersMadeElsewhereFitTheBudgetAndKeepTheirOrder) {
     std::atomic<bool> release{false};
     HttpServerConfig config = Config(1);
     config.answer_threads = 2;
-    config.answer_memory = 1000;
-    Start(MadeLater(600,
+    config.answer_memory = 10000;
+    Start(MadeLater(6000,
                     [&] {
                         ++made;
                         while (!release) std::this_thread::sleep_for(1ms);
