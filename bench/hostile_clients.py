@@ -1,23 +1,34 @@
 #!/usr/bin/env python3
 """Hostile clients against quillon-serve, on loopback only, each for a bounded time: prints
 the server's memory (peak and current RSS), descriptors, CPU time and a normal client's
-latency under each. A measuring tool for people (tests/hosts/HostileClientsTest.cpp is the
-test); needs python3.
+latency under each (p50 and p99 of a client asking the default picture every 20 ms, and how
+many of its requests went unanswered). A measuring tool for people
+(tests/hosts/HostileClientsTest.cpp is the test); needs python3.
 
     bench/hostile_clients.py [BUILD_DIR/bin/quillon-serve [SCENARIO...]]
+
+The targets it checks: a normal client's p99 under 100 ms during the slowloris floods, and
+under 50 ms while 16 clients ask for 16-Mpixel pictures back to back.
 """
-import os, re, resource, socket, subprocess, sys, time
+import os, re, resource, signal, socket, ssl, subprocess, sys, threading, time
 
 SERVE = sys.argv[1] if len(sys.argv) > 1 else "build/release/bin/quillon-serve"
 BIG = b"GET /barcode.png?Width=2000&Height=1000&Data=hostile HTTP/1.1\r\nHost: x\r\n\r\n"
+# 4096 x 4096 (the default pixel limit) in four colours: a 4.2 MB PNG.
+HUGE = (b"GET /barcode.png?Width=4096&Height=4096&BarColor=255&BackColor=65280&BorderStyle=2"
+        b"&Data=hostile HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+NORMAL = b"GET /barcode.png?Data=normal HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"
+
+# Enough descriptors for thousands of clients, in this process and the servers it starts.
+resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)
 
 
-def start(extra=(), nofile=None):
+def start(extra=(), nofile=None, quiet=True, **popen):
     def limit():
         if nofile:
             resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
-    proc = subprocess.Popen([SERVE, "--port", "0", "--threads", "2", "--quiet", *extra],
-                            stdout=subprocess.PIPE, preexec_fn=limit)
+    args = [SERVE, "--port", "0", "--threads", "2", *(["--quiet"] if quiet else []), *extra]
+    proc = subprocess.Popen(args, stdout=subprocess.PIPE, preexec_fn=limit, **popen)
     line = proc.stdout.readline().decode()
     port = int(re.search(r":(\d+)/", line).group(1))
     normal_request(port)  # loads the component before anything is measured
@@ -37,7 +48,7 @@ def normal_request(port, timeout=60):
     start = time.monotonic()
     try:
         with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
-            s.sendall(b"GET /barcode.png?Data=normal HTTP/1.1\r\nConnection: close\r\n\r\n")
+            s.sendall(NORMAL)
             data = b""
             while chunk := s.recv(65536):
                 data += chunk
@@ -91,12 +102,9 @@ def never_reading(seconds=15):
     proc.terminate(); proc.wait(20)
 
 
-def slowloris(count=300, seconds=14):
-    proc, port = start()
-    before = status(proc)
-    clients = connect(port, count)
+def trickle(clients, seconds):
+    """Slowloris: a byte of a request head a second from each client, for `seconds`."""
     head = b"GET / HTTP/1.1\r\nX-Slow: " + b"a" * 100
-    open_at_end = 0
     for i in range(seconds):
         for s in clients:
             try:
@@ -104,6 +112,14 @@ def slowloris(count=300, seconds=14):
             except OSError:
                 pass
         time.sleep(1)
+
+
+def slowloris(count=300, seconds=14):
+    proc, port = start()
+    before = status(proc)
+    clients = connect(port, count)
+    open_at_end = 0
+    trickle(clients, seconds)
     mid = status(proc)
     for s in clients:
         try:
@@ -172,7 +188,7 @@ def pipelined_burst():
         proc, port = start()
         before = status(proc)
         s = socket.create_connection(("127.0.0.1", port))
-        burst = b"GET /nothing HTTP/1.1\r\n\r\n" * count
+        burst = b"GET /nothing HTTP/1.1\r\nHost: x\r\n\r\n" * count
         sender = threading.Thread(target=s.sendall, args=(burst,))
         started = time.monotonic()
         sender.start()
@@ -192,13 +208,333 @@ def pipelined_burst():
         proc.terminate(); proc.wait(20)
 
 
+class NormalClient(threading.Thread):
+    """Asks for the default picture every `period` seconds on a new connection until told to
+    stop: the latencies of its answered requests, and how many went unanswered."""
+
+    def __init__(self, port, period=0.02, timeout=10):
+        super().__init__(daemon=True)
+        self.port, self.period, self.timeout = port, period, timeout
+        self.latencies, self.unanswered = [], 0
+        self.stopping = threading.Event()
+        self.start()
+
+    def run(self):
+        while not self.stopping.is_set():
+            ok, seconds = normal_request(self.port, self.timeout)
+            if ok is True:
+                self.latencies.append(seconds)
+            else:
+                self.unanswered += 1
+            time.sleep(self.period)
+
+    def finish(self):
+        self.stopping.set()
+        self.join()
+        return self.summary()
+
+    def summary(self):
+        if not self.latencies:
+            return f"normal client: none answered, {self.unanswered} not"
+        ordered = sorted(self.latencies)
+        pick = lambda q: ordered[min(len(ordered) - 1, int(q * len(ordered)))] * 1000
+        return (f"normal client: {len(ordered)} answered, {self.unanswered} not; p50 "
+                f"{pick(0.5):.1f} ms, p99 {pick(0.99):.1f} ms, max {ordered[-1] * 1000:.0f} ms")
+
+
+def read_answer(sock, timeout=15, body=True):
+    """One answer on `sock`, its body read too unless told not to: its status line (or how
+    the connection ended without one) and its head."""
+    sock.setblocking(True)
+    sock.settimeout(timeout)
+    data = b""
+    try:
+        while b"\r\n\r\n" not in data:
+            chunk = sock.recv(4096)
+            if not chunk:
+                return ("closed" if not data else data.decode(errors="replace")), data
+            data += chunk
+        head, received = data.split(b"\r\n\r\n", 1)
+        length = re.search(rb"\r\nContent-Length: (\d+)", head)
+        while body and length and len(received) < int(length.group(1)):
+            chunk = sock.recv(4096)
+            if not chunk:
+                break
+            received += chunk
+    except ConnectionResetError:
+        return "reset", data
+    except OSError as e:
+        return f"error {e}", data
+    return head.split(b"\r\n")[0].decode(errors="replace"), head
+
+
+def first_line(sock, timeout=15):
+    """The status line the server sent on `sock`, without reading the body."""
+    return read_answer(sock, timeout, body=False)[0]
+
+
+def counted(lines):
+    out = {}
+    for line in lines:
+        key = line[:12] if line.startswith("HTTP/") else line
+        out[key] = out.get(key, 0) + 1
+    return out
+
+
+def slow_readers(count=300, seconds=30):
+    """Clients that each ask once for a 4096 x 4096 four-colour PNG and read nothing."""
+    proc, port = start()
+    before = status(proc)
+    normal = NormalClient(port)
+    clients = []
+    for _ in range(count):
+        s = socket.socket()
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        s.connect(("127.0.0.1", port))
+        s.sendall(HUGE)
+        clients.append(s)
+    time.sleep(seconds)
+    answers = counted(first_line(s, 5) for s in clients)
+    report(f"slow readers ({count} x one 4096 x 4096 picture, unread for {seconds} s)", proc, port,
+           before, f"; {normal.finish()}; their answers {answers}")
+    for s in clients:
+        s.close()
+    proc.terminate(); proc.wait(20)
+
+
+def slowloris_flood(count=300, cap=None, nofile=None, seconds=14):
+    """`count` connections sending a header byte a second, and a normal client meanwhile."""
+    extra = ["--max-connections", str(cap)] if cap else []
+    proc, port = start(extra, nofile=nofile)
+    before = status(proc)
+    clients = connect(port, count)
+    normal = NormalClient(port)
+    trickle(clients, seconds)
+    limits = ", ".join(f"{k} {v}" for k, v in (("cap", cap), ("descriptors", nofile)) if v)
+    report(f"slowloris flood ({count} connections{', ' + limits if limits else ''})", proc, port,
+           before, f"; {normal.finish()}")
+    for s in clients:
+        s.close()
+    proc.terminate(); proc.wait(20)
+
+
+def stop_at_cap(slow=20, waiting=50):
+    """SIGTERM while `slow` slowloris connections hold the cap and `waiting` clients have sent
+    whole requests that wait in the backlog."""
+    proc, port = start(["--max-connections", str(slow)])
+    hold = connect(port, slow)
+    for s in hold:
+        s.send(b"GET / HTTP/1.1\r\n")
+    time.sleep(0.5)
+    backlog = []
+    for _ in range(waiting):
+        s = socket.create_connection(("127.0.0.1", port), timeout=2)
+        s.sendall(NORMAL)
+        backlog.append(s)
+    time.sleep(0.5)
+    proc.send_signal(signal.SIGTERM)
+    answers = counted(first_line(s) for s in backlog)
+    proc.wait(30)
+    print(f"SIGTERM at the cap ({slow} slowloris, {waiting} whole requests in the backlog): "
+          f"their answers {answers}", flush=True)
+
+
+def stop_under_load(total=45000, clients=8):
+    """Requests sent around a normal SIGTERM, rounds of it until `total` were sent: how many
+    were sent (the bytes went out) and got no answer, on new or on reused connections."""
+    sent = answered = 0
+    lost = {}
+    rounds = 0
+    while sent < total:
+        rounds += 1
+        proc, port = start()
+        lock = threading.Lock()
+        tally = {"sent": 0, "answered": 0}
+
+        def client(keep_alive):
+            s, reused = None, False
+            while True:
+                if s is None:
+                    try:
+                        s = socket.create_connection(("127.0.0.1", port), timeout=10)
+                        reused = False
+                    except OSError:
+                        return  # refused: the server has stopped listening
+                request = b"GET /healthz HTTP/1.1\r\nHost: x\r\n" + \
+                    (b"" if keep_alive else b"Connection: close\r\n") + b"\r\n"
+                try:
+                    s.sendall(request)
+                except OSError:
+                    s.close(); s = None
+                    continue  # not sent
+                with lock:
+                    tally["sent"] += 1
+                line, head = read_answer(s)
+                if line.startswith("HTTP/1.1"):
+                    with lock:
+                        tally["answered"] += 1
+                    if not keep_alive or b"Connection: close" in head:
+                        s.close(); s = None
+                    else:
+                        reused = True
+                else:
+                    kind = f"{'reused' if reused else 'new'} connection: {line}"
+                    with lock:
+                        lost[kind] = lost.get(kind, 0) + 1
+                    s.close(); s = None
+
+        threads = [threading.Thread(target=client, args=(i % 2 == 0,)) for i in range(clients)]
+        for t in threads:
+            t.start()
+        time.sleep(0.4)
+        proc.send_signal(signal.SIGTERM)
+        for t in threads:
+            t.join(60)
+        proc.wait(30)
+        sent += tally["sent"]
+        answered += tally["answered"]
+    print(f"around a SIGTERM, {rounds} rounds: {sent} requests sent, {answered} answered, "
+          f"{sent - answered} not: {lost}", flush=True)
+
+
+def stalled_log(requests=30000):
+    """The access log on a pipe nobody reads: is /healthz still answered?"""
+    reader, writer = os.pipe()
+    proc, port = start(quiet=False, stderr=writer)
+    os.close(writer)
+    answered, slowest = 0, 0.0
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        for i in range(requests):
+            started = time.monotonic()
+            s.sendall(b"GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n")
+            data = b""
+            try:
+                while not data.endswith(b"\nok\n"):
+                    chunk = s.recv(4096)
+                    if not chunk:
+                        break
+                    data += chunk
+            except OSError:
+                break
+            if not data.endswith(b"\nok\n"):
+                break
+            answered += 1
+            slowest = max(slowest, time.monotonic() - started)
+    metrics = b""
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as s:
+            s.sendall(b"GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+            while chunk := s.recv(65536):
+                metrics += chunk
+    except OSError:
+        pass
+    dropped = re.search(rb"\nquillon_access_log_lines_dropped_total (\d+)", metrics)
+    print(f"access log on a pipe nobody reads: {answered} of {requests} /healthz answered, "
+          f"slowest {slowest * 1000:.0f} ms; lines dropped "
+          f"{dropped.group(1).decode() if dropped else 'not counted'}", flush=True)
+    proc.kill(); proc.wait(20)
+    os.close(reader)
+
+
+def ask_back_to_back(port, request, clients, stop, done):
+    """In a process of its own, so that the normal client's timing does not wait for this
+    one's interpreter lock: `clients` threads asking `request` back to back."""
+    def asker():
+        with socket.create_connection(("127.0.0.1", port), timeout=60) as s:
+            while not stop.is_set():
+                s.sendall(request)
+                data = b""
+                while b"\r\n\r\n" not in data:
+                    data += s.recv(65536)
+                head, received = data.split(b"\r\n\r\n", 1)
+                length = int(re.search(rb"Content-Length: (\d+)", head).group(1))
+                received = len(body)
+                while received < length:
+                    received += len(s.recv(1 << 20))
+                with done.get_lock():
+                    done.value += 1
+
+    threads = [threading.Thread(target=asker, daemon=True) for _ in range(clients)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+
+
+def large_pictures(clients=16, seconds=20, svg=False):
+    """`clients` clients asking for 16-Mpixel pictures back to back, and a normal client."""
+    import multiprocessing
+    proc, port = start()
+    before = status(proc)
+    path = (b"/barcode.svg?Columns=30&ErrorCorrectionLevel=5&NarrowBarWidth=0.12&Y2XRatio=2"
+            if svg else b"/barcode.png?")
+    request = (b"GET " + path + b"&Width=4096&Height=4096&Data=" + b"large" * (200 if svg else 1)
+               + b" HTTP/1.1\r\nHost: x\r\n\r\n")
+    stop, done = multiprocessing.Event(), multiprocessing.Value("i", 0)
+    askers = multiprocessing.Process(target=ask_back_to_back,
+                                     args=(port, request, clients, stop, done))
+    askers.start()
+    time.sleep(1)
+    normal = NormalClient(port)
+    time.sleep(seconds)
+    summary = normal.finish()
+    stop.set()
+    askers.join(60)
+    kind = "dense 4096 x 4096 SVG" if svg else "16-Mpixel PNG"
+    report(f"{clients} clients asking for {kind}s back to back", proc, port, before,
+           f"; {summary}; large pictures served {done.value}")
+    proc.terminate(); proc.wait(20)
+
+
+def conformance():
+    """What a few malformed or unusual requests get, and how soon."""
+    proc, port = start()
+    outgoing = ssl.MemoryBIO()
+    tls = ssl.create_default_context().wrap_bio(ssl.MemoryBIO(), outgoing, server_hostname="x")
+    try:
+        tls.do_handshake()
+    except ssl.SSLWantReadError:
+        pass
+    client_hello = outgoing.read()
+    cases = [
+        ("HTTP/1.1 without Host", b"GET /healthz HTTP/1.1\r\n\r\n"),
+        ("two Host fields", b"GET /healthz HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n"),
+        ("an invalid Host", b"GET /healthz HTTP/1.1\r\nHost: a b/c\r\n\r\n"),
+        ("absolute-form", b"GET http://127.0.0.1/healthz HTTP/1.1\r\nHost: x\r\n\r\n"),
+        ("Expect: 100-continue", b"GET /healthz HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n"
+                                 b"Expect: 100-continue\r\n\r\n"),
+        ("HTTP/0.9", b"GET /healthz\r\n"),
+        ("TLS ClientHello", client_hello),
+    ]
+    for name, request in cases:
+        with socket.create_connection(("127.0.0.1", port), timeout=15) as s:
+            started = time.monotonic()
+            s.sendall(request)
+            line = first_line(s, 15)
+            print(f"  {name}: {line!r} after {(time.monotonic() - started) * 1000:.0f} ms",
+                  flush=True)
+    proc.terminate(); proc.wait(20)
+
+
+SCENARIOS = (never_reading, slowloris, huge_head, half_closed, out_of_descriptors,
+             pipelined_burst, slow_readers,
+             lambda: slowloris_flood(300, cap=100),
+             lambda: slowloris_flood(4500),
+             lambda: slowloris_flood(300, nofile=256),
+             stop_at_cap, stop_under_load, stalled_log, large_pictures,
+             lambda: large_pictures(svg=True), conformance)
+NAMES = ("never_reading", "slowloris", "huge_head", "half_closed", "out_of_descriptors",
+         "pipelined_burst", "slow_readers", "slowloris_cap", "slowloris_4500",
+         "slowloris_256_descriptors", "stop_at_cap", "stop_under_load", "stalled_log",
+         "large_pictures", "large_svgs", "conformance")
+
+
 if __name__ == "__main__":
     only = sys.argv[2:]
-    for scenario in (never_reading, slowloris, huge_head, half_closed, out_of_descriptors,
-                     pipelined_burst):
-        if only and scenario.__name__ not in only:
+    for name, scenario in zip(NAMES, SCENARIOS):
+        if only and name not in only:
             continue
         try:
             scenario()
         except Exception as e:  # keep measuring the others
-            print(f"{scenario.__name__}: {e!r}", flush=True)
+            print(f"{name}: {e!r}", flush=True)

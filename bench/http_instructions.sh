@@ -51,7 +51,7 @@ done
 start
 python3 - "$port" <<'PYTHON'
 import socket, sys, time
-head = ("GET /?" + "a" * 16000 + " HTTP/1.1\r\n" +
+head = ("GET /?" + "a" * 16000 + " HTTP/1.1\r\nHost: x\r\n" +
         "".join("X-%d: %s\r\n" % (i, "b" * 300) for i in range(90)) + "\r\n").encode()
 for _ in range(10):
     with socket.create_connection(("127.0.0.1", int(sys.argv[1]))) as client:

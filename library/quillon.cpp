@@ -398,6 +398,10 @@ quillon_status quillon_measure(quillon_barcode* barcode, quillon_measurement* me
     });
 }
 
+long long quillon_picture_pixels(const quillon_barcode* barcode) {
+    return barcode == nullptr ? 0 : barcode->session.picture_pixels();
+}
+
 const char* quillon_message(const quillon_barcode* barcode) {
     return barcode == nullptr ? "no barcode object" : barcode->message.c_str();
 }

@@ -39,7 +39,8 @@ void CheckShowable(std::string_view text, std::size_t max_bytes) {
 }
 
 bool IsRefusal(int status) {
-    return status == 400 || status == 413 || status == 414 || status == 431 || status == 505;
+    return status == 400 || status == 413 || status == 414 || status == 417 || status == 431 ||
+           status == 505;
 }
 
 // Gives `input` to a fresh parser `piece` bytes at a time, into a buffer that grows and now
@@ -58,6 +59,7 @@ void CheckInPieces(std::string_view input, std::size_t piece, const RequestParse
     }
     Check(state == whole.state());
     Check(parser.refusal() == whole.refusal());
+    Check(parser.ExpectsContinue() == whole.ExpectsContinue());
     if (state != RequestState::kComplete) return;
     Check(parser.length() == whole.length());
     Check(before < whole.length());  // no answer before the last byte
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(read.method == "-" ? read.path.empty() : read.method.data() == rest.data());
             CheckShowable(read.path, 200);
         }
+        Check(!whole.ExpectsContinue() || state == RequestState::kIncomplete);
         CheckInPieces(rest, 1 + (size * 31 + static_cast<std::size_t>(i)) % 61, whole);
         if (state != RequestState::kComplete) break;
         const HttpRequest& request = whole.request();

@@ -133,6 +133,7 @@ BarcodeResult MakeBarcode(const BarcodeRequest& request) {
                      &result);
                 break;
         }
+        result.picture_pixels = quillon_picture_pixels(barcode);
     }
     if (page) quillon_end_page(barcode);
     return result;

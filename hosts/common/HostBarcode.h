@@ -53,6 +53,7 @@ struct BarcodeResult {
     std::vector<std::string> files;     // a whole Macro PDF417 set's PNGs
     int segment_count = 0;              // the symbols in that set
     quillon_measurement measurement{};  // the symbol's figures
+    std::int64_t picture_pixels = 0;    // of the picture sized, also one refused as too large
     bool ok() const { return status == QUILLON_OK; }
     std::string MeasurementJson() const;
 };

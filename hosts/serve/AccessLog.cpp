@@ -1,19 +1,27 @@
 #include "hosts/serve/AccessLog.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
+#include "hosts/serve/HttpMetrics.h"
 #include "library/session/PrintableText.h"
 
 namespace {
 
 constexpr std::size_t kShownTarget = 200;
 constexpr std::size_t kShownPeer = 64;
+// How often the writer, waiting for room, looks whether the log is stopping.
+constexpr int kPollMs = 100;
+// Once the log is stopping, what is left is written within this time or dropped.
+constexpr auto kLastWrite = std::chrono::seconds(1);
 
 int OpenForAppending(const std::string& path) {
     return open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
@@ -50,7 +58,17 @@ std::string Timestamp(std::chrono::system_clock::time_point time) {
 
 }  // namespace
 
+AccessLog::AccessLog(std::size_t buffer_bytes)
+    : buffer_bytes_(buffer_bytes), writer_([this] { WriteOut(); }) {}
+
 AccessLog::~AccessLog() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_deadline_ = std::chrono::steady_clock::now() + kLastWrite;
+        stopping_ = true;
+    }
+    ready_.notify_one();
+    writer_.join();
     if (!path_.empty()) close(fd_);
 }
 
@@ -60,6 +78,7 @@ bool AccessLog::Open(const std::string& path, std::string* error) {
         *error = "cannot open the access log " + path + ": " + std::strerror(errno);
         return false;
     }
+    const std::lock_guard lock(mutex_);
     if (!path_.empty()) close(fd_);
     fd_ = fd;
     path_ = path;
@@ -96,5 +115,60 @@ std::string AccessLog::Line(const AccessLogEntry& entry) const {
 
 void AccessLog::Write(const AccessLogEntry& entry) const {
     const std::string line = Line(entry);
-    [[maybe_unused]] const ssize_t n = write(fd_, line.data(), line.size());
+    {
+        const std::lock_guard lock(mutex_);
+        if (pending_.size() + line.size() > buffer_bytes_) {
+            ++unreported_;
+            ++dropped_;
+            if (metrics_ != nullptr) metrics_->LogLinesDropped(1);
+            return;
+        }
+        pending_ += line;
+    }
+    ready_.notify_one();
+}
+
+void AccessLog::WriteOut() {
+    std::string batch;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        ready_.wait(lock, [this] { return stopping_ || !pending_.empty() || unreported_ > 0; });
+        if (pending_.empty() && unreported_ == 0) return;  // stopping, with nothing left
+        // The lines taken before the drops, then the word of them: the lines that come after
+        // follow it.
+        batch.swap(pending_);
+        if (unreported_ > 0) {
+            batch += "quillon-serve: " + std::to_string(unreported_) +
+                     " access log lines dropped: the log's reader did not keep up\n";
+            unreported_ = 0;
+        }
+        const int fd = fd_;
+        lock.unlock();
+        WriteWhole(fd, batch);
+        batch.clear();
+        lock.lock();
+    }
+}
+
+void AccessLog::WriteWhole(int fd, std::string_view text) {
+    while (!text.empty()) {
+        pollfd room{fd, POLLOUT, 0};
+        const int ready = poll(&room, 1, kPollMs);
+        if (ready < 0 && errno != EINTR) return;
+        if (ready <= 0) {
+            if (stopping_ && std::chrono::steady_clock::now() > stop_deadline_) return;
+            continue;
+        }
+        if ((room.revents & (POLLERR | POLLNVAL)) != 0) return;
+        // Room for PIPE_BUF bytes at least, which a pipe takes at once and in one piece: as
+        // many whole lines as fit in that.
+        std::size_t chunk = std::min<std::size_t>(text.size(), PIPE_BUF);
+        if (chunk < text.size()) {
+            const std::size_t last_line_end = text.rfind('\n', chunk - 1);
+            if (last_line_end != std::string_view::npos) chunk = last_line_end + 1;
+        }
+        const ssize_t n = write(fd, text.data(), chunk);
+        if (n < 0 && errno != EINTR && errno != EAGAIN) return;
+        if (n > 0) text.remove_prefix(static_cast<std::size_t>(n));
+    }
 }

@@ -120,11 +120,31 @@ int StatusFor(quillon_status status) {
 
 enum class Page { kPng, kSvg, kMeasure };
 
+// A large picture, drawn later on an answer thread: the whole page runs again there, with an
+// object of that thread's own, as objects stay on the thread that made them. What it holds
+// at its peak, measured: under a byte a pixel for a PNG (its rows, the file, the answer), and
+// for SVG twice that, as it reads the PNG's pixels back.
+HttpResponse DrawnLater(Page page, std::int64_t pixels, const RouteLimits& limits) {
+    RouteLimits there = limits;
+    there.later_pixels = 0;
+    HttpResponse response;
+    response.later = std::make_shared<LaterAnswer>(LaterAnswer{
+        [there](const HttpRequest& request) { return ServeBarcodeRequest(request, there); },
+        static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1)});
+    return response;
+}
+
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
                      const RouteLimits& limits) {
+    // On an event loop, a picture above later_pixels is not drawn: the library refuses it at
+    // that limit once it has sized it, before drawing, and it is made again on a drawing
+    // thread with the full one.
+    const bool large_drawn_later =
+        page != Page::kMeasure && limits.later_pixels > 0 &&
+        (limits.max_pixels == 0 || limits.later_pixels < limits.max_pixels);
     BarcodeRequest request;
-    request.max_pixels = limits.max_pixels;
+    request.max_pixels = large_drawn_later ? limits.later_pixels : limits.max_pixels;
     request.product = page == Page::kPng   ? Product::kPng
                       : page == Page::kSvg ? Product::kSvg
                                            : Product::kMeasurement;
@@ -138,6 +158,11 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     BarcodeResult result = MakeBarcode(request);
     context->Release();  // the component held what it needed of it until OnEndPage
 
+    if (large_drawn_later && result.status == QUILLON_TOO_LARGE &&
+        result.picture_pixels > limits.later_pixels &&
+        (limits.max_pixels == 0 || result.picture_pixels <= limits.max_pixels)) {
+        return DrawnLater(page, result.picture_pixels, limits);
+    }
     if (!result.ok()) {
         return HttpResponse::Text(StatusFor(result.status), PrintableText(result.message));
     }
@@ -183,6 +208,8 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
     }
 
     HttpResponse response = RunPage(page, ParseQuery(request.query), limits);
-    if (response.status == 200) FinishCacheableAnswer(request, kCacheControl, &response);
+    if (response.status == 200 && !response.later) {
+        FinishCacheableAnswer(request, kCacheControl, &response);
+    }
     return response;
 }

@@ -13,6 +13,9 @@
 struct RouteLimits {
     std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
     int quiet_zone = kDefaultQuietZone;           // unless a request says quietzone=N
+    // Pictures above this many pixels are drawn on one of the server's answer threads, so
+    // that the event loop answers the others meanwhile (0: all on the event loop).
+    std::int64_t later_pixels = std::int64_t{1} << 20;
 };
 
 // The paths served here, for counting requests by route.

@@ -13,6 +13,9 @@ namespace {
 constexpr std::size_t kReadChunk = 16 * 1024;
 // Read and dropped while closing, at most; a client that sends more is cut off.
 constexpr std::size_t kMaxDropped = 1024 * 1024;
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+// Room for answers kept once they are all sent, for the next: more is freed.
+constexpr std::size_t kKeptOut = 64 * 1024;
 
 }  // namespace
 
@@ -32,9 +35,13 @@ Connection::~Connection() {
     epoll_ctl(context_.poll, EPOLL_CTL_DEL, socket_, nullptr);
     close(socket_);
     --context_.open_connections;
+    context_.memory.Give(out_counted_);
+    if (awaited_) awaited_->abandoned = true;
+    if (context_.peers != nullptr) context_.peers->Leave(peer_);
     if (context_.metrics != nullptr) {
         context_.metrics->ConnectionsOpen(-1);
-        context_.metrics->RequestsInFlight(-static_cast<int>(answer_ends_.size()));
+        context_.metrics->RequestsInFlight(-static_cast<int>(answer_ends_.size()) -
+                                           (awaited_ ? 1 : 0));
     }
 }
 
@@ -46,10 +53,18 @@ bool Connection::OnEvents(std::uint32_t events) {
 bool Connection::OnServerStopping() {
     Receive();
     // A request under way is still answered, and its answer ends the connection (the stop
-    // turns off keep-alive); with none under way there is nothing more to wait for.
-    closing_ = closing_ || Unparsed() == 0;
+    // turns off keep-alive). An idle connection stays for the short wait a crowded server
+    // gives it: a request its client sent as the stop came (the first on a connection taken
+    // from the backlog, or the next on a kept-alive one) is on its way, and is answered.
     // Once all is sent, waiting for the client to close is no reason to delay the stop.
     return Advance() && !lingering_;
+}
+
+bool Connection::OnAnswerMade() {
+    const std::shared_ptr<AnswerJob> job = std::move(awaited_);
+    Answer(job->request(), job->response(), awaited_keep_alive_ && !context_.stop_requested,
+           awaited_started_);
+    return Advance();
 }
 
 void Connection::Receive() {
@@ -80,11 +95,11 @@ bool Connection::Advance() {
         if (!Flush()) return false;
         // Serving stopped at the bound on unsent answers, and then all of them went out:
         // serve the rest of the input.
-        if (closing_ || Unsent() > 0 || !HoldsRequest()) break;
+        if (closing_ || awaited_ || Unsent() > 0 || !HoldsRequest()) break;
     }
     // Once the client has gone, what it left unfinished can never become a request.
     if (peer_gone_ && !HoldsRequest()) closing_ = true;
-    if (closing_ && Unsent() == 0) {
+    if (closing_ && Unsent() == 0 && !awaited_) {
         if (peer_gone_) return false;
         if (!lingering_) {
             shutdown(socket_, SHUT_WR);
@@ -101,33 +116,45 @@ bool Connection::HoldsRequest() const {
 }
 
 void Connection::ServeRequests() {
-    while (!closing_) {
+    while (!closing_ && !awaited_) {
         // The parser goes on from where it stopped at the last read.
         const RequestState state = parser_.Parse(std::string_view(in_).substr(in_parsed_));
-        if (state == RequestState::kIncomplete || Unsent() >= context_.limits.max_unsent) break;
+        if (state == RequestState::kIncomplete) {
+            // A client that waits for a go-ahead before it sends the body gets it once.
+            if (parser_.ExpectsContinue() && !continued_) {
+                Queue(std::string(kContinue), true);
+                continued_ = true;
+            }
+            break;
+        }
+        // Past a bound, no more is served until some of what is queued has gone out: the
+        // connection's own, or the server's memory for answers (once this connection has
+        // answers unsent, so that each is still served one at a time).
+        if (Unsent() >= context_.limits.max_unsent || (Unsent() > 0 && context_.memory.Spent())) {
+            break;
+        }
         if (context_.metrics != nullptr) context_.metrics->RequestsInFlight(1);
         const auto started = Clock::now();
-        HttpRequest unread;
-        const HttpRequest* request = &parser_.request();
-        HttpResponse response;
-        bool keep_alive = false;
         if (state == RequestState::kRefused) {
             // The rest of the input cannot be framed, so none of it is served.
-            response = HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal()));
-            unread = RequestLineAsRead(std::string_view(in_).substr(in_parsed_));
-            request = &unread;
+            HttpRequest unread = RequestLineAsRead(std::string_view(in_).substr(in_parsed_));
             in_parsed_ = in_.size();
+            Answer(unread, HttpResponse::Text(parser_.refusal(), ReasonPhrase(parser_.refusal())),
+                   false, started);
         } else {
-            response = Respond(*request);
-            keep_alive = request->keep_alive && !context_.stop_requested;
+            const HttpRequest& request = parser_.request();
+            HttpResponse response = Respond(request);
+            const bool keep_alive = request.keep_alive && !context_.stop_requested;
+            if (response.later) {
+                Await(request, std::move(response.later), keep_alive, started);
+            } else {
+                Answer(request, response, keep_alive, started);
+            }
             in_parsed_ += parser_.length();
             if (Unparsed() > 0) request_started_ = Clock::now();
         }
-        const bool head_only = request->method == "HEAD";
-        Queue(SerializeResponse(response, keep_alive, head_only));
-        closing_ = !keep_alive;
-        Record(*request, response, head_only, started);
         parser_.Next();
+        continued_ = false;
     }
     // Dropping the answered requests once per batch, not once per request, keeps a burst of
     // pipelined requests linear in its length.
@@ -135,7 +162,30 @@ void Connection::ServeRequests() {
     in_parsed_ = 0;
 }
 
-void Connection::Queue(std::string answer) {
+void Connection::Answer(const HttpRequest& request, const HttpResponse& response, bool keep_alive,
+                        Clock::time_point started) {
+    const bool head_only = request.method == "HEAD";
+    Queue(SerializeResponse(response, keep_alive, head_only));
+    closing_ = !keep_alive;
+    Record(request, response, head_only, started);
+}
+
+void Connection::Await(const HttpRequest& request, std::shared_ptr<LaterAnswer> later,
+                       bool keep_alive, Clock::time_point started) {
+    awaited_ = std::make_shared<AnswerJob>(request, std::move(later), socket_, context_.mailbox,
+                                           context_.memory);
+    awaited_keep_alive_ = keep_alive;
+    awaited_started_ = started;
+    if (context_.pool != nullptr) {
+        context_.pool->Submit(awaited_);
+        return;
+    }
+    awaited_->Make();
+    const std::shared_ptr<AnswerJob> job = std::move(awaited_);
+    Answer(job->request(), job->response(), keep_alive, started);
+}
+
+void Connection::Queue(std::string answer, bool interim) {
     if (Unsent() == 0) {
         out_ = std::move(answer);  // the usual case: sent from where it was made, not copied
         out_sent_ = 0;
@@ -150,7 +200,18 @@ void Connection::Queue(std::string answer) {
         }
         out_ += answer;
     }
-    answer_ends_.push_back(out_.size());
+    if (!interim) answer_ends_.push_back(out_.size());
+    CountOut();
+}
+
+void Connection::CountOut() {
+    const std::size_t held = out_.capacity();
+    if (held > out_counted_) {
+        context_.memory.Take(held - out_counted_);
+    } else {
+        context_.memory.Give(out_counted_ - held);
+    }
+    out_counted_ = held;
 }
 
 bool Connection::Flush() {
@@ -172,6 +233,12 @@ bool Connection::Flush() {
         }
         if (n < 0 && errno == EINTR) continue;
         return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    // All sent: a large answer's room is given back now, not when the next answer replaces it.
+    if (out_counted_ > kKeptOut) {
+        std::string().swap(out_);
+        out_sent_ = 0;
+        CountOut();
     }
     return true;
 }
@@ -201,6 +268,8 @@ void Connection::Watch() {
         context_.deadlines.Enter(*this, Wait::kLinger, waiting_since_);
     } else if (Unsent() > 0) {
         context_.deadlines.Enter(*this, Wait::kWrite, waiting_since_);
+    } else if (awaited_) {
+        context_.deadlines.Enter(*this, Wait::kAnswer, awaited_started_);
     } else if (Unparsed() > 0) {
         context_.deadlines.Enter(*this, Wait::kRequest, request_started_);
     } else {

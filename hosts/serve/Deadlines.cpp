@@ -31,7 +31,7 @@ Waiter* Deadlines::Front(Wait wait) const {
 }
 
 Waiter* Deadlines::Expired(Clock::time_point now, bool crowded) const {
-    for (const Wait wait : {Wait::kRequest, Wait::kIdle, Wait::kWrite, Wait::kLinger}) {
+    for (const Wait wait : kWaits) {
         Waiter* const oldest = Front(wait);
         if (oldest != nullptr && now - oldest->since_ > limits_.Of(wait, crowded)) return oldest;
     }
@@ -40,11 +40,22 @@ Waiter* Deadlines::Expired(Clock::time_point now, bool crowded) const {
 
 std::optional<Deadlines::Clock::time_point> Deadlines::NextEnd(bool crowded) const {
     std::optional<Clock::time_point> next;
-    for (const Wait wait : {Wait::kRequest, Wait::kIdle, Wait::kWrite, Wait::kLinger}) {
+    for (const Wait wait : kWaits) {
         if (const Waiter* oldest = Front(wait)) {
             const auto end = oldest->since_ + limits_.Of(wait, crowded);
             next = next ? std::min(*next, end) : end;
         }
     }
     return next;
+}
+
+Waiter* Deadlines::Evictable(Clock::time_point began_before) const {
+    Waiter* oldest = nullptr;
+    for (const Wait wait : {Wait::kIdle, Wait::kRequest}) {
+        Waiter* const front = Front(wait);
+        if (front != nullptr && (oldest == nullptr || front->since_ < oldest->since_)) {
+            oldest = front;
+        }
+    }
+    return oldest != nullptr && oldest->since_ < began_before ? oldest : nullptr;
 }

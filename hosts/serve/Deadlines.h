@@ -6,7 +6,8 @@
 // allocates, and a wake looks at the front of each queue and takes what is due, never every
 // connection. While the server is full, idle connections are given less time: the same
 // queue, read against the shorter limit. The front of a queue is its oldest wait: the longest
-// idle connection, the slowest request.
+// idle connection, the slowest request; when a full server makes room for a new client, it
+// closes the one whose wait is the least worth keeping.
 #pragma once
 
 #include <array>
@@ -51,11 +52,18 @@ public:
     Waiter* Expired(Clock::time_point now, bool crowded) const;
     // When the first wait still under way reaches its limit; none when nothing waits.
     std::optional<Clock::time_point> NextEnd(bool crowded) const;
+    // The waiter to close to make room, or null: the longest idle or the slowest request,
+    // whichever began first, provided it began before `began_before`. One that waits for the
+    // client to take an answer, or for an answer to be made, is never chosen, having a
+    // request in hand; nor one that lingers, whose last answer may still be on its way.
+    Waiter* Evictable(Clock::time_point began_before) const;
 
 private:
+    static constexpr std::array kWaits = {Wait::kRequest, Wait::kIdle, Wait::kWrite, Wait::kLinger,
+                                          Wait::kAnswer};
     Waiter* Front(Wait wait) const;
 
     const ConnectionLimits& limits_;
     // Each queue's head: its next_ is the oldest wait, its previous_ the newest.
-    mutable std::array<Waiter, 4> queues_;
+    mutable std::array<Waiter, kWaits.size()> queues_;
 };

@@ -15,6 +15,29 @@ std::string_view HttpRequest::Header(std::string_view name) const {
     return {};
 }
 
+OwnedRequest::OwnedRequest(const HttpRequest& request) : request_(request) {
+    std::size_t size = request.method.size() + request.query.size();
+    for (const auto& [name, value] : request.headers) size += name.size() + value.size();
+    bytes_.reserve(size);  // no reallocation below: the views taken stay valid
+    auto keep = [this](std::string_view text) {
+        const std::size_t at = bytes_.size();
+        bytes_ += text;
+        return std::string_view(bytes_).substr(at, text.size());
+    };
+    request_.method = keep(request.method);
+    request_.query = keep(request.query);
+    for (auto& [name, value] : request_.headers) {
+        name = keep(name);
+        value = keep(value);
+    }
+}
+
+HttpResponse HttpResponse::Busy(std::string text) {
+    HttpResponse response = Text(503, std::move(text));
+    response.headers.emplace_back("Retry-After", "1");
+    return response;
+}
+
 HttpResponse HttpResponse::Text(int status, std::string text) {
     HttpResponse response;
     response.status = status;
@@ -50,6 +73,8 @@ const char* ReasonPhrase(int status) {
             return "Payload Too Large";
         case 414:
             return "URI Too Long";
+        case 417:
+            return "Expectation Failed";
         case 422:
             return "Unprocessable Content";
         case 431:

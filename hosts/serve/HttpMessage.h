@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,17 +23,49 @@ struct HttpRequest {
     std::string_view Header(std::string_view name) const;
 };
 
+// A request that keeps its own copy of its bytes, to be answered after the connection's
+// input has moved on. It stays where it is made: its views point into itself.
+class OwnedRequest {
+public:
+    explicit OwnedRequest(const HttpRequest& request);
+    OwnedRequest(const OwnedRequest&) = delete;
+    OwnedRequest& operator=(const OwnedRequest&) = delete;
+
+    const HttpRequest& request() const { return request_; }
+
+private:
+    std::string bytes_;
+    HttpRequest request_;
+};
+
+struct LaterAnswer;
+
 struct HttpResponse {
     int status = 200;
     std::string content_type = "text/plain; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
+    // Set: the answer is too costly to make on an event loop, and is made later, elsewhere;
+    // the fields above are unused.
+    std::shared_ptr<LaterAnswer> later;
 
     static HttpResponse Text(int status, std::string text);
+    // 503 with Retry-After: the server is busy, and the client may ask again in a moment.
+    static HttpResponse Busy(std::string text);
 };
 
 // What a server calls to answer each request.
 using HttpHandler = std::function<HttpResponse(const HttpRequest&)>;
+
+// An answer that costs more than the others (a large picture): the server makes it on one of
+// its answer threads, calling `make` with a copy of the request, once `memory` bytes (what
+// making it holds at its peak) fit in the memory it keeps for answers; a client whose answer
+// does not fit gets 503 with Retry-After instead. `make` runs on a thread of the server's,
+// so it must not use anything that belongs to the thread that asked for it.
+struct LaterAnswer {
+    HttpHandler make;
+    std::size_t memory = 0;
+};
 
 // `s` without the spaces and tabs around it, as a header's value is read.
 std::string_view TrimBlanks(std::string_view s);

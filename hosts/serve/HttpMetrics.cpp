@@ -78,5 +78,14 @@ std::string HttpMetrics::Text() const {
     out += "quillon_http_requests_in_flight " + std::to_string(in_flight_.load(kRelaxed)) + "\n";
     Describe(out, "quillon_http_connections_open", "gauge", "Client connections open.");
     out += "quillon_http_connections_open " + std::to_string(connections_.load(kRelaxed)) + "\n";
+    if (answer_memory_ != nullptr) {
+        Describe(out, "quillon_http_answer_memory_bytes", "gauge",
+                 "Memory held by answers not yet sent and by answers being made.");
+        out += "quillon_http_answer_memory_bytes " + std::to_string(answer_memory_->used()) + "\n";
+    }
+    Describe(out, "quillon_access_log_lines_dropped_total", "counter",
+             "Access log lines dropped because the log's reader did not keep up.");
+    out += "quillon_access_log_lines_dropped_total " +
+           std::to_string(log_lines_dropped_.load(kRelaxed)) + "\n";
     return out;
 }

@@ -1,6 +1,7 @@
 // What the server has done, for a Prometheus scrape (GET /metrics): requests by route and
-// status, a latency histogram by route, bytes sent, requests in flight and open connections.
-// Every worker updates the same counters without locks; a scrape reads each one once.
+// status, a latency histogram by route, bytes sent, requests in flight, open connections, the
+// memory answers hold, and access log lines dropped. Every worker updates the same counters
+// without locks; a scrape reads each one once.
 #pragma once
 
 #include <array>
@@ -12,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "hosts/serve/AnswerMemory.h"
+
 class HttpMetrics {
 public:
     // The routes counted apart; requests for any other path are counted as "other".
@@ -21,6 +24,11 @@ public:
     void BytesSent(std::size_t bytes) { bytes_sent_.fetch_add(bytes, std::memory_order_relaxed); }
     void RequestsInFlight(int change) { in_flight_.fetch_add(change, std::memory_order_relaxed); }
     void ConnectionsOpen(int change) { connections_.fetch_add(change, std::memory_order_relaxed); }
+    void LogLinesDropped(std::size_t lines) {
+        log_lines_dropped_.fetch_add(lines, std::memory_order_relaxed);
+    }
+    // Shows what `memory` holds in every scrape; set before the server serves.
+    void WatchAnswerMemory(const AnswerMemory* memory) { answer_memory_ = memory; }
 
     // The Prometheus text exposition of every counter.
     std::string Text() const;
@@ -41,4 +49,6 @@ private:
     std::atomic<std::uint64_t> bytes_sent_{0};
     std::atomic<std::int64_t> in_flight_{0};
     std::atomic<std::int64_t> connections_{0};
+    std::atomic<std::uint64_t> log_lines_dropped_{0};
+    const AnswerMemory* answer_memory_ = nullptr;
 };

@@ -7,14 +7,22 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hosts/serve/AccessLog.h"
+#include "hosts/serve/AnswerMemory.h"
+#include "hosts/serve/AnswerPool.h"
 #include "hosts/serve/Connection.h"
 #include "hosts/serve/HttpMessage.h"
 #include "hosts/serve/HttpMetrics.h"
+#include "hosts/serve/PeerCounts.h"
 
 struct HttpServerConfig {
     std::string bind = "127.0.0.1";  // an IPv4 or IPv6 address, or a host name: all its addresses
@@ -22,7 +30,15 @@ struct HttpServerConfig {
     // Sockets already listening (socket activation, --fd) to serve instead of binding.
     std::vector<int> inherited_listeners;
     int threads = 1;
-    int max_connections = 1024;  // open at once; further clients wait in the backlog
+    // Threads that make the answers too costly for an event loop (HttpResponse::later); with
+    // none, the workers make them.
+    int answer_threads = 0;
+    // Open at once. A new client is taken by closing the connection least worth keeping (see
+    // Deadlines::Evictable); when none can be closed, it waits in the backlog.
+    int max_connections = 1024;
+    int max_per_address = 0;  // connections a client address may hold; 0: no limit
+    // The memory of answers not yet sent, and of answers being made (see AnswerMemory).
+    std::size_t answer_memory = std::size_t{256} << 20;
     ConnectionLimits limits;
     const AccessLog* access_log = nullptr;  // one line per request; null for none
     HttpMetrics* metrics = nullptr;         // null for none
@@ -40,16 +56,25 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Opens the listening sockets, or takes over the inherited ones; false with a message
-    // when that fails.
+    // After a stop, the workers finish what is in flight for at most this long.
+    static constexpr std::chrono::seconds kShutdownGrace{10};
+
+    // Opens the listening sockets (or takes over the inherited ones) and makes everything
+    // else that serving needs, each worker's event loop and thread and the answer threads,
+    // so that nothing can fail once the server is announced: false with a message when any
+    // of it fails. The threads wait for Run.
     bool Listen(std::string* error);
     int port() const { return port_; }
-    // Where it listens, as "127.0.0.1:8080" or "[::1]:8080".
+    // Where it listens, as "127.0.0.1:8080" or "[::1]:8080"; and how to reach it there, as
+    // "http://127.0.0.1:8080/", or "unix:/run/quillon.sock" for a Unix socket it was handed.
     std::vector<std::string> addresses() const;
+    std::vector<std::string> urls() const;
 
     // Serves until Stop(), then finishes the requests already received, answers them, and
-    // returns once every worker is done.
+    // returns once every worker is done; or when a worker's event loop fails, which stops
+    // the others: failure() then says why.
     void Run();
+    std::string failure() const;
     // Async-signal-safe: may be called from a SIGINT or SIGTERM handler.
     void Stop();
     // Async-signal-safe: ends at once, closing every connection, whatever is in flight.
@@ -57,9 +82,16 @@ public:
 
 private:
     class Worker;
+    enum class Gate { kClosed, kServe, kAbandon };
+
+    bool StartWorkers(std::string* error);
+    // Lets the worker threads go on: to serve, or (when the server is not run) to end.
+    void OpenGate(Gate gate);
     // Takes the clients still waiting to be accepted, then stops listening (once, whichever
     // worker stops first).
     void ShutListeners(Worker& worker);
+    // A worker's event loop cannot go on: the server stops, and Run's caller learns why.
+    void Fail(std::string why);
 
     HttpServerConfig config_;
     Handler handler_;
@@ -72,4 +104,13 @@ private:
     std::atomic<bool> listeners_shut_{false};
     std::atomic<int> open_connections_{0};
     int port_ = 0;
+    AnswerMemory memory_;
+    PeerCounts peers_;
+    std::vector<std::unique_ptr<Worker>> workers_;  // outlive the answer threads' jobs
+    AnswerPool pool_;
+    std::vector<std::thread> threads_;
+    mutable std::mutex mutex_;  // guards gate_ and failure_
+    std::condition_variable gate_opened_;
+    Gate gate_ = Gate::kClosed;
+    std::string failure_;
 };

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,9 +16,13 @@ namespace {
 constexpr int kBacklog = 1024;
 
 int PortOf(const sockaddr_storage& address) {
-    return ntohs(address.ss_family == AF_INET6
-                     ? reinterpret_cast<const sockaddr_in6&>(address).sin6_port
-                     : reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    if (address.ss_family == AF_INET6) {
+        return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+    }
+    if (address.ss_family == AF_INET) {
+        return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+    }
+    return 0;
 }
 
 sockaddr_storage LocalAddress(int socket) {
@@ -25,6 +30,16 @@ sockaddr_storage LocalAddress(int socket) {
     socklen_t length = sizeof address;
     getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
     return address;
+}
+
+// "unix:/run/quillon.sock"; an abstract name (its first byte NUL) as "unix:@name".
+std::string UnixAddressText(const sockaddr_un& address) {
+    std::string path(address.sun_path, strnlen(address.sun_path, sizeof address.sun_path));
+    if (path.empty() && address.sun_path[1] != '\0') {
+        path = "@" + std::string(address.sun_path + 1,
+                                 strnlen(address.sun_path + 1, sizeof address.sun_path - 1));
+    }
+    return path.empty() ? "unix" : "unix:" + path;
 }
 
 void SetPort(sockaddr* address, int port) {
@@ -38,6 +53,9 @@ void SetPort(sockaddr* address, int port) {
 }  // namespace
 
 std::string AddressText(const sockaddr_storage& address, bool with_port) {
+    if (address.ss_family == AF_UNIX) {
+        return UnixAddressText(reinterpret_cast<const sockaddr_un&>(address));
+    }
     char text[INET6_ADDRSTRLEN] = "?";
     const bool v6 = address.ss_family == AF_INET6;
     if (v6) {
@@ -58,6 +76,12 @@ int LocalPort(int socket) {
 
 std::string LocalAddressText(int socket) {
     return AddressText(LocalAddress(socket), true);
+}
+
+std::string LocalUrl(int socket) {
+    const sockaddr_storage address = LocalAddress(socket);
+    const std::string text = AddressText(address, true);
+    return address.ss_family == AF_UNIX ? text : "http://" + text + "/";
 }
 
 bool ListenOn(const std::string& name, int port, std::vector<int>* listeners, std::string* error) {
@@ -120,9 +144,11 @@ bool TakeOverListening(const std::vector<int>& sockets, std::vector<int>* listen
         const bool stream =
             getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
         length = sizeof listening;
+        const int family = LocalAddress(fd).ss_family;
         if (!stream || getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &length) != 0 ||
-            listening == 0) {
-            *error = "descriptor " + std::to_string(fd) + " is not a listening TCP socket";
+            listening == 0 || (family != AF_INET && family != AF_INET6 && family != AF_UNIX)) {
+            *error = "descriptor " + std::to_string(fd) +
+                     " is not a listening TCP or Unix stream socket";
             return false;
         }
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);

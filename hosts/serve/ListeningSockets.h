@@ -12,12 +12,15 @@
 // same one), appending them to *listeners; false with a message when one cannot be opened.
 bool ListenOn(const std::string& name, int port, std::vector<int>* listeners, std::string* error);
 // Takes over sockets already listening (socket activation, --fd), appending them to
-// *listeners; false with a message for one that is not a listening TCP socket.
+// *listeners; false with a message for one that is not a listening TCP or Unix stream socket.
 bool TakeOverListening(const std::vector<int>& sockets, std::vector<int>* listeners,
                        std::string* error);
 
-// "127.0.0.1:8080" or "[::1]:8080"; the host alone ("::1") without a port.
+// "127.0.0.1:8080" or "[::1]:8080"; the host alone ("::1") without a port. A Unix socket's
+// is "unix:" and its path ("unix:@name" for an abstract one), or "unix" for an unnamed one.
 std::string AddressText(const sockaddr_storage& address, bool with_port);
-// Where a socket listens: its port, and its address with the port.
+// Where a socket listens: its port (0 for a Unix socket), its address with the port, and a
+// URL to reach it by: "http://127.0.0.1:8080/", or the Unix socket's address.
 int LocalPort(int socket);
 std::string LocalAddressText(int socket);
+std::string LocalUrl(int socket);

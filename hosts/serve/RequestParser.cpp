@@ -11,18 +11,51 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// The characters of a method or a header name.
+bool IsAlphanumeric(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// A character of a method or a header name.
+bool IsTokenCharacter(char c) {
+    return IsAlphanumeric(c) || std::string_view("!#$%&'*+-.^_`|~").find(c) != kNone;
+}
+
 bool IsToken(std::string_view text) {
-    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
-    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-               kSymbols.find(c) != std::string_view::npos;
-    });
+    return !text.empty() && std::all_of(text.begin(), text.end(), IsTokenCharacter);
 }
 
 bool IsControl(char c) {
     const auto u = static_cast<unsigned char>(c);
     return u < 0x20 || u == 0x7F;
+}
+
+bool IsDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A host as a URL or the Host field names it (RFC 3986's host, then an optional port): a
+// name or IPv4 address of unreserved characters, %-escapes and sub-delimiters, or an IPv6
+// address in brackets. Empty is allowed: it is what a client sends for a URL without a host.
+bool IsHost(std::string_view text) {
+    std::string_view host = text;
+    std::string_view rest;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == kNone) return false;
+        host = text.substr(1, close - 1);
+        rest = text.substr(close + 1);
+        if (host.empty()) return false;
+    } else {
+        const std::size_t colon = text.find(':');
+        host = text.substr(0, colon);
+        rest = colon == kNone ? std::string_view() : text.substr(colon);
+    }
+    const bool bracketed = host.data() != text.data();
+    const bool characters = std::all_of(host.begin(), host.end(), [bracketed](char c) {
+        return IsAlphanumeric(c) || std::string_view("-._~%!$&'()*+,;=").find(c) != kNone ||
+               (bracketed && c == ':');
+    });
+    return characters && (rest.empty() || (rest.front() == ':' && IsDigits(rest.substr(1))));
 }
 
 // Where the first line end (CR LF) from `from` on ends, before `to`: the LF's position, or
@@ -74,8 +107,9 @@ void RequestParser::Next() {
     phase_ = Phase::kRequestLine;
     scanned_ = line_start_ = 0;
     fault_ = refusal_ = 0;
-    content_lengths_ = 0;
-    transfer_encoding_ = false;
+    first_space_ = 0;
+    content_lengths_ = hosts_ = 0;
+    transfer_encoding_ = expects_continue_ = false;
     fields_.clear();  // clear, not new: their room serves the next request too
     length_ = 0;
     request_.method = request_.query = {};
@@ -85,39 +119,72 @@ void RequestParser::Next() {
     request_.headers.clear();
 }
 
-// METHOD SP TARGET SP HTTP/1.x, with no control characters anywhere.
+// METHOD SP TARGET SP HTTP/1.x, with no control characters anywhere. Each byte is judged as it
+// comes: a control character (but the CR of the line end), or a method that is no token,
+// refuses the line before it ends.
 void RequestParser::ReadRequestLine(std::string_view input) {
     // A line end that comes later than this ends a line that is too long.
     const std::size_t window = std::min(input.size(), kMaxRequestLine + 2);
-    const std::size_t lf = FindLineEnd(input, scanned_, window);
-    if (lf == kNone) {
-        scanned_ = window;
-        if (input.size() > kMaxRequestLine) Refuse(414);
-        return;
+    for (std::size_t at = scanned_; at < window; ++at) {
+        const char c = input[at];
+        const bool after_cr = at > 0 && input[at - 1] == '\r';
+        if (after_cr && c == '\n') {
+            scanned_ = line_start_ = at + 1;
+            phase_ = Phase::kHeaders;
+            return CheckRequestLine(input, at - 1);
+        }
+        if (after_cr || (IsControl(c) && c != '\r')) return Refuse(400);
+        if (first_space_ == 0) {
+            if (c == ' ' && at > 0) {
+                first_space_ = at;
+            } else if (!IsTokenCharacter(c)) {
+                return Refuse(400);
+            }
+        }
     }
-    scanned_ = line_start_ = lf + 1;
-    phase_ = Phase::kHeaders;
+    scanned_ = window;
+    if (input.size() > kMaxRequestLine) Refuse(414);
+}
 
-    const std::string_view line = input.substr(0, lf - 1);
-    const std::size_t first_space = line.find(' ');
+void RequestParser::CheckRequestLine(std::string_view input, std::size_t end) {
+    const std::string_view line = input.substr(0, end);
     const std::size_t last_space = line.rfind(' ');
-    if (first_space == kNone || last_space == first_space) return Fault(400);
+    // One space only: "GET /", an HTTP/0.9 request, which has no head to end it.
+    if (first_space_ == 0 || last_space == first_space_) return Refuse(400);
     const std::string_view version = line.substr(last_space + 1);
-    if (version != "HTTP/1.1" && version != "HTTP/1.0") return Fault(505);
-    const std::string_view method = line.substr(0, first_space);
-    const std::string_view target = line.substr(first_space + 1, last_space - first_space - 1);
-    if (!IsToken(method) || target.empty() || target.front() != '/') return Fault(400);
-    if (std::any_of(target.begin(), target.end(),
-                    [](char c) { return c == ' ' || IsControl(c); })) {
-        return Fault(400);
+    if (version != "HTTP/1.1" && version != "HTTP/1.0") return Refuse(505);
+    const std::size_t target_length = last_space - first_space_ - 1;
+    const std::string_view target = line.substr(first_space_ + 1, target_length);
+    if (target.find(' ') != kNone || !FindPath(input, first_space_ + 1, target_length)) {
+        return Refuse(400);
     }
-    const std::size_t question = target.find('?');
-    if (question != kNone && target.size() - question - 1 > kMaxQueryLength) return Fault(414);
-    method_length_ = first_space;
-    target_ = first_space + 1;
-    target_length_ = target.size();
-    path_length_ = std::min(question, target.size());
+    const std::string_view path_and_query = input.substr(target_, target_length_);
+    const std::size_t question = path_and_query.find('?');
+    if (question != kNone && path_and_query.size() - question - 1 > kMaxQueryLength) {
+        return Refuse(414);
+    }
+    method_length_ = first_space_;
+    path_length_ = std::min(question, path_and_query.size());
     request_.http10 = version == "HTTP/1.0";
+}
+
+bool RequestParser::FindPath(std::string_view input, std::size_t at, std::size_t length) {
+    const std::string_view target = input.substr(at, length);
+    std::size_t path = 0;
+    if (target.empty() || target.front() != '/') {
+        const std::size_t scheme_end = target.find("://");
+        const std::string_view scheme = target.substr(0, scheme_end);
+        if (scheme_end == kNone || !(platform::EqualsIgnoringCase(scheme, "http") ||
+                                     platform::EqualsIgnoringCase(scheme, "https"))) {
+            return false;
+        }
+        const std::size_t host = scheme_end + 3;
+        path = std::min(target.find_first_of("/?", host), target.size());
+        if (path == host || !IsHost(target.substr(host, path - host))) return false;
+    }
+    target_ = at + path;
+    target_length_ = length - path;
+    return true;
 }
 
 // The header lines, each ending in CR LF, up to the empty line that ends the head.
@@ -150,6 +217,7 @@ void RequestParser::ReadHeaderLine(std::string_view input, std::size_t start, st
         return Fault(400);
     }
     content_lengths_ += platform::EqualsIgnoringCase(name, "Content-Length");
+    hosts_ += platform::EqualsIgnoringCase(name, "Host");
     transfer_encoding_ =
         transfer_encoding_ || platform::EqualsIgnoringCase(name, "Transfer-Encoding");
     // Positions fit in 32 bits: the head is at most kMaxHead bytes.
@@ -176,7 +244,17 @@ void RequestParser::EndHead(std::string_view input, std::size_t length) {
         }
         if (body > kMaxBody) return Refuse(413);
     }
+    // HTTP/1.1 requires the Host field, once, naming a host (RFC 9112 section 3.2).
+    if ((hosts_ == 0 && !request_.http10) || hosts_ > 1 || !IsHost(request_.Header("Host"))) {
+        return Refuse(400);
+    }
+    if (const std::string_view expect = request_.Header("Expect"); !expect.empty()) {
+        if (!platform::EqualsIgnoringCase(expect, "100-continue")) return Refuse(417);
+        // An HTTP/1.0 client knows no 100 Continue, and a request without a body needs none.
+        expects_continue_ = !request_.http10 && body > 0;
+    }
     request_.path = PercentDecode(input.substr(target_, path_length_), false);
+    if (request_.path.empty()) request_.path = "/";  // an absolute form without a path
     length_ = length + body;
     phase_ = Phase::kBody;
 }

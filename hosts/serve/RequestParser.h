@@ -10,10 +10,19 @@
 //   414  a request line longer than kMaxRequestLine, or a query longer than kMaxQueryLength;
 //   431  a head longer than kMaxHead, or more than kMaxHeaders header lines;
 //   413  a body announced longer than kMaxBody;
+//   417  an Expect other than 100-continue;
 //   505  a version other than HTTP/1.0 or HTTP/1.1;
-//   400  anything else malformed, and any framing a proxy in front may read otherwise.
-// The length limits are reported as soon as they are passed; a malformed line only once the
-// head is whole, as the first fault in it.
+//   400  anything else malformed, any framing a proxy in front may read otherwise, and an
+//        HTTP/1.1 request without exactly one Host, or with a Host that names no host.
+// The request line is judged byte by byte as it arrives, so that what cannot begin a request
+// (a TLS handshake, binary noise) or an HTTP/0.9 request is refused at once, not once the
+// request timeout ends. The length limits are reported as soon as they are passed; a
+// malformed header line only once the head is whole, as the first fault in it.
+//
+// The target is the path and query (origin form), or a whole http or https URL (absolute
+// form, which RFC 9112 has a server accept): any host in it is this server's, as the server
+// answers to every name it is given. Line ends are CR LF only: a bare LF, which a proxy in
+// front may read otherwise, is refused.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +66,10 @@ public:
     std::size_t length() const { return length_; }
     // Once refused: the status to answer with.
     int refusal() const { return refusal_; }
+    // The head is whole and asks for 100 Continue before its body, which has not all come.
+    bool ExpectsContinue() const {
+        return expects_continue_ && state_ == RequestState::kIncomplete;
+    }
 
     // Forgets the request, to read the one that follows it: Parse is then given the input
     // from the end of this one.
@@ -70,6 +83,11 @@ private:
     };
 
     void ReadRequestLine(std::string_view input);
+    // Judges the complete request line, input[0, end), whose bytes are all printable.
+    void CheckRequestLine(std::string_view input, std::size_t end);
+    // Where the path of the target at input[at, at + length) begins, skipping the scheme
+    // and host of the absolute form; false when the target is neither form.
+    bool FindPath(std::string_view input, std::size_t at, std::size_t length);
     void ReadHeaderLines(std::string_view input);
     // Checks one header line and keeps its field; a fault becomes the head's refusal.
     void ReadHeaderLine(std::string_view input, std::size_t start, std::size_t end);
@@ -89,12 +107,15 @@ private:
     std::size_t line_start_ = 0;  // where the line being read begins
     int fault_ = 0;
     int refusal_ = 0;
+    std::size_t first_space_ = 0;  // 0 until the request line's first space has come
     std::size_t method_length_ = 0;
     std::size_t target_ = 0, target_length_ = 0;
     std::size_t path_length_ = 0;  // of the target, before its '?'
 
     std::size_t content_lengths_ = 0;
+    std::size_t hosts_ = 0;
     bool transfer_encoding_ = false;
+    bool expects_continue_ = false;
     std::vector<Field> fields_;
     std::size_t length_ = 0;
     HttpRequest request_;

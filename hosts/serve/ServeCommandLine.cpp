@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::int64_t kMostPixels = std::int64_t{1} << 40;
 constexpr std::int64_t kMostDescriptors = 1 << 20;
+constexpr std::int64_t kMostAnswerMegabytes = std::int64_t{1} << 30;
 
 std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
     HttpServerConfig& server = line->server;
@@ -25,8 +26,8 @@ std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
          "The first line of output names the port. A port that another program serves is "
          "refused: \"Address already in use\"."},
         {"fd", 0, "N",
-         "serve the listening socket open as descriptor N instead of binding (systemd socket "
-         "activation, LISTEN_FDS, is taken without it)",
+         "serve the listening socket open as descriptor N, TCP or Unix, instead of binding "
+         "(systemd socket activation, LISTEN_FDS, is taken without it)",
          WholeNumber(
              0, kMostDescriptors,
              [&server](std::int64_t fd) { server.inherited_listeners = {static_cast<int>(fd)}; })},
@@ -44,9 +45,22 @@ std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
          "largest picture served, in pixels (default " + std::to_string(kDefaultMaxPixels) + ")",
          WholeNumber(1, kMostPixels, &line->routes.max_pixels)},
         {"max-connections", 0, "N",
-         "clients served at once; more wait (default " + std::to_string(kMostConnections) +
-             ", fewer when the descriptor limit is lower)",
+         "clients served at once (default " + std::to_string(kMostConnections) +
+             ", fewer when the descriptor limit is lower); a new one takes the place of the "
+             "longest idle or slowest connection",
          WholeNumber(1, kMostDescriptors, &server.max_connections)},
+        {"max-per-address", 0, "N",
+         "connections one client address may hold at once; more are closed (default: no "
+         "limit, as behind a proxy every client has the proxy's address)",
+         WholeNumber(1, kMostDescriptors, &server.max_per_address)},
+        {"answer-memory", 0, "MB",
+         "memory for answers not yet sent and large pictures being drawn (default " +
+             std::to_string(HttpServerConfig{}.answer_memory >> 20) +
+             "); a large picture that does not fit is refused with 503 and Retry-After",
+         WholeNumber(1, kMostAnswerMegabytes,
+                     [&server](std::int64_t mb) {
+                         server.answer_memory = static_cast<std::size_t>(mb) << 20;
+                     })},
         {"access-log", 0, "FILE",
          "append the access log to FILE (default: standard error); SIGHUP reopens it",
          Text(&line->access_log)},
@@ -60,8 +74,9 @@ std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
 
 constexpr const char* kUsage =
     "usage: quillon-serve [--bind ADDRESS] [--port N | --fd N] [--threads N]\n"
-    "                     [--max-pixels N] [--max-connections N] [--quiet-zone N]\n"
-    "                     [--access-log FILE] [--log-query] [--quiet]\n"
+    "                     [--max-pixels N] [--max-connections N] [--max-per-address N]\n"
+    "                     [--answer-memory MB] [--quiet-zone N] [--access-log FILE]\n"
+    "                     [--log-query] [--quiet]\n"
     "\n";
 
 constexpr const char* kEpilogue =

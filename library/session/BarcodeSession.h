@@ -127,6 +127,9 @@ public:
     // sizing give would cut it off, or could not be made.
     Outcome Measure(const PictureSizing& sizing, Measurement* measurement,
                     std::vector<std::string>* warnings);
+    // The picture's pixels as the settings and the last picture or measurement sized it, read
+    // without asking the component: also after a picture refused for its size.
+    std::int64_t picture_pixels() const { return width_.pixels * height_.pixels; }
 
     // The page hooks of a page host: OnStartPage with its scripting context, and OnEndPage,
     // which the session also calls when it ends while a page is started.

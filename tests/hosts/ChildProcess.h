@@ -1,8 +1,11 @@
 // Runs a host program as a child process for the tests: its arguments, its standard output
-// and error, its exit status; or keeps it running (the HTTP host) until the test ends.
+// and error, its exit status; or keeps it running (the HTTP host) until the test ends. No
+// test waits for a child without end: one that outlives its bound is killed, and the test
+// fails saying so.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -22,11 +25,33 @@ struct ProcessResult {
 
 namespace child_process {
 
+// How long a child may take to end once it should: the HTTP host's own bound for finishing
+// what is in flight after a stop (10 s), with room for a loaded machine and the sanitizers.
+constexpr std::chrono::seconds kEndBound{30};
+
 inline std::vector<char*> Argv(const std::string& program, std::vector<std::string>& args) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     return argv;
+}
+
+// Waits for the child to end, up to `bound`; past it kills it and fails the test. Its raw
+// wait status.
+inline int Reap(pid_t pid, const std::string& program, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << program << " (pid " << pid << ") had not ended " << bound.count()
+                          << " ms after it should have, and was killed";
+            break;
+        }
+        usleep(10000);
+    }
+    return status;
 }
 
 inline void ReadAll(int out_fd, int err_fd, ProcessResult* result) {
@@ -46,6 +71,9 @@ inline void ReadAll(int out_fd, int err_fd, ProcessResult* result) {
             }
             (&p == &fds[0] ? result->out : result->err).append(buffer, static_cast<size_t>(n));
         }
+    }
+    for (const pollfd& p : fds) {
+        if (p.fd >= 0) close(p.fd);  // silent for 30 s: the caller's bound decides
     }
 }
 
@@ -86,13 +114,13 @@ inline ProcessResult RunProgram(const std::string& program, std::vector<std::str
     }
     ProcessResult result;
     child_process::ReadAll(out[0], err[0], &result);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = child_process::Reap(pid, program, child_process::kEndBound);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
-// A program left running, stopped with SIGTERM when the object goes.
+// A program left running, stopped with SIGTERM when the object goes; one that does not end
+// within kEndBound of it is killed and fails the test.
 class RunningProgram {
 public:
     // in_child, if given, runs in the child just before the program starts (to set its
@@ -112,6 +140,7 @@ public:
         }
         close(out[1]);
         out_ = out[0];
+        program_ = program;
     }
     ~RunningProgram() { Stop(); }
     RunningProgram(const RunningProgram&) = delete;
@@ -147,13 +176,12 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // Sends SIGTERM and waits: the exit status, or -1.
+    // Sends SIGTERM and waits, at most kEndBound: the exit status, or -1.
     int Stop() {
         int status = -1;
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
-            int raw = 0;
-            waitpid(pid_, &raw, 0);
+            const int raw = child_process::Reap(pid_, program_, child_process::kEndBound);
             status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
             pid_ = -1;
         }
@@ -165,4 +193,5 @@ public:
 private:
     pid_t pid_ = -1;
     int out_ = -1;
+    std::string program_;
 };

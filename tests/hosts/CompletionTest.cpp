@@ -95,7 +95,7 @@ TEST(Completion, FileNamesAfterTheOptionsThatTakeAFile) {
 
 TEST(Completion, QuillonServeCompletesItsOptions) {
     EXPECT_EQ(Complete("_quillon_serve", SERVE_PATH, {"--max"}),
-              (Replies{"--max-connections", "--max-pixels"}));
+              (Replies{"--max-connections", "--max-per-address", "--max-pixels"}));
     EXPECT_EQ(Complete("_quillon_serve", SERVE_PATH, {"--po"}), Replies{"--port"});
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -57,7 +58,7 @@ TEST_F(HttpServerTest, AClientThatNeverReadsIsAnsweredNoFasterThanItReads) {
         config);
     RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
     std::string burst;
-    for (int i = 0; i < kRequests; ++i) burst += "GET /r HTTP/1.1\r\n\r\n";
+    for (int i = 0; i < kRequests; ++i) burst += "GET /r HTTP/1.1\r\nHost: x\r\n\r\n";
     ASSERT_TRUE(client.Send(burst));
     // What is served and unread fits in the bound plus the kernel's socket buffers (a few
     // MB on loopback), far below all of it.
@@ -77,7 +78,7 @@ TEST_F(HttpServerTest, AConnectionWhoseClientTakesNothingForTooLongIsClosed) {
     config.metrics = &metrics;
     Start(Sized(kBody), config);
     RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
-    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\nHost: x\r\n\r\n"));
     // The client reads nothing until the server has answered and then given up on it (or
     // 20 s have passed).
     const auto answered_then_closed = [&metrics] {
@@ -94,7 +95,8 @@ TEST_F(HttpServerTest, ARequestTrickledAByteAtATimeTimesOutFromItsFirstByte) {
     config.limits.request_timeout = 400ms;
     Start(Echo, config);
     RawHttpClient client(server_->port());
-    const std::string head = "GET /slow HTTP/1.1\r\nX-Slow: " + std::string(50, 's') + "\r\n\r\n";
+    const std::string head =
+        "GET /slow HTTP/1.1\r\nHost: x\r\nX-Slow: " + std::string(50, 's') + "\r\n\r\n";
     std::size_t sent = 0;
     bool closed = false;
     for (; sent < head.size() && !closed; ++sent) {  // 4 s for the whole head
@@ -104,21 +106,145 @@ TEST_F(HttpServerTest, ARequestTrickledAByteAtATimeTimesOutFromItsFirstByte) {
     EXPECT_TRUE(closed) << "the server waited for all " << sent << " bytes";
 }
 
-TEST_F(HttpServerTest, AtTheConnectionCapIdleConnectionsMakeRoomForWaitingClients) {
-    HttpMetrics metrics({});
+// At the cap a new client is taken at once, in the place of the connection whose wait began
+// first among the idle ones and the unfinished requests; the crowded limits are set long here,
+// so that only that can close them.
+TEST_F(HttpServerTest, AtTheCapANewClientTakesThePlaceOfTheLongestIdleOrSlowestConnection) {
     HttpServerConfig config = Config(1);
-    config.max_connections = 2;
-    config.limits.crowded_idle_timeout = 200ms;
-    config.metrics = &metrics;
+    config.max_connections = 3;
+    config.limits.crowded_idle_timeout = 30s;
+    config.limits.crowded_request_timeout = 30s;
     Start(Echo, config);
-    RawHttpClient idle1(server_->port());
-    RawHttpClient idle2(server_->port());
-    RawHttpClient waiting(server_->port());  // connected, in the backlog
-    ASSERT_TRUE(waiting.Send("GET /waited HTTP/1.1\r\n\r\n"));
-    EXPECT_NE(waiting.ReadResponse().find("/waited?"), std::string::npos);
-    EXPECT_TRUE(idle1.ClosedByServer());
-    EXPECT_TRUE(idle2.ClosedByServer());
-    EXPECT_NE(metrics.Text().find("quillon_http_connections_open 1\n"), std::string::npos);
+    RawHttpClient idle(server_->port());
+    std::this_thread::sleep_for(30ms);
+    RawHttpClient slow(server_->port());
+    ASSERT_TRUE(slow.Send("GET /slow HTTP/1.1\r\nHost: x\r\n"));
+    std::this_thread::sleep_for(30ms);
+    RawHttpClient idle_later(server_->port());
+    std::this_thread::sleep_for(30ms);
+    RawHttpClient* const replaced[] = {&idle, &slow, &idle_later};
+    std::vector<std::unique_ptr<RawHttpClient>> newcomers;
+    for (RawHttpClient* old : replaced) {
+        const auto started = std::chrono::steady_clock::now();
+        newcomers.push_back(std::make_unique<RawHttpClient>(server_->port()));
+        ASSERT_TRUE(newcomers.back()->Send("GET /new HTTP/1.1\r\nHost: x\r\n\r\n"));
+        EXPECT_NE(newcomers.back()->ReadResponse().find("/new?"), std::string::npos);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+        EXPECT_TRUE(old->ClosedByServer());
+    }
+    // The newcomers, answered and idle, are the next to go, the first first.
+    RawHttpClient last(server_->port());
+    ASSERT_TRUE(last.Send("GET /last HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(last.ReadResponse().find("/last?"), std::string::npos);
+    EXPECT_TRUE(newcomers[0]->ClosedByServer());
+    EXPECT_FALSE(ClosedWithoutWaiting(*newcomers[1]));
+}
+
+// With a limit per address, a client address holds no more connections than it: the next
+// ones are closed at once, and taken again once the first have gone.
+TEST_F(HttpServerTest, ALimitPerAddressClosesTheConnectionsPastIt) {
+    HttpServerConfig config = Config(1);
+    config.max_per_address = 2;
+    Start(Echo, config);
+    std::vector<std::unique_ptr<RawHttpClient>> clients;
+    for (int i = 0; i < 4; ++i) {
+        clients.push_back(std::make_unique<RawHttpClient>(server_->port()));
+        std::this_thread::sleep_for(20ms);  // in this order
+    }
+    EXPECT_FALSE(ClosedWithoutWaiting(*clients[0]));
+    EXPECT_FALSE(ClosedWithoutWaiting(*clients[1]));
+    EXPECT_TRUE(clients[2]->ClosedByServer());
+    EXPECT_TRUE(clients[3]->ClosedByServer());
+    clients.erase(clients.begin());  // one of the two goes, and another may come
+    std::this_thread::sleep_for(100ms);
+    RawHttpClient again(server_->port());
+    ASSERT_TRUE(again.Send("GET /again HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(again.ReadResponse().find("/again?"), std::string::npos);
+}
+
+// A stop while slow clients hold the cap and whole requests wait in the backlog: the slow
+// ones are closed to make room, and every request in the backlog is answered.
+TEST_F(HttpServerTest, AStopAtTheCapClosesTheSlowAndAnswersTheBacklog) {
+    std::atomic<bool> entered{false};
+    std::atomic<bool> release{false};
+    HttpServerConfig config = Config(1);
+    config.max_connections = 3;
+    Start(
+        [&](const HttpRequest& request) {
+            if (request.path == "/hold") {
+                entered = true;
+                while (!release) std::this_thread::sleep_for(5ms);
+            }
+            return Echo(request);
+        },
+        config);
+    std::vector<std::unique_ptr<RawHttpClient>> slow;
+    for (int i = 0; i < 2; ++i) {
+        slow.push_back(std::make_unique<RawHttpClient>(server_->port()));
+        ASSERT_TRUE(slow.back()->Send("GET /slow HTTP/1.1\r\n"));
+    }
+    std::this_thread::sleep_for(50ms);
+    RawHttpClient holder(server_->port());  // the third: the cap
+    ASSERT_TRUE(holder.Send("GET /hold HTTP/1.1\r\nHost: x\r\n\r\n"));
+    while (!entered) std::this_thread::sleep_for(5ms);
+    // The worker is held: these wait in the backlog, their requests sent.
+    std::vector<std::unique_ptr<RawHttpClient>> waiting;
+    for (int i = 0; i < 10; ++i) {
+        waiting.push_back(std::make_unique<RawHttpClient>(server_->port()));
+        ASSERT_TRUE(
+            waiting.back()->Send("GET /w" + std::to_string(i) + " HTTP/1.1\r\nHost: x\r\n\r\n"));
+    }
+    server_->Stop();
+    release = true;
+    EXPECT_NE(holder.ReadResponse().find("/hold?"), std::string::npos);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_NE(waiting[i]->ReadResponse().find("/w" + std::to_string(i) + "?"),
+                  std::string::npos)
+            << i;
+    }
+    for (const auto& client : slow) EXPECT_TRUE(client->ClosedByServer());
+    runner_.join();
+}
+
+// An answer made on an answer thread holds its memory in the server's budget while it is made:
+// one that does not fit is refused with 503 and Retry-After, without being made, while the
+// event loop goes on answering the others; and pipelined answers keep their order, wherever
+// they were made.
+TEST_F(HttpServerTest, AnswersMadeElsewhereFitTheBudgetAndKeepTheirOrder) {
+    std::atomic<int> made{0};
+    std::atomic<bool> release{false};
+    HttpServerConfig config = Config(1);
+    config.answer_threads = 2;
+    config.answer_memory = 10000;
+    Start(MadeLater(6000,
+                    [&] {
+                        ++made;
+                        while (!release) std::this_thread::sleep_for(1ms);
+                    }),
+          config);
+    RawHttpClient held(server_->port());
+    ASSERT_TRUE(held.Send("GET /later/held HTTP/1.1\r\nHost: x\r\n\r\n"));
+    for (int i = 0; i < 5000 && made == 0; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_EQ(made.load(), 1);
+    RawHttpClient refused(server_->port());
+    ASSERT_TRUE(refused.Send("GET /later/refused HTTP/1.1\r\nHost: x\r\n\r\n"));
+    const std::string busy = refused.ReadResponse();
+    EXPECT_EQ(busy.rfind("HTTP/1.1 503 ", 0), 0u) << busy;
+    EXPECT_NE(busy.find("\r\nRetry-After: 1\r\n"), std::string::npos) << busy;
+    RawHttpClient small(server_->port());
+    ASSERT_TRUE(small.Send("GET /small HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(small.ReadResponse().find("/small?"), std::string::npos);
+    release = true;
+    EXPECT_NE(held.ReadResponse().find("/later/held?"), std::string::npos);
+    EXPECT_EQ(made.load(), 1);  // the refused one was never made
+
+    const std::vector<std::string> paths = {"/a", "/later/1", "/b", "/later/2", "/later/3", "/c"};
+    std::string burst;
+    for (const std::string& path : paths) burst += "GET " + path + " HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_TRUE(small.Send(burst));
+    for (const std::string& path : paths) {
+        EXPECT_NE(small.ReadResponse().find(path + "?"), std::string::npos) << path;
+    }
 }
 
 TEST_F(HttpServerTest, AnOversizedHeadGets431WhateverItsSize) {
@@ -133,7 +259,7 @@ TEST_F(HttpServerTest, AnOversizedHeadGets431WhateverItsSize) {
     };
     for (const std::string& head : heads) {
         RawHttpClient client(server_->port());
-        ASSERT_TRUE(client.Send("GET /big-head HTTP/1.1\r\n" + head + "\r\n"));
+        ASSERT_TRUE(client.Send("GET /big-head HTTP/1.1\r\nHost: x\r\n" + head + "\r\n"));
         EXPECT_EQ(client.ReadResponse().rfind("HTTP/1.1 431 ", 0), 0u);
         EXPECT_TRUE(client.ClosedByServer());
     }
@@ -149,7 +275,7 @@ double ProcessorSeconds() {
 TEST_F(HttpServerTest, AClientThatClosedItsSideWithAnswersPendingCostsNoProcessorTime) {
     Start(Sized(8 * 1024 * 1024), 1);  // more than the socket buffers hold
     RawHttpClient client(server_->port(), "127.0.0.1", kSmallReceiveBuffer);
-    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(client.Send("GET /big HTTP/1.1\r\nHost: x\r\n\r\n"));
     client.FinishSending();
     std::this_thread::sleep_for(500ms);  // answered, and stuck behind the full buffers
     const double before = ProcessorSeconds();
@@ -165,7 +291,7 @@ TEST_F(HttpServerTest, ALongBurstOfPipelinedRequestsIsAnsweredInOrder) {
     std::thread sender([&client] {
         std::string burst;
         for (int i = 0; i < kRequests; ++i)
-            burst += "GET /p" + std::to_string(i) + " HTTP/1.1\r\n\r\n";
+            burst += "GET /p" + std::to_string(i) + " HTTP/1.1\r\nHost: x\r\n\r\n";
         client.Send(burst);
     });
     int in_order = 0;
@@ -187,7 +313,7 @@ TEST_F(HttpServerTest, MetricsCountRequestsByRouteAndStatusAndEveryByteSent) {
     {
         RawHttpClient client(server_->port());
         for (const char* target : {"/a", "/a?x=1", "/a", "/elsewhere"}) {
-            ASSERT_TRUE(client.Send("GET " + std::string(target) + " HTTP/1.1\r\n\r\n"));
+            ASSERT_TRUE(client.Send("GET " + std::string(target) + " HTTP/1.1\r\nHost: x\r\n\r\n"));
             received += client.ReadResponse().size();
         }
         RawHttpClient bad(server_->port());

@@ -27,6 +27,7 @@ protected:
         limits_.request_timeout = 100ms;
         limits_.idle_timeout = 300ms;
         limits_.crowded_idle_timeout = 50ms;
+        limits_.crowded_request_timeout = 70ms;
         limits_.write_timeout = 200ms;
         limits_.linger_timeout = 20ms;
     }
@@ -60,14 +61,30 @@ TEST_F(DeadlinesTest, EachKindEndsAfterItsOwnLimitOldestFirst) {
     EXPECT_EQ(ExpireAt(301ms), "a");
 }
 
-TEST_F(DeadlinesTest, AFullServerReadsTheIdleQueueAgainstTheShorterLimit) {
-    Named a('a'), b('b'), c('c');
+TEST_F(DeadlinesTest, AFullServerReadsTheIdleAndRequestQueuesAgainstTheShorterLimits) {
+    Named a('a'), b('b'), c('c'), r('r');
     deadlines_.Enter(a, Wait::kIdle, At(0ms));
     deadlines_.Enter(b, Wait::kIdle, At(40ms));
     deadlines_.Enter(c, Wait::kIdle, At(80ms));
+    deadlines_.Enter(r, Wait::kRequest, At(20ms));
     EXPECT_EQ(deadlines_.NextEnd(true), At(50ms));
-    EXPECT_EQ(ExpireAt(100ms, true), "ab");
+    EXPECT_EQ(ExpireAt(100ms, true), "rab");
     EXPECT_EQ(deadlines_.NextEnd(false), At(380ms));
+}
+
+TEST_F(DeadlinesTest, MakingRoomTakesTheOldestIdleOrRequestThatBeganBeforeTheRound) {
+    Named idle('i'), request('r'), writing('w'), lingering('l'), answering('a');
+    deadlines_.Enter(writing, Wait::kWrite, At(0ms));
+    deadlines_.Enter(lingering, Wait::kLinger, At(0ms));
+    deadlines_.Enter(answering, Wait::kAnswer, At(0ms));
+    EXPECT_EQ(deadlines_.Evictable(At(1h)), nullptr);  // each has a request in hand, or had
+    deadlines_.Enter(request, Wait::kRequest, At(20ms));
+    deadlines_.Enter(idle, Wait::kIdle, At(30ms));
+    EXPECT_EQ(deadlines_.Evictable(At(20ms)), nullptr);  // none began before
+    EXPECT_EQ(deadlines_.Evictable(At(21ms)), &request);
+    EXPECT_EQ(deadlines_.Evictable(At(1h)), &request);
+    deadlines_.Enter(request, Wait::kRequest, At(40ms));  // began again: a later request
+    EXPECT_EQ(deadlines_.Evictable(At(1h)), &idle);
 }
 
 TEST_F(DeadlinesTest, AWaitThatBeginsAgainMovesBackAndAClosedOneLeaves) {

@@ -41,7 +41,7 @@ TEST(RequestParser, WaitsForAWholeHead) {
     EXPECT_EQ(Whole("GET / HTTP/1.1\r\nHost: x\r\n").state, RequestState::kIncomplete);
     EXPECT_EQ(Whole("GET / HTT").state, RequestState::kIncomplete);
     // A body announced but not all arrived.
-    EXPECT_EQ(Whole("GET / HTTP/1.1\r\nContent-Length: 4\r\n\r\nab").state,
+    EXPECT_EQ(Whole("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 4\r\n\r\nab").state,
               RequestState::kIncomplete);
 }
 
@@ -108,11 +108,91 @@ const struct Refused {
          }() +
          "\r\n",
      431},
-    // The first fault of a head is its answer, whatever follows; a limit passed comes first.
+    // The first fault of a head is its answer, whatever follows; a limit passed comes first,
+    // but a request line that cannot be one is refused as soon as it ends.
     {"GET / HTTP/2.0\r\nNoColon\r\n\r\n", 505},
-    {"GARBAGE\r\nX: " + std::string(kMaxHead, 'a'), 431},
+    {"GARBAGE\r\nX: " + std::string(kMaxHead, 'a'), 400},
+    {"GET / HTTP/1.1\r\nX: " + std::string(kMaxHead, 'a') + "\r\nNoColon\r\n\r\n", 431},
     {"GET / HTTP/1.1\r\nNoColon\r\nContent-Length: 99999999\r\n\r\n", 400},
+    // Host (RFC 9112 section 3.2): an HTTP/1.1 request has exactly one, naming a host.
+    {"GET / HTTP/1.1\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: a\r\nhost: a\r\n\r\n", 400},
+    {"GET / HTTP/1.0\r\nHost: a\r\nHost: b\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: a b\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: a/b\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: user@a\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: a:80x\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: [::1\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: []\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: [::1]x\r\n\r\n", 400},
+    // Absolute forms of other schemes, or without a host.
+    {"GET ftp://a/ HTTP/1.1\r\nHost: a\r\n\r\n", 400},
+    {"GET http:///x HTTP/1.1\r\nHost: a\r\n\r\n", 400},
+    {"GET http://a@b/x HTTP/1.1\r\nHost: a\r\n\r\n", 400},
+    {"OPTIONS * HTTP/1.1\r\nHost: a\r\n\r\n", 400},
+    {"GET / HTTP/1.1\r\nHost: a\r\nExpect: 200-ok\r\n\r\n", 417},
+    // Refused as soon as the request line cannot be one, before any line end: a TLS
+    // handshake, a bare LF, an HTTP/0.9 request, a CR out of place.
+    {std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03", 11), 400},
+    {"GET /\n", 400},
+    {"GET /\r\n", 400},
+    {"GET / HTTP/1.1\n", 400},
+    {"GET /\rX HTTP/1.1", 400},
+    {" GET / HTTP/1.1", 400},
 };
+
+// Whether a text, whole, is a complete request, and the path and query it asks for.
+TEST(RequestParser, TakesTheOriginAndAbsoluteFormsAndAnyHostThatIsOne) {
+    const struct {
+        const char* text;
+        const char* path;
+        const char* query;
+    } cases[] = {
+        {"GET /a?b HTTP/1.1\r\nHost: example.com\r\n\r\n", "/a", "b"},
+        {"GET /a HTTP/1.1\r\nHost: example.com:8080\r\n\r\n", "/a", ""},
+        {"GET /a HTTP/1.1\r\nHost: 127.0.0.1:80\r\n\r\n", "/a", ""},
+        {"GET /a HTTP/1.1\r\nHost: [::1]:8080\r\n\r\n", "/a", ""},
+        {"GET /a HTTP/1.1\r\nHost: xn--caf-dma.example%2e\r\n\r\n", "/a", ""},
+        {"GET /a HTTP/1.1\r\nHost:\r\n\r\n", "/a", ""},  // for a URL without a host
+        {"GET /a HTTP/1.0\r\n\r\n", "/a", ""},           // HTTP/1.0 needs none
+        // The absolute form: its host is this server's (the Host field is then ignored).
+        {"GET http://example.com/barcode.png?Data=x HTTP/1.1\r\nHost: y\r\n\r\n", "/barcode.png",
+         "Data=x"},
+        {"GET HTTPS://[::1]:8443/a%20b HTTP/1.1\r\nHost: x\r\n\r\n", "/a b", ""},
+        {"GET http://h?Data=x HTTP/1.1\r\nHost: h\r\n\r\n", "/", "Data=x"},
+        {"GET http://h:8080 HTTP/1.0\r\n\r\n", "/", ""},
+    };
+    for (const auto& c : cases) {
+        RequestParser parser;
+        ASSERT_EQ(parser.Parse(c.text), RequestState::kComplete) << c.text;
+        EXPECT_EQ(parser.request().path, c.path) << c.text;
+        EXPECT_EQ(parser.request().query, c.query) << c.text;
+    }
+}
+
+TEST(RequestParser, AskedForAContinueGivesOneOnlyWhileTheBodyIsAwaited) {
+    const struct {
+        const char* text;
+        RequestState state;
+        bool continues;
+    } cases[] = {
+        {"POST / HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: 2\r\n",
+         RequestState::kIncomplete, false},  // not before the head is whole
+        {"POST / HTTP/1.1\r\nHost: x\r\nExpect: 100-Continue\r\nContent-Length: 2\r\n\r\n",
+         RequestState::kIncomplete, true},
+        {"POST / HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\nab",
+         RequestState::kComplete, false},
+        {"POST / HTTP/1.1\r\nHost: x\r\nExpect: 100-continue\r\n\r\n", RequestState::kComplete,
+         false},  // no body to wait for
+        {"POST / HTTP/1.0\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n",
+         RequestState::kIncomplete, false},  // an HTTP/1.0 client knows no 100 Continue
+    };
+    for (const auto& c : cases) {
+        RequestParser parser;
+        EXPECT_EQ(parser.Parse(c.text), c.state) << c.text;
+        EXPECT_EQ(parser.ExpectsContinue(), c.continues) << c.text;
+    }
+}
 
 TEST(RequestParser, RefusesMalformedOrOversizedRequests) {
     for (const Refused& c : kRefused) {
@@ -120,23 +200,24 @@ TEST(RequestParser, RefusesMalformedOrOversizedRequests) {
         EXPECT_EQ(answer.state, RequestState::kRefused) << c.text.substr(0, 40);
         EXPECT_EQ(answer.refusal, c.status) << c.text.substr(0, 40);
     }
-    const std::string longest = "GET /?" + std::string(kMaxQueryLength, 'a') + " HTTP/1.1\r\n\r\n";
+    const std::string longest =
+        "GET /?" + std::string(kMaxQueryLength, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n";
     EXPECT_EQ(Whole(longest).state, RequestState::kComplete);
-    std::string most_headers = "GET / HTTP/1.1\r\n";
-    for (std::size_t i = 0; i < kMaxHeaders; ++i) most_headers += "X-Header: value\tand more\r\n";
+    std::string most_headers = "GET / HTTP/1.1\r\nHost: x\r\n";
+    for (std::size_t i = 1; i < kMaxHeaders; ++i) most_headers += "X-Header: value\tand more\r\n";
     EXPECT_EQ(Whole(most_headers + "\r\n").state, RequestState::kComplete);
     const std::string longest_head =
-        "GET / HTTP/1.1\r\nX: " + std::string(kMaxHead - 19, 'a') + "\r\n\r\n";
+        "GET / HTTP/1.1\r\nHost: x\r\nX: " + std::string(kMaxHead - 28, 'a') + "\r\n\r\n";
     ASSERT_EQ(longest_head.size(), kMaxHead + 4);
     EXPECT_EQ(Whole(longest_head).state, RequestState::kComplete);
-    EXPECT_EQ(Whole("GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello").length, 42u);
+    EXPECT_EQ(Whole("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello").length, 51u);
 }
 
 TEST(RequestParser, LooksNoFurtherThanOneRequestAhead) {
     // However much is buffered behind a request, the parse reads at most kMaxRequest bytes of
     // it: an unfinished head in a huge buffer is refused, not searched to its end.
     EXPECT_EQ(Whole("GET / HTTP/1.1\r\nX: " + std::string(8 * kMaxRequest, 'a')).refusal, 431);
-    EXPECT_EQ(Whole("GET / HTTP/1.1\r\n\r\n" + std::string(8 * kMaxRequest, 'a')).length, 18u);
+    EXPECT_EQ(Whole("GET / HTTP/1.0\r\n\r\n" + std::string(8 * kMaxRequest, 'a')).length, 18u);
 }
 
 TEST(RequestParser, KeepAliveFollowsTheVersionAndConnectionHeader) {
@@ -144,8 +225,8 @@ TEST(RequestParser, KeepAliveFollowsTheVersionAndConnectionHeader) {
         const char* text;
         bool keep_alive;
     } cases[] = {
-        {"GET / HTTP/1.1\r\n\r\n", true},
-        {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", false},
+        {"GET / HTTP/1.1\r\nHost: x\r\n\r\n", true},
+        {"GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", false},
         {"GET / HTTP/1.0\r\n\r\n", false},
         {"GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n", true},
     };
@@ -199,7 +280,7 @@ TEST(RequestParser, AnswersTheSameWhateverTheReadsThatBringTheBytes) {
 // What the parser has read it does not read again: bytes changed behind it (which a
 // connection never does) are not looked at a second time.
 TEST(RequestParser, GoesOnFromWhereItStopped) {
-    std::string buffer = "GET / HTTP/1.1\r\nX: a\r\n";
+    std::string buffer = "GET / HTTP/1.1\r\nHost: x\r\nX: a\r\n";
     RequestParser parser;
     ASSERT_EQ(parser.Parse(buffer), RequestState::kIncomplete);
     buffer[buffer.find('a')] = '\x01';  // a control character, refused in a fresh read
@@ -209,7 +290,7 @@ TEST(RequestParser, GoesOnFromWhereItStopped) {
 }
 
 TEST(RequestParser, NextReadsTheRequestThatFollows) {
-    const std::string text = "GET /a HTTP/1.1\r\nX: 1\r\n\r\nHEAD /b?q HTTP/1.1\r\n\r\n";
+    const std::string text = "GET /a HTTP/1.1\r\nHost: x\r\n\r\nHEAD /b?q HTTP/1.0\r\n\r\n";
     RequestParser parser;
     ASSERT_EQ(parser.Parse(text), RequestState::kComplete);
     const std::size_t first = parser.length();

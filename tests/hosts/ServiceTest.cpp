@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 
 #include <chrono>
 #include <cstdio>
@@ -36,7 +37,8 @@ struct Served {
     // GET target: status line, headers and body, as one string.
     std::string Get(const std::string& target, const char* address = "127.0.0.1") const {
         RawHttpClient client(port, address);
-        if (!client.Send("GET " + target + " HTTP/1.1\r\nConnection: close\r\n\r\n")) return "";
+        if (!client.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"))
+            return "";
         return client.ReadResponse();
     }
 
@@ -223,6 +225,23 @@ TEST(Service, ServesASocketItIsHandedByDescriptorOrBySocketActivation) {
         EXPECT_NE(activated.Get("/healthz").find("200 OK"), std::string::npos);
     }
     close(socket_fd);
+    // A Unix socket is announced by its path, not as an address with a made-up port.
+    const std::string path = testing::TempDir() + "served-" + std::to_string(getpid()) + ".sock";
+    std::remove(path.c_str());
+    const int unix_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(unix_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(unix_fd, 16), 0);
+    {
+        Served by_unix_fd({"--fd", std::to_string(unix_fd), "--quiet"});
+        EXPECT_NE(by_unix_fd.banner.find("listening on unix:" + path + " with"), std::string::npos)
+            << by_unix_fd.banner;
+        EXPECT_EQ(by_unix_fd.banner.find("http://"), std::string::npos) << by_unix_fd.banner;
+    }
+    close(unix_fd);
+    std::remove(path.c_str());
 }
 
 TEST(Service, BindsIpv6) {
@@ -235,7 +254,7 @@ TEST(Service, BindsIpv6) {
 TEST(Service, ASecondSignalStopsAtOnce) {
     Served served({"--port", "0", "--quiet"});
     RawHttpClient half(served.port);
-    ASSERT_TRUE(half.Send("GET /barcode.png HTTP/1.1\r\n"));  // and never the rest
+    ASSERT_TRUE(half.Send("GET /barcode.png HTTP/1.1\r\nHost: x\r\n"));  // and never the rest
     ASSERT_NE(served.Get("/healthz").find("200 OK"), std::string::npos);
     served.program->Signal(SIGTERM);
     EXPECT_EQ(served.program->Wait(500ms), -2);  // waits for the half-sent request

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -40,6 +41,22 @@ protected:
     }
     static HttpResponse Echo(const HttpRequest& request) {
         return HttpResponse::Text(200, request.path + "?" + std::string(request.query));
+    }
+    // Echo, but the answers to paths that begin with /later are made on an answer thread,
+    // holding `memory` bytes meanwhile, after `while_made` has returned there.
+    static HttpServer::Handler MadeLater(
+        std::size_t memory, std::function<void()> while_made = [] {}) {
+        return [=](const HttpRequest& request) {
+            if (request.path.rfind("/later", 0) != 0) return Echo(request);
+            HttpResponse response;
+            response.later =
+                std::make_shared<LaterAnswer>(LaterAnswer{[while_made](const HttpRequest& asked) {
+                                                              while_made();
+                                                              return Echo(asked);
+                                                          },
+                                                          memory});
+            return response;
+        };
     }
 
     std::unique_ptr<HttpServer> server_;

@@ -138,6 +138,10 @@ QUILLON_API quillon_status quillon_png_into(quillon_barcode *barcode, unsigned c
 /* The SVG file, NUL-terminated, in a buffer the library allocates (*size without the NUL). */
 QUILLON_API quillon_status quillon_svg(quillon_barcode *barcode, char **svg, size_t *size);
 QUILLON_API void quillon_free_buffer(void *buffer);
+/* The pixels (width times height) of the picture the last quillon_png, quillon_png_into,
+ * quillon_svg or quillon_measure sized, also when it refused the picture as too large: a
+ * caller can then choose where to draw it. */
+QUILLON_API long long quillon_picture_pixels(const quillon_barcode *barcode);
 
 /* Macro PDF417: data too long for one symbol, split over a set of symbols that a reader joins
  * back into the data exactly. `data` is read as `mode` says (text is cut only between
