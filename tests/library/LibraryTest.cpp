@@ -185,6 +185,36 @@ TEST(Library, SizingMeasurementSvgAndWarnings) {
         ReadPng(reinterpret_cast<const std::uint8_t*>(fitted.data()), fitted.size());
     EXPECT_EQ(picture.width, 363);
     EXPECT_EQ(picture.height, 36);
+    EXPECT_EQ(quillon_picture_pixels(barcode.b), 363 * 36);
+}
+
+// The picture's pixels are told also when the picture is refused for them, before it is drawn.
+TEST(Library, APictureRefusedForItsSizeSaysHowLargeItWas) {
+    const struct {
+        long width, height;  // set, or 0 for the host's sizing
+        long long limit;
+        quillon_status status;
+        long long pixels;  // 375 x 48: the default symbol (363 x 36) and 2 modules of 3 pixels
+    } cases[] = {
+        {0, 0, 0, QUILLON_OK, 375 * 48},
+        {0, 0, 375 * 48, QUILLON_OK, 375 * 48},
+        {0, 0, 375 * 48 - 1, QUILLON_TOO_LARGE, 375 * 48},
+        {2000, 1000, 1999999, QUILLON_TOO_LARGE, 2000000},
+        {2000, 1000, 2000000, QUILLON_OK, 2000000},
+    };
+    for (const auto& c : cases) {
+        Barcode barcode;
+        if (c.width != 0) {
+            ASSERT_EQ(quillon_set_int(barcode.b, "Width", c.width), QUILLON_OK);
+            ASSERT_EQ(quillon_set_int(barcode.b, "Height", c.height), QUILLON_OK);
+        }
+        ASSERT_EQ(quillon_set_max_pixels(barcode.b, c.limit), QUILLON_OK);
+        unsigned char* png = nullptr;
+        size_t size = 0;
+        EXPECT_EQ(quillon_png(barcode.b, &png, &size), c.status) << c.width << " " << c.limit;
+        quillon_free_buffer(png);
+        EXPECT_EQ(quillon_picture_pixels(barcode.b), c.pixels) << c.width << " " << c.limit;
+    }
 }
 
 // Objects on several threads at once, each thread joining the runtime by itself.

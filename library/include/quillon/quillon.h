@@ -78,8 +78,8 @@ typedef struct quillon_measurement {
     int height;
 } quillon_measurement;
 
-#define QUILLON_DEFAULT_QUIET_ZONE 2       /* modules on every side */
-#define QUILLON_MAX_QUIET_ZONE 100         /* modules */
+#define QUILLON_DEFAULT_QUIET_ZONE 2        /* modules on every side */
+#define QUILLON_MAX_QUIET_ZONE 100          /* modules */
 #define QUILLON_DEFAULT_MAX_PIXELS 16777216 /* a picture's width times height */
 #define QUILLON_MAX_DATA_BYTES 4999         /* bytes Data holds */
 #define QUILLON_MAX_MACRO_DATA_BYTES 65536  /* bytes a Macro PDF417 set carries */
@@ -104,21 +104,19 @@ QUILLON_API quillon_status quillon_set(quillon_barcode *barcode, const char *nam
  * up to its first zero byte (with a warning) or carried whole in the other modes. */
 QUILLON_API quillon_status quillon_set_n(quillon_barcode *barcode, const char *name,
                                          const char *value, size_t size);
-QUILLON_API quillon_status quillon_set_int(quillon_barcode *barcode, const char *name,
-                                           long value);
+QUILLON_API quillon_status quillon_set_int(quillon_barcode *barcode, const char *name, long value);
 QUILLON_API quillon_status quillon_set_double(quillon_barcode *barcode, const char *name,
                                               double value);
 
 /* Sets Data from `size` bytes read as `mode` says: QUILLON_DATA_BYTES carries all of them, up
  * to QUILLON_MAX_DATA_BYTES. */
-QUILLON_API quillon_status quillon_set_data(quillon_barcode *barcode, const void *data,
-                                            size_t size, quillon_data_mode mode);
+QUILLON_API quillon_status quillon_set_data(quillon_barcode *barcode, const void *data, size_t size,
+                                            quillon_data_mode mode);
 /* Sets Data from NUL-terminated UTF-8 text. */
 QUILLON_API quillon_status quillon_set_text(quillon_barcode *barcode, const char *utf8);
 /* How quillon_set reads a "Data" value (default QUILLON_DATA_BYTES). Outside text mode the
  * mode sets HandleTilde itself, and a HandleTilde setting is ignored with a warning. */
-QUILLON_API quillon_status quillon_set_data_mode(quillon_barcode *barcode,
-                                                 quillon_data_mode mode);
+QUILLON_API quillon_status quillon_set_data_mode(quillon_barcode *barcode, quillon_data_mode mode);
 
 /* Picture sizing: with `fit` non-zero both sides are sized to the symbol and its quiet zone
  * even when Width or Height is set; `modules` (0..QUILLON_MAX_QUIET_ZONE) is that quiet zone;
@@ -128,8 +126,7 @@ QUILLON_API quillon_status quillon_set_quiet_zone(quillon_barcode *barcode, int 
 QUILLON_API quillon_status quillon_set_max_pixels(quillon_barcode *barcode, long long pixels);
 
 /* The PNG file in a buffer the library allocates; free it with quillon_free_buffer. */
-QUILLON_API quillon_status quillon_png(quillon_barcode *barcode, unsigned char **png,
-                                       size_t *size);
+QUILLON_API quillon_status quillon_png(quillon_barcode *barcode, unsigned char **png, size_t *size);
 /* The PNG file into the caller's buffer of `capacity` bytes; *size is the file's size. With
  * a buffer too small (NULL and 0 to ask), QUILLON_BUFFER_TOO_SMALL, and the picture is kept
  * for the next call unless a setting changes. */
@@ -168,9 +165,8 @@ QUILLON_API void quillon_free_png_set(quillon_png_set *set);
  * fails with QUILLON_REFUSED. */
 QUILLON_API quillon_status quillon_macro_segment_png(quillon_barcode *barcode, const void *data,
                                                      size_t size, quillon_data_mode mode,
-                                                     int segments, int index,
-                                                     unsigned char **png, size_t *png_size,
-                                                     int *count);
+                                                     int segments, int index, unsigned char **png,
+                                                     size_t *png_size, int *count);
 
 /* The symbol's rows, columns and size in pixels (the symbol's own, not the picture's). */
 QUILLON_API quillon_status quillon_measure(quillon_barcode *barcode,
