@@ -241,6 +241,15 @@ http {{
             fail(f"the cache answered only {hits} requests")
         if any(count == 0 for count in shares.values()):
             fail("an instance served nothing")
+        # What nginx met at the instance stopped with SIGTERM: once it stopped, connections
+        # refused (nginx tried it again now and then, until it was started again); a request it
+        # had been sent and dropped unanswered would show as a reset or an early close.
+        lost = [line for line in open(os.path.join(work, "error.log"))
+                if "[error]" in line and f'"http://127.0.0.1:{instances[1].port}' in line
+                and "Connection refused" not in line]
+        if lost:
+            fail(f"the instance stopped with SIGTERM dropped {len(lost)} requests: {lost[0]}")
+        print("nginx: the instance stopped with SIGTERM dropped no request it was sent")
     finally:
         if nginx:
             nginx.terminate()
