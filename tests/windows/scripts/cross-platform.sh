@@ -12,13 +12,26 @@ failures=()
 wine_run "$client" render "$(windows_path "$table")" "$(windows_path "$work/windows")" ||
     failures+=("the Windows client failed on some rows (its output is above)")
 
+# The component's own picture size, from the interface's description: the client leaves it as
+# a new object has it, where the command line would size a picture whose size no setting gives
+# to the symbol and its quiet zone.
+read -r width height < <(/usr/bin/python3 - "$(dirname "$0")/../../../component/contract/IQuillon.toml" <<'EOF_PY'
+import sys, tomllib
+interfaces = tomllib.load(open(sys.argv[1], "rb"))["interface"]
+members = [m for interface in interfaces for m in interface.get("member", [])]
+defaults = {m.get("property"): m.get("default") for m in members}
+print(defaults["Width"], defaults["Height"])
+EOF_PY
+)
+
 # What the Linux command line gives for one line: N.png and N.txt, as the client writes them.
 # Its standard input is the table this loop reads, which the command line would take for data
 # it was meant to encode; /dev/null keeps rows without Data at the default.
 linux_row() {
     local base=$1 status=0
     shift
-    "$cli" -o "$base.png" "$@" 2>"$base.err" </dev/null || status=$?
+    "$cli" -o "$base.png" "Width=$width" "Height=$height" "$@" 2>"$base.err" </dev/null ||
+        status=$?
     if ((status == 3)); then
         rm -f "$base.png"
         echo "does not fit" >"$base.txt"
