@@ -80,9 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const RequestState state = whole.Parse(rest);
         if (state == RequestState::kRefused) {
             Check(IsRefusal(whole.refusal()));
-            // What the log names of it: a method the line shows, or "-" and no path.
+            // What the log names of it: a method the line shows (which may itself be "-"), or
+            // "-" and no path.
             const HttpRequest read = RequestLineAsRead(rest);
-            Check(read.method == "-" ? read.path.empty() : read.method.data() == rest.data());
+            Check(read.method.data() == rest.data() || (read.method == "-" && read.path.empty()));
             CheckShowable(read.path, 200);
         }
         Check(!whole.ExpectsContinue() || state == RequestState::kIncomplete);
