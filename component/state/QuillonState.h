@@ -39,7 +39,7 @@ enum class SymbolFit : std::int32_t {
     MacroSegmentOutsideSet,  // MacroSegmentIndex is not below a MacroSegmentCount that is set
 };
 
-struct RowRuns;
+struct ModuleRow;
 
 class QuillonState {
 public:
@@ -135,18 +135,15 @@ public:
     bool SymbolFitsCoordinates() const;
     // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
     void DrawSymbolPass();
-    // The run painter: paints the bars of one row that row assembly collected in `row` (see
-    // render/RowRuns.h, whose DrawWidthString walks a row's colour and width strings), each
-    // one filled rectangle; in the painting pass only. `rowOffset` is the row's distance from
-    // the first row, `rowOffsetFromLast` (at most 0) from the last. Defined in
-    // render/RowPlacement.h.
-    inline void PaintRun(const RowRuns& row, std::int32_t rowOffset,
-                         std::int32_t rowOffsetFromLast);
     void DrawBorder(bool solid);
-    // Row assembly: every row of the symbol as runs, their bars painted a row at a time.
-    void PatternToRunWidths(std::uint32_t pattern);
+    // Row assembly: row r of the symbol as modules (render/ModuleRow.h), appended to `row`;
+    // every row is SymbolRowModules() long.
+    void AssembleRow(std::int32_t r, ModuleRow& row) const;
+    std::int32_t SymbolRowModules() const;
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
+    // Every row, its bars painted a row at a time (render/RowPlacement.h), or in the measuring
+    // pass the cursors moved past them.
     void DrawRows();
     // Whether the state holds a symbol that can be drawn: the last encoding fitted, its size
     // fits 32-bit coordinates, and the shape and every codeword are inside the limits the
@@ -247,7 +244,6 @@ public:
     HBRUSH BackBrush = nullptr;
     HGDIOBJ SavedBrush = nullptr;
     std::int32_t CodewordCount = 0;
-    char RunWidths[31] = {};
     std::int32_t DataLength = 0;
     BOOL HandleTilde = FALSE;
     SymbolFit LastFit = SymbolFit::Fits;
