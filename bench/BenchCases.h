@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/Platform.h"
+
 namespace bench {
 
 struct DataSet {
@@ -48,6 +50,41 @@ inline std::vector<DataSet> DataSets() {
             {"(b) 100 ASCII", {Ascii100(0), Ascii100(1)}, 1},
             {"(c) 1000 mixed", {Mixed1000(12345), Mixed1000(5)}, 2}};
 }
+
+// A data set's two data as the component's Data text, carried as a careful page script would
+// carry bytes: each byte as the character the code page turns back into it, and only bytes
+// that have none (and then '~') as tilde escapes, which HandleTilde on expands.
+struct CarriedData {
+    std::u16string text[2];
+    bool escapes = false;  // HandleTilde
+
+    explicit CarriedData(const DataSet& set) {
+        for (const std::string& bytes : set.bytes) {
+            for (const unsigned char b : bytes) escapes |= CharacterOf(b) == 0;
+        }
+        for (int i = 0; i < 2; ++i) {
+            for (const unsigned char b : set.bytes[i]) {
+                if (CharacterOf(b) != 0 && !(escapes && b == '~')) {
+                    text[i] += CharacterOf(b);
+                } else {
+                    for (const char c : "~d" + std::to_string(1000 + b).substr(1)) text[i] += c;
+                }
+            }
+        }
+    }
+
+    static char16_t CharacterOf(unsigned char b) {
+        char16_t c = 0;
+        char back = 0;
+        BOOL replaced = FALSE;
+        const char in = static_cast<char>(b);
+        const bool kept =
+            b != 0 && MultiByteToWideChar(CP_THREAD_ACP, 0, &in, 1, &c, 1) == 1 &&
+            WideCharToMultiByte(CP_THREAD_ACP, 0, &c, 1, &back, 1, nullptr, &replaced) == 1 &&
+            !replaced && back == in;
+        return kept ? c : char16_t{0};
+    }
+};
 
 // Modules of 2 pixels at the screen's 96 pixels per inch, in centimetres.
 constexpr double kTwoPixelModuleCm = 2 * 2.54 / 96;

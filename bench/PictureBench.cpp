@@ -96,29 +96,17 @@ private:
     int turn_ = 0;
 };
 
-// The data as a Data string: bytes outside printable ASCII, and '~', as tilde escapes.
-std::u16string Escaped(const std::string& bytes) {
-    std::u16string text;
-    for (const unsigned char b : bytes) {
-        if (b >= 32 && b < 127 && b != '~') {
-            text += static_cast<char16_t>(b);
-        } else {
-            for (const char c : "~d" + std::to_string(1000 + b).substr(1)) text += c;
-        }
-    }
-    return text;
-}
-
 // The component called directly, as the server's objects call it, drawing a picture of the
 // size the C API chose.
 class DirectSide {
 public:
     DirectSide(const Case& c, int width, int height) {
+        const bench::CarriedData carried(c.data);
         for (int i = 0; i < 2; ++i) {
-            const std::u16string text = Escaped(c.data.bytes[i]);
-            data_[i] = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            data_[i] = SysAllocStringLen(carried.text[i].data(),
+                                         static_cast<UINT>(carried.text[i].size()));
         }
-        q_->put_HandleTilde(VARIANT_TRUE);
+        q_->put_HandleTilde(carried.escapes ? VARIANT_TRUE : VARIANT_FALSE);
         q_->put_Mode(static_cast<SHORT>(c.data.mode));
         q_->put_NarrowBarWidth(bench::kTwoPixelModuleCm);
         q_->put_Orientation(static_cast<SHORT>(c.orientation));
