@@ -106,18 +106,17 @@ HRESULT CQuillon::put_HandleTilde(VARIANT_BOOL newVal) {
 HRESULT CQuillon::put_Data(BSTR newVal) {
     if (newVal == nullptr) return S_OK;
 
-    // The size the conversion needs, terminating zero included, asked first so that no buffer
-    // larger than DataText is ever made, however long the string.
-    const int needed =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return S_OK;  // a failed conversion leaves the text as it was
-    if (needed - 1 > kMaxDataLength) {
-        return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
-    }
+    // Converted once into a buffer of DataText's size, terminating zero included: a text that
+    // needs more does not fit, however long it is, and no larger buffer is ever made.
     char converted[kDataTextSize];
-    const int written =
-        WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted, needed, nullptr, nullptr);
-    if (written <= 0) return S_OK;
+    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, newVal, -1, converted, kDataTextSize,
+                                            nullptr, nullptr);
+    if (written <= 0) {
+        if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+            return ReportError(E_INVALIDARG, OLESTR("Data is longer than 4999 bytes"));
+        }
+        return S_OK;  // a failed conversion leaves the text as it was
+    }
 
     int length = 0;
     while (length < written && converted[length] != 0) ++length;

@@ -137,7 +137,7 @@ bool ByteArray::Read(std::string_view* bytes) {
     return true;
 }
 
-HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::vector<VARIANT>& args,
+HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::span<const VARIANT> args,
                                VARIANT* result, CallError* error) {
     const auto known = std::find_if(ids_.begin(), ids_.end(),
                                     [&](const auto& entry) { return entry.first == name; });

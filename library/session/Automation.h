@@ -3,6 +3,7 @@
 // script does.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -70,7 +71,7 @@ public:
 
     // Calls a member by name. args are in the caller's order (Invoke receives them reversed).
     // flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT.
-    HRESULT Invoke(std::u16string_view name, WORD flags, std::vector<VARIANT>& args,
+    HRESULT Invoke(std::u16string_view name, WORD flags, std::span<const VARIANT> args,
                    VARIANT* result, CallError* error);
 
 private:

@@ -172,7 +172,7 @@ Outcome BarcodeSession::StartPage(IUnknown* context) {
     VariantInit(&argument);
     argument.vt = VT_UNKNOWN;
     argument.punkVal = context;
-    std::vector<VARIANT> args{argument};
+    VARIANT args[] = {argument};
     CallError error;
     object_.Invoke(u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
     page_started_ = SUCCEEDED(error.hr);
@@ -183,9 +183,8 @@ Outcome BarcodeSession::StartPage(IUnknown* context) {
 Outcome BarcodeSession::EndPage() {
     if (!page_started_) return {};
     page_started_ = false;
-    std::vector<VARIANT> none;
     CallError error;
-    object_.Invoke(u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
+    object_.Invoke(u"OnEndPage", DISPATCH_METHOD, {}, nullptr, &error);
     if (FAILED(error.hr)) return Failed(Failure::Internal, "OnEndPage: " + error.message);
     return {};
 }
@@ -214,7 +213,7 @@ Outcome BarcodeSession::Open() {
 }
 
 Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value) {
-    std::vector<VARIANT> args{TextVariant(value)};
+    VARIANT args[] = {TextVariant(value)};
     CallError error;
     object_.Invoke(name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
@@ -260,7 +259,7 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
     }
 
     const std::u16string text = platform::Utf8ToUtf16Lossy(value);
-    std::vector<VARIANT> args{TextVariant(text)};
+    VARIANT args[] = {TextVariant(text)};
     VARIANT converted;
     VariantInit(&converted);
     const HRESULT conversion = VariantChangeType(&converted, &args[0], 0, property->type);
@@ -502,9 +501,8 @@ Outcome BarcodeSession::Png(const PictureRequest& request, ByteArray* png,
                                              " pixels is above this host's limit of " +
                                              std::to_string(request.max_pixels) + " pixels");
     }
-    std::vector<VARIANT> none;
     CallError error;
-    object_.Invoke(u"PNGImage", DISPATCH_PROPERTYGET, none, png->result(), &error);
+    object_.Invoke(u"PNGImage", DISPATCH_PROPERTYGET, {}, png->result(), &error);
     if (FAILED(error.hr)) return RequestFailed(error);
     if (!png->Read(bytes)) return Failed(Failure::Internal, "PNGImage did not return a byte array");
     return {};
@@ -529,7 +527,7 @@ Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement
                     {u"GetActualSize", &measurement->width, &measurement->height}};
     for (const auto& request : requests) {
         if (figures == Figures::kSize && request.first == &measurement->rows) continue;
-        std::vector<VARIANT> args{by_reference(&first), by_reference(&second)};
+        const VARIANT args[] = {by_reference(&first), by_reference(&second)};
         CallError error;
         object_.Invoke(request.method, DISPATCH_METHOD, args, nullptr, &error);
         VARIANT a, b;

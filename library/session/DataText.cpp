@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "platform/Platform.h"
 #include "platform/common/Utf8.h"
@@ -50,22 +49,29 @@ bool HasByte(char32_t c) {
 
 CarriedBytes CarryBytes(std::string_view bytes) {
     const std::array<char16_t, 256>& character = CharacterOfByte();
-    bool needs_escapes = false;
-    for (const unsigned char byte : bytes) needs_escapes |= character[byte] == 0;
-
-    CarriedBytes carried{{}, needs_escapes, 0, 0};
-    carried.data.reserve(bytes.size());
+    // The size first, then the text written in place: a character appended at a time cost
+    // more than the component's whole encoding of the data.
+    std::size_t without = 0, tildes = 0;
+    for (const unsigned char byte : bytes) {
+        without += character[byte] == 0 ? 1 : 0;
+        tildes += byte == '~' ? 1 : 0;
+    }
+    const bool needs_escapes = without > 0;
+    const std::size_t escapes = without + (needs_escapes ? tildes : 0);
+    CarriedBytes carried{{}, needs_escapes, escapes, bytes.size() + escapes * (kEscapeLength - 1)};
+    carried.data.resize(carried.data_bytes);
+    char16_t* out = carried.data.data();
     for (const unsigned char byte : bytes) {
         if (character[byte] != 0 && !(needs_escapes && byte == '~')) {
-            carried.data.push_back(character[byte]);
+            *out++ = character[byte];
             continue;
         }
-        char escape[8];
-        std::snprintf(escape, sizeof escape, "~d%03u", static_cast<unsigned>(byte));
-        carried.data.append(escape, escape + kEscapeLength);
-        ++carried.escapes;
+        *out++ = u'~';
+        *out++ = u'd';
+        *out++ = static_cast<char16_t>(u'0' + byte / 100);
+        *out++ = static_cast<char16_t>(u'0' + byte / 10 % 10);
+        *out++ = static_cast<char16_t>(u'0' + byte % 10);
     }
-    carried.data_bytes = bytes.size() + carried.escapes * (kEscapeLength - 1);
     return carried;
 }
 

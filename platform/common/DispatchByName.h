@@ -6,6 +6,8 @@
 #pragma once
 
 #include <algorithm>
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,20 @@ struct DispatchCall {
 // Calls the member `dispid`. args are in the caller's order; flags is DISPATCH_METHOD,
 // DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT. The arguments stay the caller's to clear.
 inline DispatchCall CallById(IDispatch* object, DISPID dispid, WORD flags,
-                             std::vector<VARIANT> args, VARIANT* result, LCID locale = 0) {
+                             std::span<const VARIANT> args, VARIANT* result, LCID locale = 0) {
     DispatchCall call;
     call.dispid = dispid;
-    std::reverse(args.begin(), args.end());
+    // Most calls pass a value or two: they are reversed on the stack, not in a new vector.
+    VARIANT few[4];
+    std::vector<VARIANT> many;
+    VARIANT* reversed = few;
+    if (args.size() > std::size(few)) {
+        many.resize(args.size());
+        reversed = many.data();
+    }
+    std::reverse_copy(args.begin(), args.end(), reversed);
     DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    DISPPARAMS params{reversed, nullptr, static_cast<UINT>(args.size()), 0};
     if (flags == DISPATCH_PROPERTYPUT) {
         params.rgdispidNamedArgs = &put;
         params.cNamedArgs = 1;
@@ -53,7 +63,7 @@ inline DispatchCall CallById(IDispatch* object, DISPID dispid, WORD flags,
 
 // Looks the name up with GetIDsOfNames, then calls the member as CallById does.
 inline DispatchCall CallByName(IDispatch* object, const OLECHAR* name, WORD flags,
-                               std::vector<VARIANT> args, VARIANT* result, LCID locale = 0) {
+                               std::span<const VARIANT> args, VARIANT* result, LCID locale = 0) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID dispid = DISPID_UNKNOWN;
     const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, locale, &dispid);
@@ -62,7 +72,7 @@ inline DispatchCall CallByName(IDispatch* object, const OLECHAR* name, WORD flag
         call.hr = hr;
         return call;
     }
-    return CallById(object, dispid, flags, std::move(args), result, locale);
+    return CallById(object, dispid, flags, args, result, locale);
 }
 
 }  // namespace platform

@@ -22,26 +22,30 @@ bool IsMissingMarker(const VARIANT& v) {
     return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
 }
 
-// The values a member receives, and what must be freed once it has run.
+// The values a member receives, and what must be freed once it has run. Only the slots of
+// the member's parameters are used, and only they are made empty and cleared: a call is made
+// for every put and request, and most members take one or two values.
 struct CallFrame {
+    explicit CallFrame(int count) : count_(count) {
+        for (int i = 0; i < count_; ++i) args[i] = spare[i] = VARIANT{};
+        result = VARIANT{};
+    }
+    ~CallFrame() {
+        for (int i = 0; i < count_; ++i) {
+            if (owned[i]) VariantClear(&args[i]);
+        }
+        if (result.vt != VT_EMPTY) VariantClear(&result);
+    }
+    CallFrame(const CallFrame&) = delete;
+    CallFrame& operator=(const CallFrame&) = delete;
+
     VARIANT args[kMaxDispatchParameters];
     bool owned[kMaxDispatchParameters] = {};
     VARIANT spare[kMaxDispatchParameters];  // storage behind omitted optional pointer params
     VARIANT result;
 
-    CallFrame() {
-        for (VARIANT& v : args) VariantInit(&v);
-        for (VARIANT& v : spare) VariantInit(&v);
-        VariantInit(&result);
-    }
-    ~CallFrame() {
-        for (int i = 0; i < kMaxDispatchParameters; ++i) {
-            if (owned[i]) VariantClear(&args[i]);
-        }
-        VariantClear(&result);
-    }
-    CallFrame(const CallFrame&) = delete;
-    CallFrame& operator=(const CallFrame&) = delete;
+private:
+    int count_;
 };
 
 void FillOmitted(const ParameterDescription& p, VARIANT* slot, VARIANT* spare) {
@@ -212,7 +216,7 @@ HRESULT InvokeDescribedMember(void* object, const InterfaceDescription& d, DISPI
         source[index] = static_cast<int>(k);
     }
 
-    CallFrame frame;
+    CallFrame frame(count);
     for (int i = 0; i < count; ++i) {
         const ParameterDescription& p = m->params[i];
         VARIANT* slot = &frame.args[i];
@@ -244,6 +248,11 @@ HRESULT InvokeDescribedMember(void* object, const InterfaceDescription& d, DISPI
         } else if (p.type == VT_VARIANT) {
             hr = CopyValue(arg, slot);
             frame.owned[i] = true;
+        } else if (arg->vt == p.type) {
+            // Already of the declared type: the member borrows the caller's value, as an [in]
+            // value is lent, rather than a copy (a string's would be made and freed each call).
+            *slot = *arg;
+            hr = S_OK;
         } else {
             hr = VariantChangeType(slot, arg, 0, p.type);
             frame.owned[i] = true;
@@ -260,7 +269,7 @@ HRESULT InvokeDescribedMember(void* object, const InterfaceDescription& d, DISPI
     if (FAILED(hr)) return ReportFailure(hr, d, pExcepInfo);
     if (has_retval && pVarResult != nullptr) {
         *pVarResult = frame.result;
-        VariantInit(&frame.result);
+        frame.result = VARIANT{};
     }
     return S_OK;
 }

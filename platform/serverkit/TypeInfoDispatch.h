@@ -6,6 +6,7 @@
 //     class Widget : public serverkit::TypeInfoDispatch<CWidget, IWidget, widget_type_info> {...};
 #pragma once
 
+#include <atomic>
 #include <mutex>
 
 #include "platform/Runtime.h"
@@ -22,24 +23,35 @@ public:
     TypeInfoHolder(const GUID& libid, WORD major, WORD minor, const IID& iid)
         : libid_(libid), major_(major), minor_(minor), iid_(iid) {}
     ~TypeInfoHolder() {
-        if (info_ != nullptr) info_->Release();
+        if (ITypeInfo* info = info_.load(std::memory_order_acquire)) info->Release();
     }
     TypeInfoHolder(const TypeInfoHolder&) = delete;
     TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
 
     // The type information with a reference for the caller, or the loading error.
     HRESULT Get(ITypeInfo** info) {
+        const HRESULT hr = Borrow(info);
+        if (SUCCEEDED(hr)) (*info)->AddRef();
+        return hr;
+    }
+
+    // The type information without a reference: the holder keeps its own for the module's
+    // life. Once loaded, it is read without the lock: dispatch asks for it on every call.
+    HRESULT Borrow(ITypeInfo** info) {
+        *info = info_.load(std::memory_order_acquire);
+        if (*info != nullptr) return S_OK;
         std::lock_guard lock(mutex_);
-        if (info_ == nullptr) {
-            ITypeLib* library = nullptr;
-            HRESULT hr = LoadRegTypeLib(libid_, major_, minor_, 0, &library);
-            if (FAILED(hr)) return hr;
-            hr = library->GetTypeInfoOfGuid(iid_, &info_);
-            library->Release();
-            if (FAILED(hr)) return hr;
-        }
-        info_->AddRef();
-        *info = info_;
+        *info = info_.load(std::memory_order_relaxed);
+        if (*info != nullptr) return S_OK;
+        ITypeLib* library = nullptr;
+        HRESULT hr = LoadRegTypeLib(libid_, major_, minor_, 0, &library);
+        if (FAILED(hr)) return hr;
+        ITypeInfo* loaded = nullptr;
+        hr = library->GetTypeInfoOfGuid(iid_, &loaded);
+        library->Release();
+        if (FAILED(hr)) return hr;
+        info_.store(loaded, std::memory_order_release);
+        *info = loaded;
         return S_OK;
     }
 
@@ -49,7 +61,7 @@ private:
     WORD minor_;
     const IID& iid_;
     std::mutex mutex_;
-    ITypeInfo* info_ = nullptr;
+    std::atomic<ITypeInfo*> info_ = nullptr;
 };
 
 template <class Base, class Interface, TypeInfoHolder& kTypeInfo>
@@ -70,23 +82,18 @@ public:
                                             DISPID* rgDispId) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         ITypeInfo* info = nullptr;
-        HRESULT hr = kTypeInfo.Get(&info);
-        if (FAILED(hr)) return hr;
-        hr = DispGetIDsOfNames(info, rgszNames, cNames, rgDispId);
-        info->Release();
-        return hr;
+        const HRESULT hr = kTypeInfo.Borrow(&info);
+        return FAILED(hr) ? hr : DispGetIDsOfNames(info, rgszNames, cNames, rgDispId);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags,
                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                      EXCEPINFO* pExcepInfo, UINT* puArgErr) override {
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         ITypeInfo* info = nullptr;
-        HRESULT hr = kTypeInfo.Get(&info);
-        if (FAILED(hr)) return hr;
-        hr = DispInvoke(static_cast<Interface*>(this), info, dispIdMember, wFlags, pDispParams,
-                        pVarResult, pExcepInfo, puArgErr);
-        info->Release();
-        return hr;
+        const HRESULT hr = kTypeInfo.Borrow(&info);
+        return FAILED(hr) ? hr
+                          : DispInvoke(static_cast<Interface*>(this), info, dispIdMember, wFlags,
+                                       pDispParams, pVarResult, pExcepInfo, puArgErr);
     }
 
 protected:

@@ -134,36 +134,31 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int capacity) {
     return size;
 }
 
-// Windows-1252 has one byte for each code point, so the size is known before anything is
-// converted, and the bytes go straight where the caller wants them: Data is converted twice
-// on every put, once for its size and once for its bytes.
+// Windows-1252 has one byte for each code point, so the bytes go straight where the caller
+// wants them, as they are made: Data is converted on every put.
 int ToSingleBytes(const char16_t* text, int length, char* out, int capacity,
                   const char* default_char, BOOL* used_default_char) {
     int count = 0;
     bool used_default = false;
     for (int i = 0; i < length; ++count) {
+        char byte;
         if (text[i] < 0x80) {  // ASCII, most text, is itself
-            ++i;
+            byte = static_cast<char>(text[i++]);
         } else {
-            used_default |= UnicodeToWindows1252(NextCodePoint(text, length, &i)) < 0;
+            const int mapped = UnicodeToWindows1252(NextCodePoint(text, length, &i));
+            used_default |= mapped < 0;
+            byte = mapped >= 0               ? static_cast<char>(mapped)
+                   : default_char != nullptr ? *default_char
+                                             : '?';
         }
+        if (capacity == 0) continue;  // only counted
+        if (count == capacity) {
+            last_error = ERROR_INSUFFICIENT_BUFFER;
+            return 0;
+        }
+        out[count] = byte;
     }
     if (used_default_char != nullptr) *used_default_char = used_default ? TRUE : FALSE;
-    if (capacity == 0) return count;
-    if (count > capacity) {
-        last_error = ERROR_INSUFFICIENT_BUFFER;
-        return 0;
-    }
-    for (int i = 0, o = 0; i < length; ++o) {
-        if (text[i] < 0x80) {
-            out[o] = static_cast<char>(text[i++]);
-            continue;
-        }
-        const int byte = UnicodeToWindows1252(NextCodePoint(text, length, &i));
-        out[o] = byte >= 0                 ? static_cast<char>(byte)
-                 : default_char != nullptr ? *default_char
-                                           : '?';
-    }
     return count;
 }
 
