@@ -72,7 +72,7 @@ stop_signal=$(json "$config" 'c["annotations"]["org.opencontainers.image.stopSig
 
 # The configuration as a kubelet would give it to the runtime for the Deployment's container.
 # The rlimits umoci sets (1024 descriptors) stay: these machines refuse only raising a limit
-# above their own hard one (root lacks CAP_SYS_RESOURCE here), which podman does and umoci not.
+# above their hard one (root lacks CAP_SYS_RESOURCE; runc then fails "error setting rlimit").
 "$py" "$here/apply_pod_spec.py" "$deploy/kubernetes" "$config" "$image_config" ||
     fail "the Deployment cannot be applied to the image's runtime configuration"
 user=$(json "$config" '"%(uid)s:%(gid)s" % c["process"]["user"]')
