@@ -72,7 +72,8 @@ def main():
         "runAsUser", "runAsGroup", "runAsNonRoot", "readOnlyRootFilesystem",
         "allowPrivilegeEscalation", "capabilities"}
     if unknown:
-        sys.exit(f"apply_pod_spec: the Deployment sets {sorted(unknown)}, which this test does not apply")
+        sys.exit(f"apply_pod_spec: the Deployment sets {sorted(unknown)}, "
+                 "which this test does not apply")
     with open(config_path, encoding="utf-8") as file:
         config = json.load(file)
     with open(image_path, encoding="utf-8") as file:

@@ -20,6 +20,7 @@ py=/usr/bin/python3  # Debian's, with its yaml module
 work=$(mktemp -d /tmp/quillon-image-test-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: image: $*" >&2; exit 1; }
+source "$here/../install/helpers.sh"  # gone_within
 
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null 2>&1) || fail "cpack failed"
 package=$(echo "$work"/deb/quillon_*.deb)
@@ -62,11 +63,17 @@ done
 # check, port and stop signal.
 image_config=$work/image-config.json
 printf '%s\n' "$inspect" >"$image_config"
-json() { "$py" -c 'import json,sys; v=eval(sys.argv[2], {"c": json.load(open(sys.argv[1]))}); print(*(v if isinstance(v, list) else [v]), sep="\n")' "$@"; }
+# json FILE EXPRESSION: the expression's value (c is the file's JSON), a list one item a line.
+json() {
+    "$py" -c 'import json, sys
+value = eval(sys.argv[2], {"c": json.load(open(sys.argv[1]))})
+print(*(value if isinstance(value, list) else [value]), sep="\n")' "$@"
+}
 image_user=$(json "$config" '"%(uid)s:%(gid)s" % c["process"]["user"]')
 mapfile -t healthcheck < <(json "$image_config" 'c["config"]["Healthcheck"]["Test"][1:]')
 mapfile -t entrypoint < <(json "$image_config" 'c["config"].get("Entrypoint", [])')
-((${#healthcheck[@]} > 0 && ${#entrypoint[@]} > 0)) || fail "the image names no entry point or health check"
+((${#healthcheck[@]} > 0 && ${#entrypoint[@]} > 0)) ||
+    fail "the image names no entry point or health check"
 port=$(json "$image_config" 'next(iter(c["config"]["ExposedPorts"])).split("/")[0]')
 stop_signal=$(json "$config" 'c["annotations"]["org.opencontainers.image.stopSignal"]')
 
@@ -100,14 +107,17 @@ inside() { nsenter --net="/proc/$pid/ns/net" "$@"; }
 pid=
 for ((tenths = 0; tenths < 100; tenths++)); do
     kill -0 "$runner" 2>/dev/null || served "runc stopped before the server answered"
-    [[ -n $pid ]] || pid=$(runc state "$id" 2>/dev/null | sed -n 's/^ *"pid": \([1-9][0-9]*\),$/\1/p') || true
-    if [[ -n $pid ]] && inside curl -fsS --max-time 2 -o "$work/healthz" "http://127.0.0.1:$port/healthz" 2>/dev/null; then
+    [[ -n $pid ]] || pid=$(runc state "$id" 2>/dev/null | sed -n 's/^ *"pid": \([1-9][0-9]*\),$/\1/p') ||
+        true
+    if [[ -n $pid ]] &&
+        inside curl -fsS --max-time 2 -o "$work/healthz" "http://127.0.0.1:$port/healthz" 2>/dev/null; then
         break
     fi
     sleep 0.1
 done
 [[ $(cat "$work/healthz" 2>/dev/null) == ok* ]] || served "/healthz did not answer ok within 10 s"
-runc exec "$id" "${healthcheck[@]}" </dev/null || served "the image's health check failed on a healthy server"
+runc exec "$id" "${healthcheck[@]}" </dev/null ||
+    served "the image's health check failed on a healthy server"
 inside curl -fsS --max-time 10 -o "$work/served.png" "http://127.0.0.1:$port/barcode.png?$query" ||
     served "the server did not answer a picture"
 cmp "$work/served.png" "$work/cli.png" || fail "the image's PNG differs from the CLI's"
@@ -115,32 +125,33 @@ cmp "$work/served.png" "$work/cli.png" || fail "the image's PNG differs from the
 # The kernel's word on who the server is and what it may do: every one of its ids the
 # Deployment's, as many capabilities as the configuration lists, privileges as it says.
 status=$(cat "/proc/$pid/status")
-bits() { local mask=$((16#$1)) count=0; for ((; mask; mask >>= 1)); do count=$((count + (mask & 1))); done; echo "$count"; }
+bits() {
+    local mask=$((16#$1)) count=0
+    for ((; mask; mask >>= 1)); do count=$((count + (mask & 1))); done
+    echo "$count"
+}
 uid=${user%%:*} gid=${user##*:}
 for expected in "Uid:	$uid	$uid	$uid	$uid" "Gid:	$gid	$gid	$gid	$gid" "NoNewPrivs:	$no_new_privileges"; do
     grep -qx "$expected" <<<"$status" || fail "the server's status lacks '$expected': $status"
 done
 for set in CapBnd CapEff; do
     (($(bits "$(sed -n "s/^$set:\t//p" <<<"$status")") == capabilities)) ||
-        fail "the server has $set $(grep "^$set" <<<"$status"), not the $capabilities capabilities configured"
+        fail "the server has $(grep "^$set" <<<"$status"), not the $capabilities capabilities configured"
 done
 # Writable: the emptyDir at /tmp, and none of the image's files (/proc, /sys and /dev are the
 # runtime's). Root inside cannot write either: the root is mounted read-only.
 writable=$(awk '$6 ~ /(^|,)rw(,|$)/ && $5 !~ /^\/(proc|sys|dev)(\/|$)/ {print $5}' "/proc/$pid/mountinfo")
 [[ $writable == /tmp ]] || fail "writable beside /tmp: $(grep -vx /tmp <<<"$writable")"
 runc exec "$id" /bin/sh -c ': >/tmp/written' || fail "the server's user cannot write /tmp"
-refused=$(runc exec --user 0:0 "$id" /bin/sh -c ': >/written' 2>&1) && fail "root wrote /written in the image"
+refused=$(runc exec --user 0:0 "$id" /bin/sh -c ': >/written' 2>&1) &&
+    fail "root wrote /written in the image"
 [[ $refused == *"Read-only file system"* ]] || fail "writing / failed otherwise: $refused"
 
 # Stopped as a kubelet stops it: the image's stop signal, then README's promise that requests
 # in flight are answered within 10 s, so the server is gone by then, having exited with 0.
 start=${EPOCHREALTIME/./}
 runc kill "$id" "$stop_signal"
-for ((tenths = 0; tenths < 100; tenths++)); do
-    kill -0 "$runner" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$runner" 2>/dev/null && served "still running 10 s after $stop_signal"
+gone_within "$runner" 10 || served "still running 10 s after $stop_signal"
 exit_status=0
 wait "$runner" || exit_status=$?
 ((exit_status == 0)) || served "exited with $exit_status after $stop_signal"
