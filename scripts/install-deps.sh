@@ -14,8 +14,9 @@
 # and Pillow for the Python package's tests, Chromium and playwright-core (from the npm
 # registry) for the browser test of the demo page, wrk and time for the benchmarks, git, ccache
 # and mmdebstrap for the run command's test from a fresh clone (built through ccache, so that a
-# later run reuses its objects) and the package's test in a fresh Debian root; umoci, skopeo
-# and iproute2 for the container image's test, nginx for the load balancer's.
+# later run reuses its objects) and the package's test in a fresh Debian root; umoci, skopeo,
+# runc (the OCI runtime that runs the image as the Deployment asks) and python3-yaml (which
+# reads the Deployment there) for the container image's test, nginx for the load balancer's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +26,7 @@ test_packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libpng-dev libzxing-dev libzint-dev zint time
     chromium wrk curl librsvg2-bin groff-base lintian mmdebstrap
-    nginx umoci skopeo iproute2
+    nginx umoci skopeo runc python3-yaml
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools wine wine64 libwine-dev
     wixl msitools
     clang libclang-rt-14-dev llvm
