@@ -1,0 +1,110 @@
+#include "library/compact/Huffman.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int kMostSymbols = 288;
+constexpr int kLongestCode = 15;
+
+// Each byte with its bits in the other order.
+constexpr auto kReversed = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned v = 0; v < 256; ++v) {
+        unsigned r = 0;
+        for (int b = 0; b < 8; ++b) r |= ((v >> b) & 1) << (7 - b);
+        table[v] = static_cast<std::uint8_t>(r);
+    }
+    return table;
+}();
+
+struct Leaf {
+    std::uint32_t frequency;
+    int symbol;
+};
+
+}  // namespace
+
+void HuffmanLengths(const std::uint32_t* frequencies, int count, int longest,
+                    std::uint8_t* lengths) {
+    std::array<Leaf, kMostSymbols> leaves;
+    int used = 0;
+    for (int i = 0; i < count; ++i) {
+        lengths[i] = 0;
+        if (frequencies[i] != 0) leaves[used++] = {frequencies[i], i};
+    }
+    // One symbol or none: a second of length 1 beside it makes the code complete.
+    for (int i = 0; used < 2; ++i) {
+        if (frequencies[i] == 0) leaves[used++] = {0, i};
+    }
+    std::sort(leaves.begin(), leaves.begin() + used, [](const Leaf& a, const Leaf& b) {
+        return a.frequency != b.frequency ? a.frequency < b.frequency : a.symbol < b.symbol;
+    });
+
+    // The tree by two queues: the leaves in order, and the inner nodes, made in order of
+    // weight. Nodes 0..used-1 are the leaves, the rest inner nodes; the root is the last.
+    std::array<std::uint32_t, 2 * kMostSymbols> weight;
+    std::array<int, 2 * kMostSymbols> parent;
+    for (int i = 0; i < used; ++i) weight[i] = leaves[i].frequency;
+    int next_leaf = 0, next_inner = used;
+    const auto take_lightest = [&](int made) {
+        const bool leaf =
+            next_leaf < used && (next_inner >= made || weight[next_leaf] <= weight[next_inner]);
+        return leaf ? next_leaf++ : next_inner++;
+    };
+    for (int made = used; made < 2 * used - 1; ++made) {
+        const int a = take_lightest(made);
+        const int b = take_lightest(made);
+        weight[made] = weight[a] + weight[b];
+        parent[a] = parent[b] = made;
+    }
+    // Depths from the root down, then how many leaves each length has, the deepest put at
+    // `longest` for now.
+    std::array<int, 2 * kMostSymbols> depth;
+    depth[2 * used - 2] = 0;
+    std::array<int, kLongestCode + 2> at_length{};
+    int overflow = 0;
+    for (int node = 2 * used - 3; node >= 0; --node) {
+        depth[node] = depth[parent[node]] + 1;
+        if (node < used) {
+            overflow += depth[node] > longest;
+            ++at_length[std::min(depth[node], longest)];
+        }
+    }
+    // Too deep: each step moves a leaf from the longest length down to join one a level
+    // shorter, which frees room for two of the leaves that were put too high.
+    while (overflow > 0) {
+        int bits = longest - 1;
+        while (at_length[bits] == 0) --bits;
+        --at_length[bits];
+        at_length[bits + 1] += 2;
+        --at_length[longest];
+        overflow -= 2;
+    }
+    // The longest codes to the rarest symbols.
+    int leaf = 0;
+    for (int bits = longest; bits >= 1; --bits) {
+        for (int n = at_length[bits]; n > 0; --n)
+            lengths[leaves[leaf++].symbol] = static_cast<std::uint8_t>(bits);
+    }
+}
+
+void CanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {
+    std::array<int, kLongestCode + 1> at_length{};
+    for (int i = 0; i < count; ++i) ++at_length[lengths[i]];
+    at_length[0] = 0;
+    std::array<int, kLongestCode + 1> next{};
+    int code = 0;
+    for (int bits = 1; bits <= kLongestCode; ++bits) {
+        code = (code + at_length[bits - 1]) << 1;
+        next[bits] = code;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int bits = lengths[i];
+        if (bits == 0) continue;
+        const unsigned value = static_cast<unsigned>(next[bits]++);
+        const unsigned reversed = (kReversed[value & 0xFF] << 8) | kReversed[value >> 8];
+        codes[i] = static_cast<std::uint16_t>(reversed >> (16 - bits));
+    }
+}
