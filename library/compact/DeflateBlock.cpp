@@ -70,6 +70,27 @@ struct Written {
     int count;
 };
 
+// The fixed code's lengths are given for 288 symbols, of which the last two are never used but
+// count in the canonical order: the codes of the others follow from all of them.
+const Codes& FixedCodes() {
+    static const Codes codes = [] {
+        constexpr int kFixedSymbols = 288;
+        std::array<std::uint8_t, kFixedSymbols> lengths;
+        std::array<std::uint16_t, kFixedSymbols> all;
+        for (int s = 0; s < kFixedSymbols; ++s)
+            lengths[s] = static_cast<std::uint8_t>(FixedLength(s));
+        CanonicalCodes(lengths.data(), kFixedSymbols, all.data());
+        Codes fixed;
+        std::copy_n(lengths.begin(), kLiteralLengthSymbols, fixed.literal_lengths.begin());
+        std::copy_n(all.begin(), kLiteralLengthSymbols, fixed.literal_codes.begin());
+        fixed.distance_lengths.fill(5);
+        CanonicalCodes(fixed.distance_lengths.data(), kDistanceSymbols,
+                       fixed.distance_codes.data());
+        return fixed;
+    }();
+    return codes;
+}
+
 void WriteTokens(std::span<const Token> tokens, const Codes& codes, BitWriter* out) {
     std::array<Written, kLiteralLengthSymbols> literals;
     for (int s = 0; s < kLiteralLengthSymbols; ++s)
@@ -144,16 +165,8 @@ void TokenBlock::Write(bool last, BitWriter* out) {
     out->Reserve((std::min(fixed_bits, dynamic_bits) + extra_bits) / 8 + 1);
 
     if (fixed) {
-        Codes codes;
-        for (int s = 0; s < kLiteralLengthSymbols; ++s)
-            codes.literal_lengths[s] = static_cast<std::uint8_t>(FixedLength(s));
-        codes.distance_lengths.fill(5);
-        CanonicalCodes(codes.literal_lengths.data(), kLiteralLengthSymbols,
-                       codes.literal_codes.data());
-        CanonicalCodes(codes.distance_lengths.data(), kDistanceSymbols,
-                       codes.distance_codes.data());
         out->Put((last ? 1 : 0) | (1 << 1), 3);
-        WriteTokens({tokens_.get(), count_}, codes, out);
+        WriteTokens({tokens_.get(), count_}, FixedCodes(), out);
     } else {
         CanonicalCodes(dynamic.literal_lengths.data(), kLiteralLengthSymbols,
                        dynamic.literal_codes.data());

@@ -60,27 +60,29 @@ void HuffmanLengths(const std::uint32_t* frequencies, int count, int longest,
         parent[a] = parent[b] = made;
     }
     // Depths from the root down, then how many leaves each length has, the deepest put at
-    // `longest` for now.
+    // `longest`.
     std::array<int, 2 * kMostSymbols> depth;
     depth[2 * used - 2] = 0;
-    std::array<int, kLongestCode + 2> at_length{};
-    int overflow = 0;
+    std::array<int, kLongestCode + 1> at_length{};
     for (int node = 2 * used - 3; node >= 0; --node) {
         depth[node] = depth[parent[node]] + 1;
-        if (node < used) {
-            overflow += depth[node] > longest;
-            ++at_length[std::min(depth[node], longest)];
-        }
+        if (node < used) ++at_length[std::min(depth[node], longest)];
     }
-    // Too deep: each step moves a leaf from the longest length down to join one a level
-    // shorter, which frees room for two of the leaves that were put too high.
-    while (overflow > 0) {
-        int bits = longest - 1;
-        while (at_length[bits] == 0) --bits;
-        --at_length[bits];
-        at_length[bits + 1] += 2;
+    // The leaves put higher than they were take more than the code has room for: while they
+    // do, one leaf at `longest` is dropped and a shorter one moved a level down beside it,
+    // which frees the room of one code of `longest` bits.
+    std::uint32_t room = 0;
+    for (int bits = 1; bits <= longest; ++bits)
+        room += static_cast<std::uint32_t>(at_length[bits]) << (longest - bits);
+    for (; room > (1u << longest); --room) {
         --at_length[longest];
-        overflow -= 2;
+        for (int bits = longest - 1; bits > 0; --bits) {
+            if (at_length[bits] != 0) {
+                --at_length[bits];
+                at_length[bits + 1] += 2;
+                break;
+            }
+        }
     }
     // The longest codes to the rarest symbols.
     int leaf = 0;
