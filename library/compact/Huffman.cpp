@@ -1,7 +1,6 @@
 #include "library/compact/Huffman.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -26,34 +25,43 @@ struct Leaf {
 
 }  // namespace
 
-void HuffmanLengths(const std::uint32_t* frequencies, int count, int longest,
+void CollectUsed(const std::uint32_t* frequencies, int symbols, UsedSymbols* used) {
+    used->count = 0;
+    for (int i = 0; i < symbols; ++i) {
+        if (frequencies[i] != 0) used->symbol[used->count++] = static_cast<std::uint16_t>(i);
+    }
+    // Too few: the smallest symbols that do not occur join them, in their order.
+    for (int i = 0; used->count < 2; ++i) {
+        const auto end = used->symbol.begin() + used->count;
+        const auto at = std::lower_bound(used->symbol.begin(), end, i);
+        if (at != end && *at == i) continue;
+        std::copy_backward(at, end, end + 1);
+        *at = static_cast<std::uint16_t>(i);
+        ++used->count;
+    }
+}
+
+void HuffmanLengths(const std::uint32_t* frequencies, const UsedSymbols& used, int longest,
                     std::uint8_t* lengths) {
+    const int n = used.count;
     std::array<Leaf, kMostSymbols> leaves;
-    int used = 0;
-    for (int i = 0; i < count; ++i) {
-        lengths[i] = 0;
-        if (frequencies[i] != 0) leaves[used++] = {frequencies[i], i};
-    }
-    // One symbol or none: a second of length 1 beside it makes the code complete.
-    for (int i = 0; used < 2; ++i) {
-        if (frequencies[i] == 0) leaves[used++] = {0, i};
-    }
-    std::sort(leaves.begin(), leaves.begin() + used, [](const Leaf& a, const Leaf& b) {
+    for (int i = 0; i < n; ++i) leaves[i] = {frequencies[used.symbol[i]], used.symbol[i]};
+    std::sort(leaves.begin(), leaves.begin() + n, [](const Leaf& a, const Leaf& b) {
         return a.frequency != b.frequency ? a.frequency < b.frequency : a.symbol < b.symbol;
     });
 
     // The tree by two queues: the leaves in order, and the inner nodes, made in order of
-    // weight. Nodes 0..used-1 are the leaves, the rest inner nodes; the root is the last.
+    // weight. Nodes 0..n-1 are the leaves, the rest inner nodes; the root is the last.
     std::array<std::uint32_t, 2 * kMostSymbols> weight;
     std::array<int, 2 * kMostSymbols> parent;
-    for (int i = 0; i < used; ++i) weight[i] = leaves[i].frequency;
-    int next_leaf = 0, next_inner = used;
+    for (int i = 0; i < n; ++i) weight[i] = leaves[i].frequency;
+    int next_leaf = 0, next_inner = n;
     const auto take_lightest = [&](int made) {
         const bool leaf =
-            next_leaf < used && (next_inner >= made || weight[next_leaf] <= weight[next_inner]);
+            next_leaf < n && (next_inner >= made || weight[next_leaf] <= weight[next_inner]);
         return leaf ? next_leaf++ : next_inner++;
     };
-    for (int made = used; made < 2 * used - 1; ++made) {
+    for (int made = n; made < 2 * n - 1; ++made) {
         const int a = take_lightest(made);
         const int b = take_lightest(made);
         weight[made] = weight[a] + weight[b];
@@ -62,11 +70,11 @@ void HuffmanLengths(const std::uint32_t* frequencies, int count, int longest,
     // Depths from the root down, then how many leaves each length has, the deepest put at
     // `longest`.
     std::array<int, 2 * kMostSymbols> depth;
-    depth[2 * used - 2] = 0;
+    depth[2 * n - 2] = 0;
     std::array<int, kLongestCode + 1> at_length{};
-    for (int node = 2 * used - 3; node >= 0; --node) {
+    for (int node = 2 * n - 3; node >= 0; --node) {
         depth[node] = depth[parent[node]] + 1;
-        if (node < used) ++at_length[std::min(depth[node], longest)];
+        if (node < n) ++at_length[std::min(depth[node], longest)];
     }
     // The leaves put higher than they were take more than the code has room for: while they
     // do, one leaf at `longest` is dropped and a shorter one moved a level down beside it,
@@ -87,26 +95,26 @@ void HuffmanLengths(const std::uint32_t* frequencies, int count, int longest,
     // The longest codes to the rarest symbols.
     int leaf = 0;
     for (int bits = longest; bits >= 1; --bits) {
-        for (int n = at_length[bits]; n > 0; --n)
+        for (int k = at_length[bits]; k > 0; --k)
             lengths[leaves[leaf++].symbol] = static_cast<std::uint8_t>(bits);
     }
 }
 
-void CanonicalCodes(const std::uint8_t* lengths, int count, std::uint16_t* codes) {
+void CanonicalCodes(const std::uint8_t* lengths, const UsedSymbols& used, std::uint16_t* codes) {
     std::array<int, kLongestCode + 1> at_length{};
-    for (int i = 0; i < count; ++i) ++at_length[lengths[i]];
-    at_length[0] = 0;
-    std::array<int, kLongestCode + 1> next{};
-    int code = 0;
+    for (int i = 0; i < used.count; ++i) ++at_length[lengths[used.symbol[i]]];
+    std::array<unsigned, kLongestCode + 1> next{};
+    unsigned code = 0;
     for (int bits = 1; bits <= kLongestCode; ++bits) {
-        code = (code + at_length[bits - 1]) << 1;
+        code = (code + static_cast<unsigned>(at_length[bits - 1])) << 1;
         next[bits] = code;
     }
-    for (int i = 0; i < count; ++i) {
-        const int bits = lengths[i];
-        if (bits == 0) continue;
-        const unsigned value = static_cast<unsigned>(next[bits]++);
-        const unsigned reversed = (kReversed[value & 0xFF] << 8) | kReversed[value >> 8];
-        codes[i] = static_cast<std::uint16_t>(reversed >> (16 - bits));
+    next[0] = 0;
+    for (int i = 0; i < used.count; ++i) {
+        const int s = used.symbol[i];
+        const int bits = lengths[s];
+        const unsigned value = next[bits]++;
+        const unsigned reversed = (unsigned{kReversed[value & 0xFF]} << 8) | kReversed[value >> 8];
+        codes[s] = static_cast<std::uint16_t>(reversed >> (16 - bits));
     }
 }
