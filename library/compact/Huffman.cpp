@@ -26,10 +26,12 @@ struct Leaf {
 }  // namespace
 
 void CollectUsed(const std::uint32_t* frequencies, int symbols, UsedSymbols* used) {
-    used->count = 0;
+    int count = 0;
     for (int i = 0; i < symbols; ++i) {
-        if (frequencies[i] != 0) used->symbol[used->count++] = static_cast<std::uint16_t>(i);
+        used->symbol[count] = static_cast<std::uint16_t>(i);
+        count += frequencies[i] != 0;
     }
+    used->count = count;
     // Too few: the smallest symbols that do not occur join them, in their order.
     for (int i = 0; used->count < 2; ++i) {
         const auto end = used->symbol.begin() + used->count;
@@ -44,11 +46,14 @@ void CollectUsed(const std::uint32_t* frequencies, int symbols, UsedSymbols* use
 void HuffmanLengths(const std::uint32_t* frequencies, const UsedSymbols& used, int longest,
                     std::uint8_t* lengths) {
     const int n = used.count;
+    // By frequency, then symbol: both in one key, sorted as numbers.
+    std::array<std::uint64_t, kMostSymbols> keys;
+    for (int i = 0; i < n; ++i)
+        keys[i] = (std::uint64_t{frequencies[used.symbol[i]]} << 16) | used.symbol[i];
+    std::sort(keys.begin(), keys.begin() + n);
     std::array<Leaf, kMostSymbols> leaves;
-    for (int i = 0; i < n; ++i) leaves[i] = {frequencies[used.symbol[i]], used.symbol[i]};
-    std::sort(leaves.begin(), leaves.begin() + n, [](const Leaf& a, const Leaf& b) {
-        return a.frequency != b.frequency ? a.frequency < b.frequency : a.symbol < b.symbol;
-    });
+    for (int i = 0; i < n; ++i)
+        leaves[i] = {static_cast<std::uint32_t>(keys[i] >> 16), static_cast<int>(keys[i] & 0xFFFF)};
 
     // The tree by two queues: the leaves in order, and the inner nodes, made in order of
     // weight. Nodes 0..n-1 are the leaves, the rest inner nodes; the root is the last.
