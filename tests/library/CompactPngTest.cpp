@@ -4,12 +4,12 @@
 // pictures of every bit depth, built here in the component's form, to their scanlines
 // exactly. Files of any other form are left as they are.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
+#include "fuzz/support/StoredPng.h"
 #include "library/compact/CompactPng.h"
 #include "quillon/quillon.h"
 #include "tests/library/TestBarcode.h"
@@ -23,16 +23,9 @@ DecodedPng Read(const std::string& png) {
     return ReadPng(reinterpret_cast<const std::uint8_t*>(png.data()), png.size());
 }
 
-std::uint32_t BigEndian(const std::string& s, std::size_t at) {
-    return (std::uint32_t{static_cast<unsigned char>(s[at])} << 24) |
-           (std::uint32_t{static_cast<unsigned char>(s[at + 1])} << 16) |
-           (std::uint32_t{static_cast<unsigned char>(s[at + 2])} << 8) |
-           static_cast<unsigned char>(s[at + 3]);
-}
-
 // Signature, IHDR and PLTE: what the compressed file keeps of the stored one.
 std::string HeaderAndPalette(const std::string& png) {
-    return png.substr(0, 33 + 12 + BigEndian(png, 33));
+    return png.substr(0, 33 + 12 + stored_png::BigEndian(png, 33));
 }
 
 struct PictureCase {
@@ -46,16 +39,16 @@ TEST_P(CompressedPicture, ReadsAsTheStoredOne) {
     const PictureCase& c = GetParam();
     Barcode stored(c.settings), compressed(c.settings);
     ASSERT_EQ(quillon_set_compression(compressed.b, 1), QUILLON_OK);
-    const std::string stored_png = stored.Png(), compressed_png = compressed.Png();
-    const DecodedPng before = Read(stored_png), after = Read(compressed_png);
+    const std::string stored_file = stored.Png(), compressed_file = compressed.Png();
+    const DecodedPng before = Read(stored_file), after = Read(compressed_file);
     ASSERT_TRUE(before.ok) << before.error;
     ASSERT_TRUE(after.ok) << after.error;
     EXPECT_EQ(after.bit_depth, c.bit_depth);
-    EXPECT_EQ(HeaderAndPalette(compressed_png), HeaderAndPalette(stored_png));
+    EXPECT_EQ(HeaderAndPalette(compressed_file), HeaderAndPalette(stored_file));
     EXPECT_TRUE(after.rgb == before.rgb) << "the pixels differ";
     EXPECT_EQ(DecodePdf417(after, DecodeEffort::Search),
               DecodePdf417(before, DecodeEffort::Search));
-    EXPECT_LT(compressed_png.size(), stored_png.size());
+    EXPECT_LT(compressed_file.size(), stored_file.size());
 }
 
 // Bit depth 2 is a border around bars of a colour the capture keeps apart from black and
@@ -80,52 +73,6 @@ INSTANTIATE_NAMED_CASES(
                  {"BorderStyle", "2"},
                  {"BarColor", "#008000"}},
                 2});
-
-// A picture in the component's form, every row's filter byte 0, its checksums by zlib.
-std::string StoredPng(int width, int height, int depth, const std::string& scanlines) {
-    std::string png("\x89PNG\r\n\x1A\n", 8);
-    const auto chunk = [&png](const char* type, const std::string& data) {
-        std::string body = type + data;
-        const auto put = [&png](std::uint32_t v) {
-            for (int shift = 24; shift >= 0; shift -= 8) png += static_cast<char>(v >> shift);
-        };
-        put(static_cast<std::uint32_t>(data.size()));
-        png += body;
-        put(static_cast<std::uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
-    };
-    std::string header;
-    for (const int v : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8) header += static_cast<char>(v >> shift);
-    header += {static_cast<char>(depth), 3, 0, 0, 0};
-    chunk("IHDR", header);
-    std::string palette;
-    for (int i = 0; i < (1 << depth); ++i) palette += {char(i * 7), char(255 - i), char(i * 91)};
-    chunk("PLTE", palette);
-    std::string zlib("\x78\xDA", 2);
-    for (std::size_t at = 0; at < scanlines.size(); at += 65531) {
-        const std::size_t length = std::min<std::size_t>(65531, scanlines.size() - at);
-        zlib += {static_cast<char>(at + length == scanlines.size()), char(length),
-                 char(length >> 8), char(~length), char(~length >> 8)};
-        zlib += scanlines.substr(at, length);
-    }
-    const uLong adler = adler32(1, reinterpret_cast<const Bytef*>(scanlines.data()),
-                                static_cast<uInt>(scanlines.size()));
-    for (int shift = 24; shift >= 0; shift -= 8) zlib += static_cast<char>(adler >> shift);
-    chunk("IDAT", zlib);
-    chunk("IEND", "");
-    return png;
-}
-
-std::string Inflated(const std::string& png, std::size_t expected) {
-    const std::size_t idat = 33 + 12 + BigEndian(png, 33);
-    std::string out(expected + 1, '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    const int status =
-        uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
-                   reinterpret_cast<const Bytef*>(png.data() + idat + 8), BigEndian(png, idat));
-    return status == Z_OK ? out.substr(0, size) : "<zlib: " + std::to_string(status) + ">";
-}
 
 // Random pictures of the kinds of rows a barcode has (repeats of the row above, runs of one
 // byte, rows much like the one above) and of others (noise), of every bit depth.
@@ -159,14 +106,14 @@ TEST(CompactPng, RandomPicturesInflateToTheirScanlines) {
             }
             scanlines += row;
         }
-        const std::string stored = StoredPng(width, height, depth, scanlines);
+        const std::string stored = stored_png::Make(width, height, depth, scanlines);
         std::string compact = stored;
         CompactPng(&compact);
         ASSERT_TRUE(compact.size() <= stored.size()) << "trial " << trial;
         if (compact == stored) continue;  // nothing smaller
-        ASSERT_TRUE(Inflated(compact, scanlines.size()) == scanlines)
+        ASSERT_TRUE(stored_png::Inflated(compact, scanlines.size()) == scanlines)
             << "trial " << trial << ": " << width << " x " << height << " at " << depth
-            << " bits: " << Inflated(compact, scanlines.size()).substr(0, 20);
+            << " bits: " << stored_png::Inflated(compact, scanlines.size()).substr(0, 20);
         const DecodedPng before = Read(stored), after = Read(compact);
         ASSERT_TRUE(after.ok) << "trial " << trial << ": " << after.error;
         ASSERT_TRUE(after.rgb == before.rgb) << "trial " << trial;
@@ -175,7 +122,7 @@ TEST(CompactPng, RandomPicturesInflateToTheirScanlines) {
 
 // Anything but the component's own form is left as it is, the compressed file included.
 TEST(CompactPng, LeavesOtherFilesAsTheyAre) {
-    const std::string stored = StoredPng(20, 3, 1, std::string(3 * 4, '\0'));
+    const std::string stored = stored_png::Make(20, 3, 1, std::string(3 * 4, '\0'));
     std::string compact = stored;
     CompactPng(&compact);
     ASSERT_NE(compact, stored);
