@@ -1,327 +1,260 @@
-// PNGImage against zint + libpng: for each case both make a PNG file of the same picture size
-// for the same data (zint draws the symbol at 2 pixels a module and libpng writes it, centred
-// in a picture of PNGImage's size, as a palette image), and PNGImage alone for a 4000 × 4000
-// picture. Prints the median time of each and how many times faster PNGImage is.
+// PNGImage, and the C API around it as the hosts use it, against zint + libpng: for each case
+// every side makes a PNG file of the same picture for the same data (2-pixel modules, the
+// symbol in the picture the hosts size for it: a quiet zone of 2 modules on every side), and
+// PNGImage alone makes a 4000 × 4000 picture. Prints the median time of each side and how many
+// times faster the C API is than zint + libpng writing compressed (libpng's default) and stored
+// (level 0, the same kind of file as ours) PNGs.
 //
-//   quillon_bench [REPETITIONS]      (default 31)
-//   quillon_bench --only CASE CALLS  (CASE 0..5 as listed, 6 for 4000 × 4000)
+//   quillon_bench [REPETITIONS]          (default 31)
+//   quillon_bench --only CASE CALLS      (CASE 0..5 as listed, 6 for 4000 × 4000)
+//   quillon_bench --only-api CASE CALLS  (CASE 0..5)
 //
-// The second form runs PNGImage alone CALLS times and prints nothing: the work to count
-// under `valgrind --tool=callgrind`, whose instruction counts compare two builds where the
-// shared machine's times cannot.
+// The other forms run PNGImage (or the C API's set and PNG) alone CALLS times and print
+// nothing: the work to count under `valgrind --tool=callgrind`, whose instruction counts
+// compare two builds where the shared machine's times cannot.
 //
-// The machine is shared and noisy, so the two sides take turns: a batch of PNGImage calls,
-// then a batch of the peer's, REPETITIONS times, and each side's median batch is reported,
-// timed in processor time of the thread.
-// Both run on the same steady heap: glibc would otherwise trim the heap after a large free and
-// fault it back in on the next call, which costs the peer (whose buffers are freed every
-// time) far more than the work itself.
+// Every timed call takes the other of two data of the same length and kind (BenchCases.h),
+// so that nothing kept from the call before answers it. The sides take turns, a batch each,
+// REPETITIONS times, and each side's median batch is reported, timed in processor time of the
+// thread. All run on the same steady heap: glibc would otherwise trim the heap after a large
+// free and fault it back in on the next call, which costs the peer (whose buffers are freed
+// every time) far more than the work itself.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <png.h>
 #include <zint.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/BenchCases.h"
+#include "bench/ZintPng.h"
+#include "quillon/quillon.h"
 #include "tests/support/TestQuillon.h"
 
 namespace {
 
-// The component called directly, as the server's objects call it, without the server.
-using BenchQuillon = TestQuillon;
-
-std::vector<unsigned char> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
-std::vector<unsigned char> Ascii100() {
-    const std::string sentence = "The quick brown fox jumps over the lazy dog, 0123456789! ";
-    std::vector<unsigned char> ascii;
-    for (int i = 0; i < 100; ++i)
-        ascii.push_back(static_cast<unsigned char>(sentence[i % sentence.size()]));
-    return ascii;
-}
-
-// Runs of text and runs of arbitrary bytes, 1000 in all.
-std::vector<unsigned char> Mixed1000() {
-    std::vector<unsigned char> mixed;
-    unsigned state = 12345;
-    while (mixed.size() < 1000) {
-        state = state * 1103515245u + 12345u;
-        const bool text = (state >> 16) % 3 != 0;
-        const int run = 5 + static_cast<int>((state >> 8) % 20);
-        for (int i = 0; i < run && mixed.size() < 1000; ++i) {
-            state = state * 1103515245u + 12345u;
-            mixed.push_back(text ? static_cast<unsigned char>('a' + (state >> 16) % 26)
-                                 : static_cast<unsigned char>((state >> 16) & 0xFF));
-        }
-    }
-    return mixed;
-}
-
 struct Case {
+    bench::DataSet data;
     const char* name;
-    std::vector<unsigned char> bytes;
-    int mode = 0;
     int orientation = 0;
-    COLORREF back = 0xFFFFFF;  // 0x00BBGGRR
-    COLORREF bar = 0x000000;
+    const char* back = nullptr;  // #RRGGBB, or the default
+    const char* bar = nullptr;
+    bool against_zint = true;
 };
 
 std::vector<Case> MakeCases() {
-    constexpr COLORREF kSilver = 0xC0C0C0;
-    constexpr COLORREF kMaroon = 0x000080;
+    const std::vector<bench::DataSet> sets = bench::DataSets();
     return {
-        {"(a) \"12\"", Bytes("12"), 0},
-        {"(b) 100 ASCII", Ascii100(), 1},
-        {"(c) 1000 mixed", Mixed1000(), 2},
-        {"(b) coloured", Ascii100(), 1, 0, kSilver, kMaroon},
-        {"(b) Orientation 1", Ascii100(), 1, 1},
-        {"(b) Orientation 3", Ascii100(), 1, 3},
+        {sets[0], sets[0].name},
+        {sets[1], sets[1].name},
+        {sets[2], sets[2].name},
+        {sets[1], "(b) coloured", 0, "#C0C0C0", "#800000", false},
+        {sets[1], "(b) Orientation 1", 1, nullptr, nullptr, false},
+        {sets[1], "(b) Orientation 3", 3, nullptr, nullptr, false},
     };
 }
 
-// The data as a Data string: bytes outside printable ASCII as tilde escapes.
-std::u16string Escaped(const std::vector<unsigned char>& bytes) {
+// The C API as the hosts call it: the settings put once, then for each picture Data and the
+// PNG into the caller's buffer, Width and Height left to the library's sizing.
+class ApiSide {
+public:
+    explicit ApiSide(const Case& c) : case_(c), buffer_(64 << 20) {
+        quillon_set_int(barcode_, "Mode", c.data.mode);
+        quillon_set_double(barcode_, "NarrowBarWidth", bench::kTwoPixelModuleCm);
+        quillon_set_int(barcode_, "Orientation", c.orientation);
+        if (c.back != nullptr) quillon_set(barcode_, "BackColor", c.back);
+        if (c.bar != nullptr) quillon_set(barcode_, "BarColor", c.bar);
+        Call();
+        // The picture's size, from the PNG's header.
+        const auto word = [&](int at) {
+            return buffer_[at] << 24 | buffer_[at + 1] << 16 | buffer_[at + 2] << 8 |
+                   buffer_[at + 3];
+        };
+        width = word(16);
+        height = word(20);
+    }
+    ~ApiSide() { quillon_free(barcode_); }
+    void Call() {
+        const std::string& bytes = case_.data.bytes[turn_ ^= 1];
+        if (quillon_set_data(barcode_, bytes.data(), bytes.size(), QUILLON_DATA_BYTES) !=
+                QUILLON_OK ||
+            quillon_png_into(barcode_, buffer_.data(), buffer_.size(), &size) != QUILLON_OK) {
+            std::fprintf(stderr, "quillon_bench: %s\n", quillon_message(barcode_));
+            std::abort();
+        }
+    }
+    int width = 0, height = 0;
+    std::size_t size = 0;
+
+private:
+    const Case& case_;
+    quillon_barcode* barcode_ = quillon_create();
+    std::vector<unsigned char> buffer_;
+    int turn_ = 0;
+};
+
+// The data as a Data string: bytes outside printable ASCII, and '~', as tilde escapes.
+std::u16string Escaped(const std::string& bytes) {
     std::u16string text;
-    for (unsigned char b : bytes) {
+    for (const unsigned char b : bytes) {
         if (b >= 32 && b < 127 && b != '~') {
             text += static_cast<char16_t>(b);
         } else {
-            text += u"~d";
-            text += static_cast<char16_t>(u'0' + b / 100);
-            text += static_cast<char16_t>(u'0' + b / 10 % 10);
-            text += static_cast<char16_t>(u'0' + b % 10);
+            for (const char c : "~d" + std::to_string(1000 + b).substr(1)) text += c;
         }
     }
     return text;
 }
 
-struct Configured {
-    std::unique_ptr<BenchQuillon> q = std::make_unique<BenchQuillon>();
-    int width = 0, height = 0, columns = 0;
+// The component called directly, as the server's objects call it, drawing a picture of the
+// size the C API chose.
+class DirectSide {
+public:
+    DirectSide(const Case& c, int width, int height) {
+        for (int i = 0; i < 2; ++i) {
+            const std::u16string text = Escaped(c.data.bytes[i]);
+            data_[i] = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        }
+        q_->put_HandleTilde(VARIANT_TRUE);
+        q_->put_Mode(static_cast<SHORT>(c.data.mode));
+        q_->put_NarrowBarWidth(bench::kTwoPixelModuleCm);
+        q_->put_Orientation(static_cast<SHORT>(c.orientation));
+        if (c.back != nullptr) q_->put_BackColor(0xC0C0C0);
+        if (c.bar != nullptr) q_->put_BarColor(0x000080);
+        q_->put_Width(static_cast<SHORT>(width));
+        q_->put_Height(static_cast<SHORT>(height));
+    }
+    ~DirectSide() {
+        for (BSTR d : data_) SysFreeString(d);
+    }
+    void Call() {
+        q_->put_Data(data_[turn_ ^= 1]);
+        VARIANT v;
+        VariantInit(&v);
+        if (q_->get_PNGImage(&v) != S_OK) std::abort();
+        size = v.parray->rgsabound[0].cElements;
+        VariantClear(&v);
+    }
+    std::size_t size = 0;
+
+private:
+    std::unique_ptr<TestQuillon> q_ = std::make_unique<TestQuillon>();
+    BSTR data_[2] = {};
+    int turn_ = 0;
 };
 
-// An object set up for the case with 2-pixel modules, its picture as large as the symbol.
-Configured Configure(const Case& c) {
-    Configured out;
-    BenchQuillon& q = *out.q;
-    const std::u16string text = Escaped(c.bytes);
-    BSTR data = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    q.put_Data(data);
-    SysFreeString(data);
-    q.put_HandleTilde(VARIANT_TRUE);
-    q.put_Mode(static_cast<SHORT>(c.mode));
-    q.put_NarrowBarWidth(2 * 2.54 / 96);
-    q.put_Orientation(static_cast<SHORT>(c.orientation));
-    q.put_BackColor(static_cast<LONG>(c.back));
-    q.put_BarColor(static_cast<LONG>(c.bar));
-    VARIANT w, h;
-    VariantInit(&w);
-    VariantInit(&h);
-    if (q.GetActualSize(&w, &h) != S_OK) std::abort();
-    const bool upright = c.orientation == 0 || c.orientation == 2;
-    out.width = upright ? w.lVal : h.lVal;
-    out.height = upright ? h.lVal : w.lVal;
-    out.columns = q.Columns;
-    q.put_Width(static_cast<SHORT>(out.width));
-    q.put_Height(static_cast<SHORT>(out.height));
-    return out;
-}
-
-std::size_t PngImage(BenchQuillon& q) {
-    VARIANT v;
-    VariantInit(&v);
-    if (q.get_PNGImage(&v) != S_OK) std::abort();
-    const std::size_t bytes = v.parray->rgsabound[0].cElements;
-    VariantClear(&v);
-    return bytes;
-}
-
-void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-void NoFlush(png_structp) {}
-
-void ZintColour(COLORREF c, char* out) {
-    std::snprintf(out, 7, "%02X%02X%02X", static_cast<unsigned>(c & 0xFF),
-                  static_cast<unsigned>((c >> 8) & 0xFF), static_cast<unsigned>((c >> 16) & 0xFF));
-}
-
-// zint's raster of the symbol, centred in a width × height picture of the background colour,
-// written by libpng as a two-colour palette image into memory. Kept out of line: inlined into
-// the timing lambda, the same code ran some 18 % slower in one build than in another (the
-// per-pixel loop is sensitive to where it lands), which would have flattered our ratio.
-[[gnu::noinline]] void ZintPng(const Case& c, int columns, int width, int height,
-                               std::vector<unsigned char>& out) {
-    zint_symbol* symbol = ZBarcode_Create();
-    symbol->symbology = BARCODE_PDF417;
-    symbol->option_1 = 2;  // error-correction level, as ours
-    symbol->option_2 = columns;
-    symbol->input_mode = DATA_MODE;
-    symbol->scale = 1.0f;  // 2 pixels a module
-    ZintColour(c.bar, symbol->fgcolour);
-    ZintColour(c.back, symbol->bgcolour);
-    // Our orientations turn counter-clockwise, zint's clockwise.
-    const int rotation = (360 - 90 * c.orientation) % 360;
-    if (ZBarcode_Encode_and_Buffer(symbol, c.bytes.data(), static_cast<int>(c.bytes.size()),
-                                   rotation) >= ZINT_ERROR) {
-        std::fprintf(stderr, "zint: %s\n", symbol->errtxt);
-        std::abort();
+class ZintSide {
+public:
+    ZintSide(const Case& c, int width, int height, int compression) : case_(c) {
+        picture_.symbology = BARCODE_PDF417;
+        picture_.width = width;
+        picture_.height = height;
+        picture_.compression = compression;
     }
-    out.clear();
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, AppendToVector, NoFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 1,
-                 PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_color palette[2] = {
-        {static_cast<png_byte>(c.back & 0xFF), static_cast<png_byte>((c.back >> 8) & 0xFF),
-         static_cast<png_byte>((c.back >> 16) & 0xFF)},
-        {static_cast<png_byte>(c.bar & 0xFF), static_cast<png_byte>((c.bar >> 8) & 0xFF),
-         static_cast<png_byte>((c.bar >> 16) & 0xFF)}};
-    png_set_PLTE(png, info, palette, 2);
-    png_write_info(png, info);
-
-    const int left = (width - symbol->bitmap_width) / 2;
-    const int top = (height - symbol->bitmap_height) / 2;
-    const unsigned char background_red = static_cast<unsigned char>(c.back & 0xFF);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width + 7) / 8);
-    for (int y = 0; y < height; ++y) {
-        std::fill(row.begin(), row.end(), 0);
-        const int sy = y - top;
-        if (sy >= 0 && sy < symbol->bitmap_height) {
-            const unsigned char* rgb =
-                symbol->bitmap +
-                3 * static_cast<std::size_t>(sy) * static_cast<std::size_t>(symbol->bitmap_width);
-            for (int x = 0; x < width; ++x) {
-                const int sx = x - left;
-                if (sx < 0 || sx >= symbol->bitmap_width) continue;
-                const unsigned char* pixel = rgb + 3 * sx;
-                const bool bar = pixel[0] != background_red ||
-                                 pixel[1] != static_cast<unsigned char>((c.back >> 8) & 0xFF) ||
-                                 pixel[2] != static_cast<unsigned char>((c.back >> 16) & 0xFF);
-                if (bar) row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
-            }
-        }
-        png_write_row(png, row.data());
+    void Call() {
+        bench::ZintPng(picture_, case_.data.bytes[turn_ ^= 1], png_);
+        benchmark::DoNotOptimize(png_.data());
     }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    ZBarcode_Delete(symbol);
-}
+    std::size_t size() const { return png_.size(); }
 
-// The processor time of this thread: the time other processes take the processor away is not
-// counted, which wall-clock time on a shared machine would.
-double ThreadSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-// Seconds per call of `work` over a batch of `calls`.
-double TimeBatch(const std::function<void()>& work, int calls) {
-    const double start = ThreadSeconds();
-    for (int i = 0; i < calls; ++i) work();
-    return (ThreadSeconds() - start) / calls;
-}
-
-// Enough calls for a batch of about 5 ms, so that the clock's resolution does not count.
-int CallsPerBatch(const std::function<void()>& work) {
-    work();  // warm: first touch of the heap, the tables, the caches
-    const double once = TimeBatch(work, 3);
-    return std::max(1, static_cast<int>(5e-3 / std::max(once, 1e-9)));
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Medians of the two sides, timed in turns.
-std::pair<double, double> MedianInTurns(const std::function<void()>& ours,
-                                        const std::function<void()>& peer, int repetitions) {
-    const int our_calls = CallsPerBatch(ours);
-    const int peer_calls = CallsPerBatch(peer);
-    std::vector<double> our_times, peer_times;
-    for (int r = 0; r < repetitions; ++r) {
-        our_times.push_back(TimeBatch(ours, our_calls));
-        peer_times.push_back(TimeBatch(peer, peer_calls));
-    }
-    return {Median(our_times), Median(peer_times)};
-}
+private:
+    const Case& case_;
+    bench::ZintPicture picture_;
+    std::vector<unsigned char> png_;
+    int turn_ = 0;
+};
 
 // The large picture: modules of 38 pixels, so the symbol fills much of it, and a border.
-void ConfigureLarge(BenchQuillon& large) {
+void ConfigureLarge(TestQuillon& large) {
     large.put_Width(4000);
     large.put_Height(4000);
     large.put_NarrowBarWidth(1.0);
     large.put_BorderStyle(2);
 }
 
-int RunOnly(int which, int calls) {
+std::size_t LargePng(TestQuillon& large) {
+    VARIANT v;
+    VariantInit(&v);
+    if (large.get_PNGImage(&v) != S_OK) std::abort();
+    const std::size_t bytes = v.parray->rgsabound[0].cElements;
+    VariantClear(&v);
+    return bytes;
+}
+
+int RunOnly(bool api, int which, int calls) {
     const std::vector<Case> cases = MakeCases();
     if (which < 0 || which > static_cast<int>(cases.size()) || calls < 1) return 2;
     if (which == static_cast<int>(cases.size())) {
-        BenchQuillon large;
+        if (api) return 2;
+        TestQuillon large;
         ConfigureLarge(large);
-        for (int i = 0; i < calls; ++i) PngImage(large);
+        for (int i = 0; i < calls; ++i) LargePng(large);
         return 0;
     }
-    Configured configured = Configure(cases[static_cast<std::size_t>(which)]);
-    for (int i = 0; i < calls; ++i) PngImage(*configured.q);
+    const Case& c = cases[static_cast<std::size_t>(which)];
+    ApiSide api_side(c);
+    if (api) {
+        for (int i = 0; i < calls; ++i) api_side.Call();
+        return 0;
+    }
+    DirectSide direct(c, api_side.width, api_side.height);
+    for (int i = 0; i < calls; ++i) direct.Call();
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The steady heap of both sides: no trimming, and blocks below 32 MB from the heap.
+    // The steady heap of every side: no trimming, and blocks below 32 MB from the heap.
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    if (argc == 4 && std::string(argv[1]) == "--only") {
-        return RunOnly(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && (std::string(argv[1]) == "--only" || std::string(argv[1]) == "--only-api")) {
+        return RunOnly(std::string(argv[1]) == "--only-api", std::atoi(argv[2]),
+                       std::atoi(argv[3]));
     }
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
 
-    std::printf("Medians of %d turns; zint + libpng writes the same picture size.\n\n",
-                repetitions);
-    std::printf("%-20s %11s %10s %10s %14s %8s\n", "case", "picture", "PNG bytes", "PNGImage",
-                "zint + libpng", "ratio");
+    std::printf(
+        "Medians of %d turns; each call takes the other of two data; the pictures as the hosts "
+        "size them.\nzint + libpng: its default compression, and stored blocks (level 0) as "
+        "ours; ratios: zint + libpng's time over the C API's.\n\n",
+        repetitions);
+    std::printf("%-18s %10s %8s %9s %9s %9s %9s %8s %8s\n", "case", "picture", "bytes", "PNGImage",
+                "C API", "zint def", "zint st", "x def", "x stored");
     for (const Case& c : MakeCases()) {
-        Configured configured = Configure(c);
-        std::size_t png_bytes = 0;
-        std::vector<unsigned char> peer_png;
-        const auto ours = [&] { png_bytes = PngImage(*configured.q); };
-        const auto peer = [&] {
-            ZintPng(c, configured.columns, configured.width, configured.height, peer_png);
-            benchmark::DoNotOptimize(peer_png.data());
-        };
-        const auto [our_time, peer_time] = MedianInTurns(ours, peer, repetitions);
+        ApiSide api(c);
+        DirectSide direct(c, api.width, api.height);
+        ZintSide zint_default(c, api.width, api.height, -1);
+        ZintSide zint_stored(c, api.width, api.height, 0);
+        std::vector<std::function<void()>> sides = {[&] { direct.Call(); }, [&] { api.Call(); }};
+        if (c.against_zint) {
+            sides.push_back([&] { zint_default.Call(); });
+            sides.push_back([&] { zint_stored.Call(); });
+        }
+        const std::vector<double> t = bench::MediansInTurns(sides, repetitions);
+        if (direct.size != api.size) {
+            std::fprintf(stderr, "quillon_bench: %s: the PNGs differ in size (%zu, %zu)\n", c.name,
+                         direct.size, api.size);
+            return 1;
+        }
         char picture[32];
-        std::snprintf(picture, sizeof picture, "%d x %d", configured.width, configured.height);
-        std::printf("%-20s %11s %10zu %8.1f us %11.1f us %7.1fx\n", c.name, picture, png_bytes,
-                    our_time * 1e6, peer_time * 1e6, peer_time / our_time);
+        std::snprintf(picture, sizeof picture, "%d x %d", api.width, api.height);
+        std::printf("%-18s %10s %8zu %6.2f us %6.2f us", c.name, picture, api.size, t[0] * 1e6,
+                    t[1] * 1e6);
+        if (c.against_zint) {
+            std::printf(" %6.1f us %6.1f us %7.1fx %7.1fx", t[2] * 1e6, t[3] * 1e6, t[2] / t[1],
+                        t[3] / t[1]);
+        }
+        std::printf("\n");
     }
 
-    BenchQuillon large;
+    TestQuillon large;
     ConfigureLarge(large);
-    const auto work = [&] { PngImage(large); };
-    const int calls = CallsPerBatch(work);
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) times.push_back(TimeBatch(work, calls));
-    const double large_time = Median(times);
-    std::printf("\n%-20s %11s %21.3f ms %19.2f Gpixel/s\n", "4000 x 4000", "", large_time * 1e3,
-                4000.0 * 4000.0 / large_time / 1e9);
+    const std::vector<double> t = bench::MediansInTurns({[&] { LargePng(large); }}, repetitions);
+    std::printf("\n%-18s %10s %17.3f ms %26.2f Gpixel/s\n", "4000 x 4000", "", t[0] * 1e3,
+                4000.0 * 4000.0 / t[0] / 1e9);
     return 0;
 }

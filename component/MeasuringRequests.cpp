@@ -21,7 +21,7 @@ void SetLong(VARIANT* target, std::int32_t value) {
 
 HRESULT CQuillon::GetActualRC(VARIANT* pActualRows, VARIANT* pActualCols) {
     if (pActualRows == nullptr || pActualCols == nullptr) return E_POINTER;
-    EncodeData();
+    EncodeUnlessKept();
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
     SetShort(pActualRows, ActualRows);
     SetShort(pActualCols, Columns);
@@ -33,7 +33,7 @@ HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
     if (!ComputeModuleGeometry()) {
         return ReportError(E_OUTOFMEMORY, OLESTR("Not enough memory to reach the screen"));
     }
-    EncodeData();
+    EncodeUnlessKept();
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
     // The width counts one module more than a drawn full row takes (render/SymbolGeometry.h).
     if (!SymbolFitsCoordinates()) return ReportSymbolTooLarge(*this);

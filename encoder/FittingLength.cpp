@@ -8,6 +8,8 @@ std::int32_t QuillonState::FittingDataLength() {
         EncodeData();
         return 0;
     }
+    // The trials write over the kept encoding's results.
+    EncodingKept = FALSE;
     PrepareData();
     const std::int32_t length = DataLength;
     // Every trial starts from the caller's columns: dimensioning raises them for the trial.

@@ -21,11 +21,12 @@ void QuillonState::EncodeData() {
     // A segment numbered beyond its own set's count would mislead every reader that joins it.
     if (!MacroSettingsAreConsistent()) {
         LastFit = SymbolFit::MacroSegmentOutsideSet;
-        return;
+    } else {
+        PrepareData();
+        CompactData();
+        if (HandleTilde) RestoreDataText();
     }
-    PrepareData();
-    CompactData();
-    if (HandleTilde) RestoreDataText();
+    KeepEncoding();
 }
 
 void QuillonState::PrepareData() {

@@ -1,7 +1,6 @@
-// The captured picture as the palette and the zlib stream read it: the DIB's rows from the
-// top of the picture down, and runs of equal rows, which a drawn symbol has many of (a
-// background, bars many pixels high). Work done per run rather than per row is what keeps
-// large pictures cheap.
+// The captured picture as the palette and the zlib stream read it: its rows from the top of the
+// picture down, and runs of equal rows, which a drawn symbol has many of (a background, bars
+// many pixels high). Work done per run rather than per row is what keeps large pictures cheap.
 //
 // The runs are found here, from the DIB alone, although the Linux drawing stand-in kept the
 // picture as such runs: on Windows the capture reads the real GDI, which reports none, and the
@@ -18,7 +17,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "component/state/QuillonState.h"
 #include "platform/Platform.h"
+#include "png/RowSource.h"
 
 // Whether the first `bytes` bytes at `a` and `b` are equal. The rows of a small picture, 16 to
 // 64 bytes, are compared in the vector registers: a call to memcmp for each row cost more than
@@ -38,17 +39,29 @@ inline bool SameBytes(const BYTE* a, const BYTE* b, std::size_t bytes) {
     return std::memcmp(a, b, bytes) == 0;
 }
 
-// The picture of a capture block: a bottom-up DIB, as the capture asks for.
+// The picture the palette and the zlib stream read: the capture block of a bitmap drawn on a
+// device (a bottom-up DIB, as the capture asks for), or the rows of a picture drawn directly
+// (DrawnPicture), whichever the request made.
 struct CapturedRows {
     const RGBQUAD* table;  // 2^bits entries
     int bits;              // per pixel: 1, 4 or 8
     std::int32_t width;
     std::int32_t height;
     std::size_t stride;  // bytes per stored row, padding included
-    const BYTE* stored;  // the bottom row, stored first
+    const BYTE* stored;  // the bottom row, stored first; null for a picture drawn directly
+    const RowSource* drawn;
 
-    explicit CapturedRows(HGLOBAL block) {
-        const auto* bytes = reinterpret_cast<const BYTE*>(block);
+    explicit CapturedRows(const QuillonState& q) : drawn(q.DrawnPicture) {
+        if (drawn != nullptr) {
+            table = drawn->table;
+            bits = drawn->bits;
+            width = drawn->width;
+            height = drawn->height;
+            stride = 0;
+            stored = nullptr;
+            return;
+        }
+        const auto* bytes = reinterpret_cast<const BYTE*>(q.CaptureBlock);
         BITMAPINFOHEADER header;
         std::memcpy(&header, bytes, sizeof header);
         table = reinterpret_cast<const RGBQUAD*>(bytes + header.biSize);
@@ -59,10 +72,6 @@ struct CapturedRows {
         stored = bytes + header.biSize + sizeof(RGBQUAD) * (std::size_t{1} << bits);
     }
 
-    // Row y counted from the top.
-    const BYTE* Row(std::int32_t y) const {
-        return stored + static_cast<std::size_t>(height - 1 - y) * stride;
-    }
     // The bytes of a row that hold pixels; the rest is padding.
     std::size_t PixelBytes() const { return (static_cast<std::size_t>(width) * bits + 7) / 8; }
 
@@ -70,6 +79,10 @@ struct CapturedRows {
     // visit returns false.
     template <typename Visit>
     void ForEachRun(Visit visit) const {
+        if (drawn != nullptr) {
+            drawn->ForEachRun(RunVisitor(visit));
+            return;
+        }
         const std::size_t bytes = PixelBytes();
         std::int32_t y = 0;
         while (y < height) {
@@ -79,5 +92,11 @@ struct CapturedRows {
             if (!visit(row, end - y)) return;
             y = end;
         }
+    }
+
+private:
+    // Row y of the capture block, counted from the top.
+    const BYTE* Row(std::int32_t y) const {
+        return stored + static_cast<std::size_t>(height - 1 - y) * stride;
     }
 };

@@ -114,7 +114,7 @@ private:
 }  // namespace
 
 void QuillonState::BuildPalette() {
-    const CapturedRows rows(CaptureBlock);
+    const CapturedRows rows(*this);
     PngWidth = rows.width;
     PngHeight = rows.height;
 

@@ -237,7 +237,7 @@ bool QuillonState::BuildZlibStream() {
 
 void QuillonState::WriteZlibStream(BYTE* out) {
     const StreamLayout layout = LayoutOf(PngWidth, PngHeight, BitDepth);
-    const CapturedRows rows(CaptureBlock);
+    const CapturedRows rows(*this);
     const ScanlinePacker packer(rows, PaletteIndexOfEntry, BitDepth);
     const std::int32_t scanline_bytes = layout.row_bytes + 1;
 

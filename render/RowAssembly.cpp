@@ -1,58 +1,36 @@
 // Row assembly: every row of the symbol becomes start pattern, left row indicator, the row's
 // data codewords, and the right row indicator with the stop pattern (or, truncated, a single
-// bar and space), walked run by run into the row's bars, which the run painter then paints.
-#include <bit>
-#include <cstring>
-
+// bar and space), appended to the row as modules, which drawing then paints or packs.
 #include "component/state/QuillonState.h"
 #include "render/ClusterPatternTable.h"
+#include "render/ModuleRow.h"
 #include "render/RowPlacement.h"
-#include "render/RowRuns.h"
 #include "render/SymbolGeometry.h"
 
 namespace {
 
-constexpr std::uint32_t kStartPattern = 0x1FEA8;
-constexpr char kStopWidths[] = "711311121";
-constexpr char kTruncatedWidths[] = "11";
-// Each colour string goes with a width string as long (row assembly draws them as pairs), and
-// the endings are as long as the geometry counts them.
-static_assert(sizeof kStopColours == sizeof kStopWidths);
-static_assert(sizeof kTruncatedColours == sizeof kTruncatedWidths);
-static_assert(sizeof kPatternColours == kRunWidthsSize);
+// A run-width string as modules: bar first, then alternating, each digit a run that many wide.
+struct Runs {
+    std::uint32_t modules = 0;
+    int count = 0;
+    constexpr explicit Runs(const char* widths) {
+        for (bool bar = true; *widths != 0; ++widths, bar = !bar) {
+            for (int k = 0; k < *widths - '0'; ++k) modules = modules << 1 | (bar ? 1 : 0);
+            count += *widths - '0';
+        }
+    }
+};
 
-constexpr std::int32_t ModulesIn(const char* widths) {
-    std::int32_t modules = 0;
-    for (; *widths != 0; ++widths) modules += *widths - '0';
-    return modules;
-}
-static_assert(ModulesIn(kStopWidths) == kStopPatternModules);
-static_assert(ModulesIn(kTruncatedWidths) == kTruncatedEndModules);
+constexpr std::uint32_t kStartPattern = 0x1FEA8;
+constexpr Runs kStop("711311121");
+constexpr Runs kTruncatedEnd("11");  // a one-module bar and a one-module space
+static_assert(kStop.count == kStopPatternModules && kStop.modules == 0x3FA29);
+static_assert(kTruncatedEnd.count == kTruncatedEndModules);
 
 // Each group of three rows adds 30 to the values its row indicators carry.
 constexpr std::int32_t kIndicatorGroupStep = 30;
 
 }  // namespace
-
-void QuillonState::PatternToRunWidths(std::uint32_t pattern) {
-    // Runs are found from the rightmost module leftward, a whole run at a step (the count of
-    // trailing modules of one colour), and stored from the end of the string backward so
-    // that it reads left to right.
-    char reversed[17];
-    int runs = 0;
-    std::uint32_t modules = pattern & 0x1FFFF;
-    int remaining = 17;
-    while (remaining > 0) {
-        const std::uint32_t same = (modules & 1) != 0 ? ~modules : modules;
-        int run = same == 0 ? remaining : std::countr_zero(same);
-        if (run > remaining) run = remaining;
-        reversed[runs++] = static_cast<char>('0' + run);
-        modules >>= run;
-        remaining -= run;
-    }
-    for (int i = 0; i < runs; ++i) RunWidths[i] = reversed[runs - 1 - i];
-    RunWidths[runs] = 0;
-}
 
 std::int32_t QuillonState::LeftRowIndicator(std::int32_t r) const {
     const std::int32_t base = kIndicatorGroupStep * (r / 3);
@@ -94,41 +72,43 @@ bool QuillonState::SymbolIsDrawable() const {
     return true;
 }
 
+std::int32_t QuillonState::SymbolRowModules() const {
+    return DrawnRowModules(Columns, TruncateSymbol != FALSE);
+}
+
+void QuillonState::AssembleRow(std::int32_t r, ModuleRow& row) const {
+    // Rows use clusters 0, 3 and 6 in turn; row r holds codewords r × Columns onward.
+    const std::uint32_t* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
+    const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords + r * Columns;
+    row.Append(kStartPattern, kPatternModules);
+    row.Append(cluster[LeftRowIndicator(r)], kPatternModules);
+    for (std::int32_t c = 0; c < Columns; ++c) row.Append(cluster[codeword[c]], kPatternModules);
+    if (TruncateSymbol) {
+        row.Append(kTruncatedEnd.modules, kTruncatedEnd.count);
+    } else {
+        row.Append(cluster[RightRowIndicator(r)], kPatternModules);
+        row.Append(kStop.modules, kStop.count);
+    }
+}
+
 void QuillonState::DrawRows() {
     if (!SymbolIsDrawable()) return;
     const std::int32_t along_margin = RowsRunAcross(Orientation) ? MarginLeft : MarginTop;
     if (MeasureOnly) {
-        // Every pattern is 17 modules and the endings are fixed, so every row has the same
-        // length: measuring needs the cursors where the walk would leave them, not the walk.
+        // Every row has the same length: measuring needs the cursors where the walk would
+        // leave them, not the walk.
         if (ActualRows > 0) {
-            RunCursor =
-                along_margin + ModuleWidth * DrawnRowModules(Columns, TruncateSymbol != FALSE);
+            RunCursor = along_margin + ModuleWidth * SymbolRowModules();
             RowCursor += RowHeight * ActualRows;
         }
         return;
     }
-    // The start pattern's widths are the same in every row; the codewords' come from the
-    // table of their patterns' widths.
-    PatternToRunWidths(kStartPattern);
-    char start_widths[kRunWidthsSize];
-    std::memcpy(start_widths, RunWidths, sizeof start_widths);
-    const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords;
     for (std::int32_t r = 0; r < ActualRows; ++r) {
-        const auto* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
-        RowRuns row(*this, along_margin);
-        row.DrawWidthString(kPatternColours, start_widths);
-        row.DrawWidthString(kPatternColours, cluster[LeftRowIndicator(r)]);
-        for (std::int32_t c = 0; c < Columns; ++c) {
-            row.DrawWidthString(kPatternColours, cluster[*codeword++]);
-        }
-        if (TruncateSymbol) {
-            row.DrawWidthString(kTruncatedColours, kTruncatedWidths);
-        } else {
-            row.DrawWidthString(kPatternColours, cluster[RightRowIndicator(r)]);
-            row.DrawWidthString(kStopColours, kStopWidths);
-        }
-        PaintRun(row, RowHeight * r, -(RowHeight * (ActualRows - r - 1)));
-        RunCursor = row.cursor;
+        ModuleRow row;
+        AssembleRow(r, row);
+        RowPlacement::Of(*this, RowHeight * r, -(RowHeight * (ActualRows - r - 1)))
+            .Paint(DrawDC, BarBrush, row, along_margin, ModuleWidth);
+        RunCursor = along_margin + ModuleWidth * row.length;
         RowCursor += RowHeight;
     }
 }

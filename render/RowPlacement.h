@@ -3,7 +3,7 @@
 #pragma once
 
 #include "component/state/QuillonState.h"
-#include "render/RowRuns.h"
+#include "render/ModuleRow.h"
 
 // Where the bars of one row land: the row's extent across the rows, and along it the picture
 // coordinate that the run cursor counts from, up or down. Worked out once a row from the
@@ -54,23 +54,18 @@ struct RowPlacement {
         return along_x ? RECT{start, first, end, last} : RECT{first, start, last, end};
     }
 
-    // Paints `count` bars, a FillRect each. The rectangle's sides across the row are the
-    // row's own, set once; only the two along it change from bar to bar.
-    void Paint(HDC dc, HBRUSH brush, const RowRuns::Bar* bars, int count) const {
+    // Paints the bars of `row`, a FillRect each, its first module at `cursor` and each module
+    // `module` pixels long. The rectangle's sides across the row are the row's own, set once;
+    // only the two along it change from bar to bar.
+    void Paint(HDC dc, HBRUSH brush, const ModuleRow& row, std::int32_t cursor,
+               std::int32_t module) const {
         RECT rect = Bar(0, 0);
         LONG& start = along_x ? rect.left : rect.top;
         LONG& end = along_x ? rect.right : rect.bottom;
-        for (int k = 0; k < count; ++k) {
-            start = Start(bars[k].cursor, bars[k].width);
-            end = End(bars[k].cursor, bars[k].width);
+        row.ForEachBar([&](std::int32_t first, std::int32_t modules) {
+            start = Start(cursor + module * first, module * modules);
+            end = End(cursor + module * first, module * modules);
             FillRect(dc, &rect, brush);
-        }
+        });
     }
 };
-
-inline void QuillonState::PaintRun(const RowRuns& row, std::int32_t rowOffset,
-                                   std::int32_t rowOffsetFromLast) {
-    if (MeasureOnly) return;
-    RowPlacement::Of(*this, rowOffset, rowOffsetFromLast)
-        .Paint(DrawDC, BarBrush, row.bars, row.bar_count);
-}

@@ -12,18 +12,7 @@ bool QuillonState::RenderSymbol() {
         MeasureOnly = TRUE;
         DrawSymbolPass();
         SymbolDepth = RowCursor;
-        const std::int32_t row_length = RunCursor;
-
-        // Centred; an odd pixel left over goes after the symbol, and a symbol larger than the
-        // picture starts at its edge.
-        const bool rows_run_across = RowsRunAcross(Orientation);
-        const std::int32_t spare_across =
-            (rows_run_across ? ImageHeight : ImageWidth) - SymbolDepth;
-        const std::int32_t spare_along = (rows_run_across ? ImageWidth : ImageHeight) - row_length;
-        const std::int32_t margin_across = spare_across > 0 ? spare_across / 2 : 0;
-        const std::int32_t margin_along = spare_along > 0 ? spare_along / 2 : 0;
-        MarginTop = rows_run_across ? margin_across : margin_along;
-        MarginLeft = rows_run_across ? margin_along : margin_across;
+        CentreSymbol(RunCursor);
 
         MeasureOnly = FALSE;
         SavedBrush = nullptr;
@@ -38,6 +27,28 @@ bool QuillonState::RenderSymbol() {
     return ready;
 }
 
+// What the measuring pass finds, without a device to pass over: the rows' total depth, and
+// their length, the same for every row.
+void QuillonState::PlaceSymbol() {
+    MarginTop = MarginLeft = 0;
+    EncodeUnlessKept();
+    const bool drawn = SymbolIsDrawable() && ActualRows > 0;
+    SymbolDepth = drawn ? RowHeight * ActualRows : 0;
+    CentreSymbol(drawn ? ModuleWidth * SymbolRowModules() : 0);
+}
+
+// Centred; an odd pixel left over goes after the symbol, and a symbol larger than the picture
+// starts at its edge.
+void QuillonState::CentreSymbol(std::int32_t rowLength) {
+    const bool rows_run_across = RowsRunAcross(Orientation);
+    const std::int32_t spare_across = (rows_run_across ? ImageHeight : ImageWidth) - SymbolDepth;
+    const std::int32_t spare_along = (rows_run_across ? ImageWidth : ImageHeight) - rowLength;
+    const std::int32_t margin_across = spare_across > 0 ? spare_across / 2 : 0;
+    const std::int32_t margin_along = spare_along > 0 ? spare_along / 2 : 0;
+    MarginTop = rows_run_across ? margin_across : margin_along;
+    MarginLeft = rows_run_across ? margin_along : margin_across;
+}
+
 void QuillonState::DrawSymbolPass() {
     const int previous_mode = SetMapMode(DrawDC, MM_TEXT);
     if (!MeasureOnly) {
@@ -48,7 +59,7 @@ void QuillonState::DrawSymbolPass() {
     const bool rows_run_across = RowsRunAcross(Orientation);
     RunCursor = rows_run_across ? MarginLeft : MarginTop;
     RowCursor = rows_run_across ? MarginTop : MarginLeft;
-    if (MeasureOnly) EncodeData();
+    if (MeasureOnly) EncodeUnlessKept();
     DrawRows();
     if (previous_mode != 0) SetMapMode(DrawDC, previous_mode);
 }

@@ -33,3 +33,16 @@ static_assert(DrawnRowModules(0, false) == 69 && DrawnRowModules(0, true) == 36)
 constexpr std::int32_t MeasuredRowModules(std::int32_t columns, bool truncated) {
     return DrawnRowModules(columns, truncated) + (truncated ? 0 : 1);
 }
+
+// A MicroPDF417 row of `columns` data columns (1 to 4): the left row address pattern, the
+// codewords, a centre row address pattern after the first column of 3-column symbols and after
+// the second of 4-column ones, the right row address pattern and a one-module stop bar. Drawn
+// and measured alike: 38, 55, 82 or 99 modules.
+constexpr std::int32_t kRowAddressModules = 10;
+constexpr std::int32_t kMicroStopModules = 1;
+constexpr std::int32_t MicroRowModules(std::int32_t columns) {
+    return kRowAddressModules * (columns >= 3 ? 3 : 2) + kPatternModules * columns +
+           kMicroStopModules;
+}
+static_assert(MicroRowModules(1) == 38 && MicroRowModules(2) == 55 && MicroRowModules(3) == 82 &&
+              MicroRowModules(4) == 99);

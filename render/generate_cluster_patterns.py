@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes ClusterPatternTable.cpp from the PDF417 codeword pattern list: each pattern as the
-run widths row assembly draws it with, digits from the leftmost run.
+"""Writes ClusterPatternTable.cpp from the PDF417 codeword pattern list: each pattern as its
+17 modules, bit 16 the leftmost, 1 a bar, which row assembly appends to a row as they are.
 
 Usage: generate_cluster_patterns.py render/pdf417-cluster-patterns.txt > render/ClusterPatternTable.cpp
 
@@ -62,8 +62,8 @@ def main():
     out.write('#include "render/ClusterPatternTable.h"\n\n')
     out.write("// clang-format off\n")
     write_table(out, values,
-                "const char ClusterPatternTable[kClusterBlocks * kCodewordValues][kRunWidthsSize]",
-                lambda v: '"' + "".join(str(w) for w in run_widths(v)[1]) + '"')
+                "const std::uint32_t ClusterPatternTable[kClusterBlocks * kCodewordValues]",
+                lambda v: f"0x{v:05X}")
     out.write("// clang-format on\n")
 
 

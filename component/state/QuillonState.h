@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "component/state/EncodingSettings.h"
 #include "component/state/SymbolLimits.h"
 #include "component/state/SymbolOptions.h"
 #include "platform/Platform.h"
@@ -39,14 +40,23 @@ enum class SymbolFit : std::int32_t {
     MacroSegmentOutsideSet,  // MacroSegmentIndex is not below a MacroSegmentCount that is set
 };
 
-struct RowRuns;
+struct ModuleRow;
+class RowSource;
 
 class QuillonState {
 public:
     // ---- Encoder (encoder/) ----
     // Turns DataText into the finished codeword sequence; on success leaves Columns,
-    // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits.
+    // ActualRows, CodewordCount and SymbolCodewords set and LastFit at Fits. Keeps the
+    // settings it encoded (KeptSettings).
     void EncodeData();
+    // What every request runs: EncodeData, unless the last encoding was of the settings and
+    // Data as they stand, whose results are then still in the state (KeepEncodings allowing).
+    void EncodeUnlessKept();
+    // The settings the encoder reads, as they stand.
+    EncodingSettings CurrentEncodingSettings() const;
+    // Records the settings and Data that the encoding results in the state are of.
+    void KeepEncoding();
     // The steps of EncodeData between the Macro check and the restoring of DataText: the bytes
     // to encode (DataText and DataLength, escapes expanded), and the compaction that
     // OptimizeCompaction or Mode selects over them, with dimensioning and error correction.
@@ -122,6 +132,12 @@ public:
     // measuring pass) and border. False, with everything it created released, when the screen
     // or a brush cannot be had.
     bool RenderSymbol();
+    // What the measuring pass leaves, for a picture drawn without a device
+    // (render/SymbolPicture.h): encodes, and sets SymbolDepth and the margins that centre the
+    // symbol. Needs the module geometry.
+    void PlaceSymbol();
+    // The margins that centre a symbol of SymbolDepth and `rowLength` pixels in the picture.
+    void CentreSymbol(std::int32_t rowLength);
     // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
     // false when the screen cannot be had.
     bool ComputeModuleGeometry();
@@ -135,18 +151,15 @@ public:
     bool SymbolFitsCoordinates() const;
     // One pass over the rows: measuring (MeasureOnly, which also encodes) or painting.
     void DrawSymbolPass();
-    // The run painter: paints the bars of one row that row assembly collected in `row` (see
-    // render/RowRuns.h, whose DrawWidthString walks a row's colour and width strings), each
-    // one filled rectangle; in the painting pass only. `rowOffset` is the row's distance from
-    // the first row, `rowOffsetFromLast` (at most 0) from the last. Defined in
-    // render/RowPlacement.h.
-    inline void PaintRun(const RowRuns& row, std::int32_t rowOffset,
-                         std::int32_t rowOffsetFromLast);
     void DrawBorder(bool solid);
-    // Row assembly: every row of the symbol as runs, their bars painted a row at a time.
-    void PatternToRunWidths(std::uint32_t pattern);
+    // Row assembly: row r of the symbol as modules (render/ModuleRow.h), appended to `row`;
+    // every row is SymbolRowModules() long.
+    void AssembleRow(std::int32_t r, ModuleRow& row) const;
+    std::int32_t SymbolRowModules() const;
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
+    // Every row, its bars painted a row at a time (render/RowPlacement.h), or in the measuring
+    // pass the cursors moved past them.
     void DrawRows();
     // Whether the state holds a symbol that can be drawn: the last encoding fitted, its size
     // fits 32-bit coordinates, and the shape and every codeword are inside the limits the
@@ -247,7 +260,6 @@ public:
     HBRUSH BackBrush = nullptr;
     HGDIOBJ SavedBrush = nullptr;
     std::int32_t CodewordCount = 0;
-    char RunWidths[31] = {};
     std::int32_t DataLength = 0;
     BOOL HandleTilde = FALSE;
     SymbolFit LastFit = SymbolFit::Fits;
@@ -266,6 +278,12 @@ public:
     // the palette and the scanlines are worked out from the capture's colour-table entries,
     // once per run of equal rows, with the results that unpacked planes would give.)
     HGLOBAL CaptureBlock = nullptr;
+    // The picture drawn directly, which the palette and the zlib stream read instead of
+    // CaptureBlock while PNGImage writes it (render/SymbolPicture.h); null otherwise.
+    const RowSource* DrawnPicture = nullptr;
+    // PNGImage paints the picture on a device and reads it back rather than drawing it
+    // directly, as the Windows drawing calls do it: the tests hold the direct drawing to it.
+    BOOL DrawOnDevice = FALSE;
     BYTE PaletteRed[256] = {};
     BYTE PaletteGreen[256] = {};
     BYTE PaletteBlue[256] = {};
@@ -293,4 +311,13 @@ public:
     MacroFileIdCodewords MacroFileId;                       // "000"
     // The level AutoErrorCorrection chose for the last symbol (SymbolEccLevel).
     std::int32_t AutoEccLevel = 2;
+
+    // ---- The last encoding, kept for the next request (EncodeUnlessKept) ----
+    // Whether the encoding results in the state are those of KeptSettings and KeptDataText:
+    // false until the first encoding, and after anything else wrote over them.
+    BOOL EncodingKept = FALSE;
+    EncodingSettings KeptSettings;
+    BYTE KeptDataText[kDataTextSize];  // a work area: read only while EncodingKept
+    // Cleared, every request encodes afresh: the tests hold the kept encodings to that.
+    BOOL KeepEncodings = TRUE;
 };

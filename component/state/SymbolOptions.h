@@ -45,6 +45,14 @@ constexpr std::int32_t kMaxMacroFileIdGroupValue = 899;
 struct MacroFileIdCodewords {
     std::uint16_t Values[kMaxMacroFileIdGroups] = {0};  // the default file ID, "000"
     std::int32_t Count = 1;
+
+    bool operator==(const MacroFileIdCodewords& other) const {
+        if (Count != other.Count) return false;
+        for (std::int32_t g = 0; g < Count && g < kMaxMacroFileIdGroups; ++g) {
+            if (Values[g] != other.Values[g]) return false;
+        }
+        return true;
+    }
 };
 
 // The file ID that `digits` spells, or false (and `id` untouched) when it is not 3 to 30

@@ -35,7 +35,8 @@ NAMED_CASES(LongData, LongCase);
 static_assert(std::is_trivially_copyable_v<QuillonState>, "the state is compared byte for byte");
 
 // Puts back into `q`, from `before`, what EncodeData writes: the text's working copy and
-// length, the compaction and symbol areas, the sub-mode state, and its results.
+// length, the compaction and symbol areas, the sub-mode state, its results, and the record of
+// what it encoded.
 void RestoreWhatTheEncoderWrites(QuillonState& q, const QuillonState& before) {
     std::memcpy(q.DataScratch, before.DataScratch, sizeof q.DataScratch);
     q.DataLength = before.DataLength;
@@ -50,6 +51,9 @@ void RestoreWhatTheEncoderWrites(QuillonState& q, const QuillonState& before) {
     q.ActualRows = before.ActualRows;
     q.CodewordCount = before.CodewordCount;
     q.LastFit = before.LastFit;
+    q.EncodingKept = before.EncodingKept;
+    q.KeptSettings = before.KeptSettings;
+    std::memcpy(q.KeptDataText, before.KeptDataText, sizeof q.KeptDataText);
 }
 
 // The offset of the first byte that differs, or -1.

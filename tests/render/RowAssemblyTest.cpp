@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "component/state/QuillonState.h"
+#include "render/ModuleRow.h"
 #include "render/RowPlacement.h"
-#include "render/RowRuns.h"
 #include "tests/render/PatternRuns.h"
 #include "tests/support/DrawingSurface.h"
 
@@ -17,32 +17,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 std::unique_ptr<QuillonState> NewState() {
     return std::make_unique<QuillonState>();
-}
-
-std::string Digits(const std::vector<int>& widths) {
-    std::string s;
-    for (int w : widths) s += static_cast<char>('0' + w);
-    return s;
-}
-
-TEST(PatternToRunWidths, StartPatternAndSamples) {
-    auto q = NewState();
-    q->PatternToRunWidths(0x1FEA8);
-    EXPECT_STREQ(q->RunWidths, "81111113");
-    q->PatternToRunWidths(0x1D5C0);
-    EXPECT_STREQ(q->RunWidths, "31111136");
-    q->PatternToRunWidths(0x1F560);
-    EXPECT_STREQ(q->RunWidths, "51111125");
-    q->PatternToRunWidths(0x1ABE0);
-    EXPECT_STREQ(q->RunWidths, "21111155");
-}
-
-TEST(PatternToRunWidths, EveryTableEntryGivesEightDigits) {
-    auto q = NewState();
-    for (std::uint32_t pattern : PatternList()) {
-        q->PatternToRunWidths(pattern);
-        ASSERT_EQ(std::string(q->RunWidths), Digits(RunWidthsOf(pattern))) << pattern;
-    }
 }
 
 struct IndicatorCase {
@@ -115,31 +89,20 @@ struct Painter {
     }
 };
 
-// A row walked from its strings (DrawWidthString) and handed to the run painter (PaintRun).
-TEST(DrawWidthString, WidthCodesAndSkippedPositions) {
-    Painter p(60, 1, 3, 1);
-    p.q->MeasureOnly = TRUE;
-    RowRuns measured(*p.q, 5);
-    measured.DrawWidthString("bwbwbw", "1nw8x2");
-    p.q->PaintRun(measured, 0, 0);
-    EXPECT_EQ(measured.cursor, 5 + 3 + 3 + 6 + 24 + 0 + 6);
-    EXPECT_EQ(p.surface->CountOf(kBlack), 0);  // measuring paints nothing
-
-    p.q->MeasureOnly = FALSE;
-    p.q->SymbolDepth = 1;
-    RowRuns painted(*p.q, 0);
-    // 'b' is a bar; any other colour character is a space. '0' and '9' are not widths.
-    painted.DrawWidthString("bwbxbbb", "1n2w09n");
-    p.q->PaintRun(painted, 0, 0);
-    EXPECT_EQ(painted.cursor, 3 + 3 + 6 + 6 + 3);
-    EXPECT_EQ(p.surface->Mask(kBlack)[0].substr(0, 24), "###...######......###...");
-}
-
-TEST(DrawWidthString, StopsAtTheShorterString) {
-    Painter p(20, 1, 1, 1);
-    RowRuns row(*p.q, 0);
-    row.DrawWidthString("bwbwbw", "11");
-    EXPECT_EQ(row.cursor, 2);
+// Module rows: patterns appended across word boundaries, and the bars read back as runs.
+TEST(ModuleRow, AppendsAcrossWordsAndReadsBackItsBars) {
+    ModuleRow row;
+    row.Append(0x1FEA8, 17);                              // 8 bars, then runs 1 1 1 1 1 1 3
+    for (int i = 0; i < 3; ++i) row.Append(0x1FFFF, 17);  // 51 bars across words 0 and 1
+    row.Append(0x1, 32);  // 31 spaces and a bar, ending at module 99
+    row.Append(0x0, 7);
+    EXPECT_EQ(row.length, 17 + 51 + 32 + 7);
+    std::vector<std::pair<int, int>> bars;
+    row.ForEachBar(
+        [&](std::int32_t first, std::int32_t modules) { bars.emplace_back(first, modules); });
+    const std::vector<std::pair<int, int>> expected = {{0, 8},  {9, 1},   {11, 1},
+                                                       {13, 1}, {17, 51}, {99, 1}};
+    EXPECT_EQ(bars, expected);
 }
 
 struct RowCase {

@@ -24,13 +24,3 @@ inline std::vector<int> RunWidthsOf(std::uint32_t pattern) {
 inline bool StartsWithBar(std::uint32_t pattern) {
     return ((pattern >> 16) & 1) == 1;
 }
-
-// The modules of a string of run-width digits, a bar first, as a pattern ending at bit 0.
-inline std::uint32_t PatternOf(const char* widths) {
-    std::uint32_t pattern = 0;
-    bool bar = true;
-    for (; *widths != 0; ++widths, bar = !bar) {
-        for (int k = 0; k < *widths - '0'; ++k) pattern = (pattern << 1) | (bar ? 1 : 0);
-    }
-    return pattern;
-}

@@ -19,8 +19,7 @@ const std::map<std::uint32_t, int>& CodewordOf(int block) {
         std::vector<std::map<std::uint32_t, int>> t(kClusterBlocks);
         for (int b = 0; b < kClusterBlocks; ++b) {
             for (int c = 0; c < kCodewordValues; ++c) {
-                t[static_cast<size_t>(b)][PatternOf(ClusterPatternTable[b * kCodewordValues + c])] =
-                    c;
+                t[static_cast<size_t>(b)][ClusterPatternTable[b * kCodewordValues + c]] = c;
             }
         }
         return t;
