@@ -1,9 +1,8 @@
 // PNGImage: draws the symbol into a picture and returns it as a PNG file in a byte array. The
-// picture is drawn straight from the symbol's rows (render/SymbolPicture.h), or painted on a
+// picture is drawn straight from the symbol's rows (QuillonState::DrawPicture), or painted on a
 // memory device context and read back, as the tests that hold the two to each other ask.
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
-#include "render/SymbolPicture.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ public:
         state_.ReleasePngBuffers();
         if (state_.OutputArray != nullptr) SafeArrayDestroy(state_.OutputArray);
         state_.OutputArray = nullptr;
-        state_.DrawnPicture = nullptr;
+        state_.ReleaseDrawnPicture();
         if (state_.DrawDC != nullptr) {
             if (old_bitmap != nullptr) SelectObject(state_.DrawDC, old_bitmap);
             DeleteDC(state_.DrawDC);
@@ -106,13 +105,10 @@ HRESULT CQuillon::get_PNGImage(VARIANT* pVal) {
         }
         PlaceSymbol();
         if (LastFit != SymbolFit::Fits || !SymbolFitsCoordinates()) return ReportUndrawable(*this);
-        SymbolPicture picture(*this);
-        if (!picture.Allocate()) {
+        if (!DrawPicture()) {
             return OutOfMemory(OLESTR("Not enough memory for a picture of this Width and Height"));
         }
-        DrawnPicture = &picture;
         hr = WritePngFile(*this);
-        DrawnPicture = nullptr;
     }
     if (FAILED(hr)) return hr;
 

@@ -114,24 +114,29 @@ quillon_status SetByText(quillon_barcode* barcode, const char* name, std::string
     });
 }
 
-// The picture of the current settings into barcode->kept_png, unless it is there already.
-Outcome KeepPng(quillon_barcode* barcode) {
+// The PNG of the current settings, handed to use(bytes): the one kept from a call that could
+// not take it, or one made now, read where the component left it.
+template <typename Use>
+Outcome WithPng(quillon_barcode* barcode, Use use) {
     if (barcode->png_kept) {
         barcode->warnings = barcode->kept_warnings;
+        use(std::string_view(barcode->kept_png));
         return {};
     }
     PictureRequest request = barcode->request;
     request.format = PictureFormat::kPng;
-    const Outcome outcome =
-        barcode->session.Picture(request, &barcode->kept_png, &barcode->warnings);
-    barcode->png_kept = outcome.ok();
-    if (outcome.ok()) barcode->kept_warnings = barcode->warnings;
-    if (outcome.ok() && barcode->compression != 0) CompactPng(&barcode->kept_png);
+    ByteArray png;
+    std::string_view bytes;
+    const Outcome outcome = barcode->session.PngPicture(request, &png, &bytes, &barcode->warnings);
+    if (!outcome.ok()) return outcome;
+    std::string compact;
+    if (barcode->compression != 0 && CompactPng(bytes, &compact)) bytes = compact;
+    use(bytes);
     return outcome;
 }
 
 // A copy of `bytes` in memory from malloc, NUL-terminated, for quillon_free_buffer.
-char* MallocCopy(const std::string& bytes) {
+char* MallocCopy(std::string_view bytes) {
     char* copy = static_cast<char*>(std::malloc(bytes.size() + 1));
     if (copy == nullptr) throw std::bad_alloc();
     std::memcpy(copy, bytes.data(), bytes.size());
@@ -304,12 +309,10 @@ quillon_status quillon_png(quillon_barcode* barcode, unsigned char** png, size_t
     *png = nullptr;
     *size = 0;
     return Run(barcode, false, [&] {
-        const Outcome outcome = KeepPng(barcode);
-        if (outcome.ok()) {
-            *png = reinterpret_cast<unsigned char*>(MallocCopy(barcode->kept_png));
-            *size = barcode->kept_png.size();
-        }
-        return outcome;
+        return WithPng(barcode, [&](std::string_view bytes) {
+            *png = reinterpret_cast<unsigned char*>(MallocCopy(bytes));
+            *size = bytes.size();
+        });
     });
 }
 
@@ -320,15 +323,25 @@ quillon_status quillon_png_into(quillon_barcode* barcode, unsigned char* buffer,
     }
     *size = 0;
     return Run(barcode, false, [&]() -> quillon_status {
-        const Outcome outcome = KeepPng(barcode);
+        bool fits = false;
+        const Outcome outcome = WithPng(barcode, [&](std::string_view bytes) {
+            *size = bytes.size();
+            fits = capacity >= bytes.size();
+            if (fits) {
+                std::memcpy(buffer, bytes.data(), bytes.size());
+            } else if (!barcode->png_kept) {
+                // Kept for the next call, with a buffer large enough.
+                barcode->kept_png.assign(bytes);
+                barcode->kept_warnings = barcode->warnings;
+                barcode->png_kept = true;
+            }
+        });
         if (!outcome.ok()) return Fail(barcode, StatusOf(outcome.failure), outcome.message);
-        *size = barcode->kept_png.size();
-        if (capacity < barcode->kept_png.size()) {
+        if (!fits) {
             return Fail(barcode, QUILLON_BUFFER_TOO_SMALL,
-                        "the picture takes " + std::to_string(barcode->kept_png.size()) +
-                            " bytes; the buffer holds " + std::to_string(capacity));
+                        "the picture takes " + std::to_string(*size) + " bytes; the buffer holds " +
+                            std::to_string(capacity));
         }
-        std::memcpy(buffer, barcode->kept_png.data(), barcode->kept_png.size());
         return QUILLON_OK;
     });
 }

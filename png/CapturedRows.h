@@ -19,7 +19,6 @@
 
 #include "component/state/QuillonState.h"
 #include "platform/Platform.h"
-#include "png/RowSource.h"
 
 // Whether the first `bytes` bytes at `a` and `b` are equal. The rows of a small picture, 16 to
 // 64 bytes, are compared in the vector registers: a call to memcmp for each row cost more than
@@ -49,14 +48,15 @@ struct CapturedRows {
     std::int32_t height;
     std::size_t stride;  // bytes per stored row, padding included
     const BYTE* stored;  // the bottom row, stored first; null for a picture drawn directly
-    const RowSource* drawn;
+    const QuillonState& q;
 
-    explicit CapturedRows(const QuillonState& q) : drawn(q.DrawnPicture) {
-        if (drawn != nullptr) {
-            table = drawn->table;
-            bits = drawn->bits;
-            width = drawn->width;
-            height = drawn->height;
+    explicit CapturedRows(const QuillonState& state) : q(state) {
+        if (q.DrawnPicture != nullptr) {
+            const DrawnRowsFormat format = q.DrawnPictureFormat();
+            table = format.table;
+            bits = format.bits;
+            width = q.ImageWidth;
+            height = q.ImageHeight;
             stride = 0;
             stored = nullptr;
             return;
@@ -79,8 +79,8 @@ struct CapturedRows {
     // visit returns false.
     template <typename Visit>
     void ForEachRun(Visit visit) const {
-        if (drawn != nullptr) {
-            drawn->ForEachRun(RunVisitor(visit));
+        if (q.DrawnPicture != nullptr) {
+            q.ForEachDrawnRun(RunVisitor(visit));
             return;
         }
         const std::size_t bytes = PixelBytes();

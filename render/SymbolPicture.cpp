@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
-#include "png/CaptureColours.h"
+#include "render/CaptureColours.h"
 #include "render/PixelMask.h"
 #include "render/SymbolGeometry.h"
 
@@ -35,22 +36,22 @@ void FillBits(BYTE* row, std::int64_t first, std::int64_t end, BYTE pattern) {
 }  // namespace
 
 SymbolPicture::SymbolPicture(const QuillonState& q) : q_(q) {
-    bits = q.BackColorBits == 1 && q.BarColorBits == 1 ? 1 : 4;
-    table = bits == 1 ? kMonochromeTable : kStandardColourTable;
-    width = q.ImageWidth;
-    height = q.ImageHeight;
-    back_ = NearestCaptureEntry(q.BackColor, bits);
-    bar_ = NearestCaptureEntry(q.BarColor, bits);
-    pen_ = NearestCaptureEntry(0x000000, bits);  // the default pen is black
+    bits_ = q.BackColorBits == 1 && q.BarColorBits == 1 ? 1 : 4;
+    table_ = bits_ == 1 ? kMonochromeTable : kStandardColourTable;
+    width_ = q.ImageWidth;
+    height_ = q.ImageHeight;
+    back_ = NearestCaptureEntry(q.BackColor, bits_);
+    bar_ = NearestCaptureEntry(q.BarColor, bits_);
+    pen_ = NearestCaptureEntry(0x000000, bits_);  // the default pen is black
     across_ = RowsRunAcross(q.Orientation);
     drawable_ = q.SymbolIsDrawable() && q.ActualRows > 0 && q.RowHeight > 0;
     // Along the rows, Orientation 1 and 2 count from the picture's far edge back.
     const bool counts_down = q.Orientation == 1 || q.Orientation == 2;
     const std::int64_t margin = across_ ? q.MarginLeft : q.MarginTop;
     along_step_ = counts_down ? -1 : 1;
-    along_start_ = counts_down ? (across_ ? width : height) - margin : margin;
-    row_bytes_ = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 7) / 8;
-    mask_words_ = static_cast<std::size_t>(pixel_mask::WordsFor(width)) + 1;
+    along_start_ = counts_down ? (across_ ? width_ : height_) - margin : margin;
+    row_bytes_ = (static_cast<std::size_t>(width_) * static_cast<std::size_t>(bits_) + 7) / 8;
+    mask_words_ = static_cast<std::size_t>(pixel_mask::WordsFor(width_)) + 1;
 }
 
 bool SymbolPicture::Allocate() {
@@ -79,7 +80,7 @@ bool SymbolPicture::Allocate() {
 }
 
 SymbolPicture::Stretch SymbolPicture::ContentAt(std::int64_t y) const {
-    const std::int64_t end_of_picture = height;
+    const std::int64_t end_of_picture = height_;
     if (!drawable_) return {end_of_picture, kBackground};
     const std::int64_t rows = q_.ActualRows;
     if (across_) {
@@ -117,8 +118,8 @@ SymbolPicture::Stretch SymbolPicture::ContentAt(std::int64_t y) const {
 }
 
 std::int64_t SymbolPicture::FrameChangeAfter(std::int64_t y) const {
-    const std::int64_t last = std::int64_t{height} - 1;
-    std::int64_t next = height;
+    const std::int64_t last = std::int64_t{height_} - 1;
+    std::int64_t next = height_;
     const auto consider = [&](std::int64_t row) {
         if (row > y && row < next) next = row;
     };
@@ -136,13 +137,13 @@ std::int64_t SymbolPicture::FrameChangeAfter(std::int64_t y) const {
 // stretched. The slots' turns go on from those along the top, so that slot j is drawn when
 // the top's slots and j together are even.
 bool SymbolPicture::DashCoversSide(std::int64_t y) const {
-    const std::int64_t slots = height / kDashSlot;
-    const std::int64_t top_slots = width / kDashSlot;
+    const std::int64_t slots = height_ / kDashSlot;
+    const std::int64_t top_slots = width_ / kDashSlot;
     for (std::int64_t j = y / kDashSlot - 1; j <= y / kDashSlot; ++j) {
         if (j < 0 || j >= slots || (top_slots + j) % 2 != 0) continue;
         const std::int64_t begin = kDashSlot * j;
         const std::int64_t end =
-            kDashSlot * j + 2 * kDashSlot > height - 1 ? height - 1 : begin + kDashSlot;
+            kDashSlot * j + 2 * kDashSlot > height_ - 1 ? height_ - 1 : begin + kDashSlot;
         if (y >= begin && y < end) return true;
     }
     return false;
@@ -150,10 +151,10 @@ bool SymbolPicture::DashCoversSide(std::int64_t y) const {
 
 void SymbolPicture::Fill(BYTE* row, std::int64_t left, std::int64_t right, int entry) const {
     left = std::max<std::int64_t>(left, 0);
-    right = std::min<std::int64_t>(right, width);
+    right = std::min<std::int64_t>(right, width_);
     if (left >= right) return;
-    const auto pattern = static_cast<BYTE>(bits == 1 ? entry * 0xFF : entry * 0x11);
-    FillBits(row, left * bits, right * bits, pattern);
+    const auto pattern = static_cast<BYTE>(bits_ == 1 ? entry * 0xFF : entry * 0x11);
+    FillBits(row, left * bits_, right * bits_, pattern);
 }
 
 void SymbolPicture::PackContent(std::int64_t content, BYTE* row) const {
@@ -166,8 +167,8 @@ void SymbolPicture::PackContent(std::int64_t content, BYTE* row) const {
         // rows read from the right.
         ModuleRow modules;
         q_.AssembleRow(static_cast<std::int32_t>(content), modules);
-        pixel_mask::SpreadModules(modules, q_.ModuleWidth, q_.MarginLeft, width, mask);
-        if (q_.Orientation == 2) pixel_mask::Mirror(mask, width);
+        pixel_mask::SpreadModules(modules, q_.ModuleWidth, q_.MarginLeft, width_, mask);
+        if (q_.Orientation == 2) pixel_mask::Mirror(mask, width_);
     } else {
         // Each run of the symbol's rows with a bar here is one span across; rows lie from the
         // left in order, or in reverse order for Orientation 3.
@@ -183,49 +184,49 @@ void SymbolPicture::PackContent(std::int64_t content, BYTE* row) const {
                 const std::int64_t r0 = 64 * w + low;
                 const std::int64_t r1 = r0 + run;  // one past the run
                 if (q_.Orientation == 3) {
-                    pixel_mask::Fill(mask, width, margin + h * (rows - r1),
+                    pixel_mask::Fill(mask, width_, margin + h * (rows - r1),
                                      margin + h * (rows - r0));
                 } else {
-                    pixel_mask::Fill(mask, width, margin + h * r0, margin + h * r1);
+                    pixel_mask::Fill(mask, width_, margin + h * r0, margin + h * r1);
                 }
                 bars = run + low >= 64 ? 0 : bars & (~std::uint64_t{0} << (low + run));
             }
         }
     }
-    pixel_mask::Pack(mask, width, bits, bar_, back_, row);
+    pixel_mask::Pack(mask, width_, bits_, bar_, back_, row);
 }
 
 void SymbolPicture::DrawFrame(std::int64_t y, BYTE* row) const {
-    const std::int64_t last = std::int64_t{height} - 1;
+    const std::int64_t last = std::int64_t{height_} - 1;
     if (q_.BorderStyle == 2) {
         if (y == 0 || y == last) {
-            Fill(row, 0, width, pen_);
+            Fill(row, 0, width_, pen_);
         } else {
             Fill(row, 0, 1, pen_);
-            Fill(row, width - 1, width, pen_);
+            Fill(row, width_ - 1, width_, pen_);
         }
         return;
     }
     if (y == 1 || y == last) {
-        const std::int64_t slots = width / kDashSlot;
+        const std::int64_t slots = width_ / kDashSlot;
         for (std::int64_t i = 0; i < slots; i += 2) {
             const std::int64_t begin = kDashSlot * i;
             const std::int64_t end =
-                begin + 2 * kDashSlot > std::int64_t{width} - 1 ? width - 1 : begin + kDashSlot;
+                begin + 2 * kDashSlot > std::int64_t{width_} - 1 ? width_ - 1 : begin + kDashSlot;
             Fill(row, begin, end, pen_);
         }
     }
     if (DashCoversSide(y)) {
         Fill(row, 0, 1, pen_);
-        Fill(row, width - 1, width, pen_);
+        Fill(row, width_ - 1, width_, pen_);
     }
 }
 
 void SymbolPicture::ForEachRun(RunVisitor visit) const {
     const bool framed = q_.BorderStyle == 1 || q_.BorderStyle == 2;
-    const std::int64_t last = std::int64_t{height} - 1;
+    const std::int64_t last = std::int64_t{height_} - 1;
     std::int64_t packed = kBackground - 1;  // none yet
-    for (std::int64_t y = 0; y < height;) {
+    for (std::int64_t y = 0; y < height_;) {
         const Stretch stretch = ContentAt(y);
         const std::int64_t end = std::min(stretch.end, FrameChangeAfter(y));
         if (stretch.content != packed) {
@@ -241,4 +242,29 @@ void SymbolPicture::ForEachRun(RunVisitor visit) const {
         if (!visit(row, static_cast<std::int32_t>(end - y))) return;
         y = end;
     }
+}
+
+bool QuillonState::DrawPicture() {
+    ReleaseDrawnPicture();
+    void* place = CoTaskMemAlloc(sizeof(SymbolPicture));
+    if (place == nullptr) return false;
+    DrawnPicture = new (place) SymbolPicture(*this);
+    if (DrawnPicture->Allocate()) return true;
+    ReleaseDrawnPicture();
+    return false;
+}
+
+DrawnRowsFormat QuillonState::DrawnPictureFormat() const {
+    return DrawnPicture->Format();
+}
+
+void QuillonState::ForEachDrawnRun(RunVisitor visit) const {
+    DrawnPicture->ForEachRun(visit);
+}
+
+void QuillonState::ReleaseDrawnPicture() {
+    if (DrawnPicture == nullptr) return;
+    DrawnPicture->~SymbolPicture();
+    CoTaskMemFree(DrawnPicture);
+    DrawnPicture = nullptr;
 }

@@ -14,17 +14,20 @@
 #include <cstdint>
 #include <memory>
 
+#include "component/state/DrawnRows.h"
 #include "component/state/QuillonState.h"
-#include "png/RowSource.h"
 #include "render/ModuleRow.h"
 
-class SymbolPicture final : public RowSource {
+// Made by QuillonState::DrawPicture, which the PNG writer then reads through
+// ForEachDrawnRun.
+class SymbolPicture {
 public:
     // The picture of the symbol as placing it left the state (QuillonState::PlaceSymbol).
     explicit SymbolPicture(const QuillonState& q);
     // Takes the working rows; false when they cannot be had.
     bool Allocate();
-    void ForEachRun(RunVisitor visit) const override;
+    DrawnRowsFormat Format() const { return {table_, bits_}; }
+    void ForEachRun(RunVisitor visit) const;
 
 private:
     // A stretch of picture rows [begin, end) that hold the same pixels: `content` tells which
@@ -43,6 +46,10 @@ private:
     void Fill(BYTE* row, std::int64_t left, std::int64_t right, int entry) const;
 
     const QuillonState& q_;
+    const RGBQUAD* table_;
+    int bits_;
+    std::int32_t width_;
+    std::int32_t height_;
     bool across_;               // the symbol's rows run across the picture (Orientation 0 or 2)
     bool drawable_;             // there is a symbol to draw
     std::int64_t along_start_;  // where module 0 of every row starts along the rows, in pixels

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "component/state/DrawnRows.h"
 #include "component/state/EncodingSettings.h"
 #include "component/state/SymbolLimits.h"
 #include "component/state/SymbolOptions.h"
@@ -41,7 +42,7 @@ enum class SymbolFit : std::int32_t {
 };
 
 struct ModuleRow;
-class RowSource;
+class SymbolPicture;
 
 class QuillonState {
 public:
@@ -138,6 +139,13 @@ public:
     void PlaceSymbol();
     // The margins that centre a symbol of SymbolDepth and `rowLength` pixels in the picture.
     void CentreSymbol(std::int32_t rowLength);
+    // The picture drawn straight from the symbol's rows rather than on a device, once
+    // PlaceSymbol has run: DrawPicture makes DrawnPicture (false when its working rows cannot
+    // be had), which the PNG writer reads instead of CaptureBlock; ReleaseDrawnPicture frees it.
+    bool DrawPicture();
+    DrawnRowsFormat DrawnPictureFormat() const;
+    void ForEachDrawnRun(RunVisitor visit) const;
+    void ReleaseDrawnPicture();
     // Sets RowDpi, ModuleWidth, WideBarWidth and RowHeight from the settings and the screen;
     // false when the screen cannot be had.
     bool ComputeModuleGeometry();
@@ -279,8 +287,8 @@ public:
     // once per run of equal rows, with the results that unpacked planes would give.)
     HGLOBAL CaptureBlock = nullptr;
     // The picture drawn directly, which the palette and the zlib stream read instead of
-    // CaptureBlock while PNGImage writes it (render/SymbolPicture.h); null otherwise.
-    const RowSource* DrawnPicture = nullptr;
+    // CaptureBlock while PNGImage writes it (DrawPicture); null otherwise.
+    SymbolPicture* DrawnPicture = nullptr;
     // PNGImage paints the picture on a device and reads it back rather than drawing it
     // directly, as the Windows drawing calls do it: the tests hold the direct drawing to it.
     BOOL DrawOnDevice = FALSE;

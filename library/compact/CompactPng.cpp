@@ -115,25 +115,30 @@ bool Read(std::string_view file, StoredPicture* picture) {
 
 }  // namespace
 
-void CompactPng(std::string* png) {
-    StoredPicture stored;
-    if (!Read(*png, &stored)) return;
-    std::string compact;
-    compact.reserve(png->size() / 4 + 256);
+bool CompactPng(std::string_view stored, std::string* compact) {
+    StoredPicture picture;
+    if (!Read(stored, &picture)) return false;
+    compact->clear();
+    compact->reserve(stored.size() / 4 + 256);
     // The signature, IHDR and PLTE as they were, and the new IDAT.
-    compact.assign(*png, 0, stored.palette_end);
-    const std::size_t idat_at = compact.size();
-    compact.append("\0\0\0\0IDAT", 8);
-    compact.append(reinterpret_cast<const char*>(kZlibHeader), 2);
-    DeflateRows(stored.rows, stored.row_bytes, stored.height, &compact);
-    compact.append(reinterpret_cast<const char*>(stored.adler), 4);
-    const std::size_t data_bytes = compact.size() - idat_at - 8;
-    if (compact.size() + 4 + kChunkFrame >= png->size()) return;  // no smaller
-    const auto* type = reinterpret_cast<const unsigned char*>(compact.data() + idat_at + 4);
+    compact->append(stored.substr(0, picture.palette_end));
+    const std::size_t idat_at = compact->size();
+    compact->append("\0\0\0\0IDAT", 8);
+    compact->append(reinterpret_cast<const char*>(kZlibHeader), 2);
+    DeflateRows(picture.rows, picture.row_bytes, picture.height, compact);
+    compact->append(reinterpret_cast<const char*>(picture.adler), 4);
+    const std::size_t data_bytes = compact->size() - idat_at - 8;
+    if (compact->size() + 4 + kChunkFrame >= stored.size()) return false;
+    const auto* type = reinterpret_cast<const unsigned char*>(compact->data() + idat_at + 4);
     const std::uint32_t crc = ~Crc32Update(0xFFFFFFFFu, type, 4 + data_bytes);
     for (int i = 0; i < 4; ++i)
-        compact[idat_at + i] = static_cast<char>(data_bytes >> (24 - 8 * i));
-    AppendBigEndian(crc, &compact);
-    compact.append(reinterpret_cast<const char*>(kEndChunk), kChunkFrame);
-    png->swap(compact);
+        (*compact)[idat_at + i] = static_cast<char>(data_bytes >> (24 - 8 * i));
+    AppendBigEndian(crc, compact);
+    compact->append(reinterpret_cast<const char*>(kEndChunk), kChunkFrame);
+    return true;
+}
+
+void CompactPng(std::string* png) {
+    std::string compact;
+    if (CompactPng(*png, &compact)) png->swap(compact);
 }

@@ -4,8 +4,12 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
-// Replaces *png, a file as the component writes it (indexed colour, one IDAT of stored deflate
-// blocks, rows without filters), by the compressed file. Any other file is left as it is:
-// whatever is not the component's own form is no business of this one.
+// The compressed file of `stored`, a file as the component writes it (indexed colour, one
+// IDAT of stored deflate blocks, rows without filters), into *compact; false, with *compact
+// unspecified, for any other file, whose form is no business of this one, and when the
+// compressed file would not be smaller.
+bool CompactPng(std::string_view stored, std::string* compact);
+// The same in place: *png is replaced by its compressed file, or left as it is.
 void CompactPng(std::string* png);

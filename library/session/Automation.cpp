@@ -1,5 +1,6 @@
 #include "library/session/Automation.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -124,11 +125,30 @@ DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallErro
     return DispatchPtr(object);
 }
 
-HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
-                     std::vector<VARIANT>& args, VARIANT* result, CallError* error) {
-    const std::u16string member(name);
-    const platform::DispatchCall call =
-        platform::CallByName(object, member.c_str(), flags, args, result);
+ByteArray::~ByteArray() {
+    if (data_ != nullptr) SafeArrayUnaccessData(v_.parray);
+    VariantClear(&v_);
+}
+
+bool ByteArray::Read(std::string_view* bytes) {
+    if (v_.vt != (VT_ARRAY | VT_UI1) || SafeArrayGetDim(v_.parray) != 1) return false;
+    if (data_ == nullptr && FAILED(SafeArrayAccessData(v_.parray, &data_))) return false;
+    *bytes = {static_cast<const char*>(data_), v_.parray->rgsabound[0].cElements};
+    return true;
+}
+
+HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::vector<VARIANT>& args,
+                               VARIANT* result, CallError* error) {
+    const auto known = std::find_if(ids_.begin(), ids_.end(),
+                                    [&](const auto& entry) { return entry.first == name; });
+    platform::DispatchCall call;
+    if (known != ids_.end()) {
+        call = platform::CallById(object_.get(), known->second, flags, args, result);
+    } else {
+        const std::u16string member(name);
+        call = platform::CallByName(object_.get(), member.c_str(), flags, args, result);
+        if (call.dispid != DISPID_UNKNOWN) ids_.emplace_back(member, call.dispid);
+    }
     if (SUCCEEDED(call.hr)) return call.hr;
     error->hr = call.hr;
     if (call.dispid == DISPID_UNKNOWN) {

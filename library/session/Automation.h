@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Runtime.h"
@@ -27,6 +28,24 @@ private:
     IDispatch* p_ = nullptr;
 };
 
+// A byte array a member returned, kept until this goes, its bytes read where they lie: a PNG
+// is then copied once, to wherever its caller wants it.
+class ByteArray {
+public:
+    ByteArray() { VariantInit(&v_); }
+    ~ByteArray();
+    ByteArray(const ByteArray&) = delete;
+    ByteArray& operator=(const ByteArray&) = delete;
+    // For the call that returns the array.
+    VARIANT* result() { return &v_; }
+    // The bytes; false when the result is no byte array.
+    bool Read(std::string_view* bytes);
+
+private:
+    VARIANT v_;
+    void* data_ = nullptr;  // while the array's data is held
+};
+
 // The result of a failed call: its HRESULT and a sentence saying why.
 struct CallError {
     HRESULT hr = S_OK;
@@ -39,7 +58,22 @@ struct CallError {
 // says about the class.
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error);
 
-// Calls a member by name. args are in the caller's order (Invoke receives them reversed).
-// flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT.
-HRESULT InvokeByName(IDispatch* object, std::u16string_view name, WORD flags,
-                     std::vector<VARIANT>& args, VARIANT* result, CallError* error);
+// An object called by name, as a script calls it. Like a script engine, it looks each name up
+// once (GetIDsOfNames) and calls the member by its DISPID from then on: looking the name up
+// again for every call cost more than many of the calls themselves.
+class ScriptedObject {
+public:
+    ScriptedObject() = default;
+    explicit ScriptedObject(DispatchPtr object) : object_(std::move(object)) {}
+    IDispatch* get() const { return object_.get(); }
+    explicit operator bool() const { return static_cast<bool>(object_); }
+
+    // Calls a member by name. args are in the caller's order (Invoke receives them reversed).
+    // flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT.
+    HRESULT Invoke(std::u16string_view name, WORD flags, std::vector<VARIANT>& args,
+                   VARIANT* result, CallError* error);
+
+private:
+    DispatchPtr object_;
+    std::vector<std::pair<std::u16string, DISPID>> ids_;  // the names looked up so far
+};

@@ -174,7 +174,7 @@ Outcome BarcodeSession::StartPage(IUnknown* context) {
     argument.punkVal = context;
     std::vector<VARIANT> args{argument};
     CallError error;
-    InvokeByName(object_.get(), u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
+    object_.Invoke(u"OnStartPage", DISPATCH_METHOD, args, nullptr, &error);
     page_started_ = SUCCEEDED(error.hr);
     if (!page_started_) return Failed(Failure::Internal, "OnStartPage: " + error.message);
     return {};
@@ -185,7 +185,7 @@ Outcome BarcodeSession::EndPage() {
     page_started_ = false;
     std::vector<VARIANT> none;
     CallError error;
-    InvokeByName(object_.get(), u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
+    object_.Invoke(u"OnEndPage", DISPATCH_METHOD, none, nullptr, &error);
     if (FAILED(error.hr)) return Failed(Failure::Internal, "OnEndPage: " + error.message);
     return {};
 }
@@ -195,6 +195,7 @@ Outcome BarcodeSession::Open() {
     height_ = {DefaultOf("Height"), false};
     orientation_ = static_cast<int>(DefaultOf("Orientation"));
     truncated_ = FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
+    handle_tilde_ = FindQuillonProperty("HandleTilde")->default_value == std::string("True");
     border_style_ = static_cast<int>(DefaultOf("BorderStyle"));
     back_colour_ = static_cast<std::uint32_t>(DefaultOf("BackColor"));
     data_ = FindQuillonProperty("Data")->default_value;
@@ -207,7 +208,7 @@ Outcome BarcodeSession::Open() {
     macro_count_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentCount"));
     macro_file_id_.clear();
     CallError error;
-    object_ = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
+    object_ = ScriptedObject(CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error));
     if (!object_) return Failed(Failure::Internal, error.message);
     return {};
 }
@@ -215,7 +216,7 @@ Outcome BarcodeSession::Open() {
 Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value) {
     std::vector<VARIANT> args{TextVariant(value)};
     CallError error;
-    InvokeByName(object_.get(), name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
+    object_.Invoke(name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
     if (error.hr == S_OK) return {};
     return Failed(Failure::Refused, error.message);
@@ -266,7 +267,7 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
 
     CallError error;
     const std::u16string member = platform::Utf8ToUtf16Lossy(property->name);
-    InvokeByName(object_.get(), member, DISPATCH_PROPERTYPUT, args, nullptr, &error);
+    object_.Invoke(member, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
 
     Outcome outcome;
@@ -312,6 +313,9 @@ void BarcodeSession::Remember(const QuillonProperty& property, const VARIANT& co
             break;
         case DISPID_QUILLON_TRUNCATESYMBOL:
             truncated_ = converted.boolVal != VARIANT_FALSE;
+            break;
+        case DISPID_QUILLON_HANDLETILDE:
+            handle_tilde_ = converted.boolVal != VARIANT_FALSE;
             break;
         case DISPID_QUILLON_BORDERSTYLE:
             border_style_ = converted.iVal;
@@ -403,7 +407,10 @@ Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
         outcome.message = "Data=" + Shown(bytes) + ": " + outcome.message;
         return outcome;
     }
-    return PutText(u"HandleTilde", carried.handle_tilde ? u"True" : u"False");
+    if (carried.handle_tilde == handle_tilde_) return {};
+    outcome = PutText(u"HandleTilde", carried.handle_tilde ? u"True" : u"False");
+    if (outcome.ok()) handle_tilde_ = carried.handle_tilde;
+    return outcome;
 }
 
 Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures,
@@ -451,18 +458,27 @@ Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures
 
 Outcome BarcodeSession::Picture(const PictureRequest& request, std::string* file,
                                 std::vector<std::string>* warnings) {
-    Measurement symbol;
-    Outcome outcome = SizePicture(request.sizing, Figures::kSize, &symbol, warnings);
+    ByteArray png;
+    std::string_view bytes;
+    Outcome outcome = PngPicture(request, &png, &bytes, warnings);
     if (!outcome.ok()) return outcome;
-    if (request.format == PictureFormat::kPng) return Png(file, request);
-    std::string png, error;
-    outcome = Png(&png, request);
+    if (request.format == PictureFormat::kPng) {
+        file->assign(bytes);
+        return outcome;
+    }
     const std::uint32_t bgr = back_colour_;
     const std::uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-    if (outcome.ok() && !SvgFromPng(png, rgb, file, &error)) {
+    if (std::string error; !SvgFromPng(bytes, rgb, file, &error)) {
         return Failed(Failure::Internal, "cannot make the SVG: " + error);
     }
     return outcome;
+}
+
+Outcome BarcodeSession::PngPicture(const PictureRequest& request, ByteArray* png,
+                                   std::string_view* bytes, std::vector<std::string>* warnings) {
+    Measurement symbol;
+    Outcome outcome = SizePicture(request.sizing, Figures::kSize, &symbol, warnings);
+    return outcome.ok() ? Png(request, png, bytes) : outcome;
 }
 
 Outcome BarcodeSession::Measure(const PictureSizing& sizing, Measurement* measurement,
@@ -476,7 +492,8 @@ Outcome BarcodeSession::Measure(const PictureSizing& sizing, Measurement* measur
     return outcome;
 }
 
-Outcome BarcodeSession::Png(std::string* png, const PictureRequest& request) {
+Outcome BarcodeSession::Png(const PictureRequest& request, ByteArray* png,
+                            std::string_view* bytes) {
     const std::int64_t width = width_.pixels;
     const std::int64_t height = height_.pixels;
     if (request.max_pixels > 0 && width * height > request.max_pixels) {
@@ -486,21 +503,11 @@ Outcome BarcodeSession::Png(std::string* png, const PictureRequest& request) {
                                              std::to_string(request.max_pixels) + " pixels");
     }
     std::vector<VARIANT> none;
-    VARIANT result;
-    VariantInit(&result);
     CallError error;
-    InvokeByName(object_.get(), u"PNGImage", DISPATCH_PROPERTYGET, none, &result, &error);
+    object_.Invoke(u"PNGImage", DISPATCH_PROPERTYGET, none, png->result(), &error);
     if (FAILED(error.hr)) return RequestFailed(error);
-    Outcome outcome;
-    void* data = nullptr;
-    if (result.vt != (VT_ARRAY | VT_UI1) || FAILED(SafeArrayAccessData(result.parray, &data))) {
-        outcome = Failed(Failure::Internal, "PNGImage did not return a byte array");
-    } else {
-        png->assign(static_cast<const char*>(data), result.parray->rgsabound[0].cElements);
-        SafeArrayUnaccessData(result.parray);
-    }
-    VariantClear(&result);
-    return outcome;
+    if (!png->Read(bytes)) return Failed(Failure::Internal, "PNGImage did not return a byte array");
+    return {};
 }
 
 Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement) {
@@ -524,7 +531,7 @@ Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement
         if (figures == Figures::kSize && request.first == &measurement->rows) continue;
         std::vector<VARIANT> args{by_reference(&first), by_reference(&second)};
         CallError error;
-        InvokeByName(object_.get(), request.method, DISPATCH_METHOD, args, nullptr, &error);
+        object_.Invoke(request.method, DISPATCH_METHOD, args, nullptr, &error);
         VARIANT a, b;
         VariantInit(&a);
         VariantInit(&b);

@@ -123,6 +123,10 @@ public:
     // size chosen by request.sizing; warns when it cuts the symbol off.
     Outcome Picture(const PictureRequest& request, std::string* file,
                     std::vector<std::string>* warnings);
+    // The same PNG file as the component made it: `bytes` lie in `png`, for the caller to copy
+    // where it wants them.
+    Outcome PngPicture(const PictureRequest& request, ByteArray* png, std::string_view* bytes,
+                       std::vector<std::string>* warnings);
     // The symbol's rows, columns and size; warns when the picture that the same settings and
     // sizing give would cut it off, or could not be made.
     Outcome Measure(const PictureSizing& sizing, Measurement* measurement,
@@ -167,10 +171,10 @@ private:
     // and warns when the picture cuts the symbol off.
     Outcome SizePicture(const PictureSizing& sizing, Figures figures, Measurement* symbol,
                         std::vector<std::string>* warnings);
-    Outcome Png(std::string* png, const PictureRequest& request);
+    Outcome Png(const PictureRequest& request, ByteArray* png, std::string_view* bytes);
     bool QuarterTurned() const { return orientation_ % 2 == 1; }
 
-    DispatchPtr object_;
+    ScriptedObject object_;
     bool page_started_ = false;
     // The settings the component keeps and cannot be asked for, as last accepted (Open starts
     // them at the contract's defaults).
@@ -178,6 +182,7 @@ private:
     Side height_ = {0, false};
     int orientation_ = 0;
     bool truncated_ = false;
+    bool handle_tilde_ = false;
     int border_style_ = 0;
     std::uint32_t back_colour_ = 0;  // 0x00BBGGRR
     // Data as last put, for putting it back after a Macro set.

@@ -23,17 +23,12 @@ struct DispatchCall {
     std::basic_string<OLECHAR> description;  // and what it says
 };
 
-// args are in the caller's order; flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET or
-// DISPATCH_PROPERTYPUT. The arguments stay the caller's to clear.
-inline DispatchCall CallByName(IDispatch* object, const OLECHAR* name, WORD flags,
-                               std::vector<VARIANT> args, VARIANT* result, LCID locale = 0) {
+// Calls the member `dispid`. args are in the caller's order; flags is DISPATCH_METHOD,
+// DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT. The arguments stay the caller's to clear.
+inline DispatchCall CallById(IDispatch* object, DISPID dispid, WORD flags,
+                             std::vector<VARIANT> args, VARIANT* result, LCID locale = 0) {
     DispatchCall call;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID dispid = DISPID_UNKNOWN;
-    call.hr = object->GetIDsOfNames(IID_NULL, names, 1, locale, &dispid);
-    if (FAILED(call.hr)) return call;
     call.dispid = dispid;
-
     std::reverse(args.begin(), args.end());
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
@@ -54,6 +49,20 @@ inline DispatchCall CallByName(IDispatch* object, const OLECHAR* name, WORD flag
     SysFreeString(exception.bstrDescription);
     SysFreeString(exception.bstrHelpFile);
     return call;
+}
+
+// Looks the name up with GetIDsOfNames, then calls the member as CallById does.
+inline DispatchCall CallByName(IDispatch* object, const OLECHAR* name, WORD flags,
+                               std::vector<VARIANT> args, VARIANT* result, LCID locale = 0) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID dispid = DISPID_UNKNOWN;
+    const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, locale, &dispid);
+    if (FAILED(hr)) {
+        DispatchCall call;
+        call.hr = hr;
+        return call;
+    }
+    return CallById(object, dispid, flags, std::move(args), result, locale);
 }
 
 }  // namespace platform

@@ -134,6 +134,39 @@ int Deliver(const std::basic_string<Char>& converted, Char* out, int capacity) {
     return size;
 }
 
+// Windows-1252 has one byte for each code point, so the size is known before anything is
+// converted, and the bytes go straight where the caller wants them: Data is converted twice
+// on every put, once for its size and once for its bytes.
+int ToSingleBytes(const char16_t* text, int length, char* out, int capacity,
+                  const char* default_char, BOOL* used_default_char) {
+    int count = 0;
+    bool used_default = false;
+    for (int i = 0; i < length; ++count) {
+        if (text[i] < 0x80) {  // ASCII, most text, is itself
+            ++i;
+        } else {
+            used_default |= UnicodeToWindows1252(NextCodePoint(text, length, &i)) < 0;
+        }
+    }
+    if (used_default_char != nullptr) *used_default_char = used_default ? TRUE : FALSE;
+    if (capacity == 0) return count;
+    if (count > capacity) {
+        last_error = ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    for (int i = 0, o = 0; i < length; ++o) {
+        if (text[i] < 0x80) {
+            out[o] = static_cast<char>(text[i++]);
+            continue;
+        }
+        const int byte = UnicodeToWindows1252(NextCodePoint(text, length, &i));
+        out[o] = byte >= 0                 ? static_cast<char>(byte)
+                 : default_char != nullptr ? *default_char
+                                           : '?';
+    }
+    return count;
+}
+
 }  // namespace
 
 DWORD GetLastError() {
@@ -160,24 +193,12 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
         while (lpWideCharStr[length] != 0) ++length;
         ++length;  // the terminating zero is converted too
     }
+    if (!utf8)
+        return ToSingleBytes(lpWideCharStr, length, lpMultiByteStr, cbMultiByte, lpDefaultChar,
+                             lpUsedDefaultChar);
     std::string converted;
     converted.reserve(static_cast<std::size_t>(length));
-    bool used_default = false;
-    for (int i = 0; i < length;) {
-        const char32_t c = NextCodePoint(lpWideCharStr, length, &i);
-        if (utf8) {
-            AppendUtf8(c, &converted);
-            continue;
-        }
-        const int byte = UnicodeToWindows1252(c);
-        if (byte >= 0) {
-            converted.push_back(static_cast<char>(byte));
-        } else {
-            converted.push_back(lpDefaultChar != nullptr ? *lpDefaultChar : '?');
-            used_default = true;
-        }
-    }
-    if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = used_default ? TRUE : FALSE;
+    for (int i = 0; i < length;) AppendUtf8(NextCodePoint(lpWideCharStr, length, &i), &converted);
     return Deliver(converted, lpMultiByteStr, cbMultiByte);
 }
 
