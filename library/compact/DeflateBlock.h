@@ -19,7 +19,6 @@ struct Token {
 
 constexpr int kShortestMatch = 3;
 constexpr int kLongestMatch = 258;
-constexpr int kWindow = 32768;
 
 constexpr int kLiteralLengthSymbols = 286;
 constexpr int kDistanceSymbols = 30;

@@ -93,8 +93,7 @@ void DeflateRows(const std::uint8_t* data, std::size_t row_bytes, std::size_t ro
         const std::size_t room = std::min<std::size_t>(size - at, kLongestMatch);
         const std::size_t above =
             at >= row_bytes ? CommonLength(data + at, data + at - row_bytes, room) : 0;
-        const std::size_t run =
-            at >= 1 && row_bytes != 1 ? CommonLength(data + at, data + at - 1, room) : 0;
+        const std::size_t run = at >= 1 ? CommonLength(data + at, data + at - 1, room) : 0;
         const int above_gain = Gain(above, above_extra_bits);
         const int run_gain = Gain(run, 0);
         if (above_gain <= 0 && run_gain <= 0) {
