@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library/PageHooks.h"
+#include "library/compact/CompactPng.h"
 #include "library/session/BarcodeSession.h"
 #include "quillon/quillon.h"
 
@@ -16,6 +17,7 @@ struct quillon_barcode {
     Outcome opened;  // why the component could not be created, if it could not
     DataEncoding data_mode = DataEncoding::kBytes;
     PictureRequest request;
+    int compression = 0;  // quillon_set_compression's level
     std::string message;
     std::vector<std::string> warnings;
     // The last PNG, kept for quillon_png_into's second call until a setting changes.
@@ -126,7 +128,10 @@ Outcome WithPng(quillon_barcode* barcode, Use use) {
     ByteArray png;
     std::string_view bytes;
     const Outcome outcome = barcode->session.PngPicture(request, &png, &bytes, &barcode->warnings);
-    if (outcome.ok()) use(bytes);
+    if (!outcome.ok()) return outcome;
+    std::string compact;
+    if (barcode->compression != 0 && CompactPng(bytes, &compact)) bytes = compact;
+    use(bytes);
     return outcome;
 }
 
@@ -147,9 +152,13 @@ quillon_status MakeMacroSet(quillon_barcode* barcode, const void* data, size_t s
     return Run(barcode, true, [&] {
         PictureRequest picture = barcode->request;
         picture.format = PictureFormat::kPng;
-        return barcode->session.MacroPictures(
+        const Outcome outcome = barcode->session.MacroPictures(
             std::string_view(static_cast<const char*>(data), size), EncodingOf(mode), request,
             picture, set, &barcode->warnings);
+        if (barcode->compression != 0) {
+            for (std::string& file : set->files) CompactPng(&file);
+        }
+        return outcome;
     });
 }
 
@@ -277,6 +286,18 @@ quillon_status quillon_set_max_pixels(quillon_barcode* barcode, long long pixels
             return Fail(barcode, QUILLON_INVALID_ARGUMENT, "the pixel limit is 0 (none) or more");
         }
         barcode->request.max_pixels = pixels;
+        return QUILLON_OK;
+    });
+}
+
+quillon_status quillon_set_compression(quillon_barcode* barcode, int level) {
+    return Run(barcode, true, [&]() -> quillon_status {
+        if (level != 0 && level != 1) {
+            return Fail(barcode, QUILLON_INVALID_ARGUMENT,
+                        "compression " + std::to_string(level) +
+                            ": 0 is the component's stored PNG, 1 the compressed one");
+        }
+        barcode->compression = level;
         return QUILLON_OK;
     });
 }

@@ -135,6 +135,13 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          "data may be up to " +
              std::to_string(QUILLON_MAX_MACRO_DATA_BYTES) +
              " bytes. Data that does not fit in N symbols is refused (exit 3)."},
+        {"compress", 0, "",
+         "write a compressed PNG of the same pixels, many times smaller than the component's own "
+         "file, whose image data is stored uncompressed",
+         Flag(&line->compress),
+         "The header and palette are the component's; only the image data is compressed, for "
+         "what a barcode picture is (rows that repeat the one above, runs of one colour). The "
+         "SVG output is not affected."},
         {"max-pixels", 0, "N",
          "refuse a picture of more than N pixels (default " + std::to_string(kDefaultMaxPixels) +
              ")",

@@ -19,6 +19,7 @@ struct CommandLine {
     bool measure = false;
     bool utf8 = false;
     bool binary = false;
+    bool compress = false;
     std::optional<int> macro;  // --macro: the symbols of the set (QUILLON_MACRO_AUTO: auto)
     PictureSizing sizing;
     std::int64_t max_pixels = kDefaultMaxPixels;

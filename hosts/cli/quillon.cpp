@@ -91,6 +91,7 @@ int WriteFile(const std::string& path, const std::string& bytes, const Reporter&
 BarcodeRequest RequestFor(const CommandLine& line, const std::string* data, Product product) {
     BarcodeRequest request{line.settings, line.SettingsEncoding(), data, line.InputEncoding(),
                            line.sizing,   line.max_pixels};
+    request.compress = line.compress;
     request.product = product;
     return request;
 }

@@ -90,7 +90,8 @@ BarcodeResult MakeBarcode(const BarcodeRequest& request) {
     bool ok = Took(barcode, quillon_set_data_mode(barcode, request.settings_mode), &result) &&
               Took(barcode, quillon_set_fit(barcode, request.sizing.fit), &result) &&
               Took(barcode, quillon_set_quiet_zone(barcode, request.sizing.quiet_zone), &result) &&
-              Took(barcode, quillon_set_max_pixels(barcode, request.max_pixels), &result);
+              Took(barcode, quillon_set_max_pixels(barcode, request.max_pixels), &result) &&
+              Took(barcode, quillon_set_compression(barcode, request.compress ? 1 : 0), &result);
     const bool page = ok && request.page_context != nullptr &&
                       Took(barcode, quillon_start_page(barcode, request.page_context), &result);
     ok = ok && (request.page_context == nullptr || page);

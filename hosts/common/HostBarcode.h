@@ -40,6 +40,7 @@ struct BarcodeRequest {
     quillon_data_mode data_mode = QUILLON_DATA_BYTES;
     PictureSizing sizing;
     std::int64_t max_pixels = kDefaultMaxPixels;  // 0: no limit
+    bool compress = false;  // the compressed PNG (quillon_set_compression) for the stored one
     Product product = Product::kPng;
     MacroChoice macro = {};        // for kMacroSet
     void* page_context = nullptr;  // a page host's IScriptingContext, for the page hooks

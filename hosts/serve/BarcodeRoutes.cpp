@@ -52,10 +52,10 @@ std::string ReadMacroOptions(std::string_view segments, std::string_view segment
 }
 
 // What a query says besides the properties: how Data is read (utf8=1, binary=1), how the
-// picture is sized (fit=1, quietzone=N), optimize=1 for OptimizeCompaction=True, and which
-// symbol of a Macro PDF417 set (segments=N, segment=I), as the command line's --utf8,
-// --binary, --fit, --quiet-zone, --optimize and --macro say. An error message refuses the
-// query.
+// picture is sized (fit=1, quietzone=N), optimize=1 for OptimizeCompaction=True, compress=1
+// for the compressed PNG, and which symbol of a Macro PDF417 set (segments=N, segment=I), as
+// the command line's --utf8, --binary, --fit, --quiet-zone, --optimize, --compress and
+// --macro say. An error message refuses the query.
 std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
                             const RouteLimits& limits, BarcodeRequest* request) {
     PictureSizing* sizing = &request->sizing;
@@ -71,6 +71,8 @@ std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string
             binary = SwitchIsOn(value);
         } else if (option == "fit") {
             sizing->fit = SwitchIsOn(value);
+        } else if (option == "compress") {
+            request->compress = SwitchIsOn(value);
         } else if (option == "optimize") {
             settings->emplace_back("OptimizeCompaction", SwitchIsOn(value) ? "True" : "False");
         } else if (option == "segments") {

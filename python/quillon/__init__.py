@@ -97,11 +97,13 @@ def _raw(data: Data):
 class Barcode:
     """A barcode object for repeated use: set properties as attributes (any case), or as
     keywords; `data` takes bytes or str. `fit` sizes the picture to the symbol and its
-    `quiet_zone` even when Width or Height is set; `max_pixels` refuses larger pictures."""
+    `quiet_zone` even when Width or Height is set; `max_pixels` refuses larger pictures;
+    `compress` makes the PNGs compressed files of the same pixels, many times smaller than the
+    component's own."""
 
     def __init__(self, data: Optional[Data] = None, *, fit: bool = False,
                  quiet_zone: Optional[int] = None, max_pixels: Optional[int] = None,
-                 **properties: Any):
+                 compress: bool = False, **properties: Any):
         handle = lib.quillon_create()
         if not handle:
             raise MemoryError("cannot create a barcode object")
@@ -115,6 +117,8 @@ class Barcode:
             self._call(lib.quillon_set_quiet_zone(handle, quiet_zone), "quiet_zone", quiet_zone)
         if max_pixels is not None:  # else the library's, 16 Mpixels
             self._call(lib.quillon_set_max_pixels(handle, max_pixels), "max_pixels", max_pixels)
+        if compress:  # else the component's stored PNG
+            self._call(lib.quillon_set_compression(handle, 1), "compress", compress)
         for name, value in properties.items():
             self.set(name, value)
         if data is not None:
@@ -242,7 +246,8 @@ class Barcode:
 
 
 def png(data: Optional[Data] = None, **properties: Any) -> bytes:
-    """The PNG file of `data` with the properties given (and fit, quiet_zone, max_pixels)."""
+    """The PNG file of `data` with the properties given (and fit, quiet_zone, max_pixels,
+    compress)."""
     return Barcode(data, **properties).png()
 
 
@@ -253,7 +258,7 @@ def svg(data: Optional[Data] = None, **properties: Any) -> str:
 
 def macro_png(data: Data, segments: Optional[int] = None, **properties: Any) -> List[bytes]:
     """The PNG files of a Macro PDF417 set of `data` in `segments` symbols (None: the fewest
-    that fit), with the properties given (and fit, quiet_zone, max_pixels)."""
+    that fit), with the properties given (and fit, quiet_zone, max_pixels, compress)."""
     return Barcode(**properties).macro_png(data, segments)
 
 

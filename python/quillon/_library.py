@@ -63,6 +63,7 @@ def _load() -> ctypes.CDLL:
         "quillon_set_fit": (status, [handle, ctypes.c_int]),
         "quillon_set_quiet_zone": (status, [handle, ctypes.c_int]),
         "quillon_set_max_pixels": (status, [handle, ctypes.c_longlong]),
+        "quillon_set_compression": (status, [handle, ctypes.c_int]),
         "quillon_png_into": (status, [handle, ctypes.c_void_p, size, ctypes.POINTER(size)]),
         "quillon_svg": (status, [handle, ctypes.POINTER(ctypes.c_void_p), ctypes.POINTER(size)]),
         "quillon_free_buffer": (None, [ctypes.c_void_p]),

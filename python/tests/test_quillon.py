@@ -164,3 +164,11 @@ def test_str_beyond_ascii_names_utf8():
     result = zxingcpp.read_barcode(Image.open(io.BytesIO(quillon.png("Καλημέρα"))))
     assert result.text == "Καλημέρα"
     assert quillon.png("ASCII") == cli("--binary", "Data=ASCII")
+
+
+def test_compress_reaches_the_library():
+    stored, compressed = quillon.png("compressed"), quillon.png("compressed", compress=True)
+    assert len(compressed) * 4 < len(stored)
+    assert list(Image.open(io.BytesIO(compressed)).getdata()) == \
+        list(Image.open(io.BytesIO(stored)).getdata())
+    assert decoded(compressed) == b"compressed"

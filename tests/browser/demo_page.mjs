@@ -241,6 +241,18 @@ try {
   await page.check("#fit");
   await expectPreviewCarries(utf8("Quillon PDF417"), "the start, fitted again");
 
+  // The compressed PNG's box asks for compress=1: the same picture, in a smaller file.
+  const uncompressed = await fetchBytes(new URL(await page.getAttribute("#download", "href"), url).href);
+  await page.check("#compress");
+  const compressed = await expectPreviewCarries(utf8("Quillon PDF417"), "the compressed PNG");
+  if (!compressed.src.includes("compress=1") || compressed.png.length * 4 > uncompressed.length) {
+    fail(`the compressed preview (${compressed.src}) takes ${compressed.png.length} bytes against ${uncompressed.length}`);
+  }
+  await page.click("#copy-cli");
+  if (!(await page.inputValue("#share")).includes(" --compress ")) fail("the CLI command lacks --compress");
+  await page.uncheck("#compress");
+  await expectPreviewCarries(utf8("Quillon PDF417"), "the stored PNG again");
+
   // An error is shown beside the preview, and what belongs to earlier settings is marked; the
   // copied URL is still that of the settings.
   await page.fill("#ErrorCorrectionLevel", "8");

@@ -424,4 +424,13 @@ TEST(QuillonCli, OptimizeIsOptimizeCompaction) {
                 Quillon({data}).out);
 }
 
+// --compress reaches the library: the same pixels, in a smaller file.
+TEST(QuillonCli, CompressWritesTheSamePixelsSmaller) {
+    const ProcessResult stored = Quillon({"Data=compressed"});
+    const ProcessResult compressed = Quillon({"--compress", "Data=compressed"});
+    ASSERT_EQ(compressed.status, 0) << compressed.err;
+    EXPECT_LT(compressed.out.size() * 4, stored.out.size());
+    EXPECT_TRUE(Picture(compressed.out).rgb == Picture(stored.out).rgb);
+}
+
 }  // namespace

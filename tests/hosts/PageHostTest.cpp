@@ -536,3 +536,17 @@ TEST_F(PageHost, OptimizeIsOptimizeCompaction) {
     EXPECT_TRUE(shorthand.body == property.body);
     EXPECT_FALSE(shorthand.body == Get(data).body);
 }
+
+// compress=1 reaches the library: the same pixels in a smaller file, with an entity tag of
+// its own.
+TEST_F(PageHost, CompressServesTheSamePixelsSmaller) {
+    const Response stored = Get("/barcode.png?Data=compressed");
+    const Response compressed = Get("/barcode.png?Data=compressed&compress=1");
+    ASSERT_EQ(compressed.status, 200) << compressed.body;
+    EXPECT_LT(compressed.body.size() * 4, stored.body.size());
+    const auto pixels = [](const Response& r) {
+        return ReadPng(reinterpret_cast<const std::uint8_t*>(r.body.data()), r.body.size()).rgb;
+    };
+    EXPECT_TRUE(pixels(compressed) == pixels(stored));
+    EXPECT_NE(compressed.Header("ETag"), stored.Header("ETag"));
+}

@@ -125,6 +125,13 @@ QUILLON_API quillon_status quillon_set_fit(quillon_barcode *barcode, int fit);
 QUILLON_API quillon_status quillon_set_quiet_zone(quillon_barcode *barcode, int modules);
 QUILLON_API quillon_status quillon_set_max_pixels(quillon_barcode *barcode, long long pixels);
 
+/* How the PNG files are written: 0 (the default) is the component's own file, its image data
+ * stored uncompressed; 1 compresses it, for the same pixels in a file many times smaller (the
+ * same header and palette; rows of a barcode compress well). Other values are refused with
+ * QUILLON_INVALID_ARGUMENT. It applies to quillon_png, quillon_png_into and the Macro PDF417
+ * sets alike. */
+QUILLON_API quillon_status quillon_set_compression(quillon_barcode *barcode, int level);
+
 /* The PNG file in a buffer the library allocates; free it with quillon_free_buffer. */
 QUILLON_API quillon_status quillon_png(quillon_barcode *barcode, unsigned char **png, size_t *size);
 /* The PNG file into the caller's buffer of `capacity` bytes; *size is the file's size. With
