@@ -1,6 +1,8 @@
 // The property accessors. A put checks its value and stores it, or ignores a value outside
 // its accepted range without an error: pages rely on a bad value simply changing nothing. The
 // ranges are those of the interface's description (contract/IQuillon.toml).
+#include <cstring>
+
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
 #include "component/contract/QuillonProperties.h"
@@ -118,9 +120,12 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
         return S_OK;  // a failed conversion leaves the text as it was
     }
 
-    int length = 0;
-    while (length < written && converted[length] != 0) ++length;
-    for (int i = 0; i < length; ++i) DataText[i] = static_cast<BYTE>(converted[i]);
+    // The text ends at its first zero character, whatever follows it.
+    const void* zero = std::memchr(converted, 0, static_cast<std::size_t>(written));
+    const std::size_t length =
+        zero == nullptr ? static_cast<std::size_t>(written)
+                        : static_cast<std::size_t>(static_cast<const char*>(zero) - converted);
+    std::memcpy(DataText, converted, length);
     DataText[length] = 0;
     return S_OK;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -139,8 +140,10 @@ bool ByteArray::Read(std::string_view* bytes) {
 
 HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::span<const VARIANT> args,
                                VARIANT* result, CallError* error) {
-    const auto known = std::find_if(ids_.begin(), ids_.end(),
-                                    [&](const auto& entry) { return entry.first == name; });
+    const auto known = std::find_if(ids_.begin(), ids_.end(), [&](const auto& entry) {
+        return entry.first.size() == name.size() &&
+               std::memcmp(entry.first.data(), name.data(), name.size() * sizeof(char16_t)) == 0;
+    });
     platform::DispatchCall call;
     if (known != ids_.end()) {
         call = platform::CallById(object_.get(), known->second, flags, args, result);

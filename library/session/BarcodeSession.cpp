@@ -82,6 +82,20 @@ std::string NumberText(const VARIANT& number) {
     return utf8;
 }
 
+// A measuring request's figure, a 16- or 32-bit integer as the component returns it, or any
+// value that converts to one.
+bool Whole(const VARIANT& figure, int* value) {
+    if (figure.vt == VT_I2 || figure.vt == VT_I4) {
+        *value = figure.vt == VT_I2 ? figure.iVal : figure.lVal;
+        return true;
+    }
+    VARIANT converted;
+    VariantInit(&converted);
+    if (FAILED(VariantChangeType(&converted, &figure, 0, VT_I4))) return false;
+    *value = converted.lVal;
+    return true;
+}
+
 // What a failed request means: the settings refused (a symbol too large to draw), the data
 // too long for a symbol, the picture too large for memory, or the component's own failure.
 Failure RequestFailure(HRESULT hr) {
@@ -374,10 +388,9 @@ Outcome BarcodeSession::PutData(std::string_view data, DataEncoding encoding) {
 
 Outcome BarcodeSession::ChooseEci(std::string_view data, DataEncoding encoding) {
     if (eci_set_) return {};
-    const bool ascii = std::all_of(data.begin(), data.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    const std::int32_t eci =
-        encoding == DataEncoding::kUtf8 && !ascii ? kUtf8Eci : static_cast<std::int32_t>(kNoEci);
+    const std::int32_t eci = encoding == DataEncoding::kUtf8 && !IsAscii(data)
+                                 ? kUtf8Eci
+                                 : static_cast<std::int32_t>(kNoEci);
     if (eci == eci_) return {};
     Outcome outcome = PutNumber(u"Eci", eci);
     if (outcome.ok()) eci_ = eci;
@@ -530,17 +543,11 @@ Outcome BarcodeSession::MeasureFigures(Figures figures, Measurement* measurement
         const VARIANT args[] = {by_reference(&first), by_reference(&second)};
         CallError error;
         object_.Invoke(request.method, DISPATCH_METHOD, args, nullptr, &error);
-        VARIANT a, b;
-        VariantInit(&a);
-        VariantInit(&b);
-        const bool numbers = SUCCEEDED(VariantChangeType(&a, &first, 0, VT_I4)) &&
-                             SUCCEEDED(VariantChangeType(&b, &second, 0, VT_I4));
+        const bool numbers = Whole(first, request.first) && Whole(second, request.second);
         VariantClear(&first);
         VariantClear(&second);
         if (FAILED(error.hr)) return RequestFailed(error);
         if (!numbers) return Failed(Failure::Internal, "the measuring request returned no numbers");
-        *request.first = a.lVal;
-        *request.second = b.lVal;
     }
     return {};
 }

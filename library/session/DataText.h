@@ -22,6 +22,9 @@ struct CarriedBytes {
     std::size_t data_bytes;  // the bytes the Data text fills in the component
 };
 
+// Whether every byte is below 0x80.
+bool IsAscii(std::string_view bytes);
+
 // Any byte string; the symbol of the result carries exactly these bytes.
 CarriedBytes CarryBytes(std::string_view bytes);
 

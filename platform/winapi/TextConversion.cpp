@@ -1,5 +1,6 @@
 #include "platform/winapi/TextConversion.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -140,23 +141,28 @@ int ToSingleBytes(const char16_t* text, int length, char* out, int capacity,
                   const char* default_char, BOOL* used_default_char) {
     int count = 0;
     bool used_default = false;
-    for (int i = 0; i < length; ++count) {
-        char byte;
-        if (text[i] < 0x80) {  // ASCII, most text, is itself
-            byte = static_cast<char>(text[i++]);
+    const int room = capacity == 0 ? length : capacity;  // only counted when there is no buffer
+    for (int i = 0; i < length;) {
+        // A run of ASCII, most text, is itself.
+        const int run_end = i + std::min(length - i, room - count);
+        if (capacity == 0) {
+            while (i < run_end && text[i] < 0x80) ++i, ++count;
         } else {
-            const int mapped = UnicodeToWindows1252(NextCodePoint(text, length, &i));
-            used_default |= mapped < 0;
-            byte = mapped >= 0               ? static_cast<char>(mapped)
-                   : default_char != nullptr ? *default_char
-                                             : '?';
+            while (i < run_end && text[i] < 0x80) out[count++] = static_cast<char>(text[i++]);
         }
-        if (capacity == 0) continue;  // only counted
-        if (count == capacity) {
+        if (i == length) break;
+        if (count == room) {
             last_error = ERROR_INSUFFICIENT_BUFFER;
             return 0;
         }
-        out[count] = byte;
+        if (text[i] < 0x80) continue;
+        const int mapped = UnicodeToWindows1252(NextCodePoint(text, length, &i));
+        used_default |= mapped < 0;
+        const char byte = mapped >= 0               ? static_cast<char>(mapped)
+                          : default_char != nullptr ? *default_char
+                                                    : '?';
+        if (capacity != 0) out[count] = byte;
+        ++count;
     }
     if (used_default_char != nullptr) *used_default_char = used_default ? TRUE : FALSE;
     return count;
