@@ -42,6 +42,18 @@ std::int64_t DefaultOf(const char* name) {
     return std::atoll(FindQuillonProperty(name)->default_value);
 }
 
+// A property's name as a member name, made once for each property.
+std::u16string_view MemberName(const QuillonProperty& property) {
+    static const std::vector<std::u16string> names = [] {
+        std::vector<std::u16string> all;
+        for (const QuillonProperty& p : QuillonProperties()) {
+            all.push_back(platform::Utf8ToUtf16Lossy(p.name));
+        }
+        return all;
+    }();
+    return names[static_cast<std::size_t>(&property - QuillonProperties().data())];
+}
+
 bool IsProperty(const QuillonProperty* property, DISPID dispid) {
     return property != nullptr && property->dispid == dispid;
 }
@@ -259,14 +271,16 @@ Outcome BarcodeSession::Apply(const Settings& settings, DataEncoding encoding,
 Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::string* warning) {
     const QuillonProperty* property = FindQuillonProperty(name);
     if (property == nullptr) return Failed(Failure::UnknownProperty, UnknownPropertyMessage(name));
-    const std::string setting = std::string(property->name) + "=" + Shown(value);
+    // How messages and warnings name the setting; made only when one is.
+    const std::string_view given = value;
+    const auto setting = [&] { return std::string(property->name) + "=" + Shown(given); };
 
     std::string colour;
     const bool is_colour = IsProperty(property, DISPID_QUILLON_BACKCOLOR) ||
                            IsProperty(property, DISPID_QUILLON_BARCOLOR);
     if (is_colour && !value.empty() && value[0] == '#') {
         if (!ColourNumber(value, &colour)) {
-            return Failed(Failure::BadValue, setting + ": '" + Shown(value) +
+            return Failed(Failure::BadValue, setting() + ": '" + Shown(value) +
                                                  "' is not a colour #RRGGBB (six hex digits)");
         }
         value = colour;
@@ -278,19 +292,22 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
     VariantInit(&converted);
     const HRESULT conversion = VariantChangeType(&converted, &args[0], 0, property->type);
 
+    // The value converted here is the one the put would convert the text to, by the same
+    // rules: it goes as it is, and the text, whose conversion then fails the same way in the
+    // put, only when it does not convert.
     CallError error;
-    const std::u16string member = platform::Utf8ToUtf16Lossy(property->name);
-    object_.Invoke(member, DISPATCH_PROPERTYPUT, args, nullptr, &error);
+    object_.Invoke(MemberName(*property), DISPATCH_PROPERTYPUT,
+                   std::span(SUCCEEDED(conversion) ? &converted : &args[0], 1), nullptr, &error);
     VariantClear(&args[0]);
 
     Outcome outcome;
     if (error.hr == DISP_E_TYPEMISMATCH || error.hr == DISP_E_OVERFLOW) {
         outcome = Failed(Failure::BadValue,
-                         setting + ": '" + Shown(value) + "' " +
+                         setting() + ": '" + Shown(value) + "' " +
                              (error.hr == DISP_E_OVERFLOW ? "is out of range for" : "is not") +
                              " a " + property->type_name);
     } else if (FAILED(error.hr)) {
-        outcome = Failed(Failure::Refused, setting + ": " + error.message);
+        outcome = Failed(Failure::Refused, setting() + ": " + error.message);
     } else if (SUCCEEDED(conversion)) {
         // The Automation rules read a comma as a thousands separator: "2,5" is 25. The rule
         // stays, as scripts rely on it, but a reader of "2,5" likely meant something else.
@@ -301,11 +318,11 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
                       " (a comma separates thousands; a decimal point is written '.')"
                 : "";
         if (!property->Accepts(converted)) {
-            *warning = setting + comma + (comma.empty() ? " is" : ", which is") +
+            *warning = setting() + comma + (comma.empty() ? " is" : ", which is") +
                        " outside the accepted range (" + property->AcceptedText() + ")" +
                        (comma.empty() ? "" : ",") + " and is ignored";
         } else {
-            if (!comma.empty()) *warning = setting + comma;
+            if (!comma.empty()) *warning = setting() + comma;
             Remember(*property, converted);
         }
     }
