@@ -104,6 +104,10 @@ def property_table(lib):
         elif p.values() == "kDigitGroups":
             out.append(f"constexpr IntegerRange k{p.name}GroupsRange{{1, {a['digit_groups']}}};\n"
                        f"constexpr IntegerRange k{p.name}GroupRange{{0, {a['group_high']}}};\n")
+        elif p.values() == "kIntegerList":
+            values = ", ".join(str(v) for v in a["one_of"])
+            out.append(f"constexpr std::int32_t k{p.name}Values[] = {{{values}}};\n"
+                       f"constexpr IntegerList k{p.name}List{{k{p.name}Values}};\n")
     out.append("\ninline constexpr QuillonProperty kQuillonProperties[] = {\n")
     for p in lib.properties:
         fields = [f".name = {quoted(p.name)}", f".dispid = {lib.dispid_name(p.name)}",
@@ -113,9 +117,40 @@ def property_table(lib):
         range_field = {"kIntegers": "integers", "kReals": "reals"}.get(p.values())
         if range_field:
             fields.append(f".{range_field} = k{p.name}Range")
+        if p.values() == "kIntegerList":
+            fields.append(f".listed = k{p.name}List")
         fields += [f".accepted = {quoted(p.accepted_text())}", f".help = {quoted(p.help)}"]
+        if p.not_in_micro:
+            fields.append(f".not_in_micro = {quoted(p.not_in_micro)}")
         out.append("    {" + ", ".join(fields) + "},\n")
     out.append("};\n")
+    return "".join(out)
+
+
+def accessors(lib):
+    """The accessors of the properties that are not by hand, over CQuillon's GetSetting,
+    PutSetting, GetSwitch and PutSwitch."""
+    out = [f"// {NOTICE}.\n",
+           comment("The accessors of the plain properties: a get reads the state field back "
+                   "as the declared type, and a put stores a value that the property's range "
+                   "or list accepts, or ignores it without an error (pages rely on a bad value "
+                   "simply changing nothing). The properties whose puts do more are in "
+                   "component/Properties.cpp."),
+           '#include "component/CQuillon.h"\n#include "component/contract/QuillonProperties.h"\n']
+    for p in lib.properties:
+        if p.by_hand:
+            continue
+        cpp_type = TYPES[p.type][0]
+        switch = p.type == "VARIANT_BOOL"
+        if p.readable:
+            getter = "GetSwitch" if switch else "GetSetting"
+            out.append(f"\nHRESULT CQuillon::get_{p.name}({cpp_type}* pVal) {{\n"
+                       f"    return {getter}({p.field}, pVal);\n}}\n")
+        accepted = {"kIntegers": "Range", "kReals": "Range", "kIntegerList": "List"}
+        put = (f"PutSwitch({p.field}, newVal)" if switch else
+               f"PutSetting({p.field}, newVal, k{p.name}{accepted[p.values()]})")
+        out.append(f"\nHRESULT CQuillon::put_{p.name}({cpp_type} newVal) {{\n"
+                   f"    return {put};\n}}\n")
     return "".join(out)
 
 
@@ -213,8 +248,12 @@ def properties_json(lib):
         entry = ",".join(f'"{key}":{json_text(value)}' for key, value in fields)
         if p.values() == "kIntegers":
             entry += f',"low":{p.accepts["low"]},"high":{p.accepts["high"]}'
+        elif p.values() == "kIntegerList":
+            entry += f',"values":{json.dumps(p.accepts["one_of"])}'
         elif p.values() == "kReals" and "at_most" in p.accepts:
             entry += f',"atMost":{p.accepts["at_most"]:.17g}'
+        if p.not_in_micro:
+            entry += f',"notInMicro":{json_text(p.not_in_micro)}'
         entries.append("{" + entry + "}")
     return "[" + ",".join(entries) + "]"
 
@@ -229,9 +268,10 @@ def control(p, indent):
         return f'<label>{name}<input id="{name}" type="color"></label>'
     if p.type == "VARIANT_BOOL":
         return f'<label class="check wide"><input type="checkbox" id="{name}"> {name}</label>'
-    if "choices" in form:
-        options = "".join(f'<option value="{value}">{label}</option>'
-                          for value, label in enumerate(form["choices"]))
+    if "choices" in form or p.values() == "kIntegerList":
+        labelled = (enumerate(form["choices"]) if "choices" in form
+                    else ((value, value) for value in p.accepts["one_of"]))
+        options = "".join(f'<option value="{value}">{label}</option>' for value, label in labelled)
         return (f"<label>{name} <small></small>\n"
                 f'{indent}  <select id="{name}">{options}</select></label>')
     attributes = "".join(f' {a}="{form[a]}"' for a in ("min", "step", "placeholder") if a in form)
@@ -270,6 +310,7 @@ def build_files(lib, read):
     return {
         "component/contract/IQuillon.h": header(lib),
         "component/contract/QuillonPropertyTable.inc": property_table(lib),
+        "component/QuillonAccessors.cpp": accessors(lib),
         "server/TarvexQuillon.idl": idl(lib),
         "server/QuillonTypeLib.cpp": type_table(lib),
         "server/TarvexQuillon.rgs": script(lib, read("server/TarvexQuillon.rgs.in")),
