@@ -8,6 +8,9 @@ component/contract/IQuillon.toml (read by interface_table.py).
     generate_interface.py --update-docs | --check-docs
         The generated sections of README.md and packaging/quillon.1: written in place, or
         compared with what is checked in (exit status 1 when they differ).
+    generate_interface.py --previous-idl FILE
+        The IDL of the library's previous version as it was published (Library.previous_release),
+        for the installer's test of an upgrade from it.
 
 Python 3.11's standard library only: the build runs it whenever CMake configures.
 """
@@ -395,12 +398,17 @@ def main():
     what.add_argument("--out-dir", type=pathlib.Path)
     what.add_argument("--update-docs", action="store_true")
     what.add_argument("--check-docs", action="store_true")
+    what.add_argument("--previous-idl", type=pathlib.Path)
     parser.add_argument("--clang-format")
     args = parser.parse_args()
     try:
         lib = read_table((ROOT / TABLE).read_text(encoding="utf-8"))
         if args.out_dir:
             write_build_files(lib, args.out_dir, args.clang_format)
+            return 0
+        if args.previous_idl:
+            args.previous_idl.parent.mkdir(parents=True, exist_ok=True)
+            args.previous_idl.write_text(idl(lib.previous_release()), encoding="utf-8")
             return 0
         stale = stale_docs(lib, args.update_docs)
     except (TableError, tomllib.TOMLDecodeError) as error:

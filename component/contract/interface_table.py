@@ -124,6 +124,19 @@ class Library:
         major, minor = self.library["version"].split(".")
         return int(major), int(minor)
 
+    def previous_release(self):
+        """The library as its previous version published it: its last interface not yet there,
+        the minor version one lower, and the class's default that interface's base."""
+        major, minor = self.version()
+        last = self.interfaces[-1]
+        if minor == 0 or self.cls["default"] != last.name:
+            raise TableError("no earlier version: the minor version is 0, or the last interface "
+                             "is not the class's default")
+        added = {m.name for m in last.members}
+        return Library(dict(self.library, version=f"{major}.{minor - 1}"),
+                       dict(self.cls, default=last.base), self.errors, self.interfaces[:-1],
+                       [p for p in self.properties if p.name not in added])
+
 
 def read_param(text):
     m = re.fullmatch(r"(?:\[([^\]]*)\]\s*)?(\w+)\s*(\**)\s+(\w+)", text.strip())

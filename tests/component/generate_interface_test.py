@@ -198,6 +198,17 @@ class NextInterface(unittest.TestCase):
             self.assertIn(text, make(lib), make.__name__)
         self.assertEqual(generate.header(lib).count("#define IWIDGET"), 2)
 
+    def test_the_previous_release_is_the_table_before_the_interface(self):
+        derived = WIDGET.replace('default = "IWidget"', 'default = "IWidget2"').replace(
+            'version = "1.0"', 'version = "1.1"') + DERIVED + MEMBER + (
+            'property = "Tag"\nid = 2\ntype = "long"\naccess = "get put"\ndefault = "0"\n'
+            'accepts = { low = 0, high = 1 }\nhelp = "a tag"\n')
+        previous = read_table(derived).previous_release()
+        self.assertEqual(generate.idl(previous), generate.idl(read_table(WIDGET)))
+        self.assertEqual([p.name for p in previous.properties], ["Size"])
+        with self.assertRaises(TableError):
+            previous.previous_release()  # 1.0 has none
+
 
 class Accessors(unittest.TestCase):
     def test_a_list_a_field_a_switch_and_a_property_by_hand(self):
