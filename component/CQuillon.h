@@ -1,13 +1,15 @@
-// The barcode component: the members of IQuillon and of IQuillon2, derived from it, over the
-// component state. IUnknown and IDispatch are left to the server (server/): identity and the
-// module lock live in the object that owns an instance, and dispatch is answered from the
-// registered type library.
+// The barcode component: the members of IQuillon, of IQuillon2 derived from it, and of
+// IQuillon3 derived from that, over the component state. IUnknown and IDispatch are left to the
+// server (server/): identity and the module lock live in the object that owns an instance, and
+// dispatch is answered from the registered type library.
 #pragma once
+
+#include <type_traits>
 
 #include "component/contract/IQuillon.h"
 #include "component/state/QuillonState.h"
 
-class CQuillon : public IQuillon2, public QuillonState {
+class CQuillon : public IQuillon3, public QuillonState {
 public:
     // Written out rather than defaulted: creating the object then value-initialises no more
     // than the state's defaults, instead of first zeroing all of its 52 KB, most of which are
@@ -18,11 +20,55 @@ public:
 
     // IQuillon's members, declared as the interface declares them: the page hooks
     // (PageHooks.cpp), the requests (PictureRequest.cpp, MeasuringRequests.cpp) and the property
-    // accessors (Properties.cpp).
+    // accessors (generated from the interface's description into QuillonAccessors.cpp, but for
+    // the few in Properties.cpp).
     IQUILLON_OVERRIDES
-    // IQuillon2's: the accessors of the symbol options (SymbolOptionProperties.cpp).
+    // IQuillon2's and IQuillon3's: the accessors of the symbol options, generated alike.
     IQUILLON2_OVERRIDES
+    IQUILLON3_OVERRIDES
 
 protected:
     ~CQuillon();
+
+private:
+    // Called by every put that changes what a setting holds, after storing it: the one place
+    // to hear of a change. Nothing needs to yet: the kept encoding compares the settings it
+    // was made from (EncodeUnlessKept).
+    void SettingChanged() {}
+
+    // Stores `value` in a setting, and tells SettingChanged when that changes it.
+    template <typename Field>
+    void Keep(Field& field, std::type_identity_t<Field> value) {
+        if (field == value) return;
+        field = value;
+        SettingChanged();
+    }
+
+    // The generated accessors' two shapes. A get reads the field back as the declared type; a
+    // put keeps a value that `accepted` (the property's range or list) holds, checked as the
+    // field keeps it (a double as the single-precision float it becomes), and ignores any other
+    // without an error. A boolean is on for VARIANT_TRUE alone.
+    template <typename Field, typename Value>
+    static HRESULT GetSetting(const Field& field, Value* pVal) {
+        if (pVal == nullptr) return E_POINTER;
+        *pVal = static_cast<Value>(field);
+        return S_OK;
+    }
+    template <typename Field, typename Value, typename Accepted>
+    HRESULT PutSetting(Field& field, Value value, const Accepted& accepted) {
+        // An integer is checked whole: no field is narrower than its property's type.
+        static_assert(!std::is_integral_v<Value> || sizeof(Field) >= sizeof(Value));
+        const auto kept = static_cast<Field>(value);
+        if (accepted.Contains(kept)) Keep(field, kept);
+        return S_OK;
+    }
+    static HRESULT GetSwitch(BOOL field, VARIANT_BOOL* pVal) {
+        if (pVal == nullptr) return E_POINTER;
+        *pVal = field != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    HRESULT PutSwitch(BOOL& field, VARIANT_BOOL value) {
+        Keep(field, value == VARIANT_TRUE ? TRUE : FALSE);
+        return S_OK;
+    }
 };

@@ -1,105 +1,15 @@
-// The property accessors. A put checks its value and stores it, or ignores a value outside
-// its accepted range without an error: pages rely on a bad value simply changing nothing. The
-// ranges are those of the interface's description (contract/IQuillon.toml).
+// The accessors whose puts do more than keep a value its range accepts (those are generated
+// from the interface's description into QuillonAccessors.cpp): Data, kept as the thread's ANSI
+// text; the colours, of which the low 24 bits count; and the Macro PDF417 file ID, digits that
+// become codewords. A number outside its range is ignored without an error, as everywhere:
+// pages rely on a bad value simply changing nothing. Text that cannot be kept is refused with
+// an error instead, since ignoring it would draw a symbol the page did not ask for.
 #include <cstring>
+#include <string>
 
 #include "component/CQuillon.h"
 #include "component/ComponentError.h"
 #include "component/contract/QuillonProperties.h"
-
-HRESULT CQuillon::put_BorderStyle(SHORT newVal) {
-    if (kBorderStyleRange.Contains(newVal)) BorderStyle = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_ErrorCorrectionLevel(SHORT newVal) {
-    if (kErrorCorrectionLevelRange.Contains(newVal)) EccLevel = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Orientation(SHORT newVal) {
-    if (kOrientationRange.Contains(newVal)) Orientation = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Columns(SHORT newVal) {
-    if (kColumnsRange.Contains(newVal)) Columns = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Rows(SHORT newVal) {
-    if (kRowsRange.Contains(newVal)) Rows = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_TruncateSymbol(VARIANT_BOOL newVal) {
-    TruncateSymbol = newVal == VARIANT_TRUE ? TRUE : FALSE;
-    return S_OK;
-}
-
-// Written as "accepted when inside" rather than "rejected when outside" so that NaN, which
-// fails every comparison, is rejected too.
-HRESULT CQuillon::put_Y2XRatio(FLOAT newVal) {
-    if (kY2XRatioRange.Contains(newVal)) Y2XRatio = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Width(SHORT newVal) {
-    if (kWidthRange.Contains(newVal)) ImageWidth = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Height(SHORT newVal) {
-    if (kHeightRange.Contains(newVal)) ImageHeight = newVal;
-    return S_OK;
-}
-
-// Stored in single precision. A value that single precision cannot hold as a positive finite
-// width (NaN, infinity, beyond the float range, or so small it rounds to 0) is ignored like
-// any other value out of range.
-HRESULT CQuillon::put_NarrowBarWidth(DOUBLE newVal) {
-    const float width = static_cast<float>(newVal);
-    if (kNarrowBarWidthRange.Contains(width)) NarrowBarWidth = width;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_BackColor(LONG newVal) {
-    if (kBackColorRange.Contains(newVal)) {
-        BackColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
-        BackColorBits = BackColor == 0xFFFFFF ? 1 : 4;
-    }
-    return S_OK;
-}
-
-HRESULT CQuillon::put_BarColor(LONG newVal) {
-    if (kBarColorRange.Contains(newVal)) {
-        BarColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
-        BarColorBits = BarColor == 0 ? 1 : 4;
-    }
-    return S_OK;
-}
-
-HRESULT CQuillon::get_Mode(SHORT* pVal) {
-    if (pVal == nullptr) return E_POINTER;
-    *pVal = static_cast<SHORT>(Mode);
-    return S_OK;
-}
-
-HRESULT CQuillon::put_Mode(SHORT newVal) {
-    if (kModeRange.Contains(newVal)) Mode = newVal;
-    return S_OK;
-}
-
-HRESULT CQuillon::get_HandleTilde(VARIANT_BOOL* pVal) {
-    if (pVal == nullptr) return E_POINTER;
-    *pVal = HandleTilde != 0 ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
-
-HRESULT CQuillon::put_HandleTilde(VARIANT_BOOL newVal) {
-    HandleTilde = newVal == VARIANT_TRUE ? TRUE : FALSE;
-    return S_OK;
-}
 
 // Data is kept as single-byte text of the thread's ANSI code page. The conversion covers the
 // string up to its first zero character, so a string with an embedded zero is cut there. The
@@ -127,5 +37,55 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
                         : static_cast<std::size_t>(static_cast<const char*>(zero) - converted);
     std::memcpy(DataText, converted, length);
     DataText[length] = 0;
+    SettingChanged();
+    return S_OK;
+}
+
+HRESULT CQuillon::put_BackColor(LONG newVal) {
+    if (kBackColorRange.Contains(newVal)) {
+        Keep(BackColor, static_cast<COLORREF>(newVal) & 0xFFFFFF);
+        BackColorBits = BackColor == 0xFFFFFF ? 1 : 4;
+    }
+    return S_OK;
+}
+
+HRESULT CQuillon::put_BarColor(LONG newVal) {
+    if (kBarColorRange.Contains(newVal)) {
+        Keep(BarColor, static_cast<COLORREF>(newVal) & 0xFFFFFF);
+        BarColorBits = BarColor == 0 ? 1 : 4;
+    }
+    return S_OK;
+}
+
+HRESULT CQuillon::get_MacroFileId(BSTR* pVal) {
+    if (pVal == nullptr) return E_POINTER;
+    const std::string digits = MacroFileIdText(MacroFileId);
+    const std::basic_string<OLECHAR> text(digits.begin(), digits.end());
+    *pVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *pVal == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+// The whole string counts, embedded zeros included: a file ID is digits only. A null string is
+// the empty one, which is no file ID either. Refused rather than ignored: a script that sets a
+// wrong ID must hear of it before the symbols of a set disagree.
+HRESULT CQuillon::put_MacroFileId(BSTR newVal) {
+    // A character beyond ASCII is no digit, whatever its low byte. One character more than the
+    // longest ID is enough to refuse a longer text, however long.
+    const UINT length = SysStringLen(newVal);
+    std::string digits;
+    for (UINT i = 0; i < length && i <= static_cast<UINT>(kMaxMacroFileIdDigits); ++i) {
+        digits += newVal[i] < 0x80 ? static_cast<char>(newVal[i]) : '?';
+    }
+    MacroFileIdCodewords parsed;
+    if (!ParseMacroFileId(digits, parsed)) {
+        const std::string text =
+            std::string("MacroFileId must be ") + FindQuillonProperty("MacroFileId")->accepted;
+        const std::basic_string<OLECHAR> description(text.begin(), text.end());
+        return ReportError(E_INVALIDARG, description.c_str(), IID_IQuillon2);
+    }
+    if (MacroFileIdText(parsed) != MacroFileIdText(MacroFileId)) {
+        MacroFileId = parsed;
+        SettingChanged();
+    }
     return S_OK;
 }

@@ -28,6 +28,7 @@ struct quillon_barcode {
 
 // The header's figure is the contract's, which C callers cannot include.
 static_assert(QUILLON_MAX_DATA_BYTES == kMaxDataLength);
+static_assert(QUILLON_PDF417 == kSymbologyPdf417 && QUILLON_MICROPDF417 == kSymbologyMicroPdf417);
 
 namespace {
 

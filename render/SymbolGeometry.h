@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "component/state/SymbolOptions.h"
+
 // Whether the symbol's rows run across the picture, left to right or right to left
 // (Orientation 0 or 2), rather than up or down it (1 or 3). Along the rows is then the
 // picture's x, and the screen resolution along them LOGPIXELSX.
@@ -46,3 +48,11 @@ constexpr std::int32_t MicroRowModules(std::int32_t columns) {
 }
 static_assert(MicroRowModules(1) == 38 && MicroRowModules(2) == 55 && MicroRowModules(3) == 82 &&
               MicroRowModules(4) == 99);
+
+// The width in modules that GetActualSize reports for a symbol of either symbology (Symbology):
+// the measured row of PDF417, or the row of MicroPDF417, which TruncateSymbol leaves alone.
+constexpr std::int32_t SymbolRowModules(std::int32_t symbology, std::int32_t columns,
+                                        bool truncated) {
+    return symbology == kSymbologyMicroPdf417 ? MicroRowModules(columns)
+                                              : MeasuredRowModules(columns, truncated);
+}

@@ -1,7 +1,7 @@
 // libTarvexQuillon.so: the in-process server of the barcode component. Its one class is
-// created plain or aggregated by the class object, answers IUnknown, IDispatch, IQuillon and
-// IQuillon2 with one pointer (IQuillon2 derives from IQuillon), and is called by name through
-// the registered type library, whose IQuillon2 finds IQuillon's members too.
+// created plain or aggregated by the class object, answers IUnknown, IDispatch, IQuillon,
+// IQuillon2 and IQuillon3 with one pointer (each derives from the one before), and is called
+// by name through the registered type library, whose IQuillon3 finds its bases' members too.
 #include "TarvexQuillon.rgs.h"
 #include "component/CQuillon.h"
 #include "platform/serverkit/ServerKit.h"
@@ -10,14 +10,15 @@
 namespace {
 
 serverkit::TypeInfoHolder quillon_type_info(LIBID_TarvexQuillonLib, kTarvexQuillonLibMajorVersion,
-                                            kTarvexQuillonLibMinorVersion, IID_IQuillon2);
+                                            kTarvexQuillonLibMinorVersion, IID_IQuillon3);
 
-class Quillon : public serverkit::TypeInfoDispatch<CQuillon, IQuillon2, quillon_type_info> {
+class Quillon : public serverkit::TypeInfoDispatch<CQuillon, IQuillon3, quillon_type_info> {
 public:
     static constexpr serverkit::InterfaceEntry<Quillon> kInterfaces[] = {
-        serverkit::Answer<Quillon, IQuillon2>(IID_IQuillon2),
-        serverkit::Answer<Quillon, IQuillon2>(IID_IQuillon),
-        serverkit::Answer<Quillon, IQuillon2>(IID_IDispatch),
+        serverkit::Answer<Quillon, IQuillon3>(IID_IQuillon3),
+        serverkit::Answer<Quillon, IQuillon3>(IID_IQuillon2),
+        serverkit::Answer<Quillon, IQuillon3>(IID_IQuillon),
+        serverkit::Answer<Quillon, IQuillon3>(IID_IDispatch),
     };
 
 protected:

@@ -6,6 +6,7 @@
 #   QUILLON_SCRIPT       generated/server/TarvexQuillon.rgs    the registration script
 #   QUILLON_TYPE_TABLE   generated/server/QuillonTypeLib.cpp   the type library as Linux's tables
 #   QUILLON_DEMO_PAGE    generated/hosts/serve/DemoPage.html   the demo page, its form filled in
+#   QUILLON_ACCESSORS    generated/component/QuillonAccessors.cpp  the plain accessors
 # and component/contract/IQuillon.h and QuillonPropertyTable.inc, which QuillonContract's
 # include folder carries. Included by the top-level CMakeLists.txt, before any folder uses them.
 find_package(Python3 3.11 REQUIRED COMPONENTS Interpreter)
@@ -39,3 +40,4 @@ set(QUILLON_IDL ${QUILLON_GENERATED_DIR}/server/TarvexQuillon.idl)
 set(QUILLON_SCRIPT ${QUILLON_GENERATED_DIR}/server/TarvexQuillon.rgs)
 set(QUILLON_TYPE_TABLE ${QUILLON_GENERATED_DIR}/server/QuillonTypeLib.cpp)
 set(QUILLON_DEMO_PAGE ${QUILLON_GENERATED_DIR}/hosts/serve/DemoPage.html)
+set(QUILLON_ACCESSORS ${QUILLON_GENERATED_DIR}/component/QuillonAccessors.cpp)

@@ -10,6 +10,8 @@ bool QuillonProperty::Accepts(const VARIANT& converted) const {
             return true;
         case PropertyValues::kIntegers:
             return integers.Contains(converted.vt == VT_I2 ? converted.iVal : converted.lVal);
+        case PropertyValues::kIntegerList:
+            return listed.Contains(converted.vt == VT_I2 ? converted.iVal : converted.lVal);
         case PropertyValues::kReals:
             return reals.Contains(
                 static_cast<float>(converted.vt == VT_R4 ? converted.fltVal : converted.dblVal));

@@ -8,6 +8,9 @@ component/contract/IQuillon.toml (read by interface_table.py).
     generate_interface.py --update-docs | --check-docs
         The generated sections of README.md and packaging/quillon.1: written in place, or
         compared with what is checked in (exit status 1 when they differ).
+    generate_interface.py --previous-idl FILE
+        The IDL of the library's previous version as it was published (Library.previous_release),
+        for the installer's test of an upgrade from it.
 
 Python 3.11's standard library only: the build runs it whenever CMake configures.
 """
@@ -104,6 +107,10 @@ def property_table(lib):
         elif p.values() == "kDigitGroups":
             out.append(f"constexpr IntegerRange k{p.name}GroupsRange{{1, {a['digit_groups']}}};\n"
                        f"constexpr IntegerRange k{p.name}GroupRange{{0, {a['group_high']}}};\n")
+        elif p.values() == "kIntegerList":
+            values = ", ".join(str(v) for v in a["one_of"])
+            out.append(f"constexpr std::int32_t k{p.name}Values[] = {{{values}}};\n"
+                       f"constexpr IntegerList k{p.name}List{{k{p.name}Values}};\n")
     out.append("\ninline constexpr QuillonProperty kQuillonProperties[] = {\n")
     for p in lib.properties:
         fields = [f".name = {quoted(p.name)}", f".dispid = {lib.dispid_name(p.name)}",
@@ -113,9 +120,40 @@ def property_table(lib):
         range_field = {"kIntegers": "integers", "kReals": "reals"}.get(p.values())
         if range_field:
             fields.append(f".{range_field} = k{p.name}Range")
+        if p.values() == "kIntegerList":
+            fields.append(f".listed = k{p.name}List")
         fields += [f".accepted = {quoted(p.accepted_text())}", f".help = {quoted(p.help)}"]
+        if p.not_in_micro:
+            fields.append(f".not_in_micro = {quoted(p.not_in_micro)}")
         out.append("    {" + ", ".join(fields) + "},\n")
     out.append("};\n")
+    return "".join(out)
+
+
+def accessors(lib):
+    """The accessors of the properties that are not by hand, over CQuillon's GetSetting,
+    PutSetting, GetSwitch and PutSwitch."""
+    out = [f"// {NOTICE}.\n",
+           comment("The accessors of the plain properties: a get reads the state field back "
+                   "as the declared type, and a put stores a value that the property's range "
+                   "or list accepts, or ignores it without an error (pages rely on a bad value "
+                   "simply changing nothing). The properties whose puts do more are in "
+                   "component/Properties.cpp."),
+           '#include "component/CQuillon.h"\n#include "component/contract/QuillonProperties.h"\n']
+    for p in lib.properties:
+        if p.by_hand:
+            continue
+        cpp_type = TYPES[p.type][0]
+        switch = p.type == "VARIANT_BOOL"
+        if p.readable:
+            getter = "GetSwitch" if switch else "GetSetting"
+            out.append(f"\nHRESULT CQuillon::get_{p.name}({cpp_type}* pVal) {{\n"
+                       f"    return {getter}({p.field}, pVal);\n}}\n")
+        accepted = {"kIntegers": "Range", "kReals": "Range", "kIntegerList": "List"}
+        put = (f"PutSwitch({p.field}, newVal)" if switch else
+               f"PutSetting({p.field}, newVal, k{p.name}{accepted[p.values()]})")
+        out.append(f"\nHRESULT CQuillon::put_{p.name}({cpp_type} newVal) {{\n"
+                   f"    return {put};\n}}\n")
     return "".join(out)
 
 
@@ -213,8 +251,12 @@ def properties_json(lib):
         entry = ",".join(f'"{key}":{json_text(value)}' for key, value in fields)
         if p.values() == "kIntegers":
             entry += f',"low":{p.accepts["low"]},"high":{p.accepts["high"]}'
+        elif p.values() == "kIntegerList":
+            entry += f',"values":{json.dumps(p.accepts["one_of"])}'
         elif p.values() == "kReals" and "at_most" in p.accepts:
             entry += f',"atMost":{p.accepts["at_most"]:.17g}'
+        if p.not_in_micro:
+            entry += f',"notInMicro":{json_text(p.not_in_micro)}'
         entries.append("{" + entry + "}")
     return "[" + ",".join(entries) + "]"
 
@@ -229,9 +271,10 @@ def control(p, indent):
         return f'<label>{name}<input id="{name}" type="color"></label>'
     if p.type == "VARIANT_BOOL":
         return f'<label class="check wide"><input type="checkbox" id="{name}"> {name}</label>'
-    if "choices" in form:
-        options = "".join(f'<option value="{value}">{label}</option>'
-                          for value, label in enumerate(form["choices"]))
+    if "choices" in form or p.values() == "kIntegerList":
+        labelled = (enumerate(form["choices"]) if "choices" in form
+                    else ((value, value) for value in p.accepts["one_of"]))
+        options = "".join(f'<option value="{value}">{label}</option>' for value, label in labelled)
         return (f"<label>{name} <small></small>\n"
                 f'{indent}  <select id="{name}">{options}</select></label>')
     attributes = "".join(f' {a}="{form[a]}"' for a in ("min", "step", "placeholder") if a in form)
@@ -270,6 +313,7 @@ def build_files(lib, read):
     return {
         "component/contract/IQuillon.h": header(lib),
         "component/contract/QuillonPropertyTable.inc": property_table(lib),
+        "component/QuillonAccessors.cpp": accessors(lib),
         "server/TarvexQuillon.idl": idl(lib),
         "server/QuillonTypeLib.cpp": type_table(lib),
         "server/TarvexQuillon.rgs": script(lib, read("server/TarvexQuillon.rgs.in")),
@@ -354,12 +398,17 @@ def main():
     what.add_argument("--out-dir", type=pathlib.Path)
     what.add_argument("--update-docs", action="store_true")
     what.add_argument("--check-docs", action="store_true")
+    what.add_argument("--previous-idl", type=pathlib.Path)
     parser.add_argument("--clang-format")
     args = parser.parse_args()
     try:
         lib = read_table((ROOT / TABLE).read_text(encoding="utf-8"))
         if args.out_dir:
             write_build_files(lib, args.out_dir, args.clang_format)
+            return 0
+        if args.previous_idl:
+            args.previous_idl.parent.mkdir(parents=True, exist_ok=True)
+            args.previous_idl.write_text(idl(lib.previous_release()), encoding="utf-8")
             return 0
         stale = stale_docs(lib, args.update_docs)
     except (TableError, tomllib.TOMLDecodeError) as error:

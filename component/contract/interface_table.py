@@ -57,13 +57,17 @@ class Member:
 
 @dataclass
 class Property:
-    """A settable property, as people read about it."""
+    """A settable property, as people read about it, and how its accessors keep it."""
     name: str
     type: str
     default: str
     accepts: dict
     help: str
     form: dict
+    readable: bool = False  # it has a get too
+    by_hand: bool = False  # its accessors are written by hand, not generated
+    field: str = ""  # the state field a generated accessor keeps it in
+    not_in_micro: str = ""  # for PDF417 alone: what a MicroPDF417 symbol does instead
 
     def type_name(self):
         return TYPES[self.type][2]
@@ -76,6 +80,8 @@ class Property:
             return "kText"
         if "digit_groups" in self.accepts:
             return "kDigitGroups"
+        if "one_of" in self.accepts:
+            return "kIntegerList"
         return "kIntegers" if "low" in self.accepts else "kReals"
 
     def accepted_text(self):
@@ -89,6 +95,8 @@ class Property:
                     f"{a['group_high']}")
         if self.values() == "kIntegers":
             return f"{a['low']}..{a['high']}"
+        if self.values() == "kIntegerList":
+            return "one of " + ", ".join(str(v) for v in a["one_of"])
         return f"above {a['above']:g}" + (f", at most {a['at_most']:g}" if "at_most" in a else "")
 
 
@@ -115,6 +123,19 @@ class Library:
     def version(self):
         major, minor = self.library["version"].split(".")
         return int(major), int(minor)
+
+    def previous_release(self):
+        """The library as its previous version published it: its last interface not yet there,
+        the minor version one lower, and the class's default that interface's base."""
+        major, minor = self.version()
+        last = self.interfaces[-1]
+        if minor == 0 or self.cls["default"] != last.name:
+            raise TableError("no earlier version: the minor version is 0, or the last interface "
+                             "is not the class's default")
+        added = {m.name for m in last.members}
+        return Library(dict(self.library, version=f"{major}.{minor - 1}"),
+                       dict(self.cls, default=last.base), self.errors, self.interfaces[:-1],
+                       [p for p in self.properties if p.name not in added])
 
 
 def read_param(text):
@@ -157,11 +178,24 @@ def read_property(entry):
             raise TableError(f"{name}: a settable property needs `{key}`")
     if TYPES[entry["type"]][2] is None:
         raise TableError(f"{name}: a settable property cannot be of type {entry['type']}")
-    text_limits = {"bytes", "digit_groups"} & entry.get("accepts", {}).keys()
+    accepts = entry.get("accepts", {})
+    text_limits = {"bytes", "digit_groups"} & accepts.keys()
     if (entry["type"] == "BSTR") != bool(text_limits):
         raise TableError(f"{name}: text, and only text, accepts `bytes` or `digit_groups`")
-    return Property(name, entry["type"], entry["default"], entry.get("accepts", {}),
-                    entry["help"], entry.get("form", {}))
+    listed = accepts.get("one_of")
+    if listed is not None and (entry["type"] not in ("short", "long") or not listed or any(
+            not isinstance(v, int) or isinstance(v, bool) for v in listed)):
+        raise TableError(f"{name}: only integers are `one_of` a list, which lists some")
+    field_name = entry.get("field", "" if entry.get("by_hand") else name)
+    if not entry.get("by_hand") and not re.fullmatch(r"[A-Za-z_]\w*", field_name):
+        raise TableError(f"{name}: its field {field_name!r} is no C++ name")
+    if entry["type"] == "BSTR" and not entry.get("by_hand"):
+        raise TableError(f"{name}: text is checked and kept by hand: say `by_hand`")
+    if entry.get("by_hand") and "field" in entry:
+        raise TableError(f"{name}: a property by hand keeps its own fields; it names no `field`")
+    return Property(name, entry["type"], entry["default"], accepts, entry["help"],
+                    entry.get("form", {}), "get" in entry["access"].split(),
+                    bool(entry.get("by_hand")), field_name, entry.get("not_in_micro", ""))
 
 
 def read_table(text):

@@ -317,6 +317,9 @@ public:
     std::int32_t MacroSegmentIndex = kNoMacroSegment;       // −1: not a Macro PDF417 symbol
     std::int32_t MacroSegmentCount = kNoMacroSegmentCount;  // 0: the count is not written
     MacroFileIdCodewords MacroFileId;                       // "000"
+    std::int32_t Symbology = 0;
+    std::int32_t MicroColumns = 0;
+    std::int32_t MicroRows = 0;
     // The level AutoErrorCorrection chose for the last symbol (SymbolEccLevel).
     std::int32_t AutoEccLevel = 2;
 

@@ -1,7 +1,7 @@
 // The symbol options beyond the first interface's settings: an Extended Channel Interpretation,
-// the compaction choice, the automatic error-correction level and Macro PDF417. Here are the
-// values each accepts, as the accessors check them, and the defaults, with which the encoder
-// writes exactly the symbols it writes without the options.
+// the compaction choice, the automatic error-correction level, Macro PDF417, and MicroPDF417
+// with its size. Here are the values each accepts, as the accessors check them, and the
+// defaults, with which the encoder writes exactly the symbols it writes without the options.
 #pragma once
 
 #include <cstdint>
@@ -89,3 +89,19 @@ inline std::string MacroFileIdText(const MacroFileIdCodewords& id) {
     }
     return text;
 }
+
+// Symbology: which symbol the data is written in. MicroPDF417 shares PDF417's codewords,
+// compaction and error-correction code, in a frame and a table of sizes of its own.
+constexpr std::int32_t kSymbologyPdf417 = 0;
+constexpr std::int32_t kSymbologyMicroPdf417 = 1;
+
+// MicroColumns: a MicroPDF417 symbol's data columns, 1 to 4, or 0 to have them chosen.
+constexpr std::int32_t kMicroColumnsChosen = 0;
+constexpr std::int32_t kMaxMicroColumns = 4;
+
+// MicroRows: a MicroPDF417 symbol's rows, one of the row counts its sizes have (some with one
+// column count, some with several), or 0 for the fewest that hold the data. Whether a column
+// count has a size of that many rows is asked when a symbol is made, not when it is set.
+constexpr std::int32_t kMicroRowsChosen = 0;
+constexpr std::int32_t kMicroRowCounts[] = {4,  6,  8,  10, 11, 12, 14, 15, 17,
+                                            20, 23, 24, 26, 28, 32, 38, 44};

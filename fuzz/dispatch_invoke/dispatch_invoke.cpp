@@ -14,7 +14,8 @@
 
 namespace {
 
-// IQuillon2's members come last, so that the saved inputs keep naming what they named.
+// IQuillon2's and then IQuillon3's members come last, so that the saved inputs keep naming what
+// they named.
 constexpr const char16_t* kMembers[] = {
     u"OnStartPage",
     u"OnEndPage",
@@ -43,6 +44,9 @@ constexpr const char16_t* kMembers[] = {
     u"MacroSegmentIndex",
     u"MacroSegmentCount",
     u"MacroFileId",
+    u"Symbology",
+    u"MicroColumns",
+    u"MicroRows",
 };
 constexpr int kMaxArguments = 4;
 // Pictures above this many pixels a side are not asked for: they only cost time.

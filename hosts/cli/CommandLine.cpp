@@ -14,8 +14,8 @@ namespace {
 std::string Usage() {
     return "usage: quillon [OPTION ...] [Name=Value ...]\n"
            "\n"
-           "Encodes Data as a PDF417 symbol and writes the picture (PNG, or SVG for print) to a\n"
-           "file or to standard output, never to a terminal.\n"
+           "Encodes Data as a PDF417 or MicroPDF417 symbol and writes the picture (PNG, or SVG\n"
+           "for print) to a file or to standard output, never to a terminal.\n"
            "\n";
 }
 
@@ -41,6 +41,19 @@ std::string Epilogue() {
            "\nA value outside the accepted range is ignored by the component (a warning\n"
            "is printed). Exit status: 0 success, 1 failure, 2 usage or value error,\n"
            "3 data does not fit in a symbol. See quillon(1).\n";
+}
+
+// The properties of PDF417 alone, which a MicroPDF417 symbol ignores: "A, B and C".
+std::string Pdf417Only() {
+    std::vector<std::string> names;
+    for (const QuillonProperty& p : QuillonProperties()) {
+        if (p.not_in_micro != nullptr) names.emplace_back(p.name);
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    }
+    return text;
 }
 
 // The options, each with what it does to *line; *format_given records --format.
@@ -111,6 +124,13 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          "codewords (OptimizeCompaction=True; Mode is then unused)",
          Flag([line] { line->settings.emplace_back("OptimizeCompaction", "True"); }),
          "It takes its place among the settings: a later OptimizeCompaction=False undoes it."},
+        {"micro", 0, "",
+         "draw a MicroPDF417 symbol (Symbology=1), the small one of 1 to 4 data columns; "
+         "MicroColumns and MicroRows choose its size",
+         Flag([line] { line->settings.emplace_back("Symbology", "1"); }),
+         "It takes its place among the settings: a later Symbology=0 undoes it. " + Pdf417Only() +
+             " do not apply to it and are ignored, with a warning; rows under 2 modules high "
+             "(Y2XRatio under 2) are warned of too."},
         {"macro", 0, "N",
          "split the data (-i or Data=...) over a Macro PDF417 set of N symbols (1 to " +
              std::to_string(QUILLON_MAX_MACRO_SEGMENTS) +

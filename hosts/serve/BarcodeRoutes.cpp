@@ -53,9 +53,9 @@ std::string ReadMacroOptions(std::string_view segments, std::string_view segment
 
 // What a query says besides the properties: how Data is read (utf8=1, binary=1), how the
 // picture is sized (fit=1, quietzone=N), optimize=1 for OptimizeCompaction=True, compress=1
-// for the compressed PNG, and which symbol of a Macro PDF417 set (segments=N, segment=I), as
-// the command line's --utf8, --binary, --fit, --quiet-zone, --optimize, --compress and
-// --macro say. An error message refuses the query.
+// for the compressed PNG, micro=1 for Symbology=1, and which symbol of a Macro PDF417 set
+// (segments=N, segment=I), as the command line's --utf8, --binary, --fit, --quiet-zone,
+// --optimize, --compress, --micro and --macro say. An error message refuses the query.
 std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string>>& pairs,
                             const RouteLimits& limits, BarcodeRequest* request) {
     PictureSizing* sizing = &request->sizing;
@@ -75,6 +75,8 @@ std::string ReadPageOptions(const std::vector<std::pair<std::string, std::string
             request->compress = SwitchIsOn(value);
         } else if (option == "optimize") {
             settings->emplace_back("OptimizeCompaction", SwitchIsOn(value) ? "True" : "False");
+        } else if (option == "micro") {
+            settings->emplace_back("Symbology", SwitchIsOn(value) ? "1" : "0");
         } else if (option == "segments") {
             segments = value;
         } else if (option == "segment") {

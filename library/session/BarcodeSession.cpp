@@ -232,6 +232,7 @@ Outcome BarcodeSession::Open() {
     macro_index_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentIndex"));
     macro_count_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentCount"));
     macro_file_id_.clear();
+    micro_ = {};
     CallError error;
     object_ = ScriptedObject(CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error));
     if (!object_) return Failed(Failure::Internal, error.message);
@@ -324,6 +325,7 @@ Outcome BarcodeSession::Set(std::string_view name, std::string_view value, std::
         } else {
             if (!comma.empty()) *warning = setting() + comma;
             Remember(*property, converted);
+            micro_.Accepted(*property, converted, property->not_in_micro ? setting() : "");
         }
     }
     VariantClear(&converted);
@@ -444,17 +446,19 @@ Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
 
 Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures,
                                     Measurement* symbol, std::vector<std::string>* warnings) {
-    // Sizing needs the module's pixels, which the columns give.
+    // Sizing needs the module's pixels, which the columns give; so do MicroPDF417's warnings.
     const bool sized = sizing.fit || !width_.set || !height_.set;
-    Outcome outcome = MeasureFigures(sized ? Figures::kAll : figures, symbol);
+    Outcome outcome = MeasureFigures(sized || micro_.micro() ? Figures::kAll : figures, symbol);
     if (!outcome.ok()) return outcome;
+    micro_.Warn(symbol->rows, symbol->columns, symbol->width, symbol->height, warnings);
     const std::int64_t across = QuarterTurned() ? symbol->height : symbol->width;
     const std::int64_t down = QuarterTurned() ? symbol->width : symbol->height;
     std::int64_t width = width_.pixels;
     std::int64_t height = height_.pixels;
     if (sized) {
         // The measured width is whole modules, whatever the module's pixels.
-        const std::int64_t module = symbol->width / MeasuredRowModules(symbol->columns, truncated_);
+        const std::int64_t module =
+            symbol->width / SymbolRowModules(micro_.symbology(), symbol->columns, truncated_);
         const std::int64_t margins =
             2 * (sizing.quiet_zone * module + (border_style_ != 0 ? kBorderPixels : 0));
         if (sizing.fit || !width_.set) width = across + margins;

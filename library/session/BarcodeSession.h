@@ -14,6 +14,7 @@
 
 #include "component/contract/QuillonProperties.h"
 #include "library/session/Automation.h"
+#include "library/session/MicroWarnings.h"
 #include "quillon/quillon.h"
 
 // The limits and defaults of the API: 16 Mpixels take about 64 MB while being drawn; a quiet
@@ -195,4 +196,6 @@ private:
     std::string macro_file_id_;  // empty: not set
     std::int32_t columns_ = 0;
     std::int32_t mode_ = 0;
+    // The symbology, and what a MicroPDF417 symbol is warned of.
+    MicroWarnings micro_;
 };

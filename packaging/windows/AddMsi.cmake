@@ -1,11 +1,13 @@
 # quillon_add_msi(TARGET [ALL] OUTPUT file.msi VERSION v PLATFORM x64|x86 [DLLS64 dir]
-#                 DLLS32 dir [DEPENDS target...])
+#                 DLLS32 dir [IDLS server idl ...] [DEPENDS target...])
 # A package of the servers whose DLLs lie in DLLS64 (64-bit) and DLLS32 (32-bit), made by
 # TARGET (with ALL, by every build). Each server is registered from the package's own tables,
 # with what the interface definition and registration scripts its DLL was built from say
-# (server_components.py). The tests make a package of their own with it (tests/windows/).
+# (server_components.py), or for a server that IDLS names, the interface definition given
+# (the tests' package of an earlier release). The tests make packages of their own with it
+# (tests/windows/).
 function(quillon_add_msi target)
-    cmake_parse_arguments(ARG "ALL" "OUTPUT;VERSION;PLATFORM;DLLS64;DLLS32" "DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "ALL" "OUTPUT;VERSION;PLATFORM;DLLS64;DLLS32" "DEPENDS;IDLS" ${ARGN})
     set(work ${CMAKE_CURRENT_BINARY_DIR}/${target})
     file(MAKE_DIRECTORY ${work})
     set(generator ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/server_components.py)
@@ -31,6 +33,11 @@ function(quillon_add_msi target)
         endif()
         foreach(server IN LISTS servers)
             get_target_property(idl ${server} QUILLON_IDL)
+            list(FIND ARG_IDLS ${server} given)
+            if(given GREATER -1)
+                math(EXPR given "${given} + 1")
+                list(GET ARG_IDLS ${given} idl)
+            endif()
             get_target_property(scripts ${server} QUILLON_REGISTRY_SCRIPTS)
             set(dll ${ARG_DLLS${bitness}}/${server}.dll)
             list(APPEND arguments --server ${dll} ${idl} ${scripts})

@@ -1,7 +1,8 @@
-"""PDF417 barcodes as PNG or SVG files, from Python.
+"""PDF417 and MicroPDF417 barcodes as PNG or SVG files, from Python.
 
     import quillon
     open("hello.png", "wb").write(quillon.png("Hello", ErrorCorrectionLevel=4))
+    small = quillon.png("Lot 42", micro=True, Y2XRatio=2)  # MicroPDF417 (Symbology=1)
     quillon.measure(b"\\x00\\x01 any bytes")   # {'rows': ..., 'columns': ..., 'width': ..., 'height': ...}
 
     symbols = quillon.macro_png(open("invoice.pdf", "rb").read())  # a Macro PDF417 set
@@ -16,6 +17,8 @@ which names UTF-8, when it is not ASCII alone, unless Eci is set). Properties
 are the component's (names in any case): ints, floats, bools and strings are converted as a
 script's values are; colours are the component's numbers (0x00BBGGRR) or "#RRGGBB" strings.
 Unless Width or Height is set, the picture is the symbol and a quiet zone of 2 modules.
+``micro=True`` is Symbology=1, set before the other properties. An int that the C call cannot
+take is refused (BadValueError) with the value given, never wrapped around.
 
 What is done, but not quite as asked, is a ``quillon.QuillonWarning``; failures raise
 ``quillon.Error`` subclasses that carry the property, the value and the reason.
@@ -85,6 +88,18 @@ def version() -> str:
     return lib.quillon_version().decode()
 
 
+def _c_integer(value: int, ctype, name: str) -> int:
+    """`value`, which is handed to a C parameter of `ctype`; refused as a BadValueError naming
+    the value given when that cannot hold it, which ctypes would wrap around silently."""
+    if not isinstance(value, int):
+        raise TypeError(f"{name} is a whole number, not a {type(value).__name__}")
+    bits = 8 * ctypes.sizeof(ctype)
+    if not -(1 << (bits - 1)) <= value < 1 << (bits - 1):
+        raise BadValueError(f"{name}={value}: '{value}' is out of range for a {bits}-bit integer",
+                            name, value)
+    return value
+
+
 def _raw(data: Data):
     """The bytes of `data` and the library's mode for them."""
     if isinstance(data, str):
@@ -99,11 +114,12 @@ class Barcode:
     keywords; `data` takes bytes or str. `fit` sizes the picture to the symbol and its
     `quiet_zone` even when Width or Height is set; `max_pixels` refuses larger pictures;
     `compress` makes the PNGs compressed files of the same pixels, many times smaller than the
-    component's own."""
+    component's own; `micro` draws MicroPDF417 (Symbology=1) unless the properties set
+    Symbology."""
 
     def __init__(self, data: Optional[Data] = None, *, fit: bool = False,
                  quiet_zone: Optional[int] = None, max_pixels: Optional[int] = None,
-                 compress: bool = False, **properties: Any):
+                 compress: bool = False, micro: bool = False, **properties: Any):
         handle = lib.quillon_create()
         if not handle:
             raise MemoryError("cannot create a barcode object")
@@ -114,11 +130,15 @@ class Barcode:
             raise InternalError(problem)
         self._call(lib.quillon_set_fit(handle, int(bool(fit))))
         if quiet_zone is not None:  # else the library's, 2 modules
-            self._call(lib.quillon_set_quiet_zone(handle, quiet_zone), "quiet_zone", quiet_zone)
+            modules = _c_integer(quiet_zone, ctypes.c_int, "quiet_zone")
+            self._call(lib.quillon_set_quiet_zone(handle, modules), "quiet_zone", quiet_zone)
         if max_pixels is not None:  # else the library's, 16 Mpixels
-            self._call(lib.quillon_set_max_pixels(handle, max_pixels), "max_pixels", max_pixels)
+            pixels = _c_integer(max_pixels, ctypes.c_longlong, "max_pixels")
+            self._call(lib.quillon_set_max_pixels(handle, pixels), "max_pixels", max_pixels)
         if compress:  # else the component's stored PNG
             self._call(lib.quillon_set_compression(handle, 1), "compress", compress)
+        if micro:
+            self.set("Symbology", 1)
         for name, value in properties.items():
             self.set(name, value)
         if data is not None:
@@ -150,7 +170,10 @@ class Barcode:
             text = b"True" if value else b"False"
             status = lib.quillon_set_n(self._handle, encoded, text, len(text))
         elif isinstance(value, int):
-            status = lib.quillon_set_int(self._handle, encoded, value)
+            # As its digits, whatever its size: the component converts them as a script's
+            # number, and refuses one too large for the property's type with its digits.
+            text = int.__repr__(value).encode()
+            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
         elif isinstance(value, float):
             status = lib.quillon_set_double(self._handle, encoded, value)
         elif isinstance(value, str):
@@ -225,9 +248,10 @@ class Barcode:
         if data is None:
             raise TypeError("macro_png needs data")
         raw, mode = _raw(data)
+        count = (_library.MACRO_AUTO if segments is None
+                 else _c_integer(segments, ctypes.c_int, "segments"))
         pointer = ctypes.POINTER(_library.PngSet)()
-        status = lib.quillon_macro_png(self._handle, raw, len(raw), mode,
-                                       _library.MACRO_AUTO if segments is None else segments,
+        status = lib.quillon_macro_png(self._handle, raw, len(raw), mode, count,
                                        ctypes.byref(pointer))
         try:
             self._call(status)
@@ -247,7 +271,7 @@ class Barcode:
 
 def png(data: Optional[Data] = None, **properties: Any) -> bytes:
     """The PNG file of `data` with the properties given (and fit, quiet_zone, max_pixels,
-    compress)."""
+    compress, micro)."""
     return Barcode(data, **properties).png()
 
 
@@ -258,7 +282,7 @@ def svg(data: Optional[Data] = None, **properties: Any) -> str:
 
 def macro_png(data: Data, segments: Optional[int] = None, **properties: Any) -> List[bytes]:
     """The PNG files of a Macro PDF417 set of `data` in `segments` symbols (None: the fewest
-    that fit), with the properties given (and fit, quiet_zone, max_pixels, compress)."""
+    that fit), with the properties given (and fit, quiet_zone, max_pixels, compress, micro)."""
     return Barcode(**properties).macro_png(data, segments)
 
 

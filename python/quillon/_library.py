@@ -57,7 +57,6 @@ def _load() -> ctypes.CDLL:
         "quillon_create": (handle, []),
         "quillon_free": (None, [handle]),
         "quillon_set_n": (status, [handle, text, ctypes.c_void_p, size]),
-        "quillon_set_int": (status, [handle, text, ctypes.c_long]),
         "quillon_set_double": (status, [handle, text, ctypes.c_double]),
         "quillon_set_data": (status, [handle, ctypes.c_void_p, size, ctypes.c_int]),
         "quillon_set_fit": (status, [handle, ctypes.c_int]),

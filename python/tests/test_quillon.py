@@ -172,3 +172,35 @@ def test_compress_reaches_the_library():
     assert list(Image.open(io.BytesIO(compressed)).getdata()) == \
         list(Image.open(io.BytesIO(stored)).getdata())
     assert decoded(compressed) == b"compressed"
+
+
+def test_micro_is_symbology_1_as_the_command_lines_micro():
+    assert quillon.png("LOT 4711", micro=True) == quillon.png("LOT 4711", Symbology=1)
+    assert quillon.png("LOT 4711", micro=True) == cli("--micro", "Data=LOT 4711")
+    assert quillon.measure("x", micro=True, Symbology=0) == quillon.measure("x")
+    with pytest.warns(quillon.QuillonWarning, match="Columns=5 is ignored with Symbology=1"):
+        quillon.png("x", micro=True, Columns=5)
+
+
+# Integers beyond what the C call takes are refused with the value given, never wrapped
+# around to another (2**64 + 300 would be 300).
+@pytest.mark.parametrize("call, prop, value, reason", [
+    (lambda: quillon.png("x", Width=2**64 + 300), "Width", 2**64 + 300,
+     "'18446744073709551916' is out of range for a 16-bit integer"),
+    (lambda: quillon.png("x", Width=2**63), "Width", 2**63, "'9223372036854775808' is out of"),
+    (lambda: quillon.png("x", Height=-2**64), "Height", -2**64, "'-18446744073709551616' is"),
+    (lambda: quillon.png("x", BarColor=2**64), "BarColor", 2**64, "for a 32-bit integer"),
+    (lambda: quillon.png("x", quiet_zone=2**32 + 2), "quiet_zone", 2**32 + 2,
+     "quiet_zone=4294967298: '4294967298' is out of range for a 32-bit integer"),
+    (lambda: quillon.png("x", max_pixels=2**64), "max_pixels", 2**64,
+     "'18446744073709551616' is out of range for a 64-bit integer"),
+    (lambda: quillon.macro_png(b"abc", 2**32 + 1), "segments", 2**32 + 1,
+     "'4294967297' is out of range for a 32-bit integer"),
+], ids=["width-wrapped", "width-sign", "height-negative", "colour", "quiet-zone", "max-pixels",
+        "segments"])
+def test_integers_beyond_the_c_call_are_refused_as_given(call, prop, value, reason):
+    with pytest.raises(quillon.BadValueError) as raised:
+        call()
+    assert (raised.value.property, raised.value.value) == (prop, value)
+    assert reason in raised.value.reason
+    assert "-9223372036854775808" not in raised.value.reason

@@ -2,7 +2,8 @@
 // the text's bytes, or the bytes given (decoded with zxing-cpp), in a picture that holds the
 // whole symbol and its quiet zone; errors and warnings show beside it, a picture that cuts the
 // symbol off is marked, the copied URL and CLI command make the same picture, a reload keeps
-// the settings, and on a phone the preview comes first.
+// the settings, MicroPDF417 leaves out what does not apply to it, and on a phone the preview
+// comes first.
 //
 //   node demo_page.mjs QUILLON_SERVE QUILLON DECODE_PDF417 SCREENSHOT.png
 import { execFileSync, spawn } from "node:child_process";
@@ -231,6 +232,24 @@ try {
   await page.fill("#Columns", "3");
   await page.waitForFunction(() => document.getElementById("warning").textContent === "", null,
                              { timeout: 15000 });
+
+  // MicroPDF417: the settings of PDF417 alone are disabled and left out (Columns=5 is neither
+  // sent nor warned about), its own size is offered, and the copies draw the very picture.
+  await page.fill("#Columns", "5");
+  await page.selectOption("#Symbology", "1");
+  const micro = await settled(utf8("Quillon PDF417").toString("hex"));
+  const microQuery = new URL(micro.src).search;
+  if (!microQuery.includes("Symbology=1") || microQuery.includes("Columns")) {
+    fail("the MicroPDF417 query is " + microQuery);
+  }
+  if (!(await page.isDisabled("#Columns")) || (await page.isDisabled("#MicroRows"))) {
+    fail("for MicroPDF417 Columns is not disabled, or MicroRows is");
+  }
+  if (micro.warning !== "") fail("the MicroPDF417 symbol is warned about: " + micro.warning);
+  await expectCopiesDraw(await fetchBytes(micro.src), "a MicroPDF417 symbol");
+  await page.selectOption("#Symbology", "0");
+  await page.fill("#Columns", "3");
+  if (!(await page.isDisabled("#MicroRows"))) fail("for PDF417 MicroRows is not disabled");
 
   // A picture size that cuts the symbol off is warned about, and the download is marked.
   await page.uncheck("#fit");

@@ -66,6 +66,12 @@ const std::vector<Accessor>& Accessors() {
         {"MacroSegmentCount",
          [](Q& q, double v) { return q.put_MacroSegmentCount(static_cast<LONG>(v)); },
          [](const Q& q) { return double(q.MacroSegmentCount); }},
+        {"Symbology", [](Q& q, double v) { return q.put_Symbology(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.Symbology); }},
+        {"MicroColumns", [](Q& q, double v) { return q.put_MicroColumns(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.MicroColumns); }},
+        {"MicroRows", [](Q& q, double v) { return q.put_MicroRows(static_cast<LONG>(v)); },
+         [](const Q& q) { return double(q.MicroRows); }},
     };
     return accessors;
 }
@@ -101,16 +107,24 @@ constexpr Switch kSwitches[] = {
      &QuillonState::AutoErrorCorrection},
 };
 
-// The values at every edge of a property's range, as far as its declared type reaches.
+bool IsInteger(const QuillonProperty& p) {
+    return p.values == PropertyValues::kIntegers || p.values == PropertyValues::kIntegerList;
+}
+
+// The values at every edge of a property's range, or beside every value of its list, as far as
+// its declared type reaches.
 std::vector<double> EdgeValues(const QuillonProperty& p) {
-    if (p.values == PropertyValues::kIntegers) {
-        const double low = p.integers.low, high = p.integers.high;
+    if (IsInteger(p)) {
         const double type_low = p.type == VT_I2 ? -32768.0 : -2147483648.0;
         const double type_high = p.type == VT_I2 ? 32767.0 : 2147483647.0;
-        std::vector<double> values;
-        for (double v : {type_low, low - 1, low, low + 1, high - 1, high, high + 1, type_high}) {
-            if (v >= type_low && v <= type_high) values.push_back(v);
+        std::vector<double> values = {type_low, type_high};
+        const auto beside = [&](double v) { values.insert(values.end(), {v - 1, v, v + 1}); };
+        if (p.values == PropertyValues::kIntegers) {
+            beside(p.integers.low);
+            beside(p.integers.high);
         }
+        for (std::int32_t v : p.listed.values) beside(v);
+        std::erase_if(values, [&](double v) { return v < type_low || v > type_high; });
         return values;
     }
     const float above = static_cast<float>(p.reals.above);
@@ -137,9 +151,12 @@ std::vector<double> EdgeValues(const QuillonProperty& p) {
 
 // A value the object keeps that it would keep differently from v, to start from.
 double StartValue(const QuillonProperty& p, double v) {
+    const std::span<const std::int32_t> listed = p.listed.values;
     const std::vector<double> candidates =
         p.values == PropertyValues::kReals
             ? std::vector<double>{p.reals.at_most / 2, p.reals.at_most}
+        : p.values == PropertyValues::kIntegerList
+            ? std::vector<double>{double(listed.front()), double(listed.back())}
             : std::vector<double>{double(p.integers.low), double(p.integers.high),
                                   double(p.integers.low + 1)};
     for (double c : candidates) {
@@ -170,7 +187,7 @@ VARIANT Converted(const QuillonProperty& p, double v) {
 
 TEST(Contract, EveryRangeEdgeIsKeptOrIgnoredAsTheTableSays) {
     for (const QuillonProperty& p : QuillonProperties()) {
-        if (p.values != PropertyValues::kIntegers && p.values != PropertyValues::kReals) continue;
+        if (!IsInteger(p) && p.values != PropertyValues::kReals) continue;
         const Accessor* accessor = AccessorOf(p.name);
         ASSERT_NE(accessor, nullptr) << p.name;
         for (double v : EdgeValues(p)) {
@@ -203,7 +220,7 @@ TEST(Contract, TheDefaultsAreANewObjectsSettings) {
         text.vt = VT_BSTR;
         text.bstrVal = SysAllocStringLen(written.data(), static_cast<UINT>(written.size()));
         ASSERT_EQ(VariantChangeType(&value, &text, 0, p.type), S_OK);
-        if (p.values == PropertyValues::kIntegers || p.values == PropertyValues::kReals) {
+        if (IsInteger(p) || p.values == PropertyValues::kReals) {
             const Accessor* accessor = AccessorOf(p.name);
             ASSERT_NE(accessor, nullptr);
             // A default inside the range must be what a new object holds; Rows' 0 is the one
@@ -263,6 +280,7 @@ TEST(Contract, AcceptedTextsReadAsTheRanges) {
         {"Eci", "0..811799"},
         {"MacroSegmentIndex", "-1..99998"},
         {"MacroFileId", "3 to 30 decimal digits, in groups of three from 000 to 899"},
+        {"MicroRows", "one of 0, 4, 6, 8, 10, 11, 12, 14, 15, 17, 20, 23, 24, 26, 28, 32, 38, 44"},
     };
     for (const auto& c : cases) {
         const QuillonProperty* p = FindQuillonProperty(c.name);

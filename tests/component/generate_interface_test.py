@@ -94,6 +94,15 @@ class RefusedTables(unittest.TestCase):
              "only text, accepts"),
             ("a default interface that is not there",
              WIDGET.replace('default = "IWidget"', 'default = "IGadget"'), "is not here"),
+            ("a list of reals", WIDGET.replace('"short"', '"float"').replace(
+                "low = 1, high = 9", "one_of = [1.5]"), "only integers are `one_of`"),
+            ("an empty list", WIDGET.replace("low = 1, high = 9", "one_of = []"),
+             "only integers are `one_of`"),
+            ("a field that is no name", WIDGET + 'field = "Size Kept"\n', "no C++ name"),
+            ("a field of a property by hand", WIDGET + 'field = "Kept"\nby_hand = true\n',
+             "names no `field`"),
+            ("text whose accessors would be generated", WIDGET.replace('"short"', '"BSTR"')
+             .replace("low = 1, high = 9", "bytes = 9"), "say `by_hand`"),
         ]
         for what, table, message in cases:
             with self.subTest(what), self.assertRaises(TableError) as raised:
@@ -134,7 +143,7 @@ help = "a sample"
              '.accepted = "0..9", .help = "a sample"'),
             ("server/TarvexQuillon.idl", '[propput, id(900), helpstring("property Sample")] '
                                          "HRESULT Sample([in] short newVal);"),
-            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon2::put_Sample>(u"Sample", '
+            ("server/QuillonTypeLib.cpp", 'PropertyPut<&IQuillon3::put_Sample>(u"Sample", '
                                           'DISPID_QUILLON_SAMPLE, u"property Sample", {In()})'),
             ("hosts/serve/DemoPage.html", "<legend>More properties</legend>"),
             ("hosts/serve/DemoPage.html", '      <label>Sample <small></small>'
@@ -143,6 +152,9 @@ help = "a sample"
             ("hosts/serve/DemoPage.html",
              '{"name":"Sample","type":"16-bit integer","default":"2","accepted":"0..9",'
              '"help":"a sample","low":0,"high":9}]'),
+            ("component/QuillonAccessors.cpp", "HRESULT CQuillon::put_Sample(SHORT newVal) {\n"
+                                               "    return PutSetting(Sample, newVal, "
+                                               "kSampleRange);\n}"),
         ]
         for path, text in expected:
             self.assertTrue(text in files[path], f"{path} lacks {text}")
@@ -160,7 +172,7 @@ class NextInterface(unittest.TestCase):
         table = WIDGET.replace('default = "IWidget"', 'default = "IWidget2"').replace(
             'version = "1.0"', 'version = "1.1"') + DERIVED + MEMBER + (
             'property = "Tag"\nid = 2\ntype = "BSTR"\naccess = "get put"\ndefault = "000"\n'
-            'accepts = { digit_groups = 4, group_high = 899 }\nhelp = "a tag"\n')
+            'accepts = { digit_groups = 4, group_high = 899 }\nhelp = "a tag"\nby_hand = true\n')
         lib = read_table(table)
         expected = [
             (generate.idl, "interface IWidget2 : IWidget\n{\n"
@@ -185,6 +197,34 @@ class NextInterface(unittest.TestCase):
         for make, text in expected:
             self.assertIn(text, make(lib), make.__name__)
         self.assertEqual(generate.header(lib).count("#define IWIDGET"), 2)
+
+    def test_the_previous_release_is_the_table_before_the_interface(self):
+        derived = WIDGET.replace('default = "IWidget"', 'default = "IWidget2"').replace(
+            'version = "1.0"', 'version = "1.1"') + DERIVED + MEMBER + (
+            'property = "Tag"\nid = 2\ntype = "long"\naccess = "get put"\ndefault = "0"\n'
+            'accepts = { low = 0, high = 1 }\nhelp = "a tag"\n')
+        previous = read_table(derived).previous_release()
+        self.assertEqual(generate.idl(previous), generate.idl(read_table(WIDGET)))
+        self.assertEqual([p.name for p in previous.properties], ["Size"])
+        with self.assertRaises(TableError):
+            previous.previous_release()  # 1.0 has none
+
+
+class Accessors(unittest.TestCase):
+    def test_a_list_a_field_a_switch_and_a_property_by_hand(self):
+        lib = read_table(WIDGET + 'field = "Kept"\n' + MEMBER + (
+            'property = "Depth"\nid = 2\ntype = "long"\naccess = "put"\ndefault = "0"\n'
+            'accepts = { one_of = [0, 4, 6] }\nhelp = "how deep"\nnot_in_micro = "none"\n')
+            + MEMBER + 'property = "Shiny"\nid = 3\ntype = "VARIANT_BOOL"\naccess = "put"\n'
+            'default = "False"\nhelp = "shiny"\nby_hand = true\n')
+        made = generate.accessors(lib)
+        self.assertIn("get_Size(SHORT* pVal) {\n    return GetSetting(Kept, pVal);", made)
+        self.assertIn("put_Depth(LONG newVal) {\n    return PutSetting(Depth, newVal, kDepthList);",
+                      made)
+        self.assertNotIn("Shiny", made)
+        self.assertIn('.listed = kDepthList, .accepted = "one of 0, 4, 6", .help = "how deep", '
+                      '.not_in_micro = "none"}', generate.property_table(lib))
+        self.assertIn('<option value="4">4</option>', generate.demo_page(lib, "<!--@Depth-->\n"))
 
 
 class Troff(unittest.TestCase):

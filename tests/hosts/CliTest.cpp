@@ -433,4 +433,22 @@ TEST(QuillonCli, CompressWritesTheSamePixelsSmaller) {
     EXPECT_TRUE(Picture(compressed.out).rgb == Picture(stored.out).rgb);
 }
 
+// --micro is Symbology=1, in its place among the settings: the same picture, and a setting of
+// PDF417 alone is warned of (never refused), whatever the order.
+TEST(QuillonCli, MicroIsSymbology1) {
+    const ProcessResult shorthand = Quillon({"Columns=5", "--micro", "Data=LOT 4711"});
+    const ProcessResult property = Quillon({"Data=LOT 4711", "Symbology=1", "Columns=5"});
+    ASSERT_EQ(shorthand.status, 0) << shorthand.err;
+    EXPECT_TRUE(shorthand.out == property.out);
+    EXPECT_EQ(shorthand.err,
+              "quillon: warning: Columns=5 is ignored with Symbology=1: a MicroPDF417 symbol "
+              "takes its size from MicroColumns and MicroRows\n");
+    EXPECT_EQ(property.err, shorthand.err);
+
+    const ProcessResult undone = Quillon({"--micro", "Symbology=0", "Columns=5", "Data=LOT 4711"});
+    EXPECT_EQ(undone.err, "");
+    EXPECT_TRUE(undone.out == Quillon({"Columns=5", "Data=LOT 4711"}).out);
+    EXPECT_NE(Quillon({"--help"}).out.find("--micro"), std::string::npos);
+}
+
 }  // namespace

@@ -550,3 +550,25 @@ TEST_F(PageHost, CompressServesTheSamePixelsSmaller) {
     EXPECT_TRUE(pixels(compressed) == pixels(stored));
     EXPECT_NE(compressed.Header("ETag"), stored.Header("ETag"));
 }
+
+// micro=1 is Symbology=1: the same picture, and what does not apply to it comes back as a
+// warning, never a refusal, on every route.
+TEST_F(PageHost, MicroIsSymbology1) {
+    const std::string data = "?Data=" + Escaped("LOT 4711") + "&Columns=5";
+    const Response shorthand = Get("/barcode.png" + data + "&micro=1");
+    const Response property = Get("/barcode.png" + data + "&Symbology=1");
+    ASSERT_EQ(shorthand.status, 200) << shorthand.body;
+    EXPECT_TRUE(shorthand.body == property.body);
+    for (const std::string route : {"/barcode.png", "/barcode.svg", "/measure"}) {
+        const Response r = Get(route + data + "&micro=1");
+        EXPECT_EQ(r.status, 200) << route;
+        EXPECT_NE(r.head.find("X-Quillon-Warning: Columns=5 is ignored with Symbology=1: a "
+                              "MicroPDF417 symbol takes its size from MicroColumns and "
+                              "MicroRows\r\n"),
+                  std::string::npos)
+            << route << r.head;
+    }
+    const Response undone = Get("/barcode.png" + data + "&micro=1&micro=0");
+    EXPECT_EQ(undone.head.find("X-Quillon-Warning"), std::string::npos) << undone.head;
+    EXPECT_TRUE(undone.body == Get("/barcode.png" + data).body);
+}

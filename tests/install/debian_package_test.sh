@@ -3,10 +3,12 @@
 # CHECKOUT, after the run command made build/dist there) builds the .deb, which must be under
 # 3 MB and pass lintian without errors or warnings; then apt installs it into a fresh minimal
 # Debian 12 root (packaging/debian-root.sh, cached in ROOT_TAR), where `quillon --measure`, a
-# picture and `quillon-serve --port 0` (as nobody, fetched from here over loopback) work. Then
-# it is removed, which leaves only the registry, and purged, and installed again, enabled and
-# purged at once: after a purge the root must be as it was before, but for dpkg's and apt's
-# own records. Run as root (chroot, unshare).
+# picture and `quillon-serve --port 0` (as nobody, fetched from here over loopback) work, and
+# README's line installs the Python package from the checkout with no package index reachable
+# (after python3-venv, which README says to install first). Then it is removed, which leaves
+# only the registry, and purged, and installed again, enabled and purged at once: after a
+# purge the root must be as it was before, but for dpkg's and apt's own records. Run as root
+# (chroot, unshare).
 #
 #   debian_package_test.sh CHECKOUT DECODE_PDF417 ROOT_TAR
 set -euo pipefail
@@ -52,6 +54,13 @@ cp "$package" "$root/tmp/quillon.deb"
 # the network is the host's, so that the host reaches a server there on loopback.
 unshare_root=(unshare --pid --fork --kill-child --mount --mount-proc="$root/proc" chroot "$root")
 in_root() { "${unshare_root[@]}" "$@"; }
+apt_get() { in_root env DEBIAN_FRONTEND=noninteractive apt-get -qq -o Dpkg::Use-Pty=0 "$@"; }
+
+# What README's Python line needs of Debian, from its mirror, as a user gets it; part of the
+# root that the package's removal must leave as it was.
+apt_get update >"$work/apt.log" 2>&1 &&
+    apt_get install -y --no-install-recommends python3-venv >>"$work/apt.log" 2>&1 ||
+    fail "apt cannot install python3-venv from the mirror: $(cat "$work/apt.log")"
 
 # The root's files, but for what dpkg and apt record of their own work, the scratch areas, and
 # ldconfig's cache of the system's libraries, which the package's trigger has rebuilt.
@@ -64,7 +73,6 @@ snapshot() {
 left_over() { diff <(snapshot) "$work/pristine" | sed -n 's/^< //p'; }
 snapshot >"$work/pristine"
 
-apt_get() { in_root env DEBIAN_FRONTEND=noninteractive apt-get -qq -o Dpkg::Use-Pty=0 "$@"; }
 apt_get install -y /tmp/quillon.deb >/dev/null || fail "apt cannot install the package"
 grep -q 'TarvexQuillon.Quillon' "$root/var/lib/quillon/registry" ||
     fail "the post-install script did not register the component"
@@ -97,6 +105,24 @@ gone_within "$unshared" 10 || fail "quillon-serve still runs 10 s after SIGTERM"
 wait "$unshared" || fail "quillon-serve did not stop cleanly on SIGTERM"
 server=
 
+# README's Python line, run as written in a copy of the checkout's python/, in a network
+# namespace of its own, so that no package index is reachable; the package it installs draws
+# with the installed libquillon.
+python_line=$(readme_command "$checkout/README.md" 'the Python package into a virtual environment')
+[[ $python_line == *'pip install ./python'* ]] ||
+    fail "README names no Python install line (found '$python_line')"
+mkdir "$root/tmp/checkout"
+cp -r "$checkout/python" "$checkout/CMakeLists.txt" "$root/tmp/checkout/"
+unshare --net "${unshare_root[@]}" sh -c "cd /tmp/checkout && $python_line" >"$work/pip.log" 2>&1 ||
+    fail "README's '$python_line' fails with no package index: $(cat "$work/pip.log")"
+in_root /tmp/checkout/.venv/bin/python -c '
+import sys, quillon
+assert quillon.__file__.startswith("/tmp/checkout/.venv/"), quillon.__file__
+sys.stdout.buffer.write(quillon.png("x"))' >"$work/python.png" ||
+    fail "quillon.png(\"x\") fails after README's Python line"
+[[ $("$decode" "$work/python.png") == $(hex "x") ]] ||
+    fail "the Python package's picture does not decode to its data"
+
 # Remove keeps what policy keeps: the registry (now without our servers) and the service's
 # recorded state, which only a purge removes. Purge leaves nothing.
 apt_get remove -y quillon >/dev/null || fail "apt cannot remove the package"
@@ -118,4 +144,5 @@ apt_get purge -y quillon >/dev/null || fail "apt cannot purge the installed pack
 state=$(in_root dpkg-query -W -f '${db:Status-Abbrev}' quillon 2>/dev/null || true)
 [[ -z $state || $state == 'un ' ]] || fail "a purged package is still known to dpkg ($state)"
 [[ -z $(left_over) ]] || fail "purge left: $(left_over)"
-echo "Debian package: installed, used, removed and purged in a fresh Debian root"
+echo "Debian package: installed, used, removed and purged in a fresh Debian root;" \
+    "README's Python line installed the package there with no package index"

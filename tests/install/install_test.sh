@@ -52,9 +52,11 @@ completions=$(PATH=$prefix/bin:$PATH bash -c '
     COMP_WORDS=(quillon Columns=); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
     COMP_WORDS=(quillon orientation=); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
     COMP_WORDS=(quillon HandleTilde=T); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
+    COMP_WORDS=(quillon MicroRows=1); COMP_CWORD=1; _quillon quillon; echo "${COMPREPLY[*]}"
 ' _ "$prefix/share/bash-completion/completions/quillon")
-# Columns takes 2..30, a range short enough to offer whole.
-[[ $completions == $'--measure\nErrorCorrectionLevel=\n'"$(echo $(seq 2 30))"$'\n0 1 2 3\nTrue' ]] ||
+# Columns takes 2..30, a range short enough to offer whole; MicroRows a list, of which those
+# that start with 1.
+[[ $completions == $'--measure\nErrorCorrectionLevel=\n'"$(echo $(seq 2 30))"$'\n0 1 2 3\nTrue\n10 11 12 14 15 17' ]] ||
     fail "bash completion gave: $completions"
 
 unit=$prefix/lib/systemd/system/quillon-serve.service

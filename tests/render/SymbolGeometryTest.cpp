@@ -27,6 +27,21 @@ TEST(SymbolGeometry, RowLengthsInModules) {
     }
 }
 
+// MicroPDF417's rows, stop bar included, as the standard gives them: 38, 55, 82 and 99
+// modules for 1 to 4 data columns, whatever TruncateSymbol says.
+TEST(SymbolGeometry, MicroPdf417RowLengthsInModules) {
+    const int modules[] = {38, 55, 82, 99};
+    for (int columns = 1; columns <= 4; ++columns) {
+        EXPECT_EQ(MicroRowModules(columns), modules[columns - 1]) << columns;
+        for (bool truncated : {false, true}) {
+            EXPECT_EQ(SymbolRowModules(kSymbologyMicroPdf417, columns, truncated),
+                      modules[columns - 1]);
+            EXPECT_EQ(SymbolRowModules(kSymbologyPdf417, columns, truncated),
+                      MeasuredRowModules(columns, truncated));
+        }
+    }
+}
+
 TEST(SymbolGeometry, RowsRunAcrossInOrientations0And2) {
     EXPECT_TRUE(RowsRunAcross(0));
     EXPECT_FALSE(RowsRunAcross(1));

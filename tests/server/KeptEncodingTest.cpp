@@ -18,7 +18,7 @@
 namespace {
 
 serverkit::TypeInfoHolder type_info(LIBID_TarvexQuillonLib, kTarvexQuillonLibMajorVersion,
-                                    kTarvexQuillonLibMinorVersion, IID_IQuillon2);
+                                    kTarvexQuillonLibMinorVersion, IID_IQuillon3);
 
 class Counted : public CQuillon {
 public:
@@ -31,7 +31,7 @@ public:
 };
 
 // The component called by name through its type library, as the server's objects are.
-class Scripted final : public serverkit::TypeInfoDispatch<Counted, IQuillon2, type_info> {};
+class Scripted final : public serverkit::TypeInfoDispatch<Counted, IQuillon3, type_info> {};
 
 // A value for a put, as a script would write it: mostly inside the property's range, often
 // at its edges, sometimes outside it or not of its type at all.
@@ -77,6 +77,11 @@ std::u16string AnyValue(const QuillonProperty& p, std::mt19937& random) {
                 default:
                     return number(low + static_cast<std::int64_t>(random() % 8) % (high - low + 1));
             }
+        }
+        case PropertyValues::kIntegerList: {
+            const std::span<const std::int32_t> listed = p.listed.values;
+            return random() % 4 == 0 ? number(listed.back() + 1)
+                                     : number(listed[random() % listed.size()]);
         }
         case PropertyValues::kReals:
             if (p.dispid == DISPID_QUILLON_NARROWBARWIDTH) {

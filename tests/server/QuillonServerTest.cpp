@@ -68,21 +68,23 @@ TEST_F(QuillonServer, RegistrationWritesExactlyTheClassEntries) {
     EXPECT_FALSE(KeyExists((u"TypeLib\\" + GuidText(LIBID_TarvexQuillonLib)).c_str()));
     EXPECT_FALSE(KeyExists((u"Interface\\" + GuidText(IID_IQuillon)).c_str()));
     EXPECT_FALSE(KeyExists((u"Interface\\" + GuidText(IID_IQuillon2)).c_str()));
+    EXPECT_FALSE(KeyExists((u"Interface\\" + GuidText(IID_IQuillon3)).c_str()));
     EXPECT_TRUE(KeyExists(u"TarvexUnicode.Converter"));  // the other server's entries stay
 }
 
-// The type library at 1.1, and both interfaces under Interface with the keys RegisterTypeLib
-// writes on Windows for a library's dual interfaces (tests/windows/data/registered-quillon.txt
-// holds Wine's): IQuillon2's key is new with 1.1, and IQuillon's names the library's new
-// version.
-TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndBothInterfaces) {
+// The type library at 1.2, and the three interfaces under Interface with the keys
+// RegisterTypeLib writes on Windows for a library's dual interfaces
+// (tests/windows/data/registered-quillon.txt holds Wine's): IQuillon3's key is new with 1.2,
+// and the others name the library's new version.
+TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndEveryInterface) {
     char library[PATH_MAX];
     ASSERT_NE(realpath(QUILLON_SERVER_PATH, library), nullptr);
     const std::string typelib = "TypeLib\\{82252240-6716-43F7-8E8D-8D4A667E3C46}";
     std::string expected;
     for (const auto& [iid, name] :
          {std::pair<std::string, std::string>{"{07CBEBAC-03FE-482A-ABF0-1EFB6EB80663}", "IQuillon"},
-          {"{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}", "IQuillon2"}}) {
+          {"{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}", "IQuillon2"},
+          {"{3319B2C5-E248-4D56-80C3-AF2A8F063D8C}", "IQuillon3"}}) {
         const std::string key = "Interface\\" + iid;
         expected += key + "\n" + key + " @=" + name + "\n";
         for (const char* proxy : {"\\ProxyStubClsid", "\\ProxyStubClsid32"}) {
@@ -91,14 +93,16 @@ TEST_F(QuillonServer, RegistrationRecordsTheTypeLibraryAndBothInterfaces) {
         }
         expected += key + "\\TypeLib\n" + key +
                     "\\TypeLib @={82252240-6716-43F7-8E8D-8D4A667E3C46}\n" + key +
-                    "\\TypeLib Version=1.1\n";
+                    "\\TypeLib Version=1.2\n";
     }
-    expected += typelib + "\n" + typelib + "\\1.1\n" + typelib +
-                "\\1.1 @=Tarvex Quillon Component\n" + typelib + "\\1.1\\0\n" + typelib +
-                "\\1.1\\0\\win32\n" + typelib + "\\1.1\\0\\win32 @=" + library + "\n" + typelib +
-                "\\1.1\\FLAGS\n" + typelib + "\\1.1\\FLAGS @=0\n" + typelib + "\\1.1\\HELPDIR\n" +
-                typelib + "\\1.1\\HELPDIR @=\n";
-    EXPECT_EQ(EntriesUnder({"Interface\\{07CBEBAC-", "Interface\\{2AC0B6BD-", typelib}), expected);
+    expected += typelib + "\n" + typelib + "\\1.2\n" + typelib +
+                "\\1.2 @=Tarvex Quillon Component\n" + typelib + "\\1.2\\0\n" + typelib +
+                "\\1.2\\0\\win32\n" + typelib + "\\1.2\\0\\win32 @=" + library + "\n" + typelib +
+                "\\1.2\\FLAGS\n" + typelib + "\\1.2\\FLAGS @=0\n" + typelib + "\\1.2\\HELPDIR\n" +
+                typelib + "\\1.2\\HELPDIR @=\n";
+    EXPECT_EQ(EntriesUnder({"Interface\\{07CBEBAC-", "Interface\\{2AC0B6BD-",
+                            "Interface\\{3319B2C5-", typelib}),
+              expected);
 }
 
 TEST_F(QuillonServer, ClassObjectIsOnlyForItsOwnClass) {
@@ -116,10 +120,11 @@ TEST_F(QuillonServer, ClassObjectIsOnlyForItsOwnClass) {
     dlclose(library);
 }
 
-TEST_F(QuillonServer, OneObjectAnswersFourInterfacesWithOnePointer) {
+TEST_F(QuillonServer, OneObjectAnswersFiveInterfacesWithOnePointer) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     ASSERT_NE(object, nullptr);
-    for (const IID* iid : {&IID_IUnknown, &IID_IDispatch, &IID_IQuillon, &IID_IQuillon2}) {
+    for (const IID* iid :
+         {&IID_IUnknown, &IID_IDispatch, &IID_IQuillon, &IID_IQuillon2, &IID_IQuillon3}) {
         void* as_interface = nullptr;
         ASSERT_EQ(object->QueryInterface(*iid, &as_interface), S_OK);
         EXPECT_EQ(as_interface, object);
@@ -252,7 +257,7 @@ TEST_F(QuillonServer, DispatchConvertsArgumentsBeforeAnyMemberRuns) {
     object->Release();
 }
 
-// IQuillon2's properties by name, each read back as its declared type.
+// IQuillon2's and IQuillon3's properties by name, each read back as its declared type.
 TEST_F(QuillonServer, TheSymbolOptionsAreSetAndReadByName) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     const struct {
@@ -267,6 +272,11 @@ TEST_F(QuillonServer, TheSymbolOptionsAreSetAndReadByName) {
         {u"MacroSegmentIndex", u"2", VT_I4, u"2"},
         {u"MacroSegmentCount", u"3", VT_I4, u"3"},
         {u"MacroFileId", u"017053", VT_BSTR, u"017053"},
+        {u"Symbology", u"1", VT_I4, u"1"},
+        {u"microcolumns", u"4", VT_I4, u"4"},
+        {u"MicroRows", u"44", VT_I4, u"44"},
+        {u"MicroRows", u"43", VT_I4, u"44"},  // no size has 43 rows: ignored
+        {u"Symbology", u"2", VT_I4, u"1"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Put(object, c.name, c.value).hr, S_OK);
@@ -310,9 +320,9 @@ TEST_F(QuillonServer, MeasuringThroughDispatchFillsTheCallersVariants) {
     object->Release();
 }
 
-// The object's type information is IQuillon2's, which leads to IQuillon as its base and
-// reaches the base's members, as a compiled library's does.
-TEST_F(QuillonServer, TypeInformationDescribesIQuillon2AndItsBase) {
+// The object's type information is IQuillon3's, which leads to IQuillon2 and IQuillon as its
+// bases and reaches their members, as a compiled library's does.
+TEST_F(QuillonServer, TypeInformationDescribesIQuillon3AndItsBases) {
     IDispatch* object = Create(u"TarvexQuillon.Quillon");
     UINT count = 0;
     EXPECT_EQ(object->GetTypeInfoCount(&count), S_OK);
@@ -321,26 +331,35 @@ TEST_F(QuillonServer, TypeInformationDescribesIQuillon2AndItsBase) {
     ASSERT_EQ(object->GetTypeInfo(0, 0, &info), S_OK);
     TYPEATTR* attributes = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->guid, IID_IQuillon2);
-    EXPECT_EQ(attributes->cFuncs, 12);  // six properties, each a get and a put
+    EXPECT_EQ(attributes->guid, IID_IQuillon3);
+    EXPECT_EQ(attributes->cFuncs, 6);  // three properties, each a get and a put
     EXPECT_EQ(attributes->cImplTypes, 1);
     EXPECT_EQ(attributes->wMajorVerNum, 1);
-    EXPECT_EQ(attributes->wMinorVerNum, 1);
+    EXPECT_EQ(attributes->wMinorVerNum, 2);
     info->ReleaseTypeAttr(attributes);
-    HREFTYPE reference = 0;
-    ASSERT_EQ(info->GetRefTypeOfImplType(0, &reference), S_OK);
-    ITypeInfo* base = nullptr;
-    ASSERT_EQ(info->GetRefTypeInfo(reference, &base), S_OK);
-    ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->guid, IID_IQuillon);
-    EXPECT_EQ(attributes->cFuncs, 22);
-    base->ReleaseTypeAttr(attributes);
-    base->Release();
+    // Each base in turn, with its own members alone.
+    ITypeInfo* derived = info;
+    derived->AddRef();
+    for (const auto& [iid, functions] : {std::pair{&IID_IQuillon2, 12}, {&IID_IQuillon, 22}}) {
+        HREFTYPE reference = 0;
+        ASSERT_EQ(derived->GetRefTypeOfImplType(0, &reference), S_OK);
+        ITypeInfo* base = nullptr;
+        ASSERT_EQ(derived->GetRefTypeInfo(reference, &base), S_OK);
+        ASSERT_EQ(base->GetTypeAttr(&attributes), S_OK);
+        EXPECT_EQ(attributes->guid, *iid);
+        EXPECT_EQ(attributes->cFuncs, functions);
+        base->ReleaseTypeAttr(attributes);
+        derived->Release();
+        derived = base;
+    }
+    derived->Release();
 
     const struct {
         DISPID dispid;
         const char16_t* name;
-    } members[] = {{20, u"GetActualRC"}, {5, u"Data"}, {22, u"Eci"}, {27, u"MacroFileId"}};
+    } members[] = {{20, u"GetActualRC"}, {5, u"Data"},       {22, u"Eci"},
+                   {27, u"MacroFileId"}, {28, u"Symbology"}, {29, u"MicroColumns"},
+                   {30, u"MicroRows"}};
     for (const auto& m : members) {
         BSTR name = nullptr;
         UINT names = 0;

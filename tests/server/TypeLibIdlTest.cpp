@@ -129,6 +129,9 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
     ASSERT_EQ(idl.interfaces.count("IQuillon2"), 1u);
     EXPECT_EQ(idl.interfaces.at("IQuillon2").base, "IQuillon");
     EXPECT_EQ(idl.interfaces.at("IQuillon2").members.size(), 12u);
+    ASSERT_EQ(idl.interfaces.count("IQuillon3"), 1u);
+    EXPECT_EQ(idl.interfaces.at("IQuillon3").base, "IQuillon2");
+    EXPECT_EQ(idl.interfaces.at("IQuillon3").members.size(), 6u);
 }
 
 }  // namespace
@@ -137,8 +140,10 @@ TEST(TypeLibraryTables, ReaderSeesEveryMember) {
 // DISPIDs and the type of the value a put takes.
 TEST(TypeLibraryTables, ContractPropertiesAgreeWithTheIdl) {
     const IdlFile idl = ReadIdl(QUILLON_IDL);
-    std::vector<IdlMember> members = idl.interfaces.at("IQuillon").members;
-    for (const IdlMember& m : idl.interfaces.at("IQuillon2").members) members.push_back(m);
+    std::vector<IdlMember> members;
+    for (const char* name : {"IQuillon", "IQuillon2", "IQuillon3"}) {
+        for (const IdlMember& m : idl.interfaces.at(name).members) members.push_back(m);
+    }
     std::size_t puts = 0;
     for (const IdlMember& m : members) {
         if (!HasAttribute(m.attributes, "propput")) continue;

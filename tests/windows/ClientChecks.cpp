@@ -87,8 +87,8 @@ void CreationAndIdentity(Checks& checks) {
         info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
         info->Release();
     }
-    checks.Expect(count == 1 && name != nullptr && std::wstring(name) == L"IQuillon2",
-                  "the type information is IQuillon2's, from the registered library");
+    checks.Expect(count == 1 && name != nullptr && std::wstring(name) == L"IQuillon3",
+                  "the type information is IQuillon3's, from the registered library");
     SysFreeString(name);
 }
 
@@ -114,10 +114,12 @@ TYPEATTR Described(ITypeInfo* info) {
     return described;
 }
 
-// IQuillon2, derived from IQuillon: the one object through its vtable, its base's members
-// included, and its type information as Wine's oleaut32 reads the DLL's compiled library: a
-// vtable view with its own 12 members and IQuillon as its base, as the Linux runtime has it.
-void SecondInterface(Checks& checks) {
+// IQuillon2, derived from IQuillon, and IQuillon3, derived from IQuillon2: the one object
+// through their vtables, their bases' members included, and its type information as Wine's
+// oleaut32 reads the DLL's compiled library: a vtable view of IQuillon3 with its own 6
+// members, IQuillon2 with its 12 as its base, and IQuillon with its 22 as that one's, as the
+// Linux runtime has it.
+void DerivedInterfaces(Checks& checks) {
     Owned<IDispatch> object(Create(checks, kQuillonProgId));
     if (object.get() == nullptr) return;
     IQuillon2* raw = nullptr;
@@ -132,6 +134,20 @@ void SecondInterface(Checks& checks) {
     checks.Expect(raw->put_Eci(26) == S_OK && raw->get_Eci(&eci) == S_OK && eci == 26 &&
                       raw->GetActualRC(&rows, &columns) == S_OK && rows->iVal == 5,
                   "IQuillon2's vtable: Eci 26 read back, and its designator measured as a row");
+    IQuillon3* raw3 = nullptr;
+    object->QueryInterface(IID_IQuillon3, reinterpret_cast<void**>(&raw3));
+    Owned<IQuillon3> quillon3(raw3);
+    if (!checks.Expect(raw3 != nullptr && static_cast<void*>(raw3) == object.get(),
+                       "IQuillon3 is the object's one pointer")) {
+        return;
+    }
+    LONG symbology = 0, micro_rows = 0;
+    checks.Expect(raw3->put_Symbology(1) == S_OK && raw3->get_Symbology(&symbology) == S_OK &&
+                      symbology == 1 && raw3->put_MicroRows(8) == S_OK &&
+                      raw3->put_MicroRows(9) == S_OK && raw3->get_MicroRows(&micro_rows) == S_OK &&
+                      micro_rows == 8 && raw3->get_Eci(&eci) == S_OK && eci == 26,
+                  "IQuillon3's vtable: Symbology 1 and MicroRows 8 read back, 9 ignored, and "
+                  "its base's Eci");
 
     ITypeInfo* view = nullptr;
     object->GetTypeInfo(0, 0, &view);
@@ -142,13 +158,24 @@ void SecondInterface(Checks& checks) {
         view = Implemented(dispatch, static_cast<UINT>(-1));
         dispatch->Release();
     }
-    if (!checks.Expect(view != nullptr, "IQuillon2's vtable view")) return;
-    const TYPEATTR base = Described(Implemented(view, 0));
-    const TYPEATTR own = Described(view);
-    checks.Expect(own.guid == IID_IQuillon2 && own.cFuncs == 12,
-                  "IQuillon2 has its own 12 members, not " + std::to_string(own.cFuncs));
-    checks.Expect(base.guid == IID_IQuillon && base.cFuncs == 22,
-                  "IQuillon2's base is IQuillon with its 22 members");
+    const struct {
+        const IID* iid;
+        int members;
+        const char* name;
+    } chain[] = {{&IID_IQuillon3, 6, "IQuillon3"},
+                 {&IID_IQuillon2, 12, "IQuillon2"},
+                 {&IID_IQuillon, 22, "IQuillon"}};
+    for (const auto& expected : chain) {
+        if (!checks.Expect(view != nullptr, std::string(expected.name) + "'s vtable view")) return;
+        ITypeInfo* base = Implemented(view, 0);
+        const TYPEATTR own = Described(view);
+        checks.Expect(own.guid == *expected.iid && own.cFuncs == expected.members,
+                      std::string(expected.name) + " has its own " +
+                          std::to_string(expected.members) + " members, not " +
+                          std::to_string(own.cFuncs));
+        view = base;
+    }
+    if (view != nullptr) view->Release();
 }
 
 void PropertiesByName(Checks& checks) {
@@ -347,7 +374,7 @@ void EntryPoints(Checks& checks) {
 int RunClientChecks() {
     Checks checks;
     CreationAndIdentity(checks);
-    SecondInterface(checks);
+    DerivedInterfaces(checks);
     PropertiesByName(checks);
     MeasuringAndErrors(checks);
     PageHooks(checks);

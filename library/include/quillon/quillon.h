@@ -1,4 +1,4 @@
-/* libquillon: PDF417 barcodes as PNG or SVG files, from C.
+/* libquillon: PDF417 and MicroPDF417 barcodes as PNG or SVG files, from C.
  *
  * A barcode object is set up by property names and values, as a page script sets the
  * component's properties ("Data", "ErrorCorrectionLevel", "NarrowBarWidth", ...; names in any
@@ -12,6 +12,10 @@
  *     if (quillon_png(barcode, &png, &size) == QUILLON_OK) { ...; quillon_free_buffer(png); }
  *     else fprintf(stderr, "%s\n", quillon_message(barcode));
  *     quillon_free(barcode);
+ *
+ * MicroPDF417, the small symbol of 1 to 4 data columns, is the property "Symbology":
+ * quillon_set_int(barcode, "Symbology", QUILLON_MICROPDF417), with "MicroColumns" and
+ * "MicroRows" for its size (0: chosen for the data).
  *
  * Unless Width or Height is set, the picture is sized to the whole symbol and a quiet zone of
  * 2 modules on every side (quillon_set_fit, quillon_set_quiet_zone), as the quillon command
@@ -85,6 +89,8 @@ typedef struct quillon_measurement {
 #define QUILLON_MAX_MACRO_DATA_BYTES 65536  /* bytes a Macro PDF417 set carries */
 #define QUILLON_MAX_MACRO_SEGMENTS 99       /* symbols in a Macro PDF417 set */
 #define QUILLON_MACRO_AUTO 0                /* segments: the fewest that fit the settings */
+#define QUILLON_PDF417 0                    /* "Symbology": PDF417, the default */
+#define QUILLON_MICROPDF417 1               /* "Symbology": MicroPDF417 */
 
 /* The library's version, "4.0.0.1": the same as QUILLON_VERSION, from the library loaded. */
 QUILLON_API const char *quillon_version(void);

@@ -3,7 +3,7 @@
 # unregistered. Registered, HKEY_CLASSES_ROOT holds exactly the entries of
 # data/registered-*.txt (as `reg query /s` prints them, %MODULE% standing for the DLL's path:
 # the classes' keys, and the Interface keys RegisterTypeLib writes for the barcode library's
-# IQuillon and IQuillon2) and the type libraries; unregistered, none of them, while
+# IQuillon, IQuillon2 and IQuillon3) and the type libraries; unregistered, none of them, while
 # HKEY_CLASSES_ROOT\CLSID stays.
 source "$(dirname "$0")/common.sh"
 data=$1
@@ -53,7 +53,8 @@ check_server() {
 check_server TarvexQuillon registered-quillon.txt "$QUILLON_DLL" \
     '{82252240-6716-43F7-8E8D-8D4A667E3C46}' \
     TarvexQuillon.Quillon.1 TarvexQuillon.Quillon 'CLSID\{C328BB70-51A2-4538-B390-F8946A7379FF}' \
-    'Interface\{07CBEBAC-03FE-482A-ABF0-1EFB6EB80663}' 'Interface\{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}'
+    'Interface\{07CBEBAC-03FE-482A-ABF0-1EFB6EB80663}' 'Interface\{2AC0B6BD-E814-45AC-AE2A-5353D7D5DC4C}' \
+    'Interface\{3319B2C5-E248-4D56-80C3-AF2A8F063D8C}'
 check_server TarvexUnicode registered-unicode.txt "$UNICODE_DLL" \
     '{806B6A99-FDED-48F5-8711-91C3846F54DE}' \
     TarvexUnicode.Converter 'CLSID\{F98AFDC0-C0F2-48B0-A525-4C4A675466E2}'
