@@ -138,15 +138,43 @@ bool ByteArray::Read(std::string_view* bytes) {
     return true;
 }
 
+namespace {
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    return a.size() == b.size() &&
+           std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
+}  // namespace
+
+MemberIds::MemberIds(IDispatch* object, std::span<const std::u16string> names) {
+    for (const std::u16string& name : names) {
+        LPOLESTR text[] = {const_cast<LPOLESTR>(name.c_str())};
+        DISPID dispid = DISPID_UNKNOWN;
+        if (FAILED(object->GetIDsOfNames(IID_NULL, text, 1, 0, &dispid))) dispid = DISPID_UNKNOWN;
+        ids_.emplace_back(name, dispid);
+    }
+}
+
+DISPID MemberIds::Find(std::u16string_view name) const {
+    for (const auto& [known, dispid] : ids_) {
+        if (SameName(known, name)) return dispid;
+    }
+    return DISPID_UNKNOWN;
+}
+
 HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::span<const VARIANT> args,
                                VARIANT* result, CallError* error) {
-    const auto known = std::find_if(ids_.begin(), ids_.end(), [&](const auto& entry) {
-        return entry.first.size() == name.size() &&
-               std::memcmp(entry.first.data(), name.data(), name.size() * sizeof(char16_t)) == 0;
-    });
+    DISPID dispid = known_ != nullptr ? known_->Find(name) : DISPID_UNKNOWN;
+    if (dispid == DISPID_UNKNOWN) {
+        const auto looked_up = std::find_if(ids_.begin(), ids_.end(), [&](const auto& entry) {
+            return SameName(entry.first, name);
+        });
+        if (looked_up != ids_.end()) dispid = looked_up->second;
+    }
     platform::DispatchCall call;
-    if (known != ids_.end()) {
-        call = platform::CallById(object_.get(), known->second, flags, args, result);
+    if (dispid != DISPID_UNKNOWN) {
+        call = platform::CallById(object_.get(), dispid, flags, args, result);
     } else {
         const std::u16string member(name);
         call = platform::CallByName(object_.get(), member.c_str(), flags, args, result);

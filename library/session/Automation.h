@@ -3,6 +3,7 @@
 // script does.
 #pragma once
 
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -59,13 +60,28 @@ struct CallError {
 // says about the class.
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error);
 
+// The DISPIDs of a class's members, looked up by name (GetIDsOfNames) once on one of its
+// objects, for every object of the class: its type library gives them all the same.
+class MemberIds {
+public:
+    MemberIds(IDispatch* object, std::span<const std::u16string> names);
+    // The member's DISPID, or DISPID_UNKNOWN when the name was not among those looked up, or
+    // not found.
+    DISPID Find(std::u16string_view name) const;
+
+private:
+    std::vector<std::pair<std::u16string, DISPID>> ids_;
+};
+
 // An object called by name, as a script calls it. Like a script engine, it looks each name up
 // once (GetIDsOfNames) and calls the member by its DISPID from then on: looking the name up
-// again for every call cost more than many of the calls themselves.
+// again for every call cost more than many of the calls themselves. The names its class's
+// MemberIds hold are looked up already.
 class ScriptedObject {
 public:
     ScriptedObject() = default;
-    explicit ScriptedObject(DispatchPtr object) : object_(std::move(object)) {}
+    ScriptedObject(DispatchPtr object, std::shared_ptr<const MemberIds> known)
+        : object_(std::move(object)), known_(std::move(known)) {}
     IDispatch* get() const { return object_.get(); }
     explicit operator bool() const { return static_cast<bool>(object_); }
 
@@ -76,5 +92,6 @@ public:
 
 private:
     DispatchPtr object_;
-    std::vector<std::pair<std::u16string, DISPID>> ids_;  // the names looked up so far
+    std::shared_ptr<const MemberIds> known_;
+    std::vector<std::pair<std::u16string, DISPID>> ids_;  // other names looked up so far
 };

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <tuple>
 
 #include "library/session/DataText.h"
@@ -52,6 +54,23 @@ std::u16string_view MemberName(const QuillonProperty& property) {
         return all;
     }();
     return names[static_cast<std::size_t>(&property - QuillonProperties().data())];
+}
+
+// The members the session calls, looked up once, on the first object made: the properties and
+// the requests and page hooks.
+std::shared_ptr<const MemberIds> MembersOfTheComponent(IDispatch* first) {
+    static std::shared_ptr<const MemberIds> ids;
+    static std::once_flag looked_up;
+    std::call_once(looked_up, [&] {
+        std::vector<std::u16string> names;
+        for (const QuillonProperty& p : QuillonProperties()) names.emplace_back(MemberName(p));
+        for (const char16_t* method :
+             {u"GetActualRC", u"GetActualSize", u"PNGImage", u"OnStartPage", u"OnEndPage"}) {
+            names.emplace_back(method);
+        }
+        ids = std::make_shared<const MemberIds>(first, names);
+    });
+    return ids;
 }
 
 bool IsProperty(const QuillonProperty* property, DISPID dispid) {
@@ -234,8 +253,10 @@ Outcome BarcodeSession::Open() {
     macro_file_id_.clear();
     micro_ = {};
     CallError error;
-    object_ = ScriptedObject(CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error));
-    if (!object_) return Failed(Failure::Internal, error.message);
+    DispatchPtr created = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
+    if (!created) return Failed(Failure::Internal, error.message);
+    std::shared_ptr<const MemberIds> ids = MembersOfTheComponent(created.get());
+    object_ = ScriptedObject(std::move(created), std::move(ids));
     return {};
 }
 

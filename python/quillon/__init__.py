@@ -27,6 +27,7 @@ What is done, but not quite as asked, is a ``quillon.QuillonWarning``; failures 
 from __future__ import annotations
 
 import ctypes
+import threading
 import warnings
 from typing import Any, Dict, List, Optional, Union
 
@@ -100,6 +101,18 @@ def _c_integer(value: int, ctype, name: str) -> int:
     return value
 
 
+_buffers = threading.local()
+
+
+def _png_buffer(size: int = 0) -> ctypes.Array:
+    """The calling thread's buffer for PNG files, of at least `size` bytes."""
+    buffer = getattr(_buffers, "png", None)
+    if buffer is None or len(buffer) < size:
+        buffer = ctypes.create_string_buffer(max(size, 1 << 16))
+        _buffers.png = buffer
+    return buffer
+
+
 def _raw(data: Data):
     """The bytes of `data` and the library's mode for them."""
     if isinstance(data, str):
@@ -128,7 +141,8 @@ class Barcode:
         problem = lib.quillon_message(handle).decode()
         if problem:
             raise InternalError(problem)
-        self._call(lib.quillon_set_fit(handle, int(bool(fit))))
+        if fit:  # else the library's: sized only where Width or Height is not set
+            self._call(lib.quillon_set_fit(handle, 1))
         if quiet_zone is not None:  # else the library's, 2 modules
             modules = _c_integer(quiet_zone, ctypes.c_int, "quiet_zone")
             self._call(lib.quillon_set_quiet_zone(handle, modules), "quiet_zone", quiet_zone)
@@ -211,15 +225,16 @@ class Barcode:
 
     def png(self) -> bytes:
         """The PNG file."""
+        # Into a buffer the thread keeps, grown when a picture needs more: the library keeps
+        # the picture it could not hand over for the call that can take it.
+        buffer = _png_buffer()
         size = ctypes.c_size_t(0)
-        status = lib.quillon_png_into(self._handle, None, 0, ctypes.byref(size))
+        status = lib.quillon_png_into(self._handle, buffer, len(buffer), ctypes.byref(size))
         if status == _library.BUFFER_TOO_SMALL:
-            buffer = ctypes.create_string_buffer(size.value)
-            status = lib.quillon_png_into(self._handle, buffer, size.value, ctypes.byref(size))
-            self._call(status)
-            return buffer.raw[:size.value]
+            buffer = _png_buffer(size.value)
+            status = lib.quillon_png_into(self._handle, buffer, len(buffer), ctypes.byref(size))
         self._call(status)
-        return b""
+        return ctypes.string_at(buffer, size.value)
 
     def svg(self) -> str:
         """The SVG file."""
