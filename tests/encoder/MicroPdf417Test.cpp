@@ -1,8 +1,9 @@
 // MicroPDF417 (Symbology 1). No common decoder reads it, so each symbol is read back from the
 // component's own PNG (tests/support/MicroSymbolModules.h: row address patterns, clusters,
 // codewords), its error correction checked against the generator's roots, and its data decoded
-// by the test decoder from the PDF417 rules. Then the size choice, its errors, the measuring
-// requests, and the caller's Columns, which a MicroPDF417 symbol must not take over.
+// by the test decoder from the PDF417 rules; painted on a device, the picture is the same.
+// Then the size choice, its errors, the measuring requests, and the caller's Columns, which a
+// MicroPDF417 symbol must not take over.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -56,7 +57,10 @@ NAMED_CASES(MicroReadBack, ReadBackCase);
 TEST_P(MicroReadBack, DecodesToTheData) {
     const ReadBackCase& c = GetParam();
     auto q = Micro(c.data, c.settings);
-    const MicroReading reading = ReadMicroModules(DrawnModules(*q));
+    const std::vector<std::vector<bool>> modules = DrawnModules(*q);
+    q->DrawOnDevice = TRUE;
+    EXPECT_EQ(DrawnModules(*q), modules) << "painted on a device";
+    const MicroReading reading = ReadMicroModules(modules);
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_TRUE(
         VanishesAtGeneratorRoots(reading.codewords, kMicroPdf417Sizes[reading.size].eccCodewords));
