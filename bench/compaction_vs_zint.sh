@@ -9,8 +9,8 @@
 # largest symbol's capacity, at the same data columns (1 to 4) for all three; the test
 # micropdf417_peer_tests holds us to never more data codewords than zint.
 #
-#   bench/compaction_vs_zint.sh [BUILD_DIR] [--micro] [--each]   (default build/release;
-#                          --each also lists every string where they differ)
+#   bench/compaction_vs_zint.sh [BUILD_DIR] [--each | --micro]   (default build/release;
+#                          --each also lists every string where the two differ)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}

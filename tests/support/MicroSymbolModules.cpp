@@ -1,5 +1,6 @@
 #include "tests/support/MicroSymbolModules.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "component/state/MicroPdf417.h"
@@ -7,6 +8,7 @@
 #include "render/SymbolGeometry.h"
 #include "tests/support/RequestHelpers.h"
 #include "tests/support/SymbolModules.h"
+#include "tests/support/TildeEscapes.h"
 
 namespace {
 
@@ -38,60 +40,63 @@ std::vector<int> MicroReading::DataCodewords() const {
 
 MicroReading ReadMicroModules(const std::vector<std::vector<bool>>& rows) {
     MicroReading reading;
-    auto fail = [&](std::size_t r, const std::string& why) {
+    auto fail = [&](std::size_t r, const char* why) {
         reading.error = "row " + std::to_string(r) + ": " + why;
         return reading;
     };
-    if (rows.empty()) return fail(0, "no rows");
-    const int width = static_cast<int>(rows[0].size());
+    const int width = rows.empty() ? 0 : static_cast<int>(rows[0].size());
     for (int c = 1; c <= kMaxMicroColumns; ++c) {
         if (MicroRowModules(c) == width) reading.columns = c;
     }
-    if (reading.columns == 0) return fail(0, std::to_string(width) + " modules wide");
+    if (reading.columns == 0) return fail(0, "no MicroPDF417 row's width");
     const int columns = reading.columns;
-    int left = 0, centre = 0, right = 0;
+    int above[3] = {};  // the row above's left, centre (0: none) and right pattern numbers
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const std::vector<bool>& modules = rows[r];
         if (static_cast<int>(modules.size()) != width || !modules.back()) {
             return fail(r, "not a row of the first one's width with a stop bar");
         }
-        const int l = NumberOf(kSideRowAddressPatterns, Bits(modules, 0, kRowAddressModules));
-        const int rt = NumberOf(kSideRowAddressPatterns,
-                                Bits(modules, width - kRowAddressModules - 1, kRowAddressModules));
-        if (l == 0 || rt == 0) return fail(r, "no row address pattern");
-        int x = kRowAddressModules, ce = 0;
-        std::vector<int> values;
+        int x = 0;
+        auto next = [&](int count) {
+            x += count;
+            return Bits(modules, x - count, count);
+        };
+        int now[3] = {NumberOf(kSideRowAddressPatterns, next(kRowAddressModules)), 0, 0};
+        if (now[0] == 0) return fail(r, "no left row address pattern");
         for (int c = 0; c < columns; ++c) {
-            if (columns >= 3 && c == columns - 2) {  // the centre pattern
-                ce = NumberOf(kCentreRowAddressPatterns, Bits(modules, x, kRowAddressModules));
-                x += kRowAddressModules;
+            if (columns >= 3 && c == columns - 2) {
+                now[1] = NumberOf(kCentreRowAddressPatterns, next(kRowAddressModules));
             }
-            values.push_back(CodewordOfPattern((l - 1) % 3, Bits(modules, x, kPatternModules)));
-            x += kPatternModules;
+            // Numbers 1, 4, 7, ... take cluster 0, then 3, then 6.
+            const int value = CodewordOfPattern((now[0] - 1) % 3, next(kPatternModules));
+            if (value < 0) return fail(r, "no codeword of the row's cluster");
+            reading.codewords.push_back(value);
         }
-        if (columns >= 3 && ce == 0) return fail(r, "no centre row address pattern");
-        if (r > 0 &&
-            (l != Next(left) || rt != Next(right) || (columns >= 3 && ce != Next(centre)))) {
+        now[2] = NumberOf(kSideRowAddressPatterns, next(kRowAddressModules));
+        if (now[2] == 0 || (columns >= 3) != (now[1] != 0)) return fail(r, "no row address");
+        if (r > 0 && (now[0] != Next(above[0]) || now[2] != Next(above[2]) ||
+                      now[1] != (columns >= 3 ? Next(above[1]) : 0))) {
             return fail(r, "row address patterns out of turn");
         }
-        for (const int v : values) {
-            if (v < 0) return fail(r, "no codeword of the row's cluster");
-        }
-        if (r == 0) {
-            for (int s = 0; s < kMicroPdf417SizeCount; ++s) {
-                const MicroPdf417Size& size = kMicroPdf417Sizes[s];
-                if (size.columns == columns && size.rows == static_cast<int>(rows.size()) &&
-                    size.leftRap == l && size.centreRap == ce && size.rightRap == rt) {
-                    reading.size = s;
-                }
+        std::copy(now, now + 3, above);
+        for (int s = 0; r == 0 && s < kMicroPdf417SizeCount; ++s) {
+            const MicroPdf417Size& size = kMicroPdf417Sizes[s];
+            if (size.columns == columns && size.rows == static_cast<int>(rows.size()) &&
+                size.leftRap == now[0] && size.centreRap == now[1] && size.rightRap == now[2]) {
+                reading.size = s;
             }
-            if (reading.size < 0) return fail(r, "no size starts with these patterns");
         }
-        left = l, centre = ce, right = rt;
-        reading.codewords.insert(reading.codewords.end(), values.begin(), values.end());
+        if (reading.size < 0) return fail(r, "no size starts with these patterns");
     }
     reading.rows = static_cast<int>(rows.size());
     return reading;
+}
+
+void PutMicroData(CQuillon& q, const std::string& bytes) {
+    const std::string text = TildeEscaped(bytes, true);
+    PutData(q, std::u16string(text.begin(), text.end()));
+    q.put_HandleTilde(VARIANT_TRUE);
+    q.Symbology = kSymbologyMicroPdf417;
 }
 
 std::vector<std::vector<bool>> DrawnModules(CQuillon& q) {

@@ -24,6 +24,9 @@ struct MicroReading {
 // Each row as its modules from left to right, true for a bar.
 MicroReading ReadMicroModules(const std::vector<std::vector<bool>>& rows);
 
+// Data of any bytes (as tilde escapes) for a MicroPDF417 symbol.
+void PutMicroData(CQuillon& q, const std::string& bytes);
+
 // The object's symbol as its PNG shows it: upright, black on white, modules and rows 1 pixel
 // (NarrowBarWidth, Y2XRatio 1), in a picture of the symbol's size; empty when there is none.
 std::vector<std::vector<bool>> DrawnModules(CQuillon& q);
