@@ -20,6 +20,11 @@ HRESULT ReportText(HRESULT hr, const std::string& text) {
     return ReportError(hr, description.c_str());
 }
 
+// "1 column", "2 columns".
+std::string Count(std::int32_t n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
 // A list as text: "a", "a or b", "a, b or c".
 std::string Alternatives(const std::vector<std::string>& items) {
     std::string text;
@@ -40,12 +45,12 @@ std::string MicroSizesThatExist(const QuillonState& state) {
         all.push_back(std::to_string(size.columns) + " x " + std::to_string(size.rows));
     }
     if (!rows.empty()) {
-        return "with " + std::to_string(state.MicroColumns) + " columns there are " +
-               Alternatives(rows) + " rows";
+        return "with " + Count(state.MicroColumns, "column") + " there are " + Alternatives(rows) +
+               " rows";
     }
     if (!columns.empty()) {
-        return "with " + std::to_string(state.MicroRows) + " rows there are " +
-               Alternatives(columns) + " columns";
+        return "with " + Count(state.MicroRows, "row") + " there are " + Alternatives(columns) +
+               " columns";
     }
     return "the sizes (columns x rows) are " + Alternatives(all);
 }
@@ -53,10 +58,10 @@ std::string MicroSizesThatExist(const QuillonState& state) {
 HRESULT ReportMicroDoesNotFit(const QuillonState& state) {
     std::string asked;
     if (state.MicroColumns != kMicroColumnsChosen) {
-        asked += " of " + std::to_string(state.MicroColumns) + " columns";
+        asked += " of " + Count(state.MicroColumns, "column");
     }
     if (state.MicroRows != kMicroRowsChosen) {
-        asked += (asked.empty() ? " of " : " and ") + std::to_string(state.MicroRows) + " rows";
+        asked += (asked.empty() ? " of " : " and ") + Count(state.MicroRows, "row");
     }
     if (state.LastFit == SymbolFit::NoSuchMicroSize) {
         return ReportText(QUILLON_E_DATA_DOES_NOT_FIT,
@@ -66,8 +71,7 @@ HRESULT ReportMicroDoesNotFit(const QuillonState& state) {
     // The largest size asked for.
     const MicroPdf417Size* largest = nullptr;
     for (const MicroPdf417Size& size : kMicroPdf417Sizes) {
-        if ((state.MicroColumns == kMicroColumnsChosen || size.columns == state.MicroColumns) &&
-            (state.MicroRows == kMicroRowsChosen || size.rows == state.MicroRows) &&
+        if (IsMicroSizeAllowed(size, state.MicroColumns, state.MicroRows) &&
             (largest == nullptr || MicroDataCapacity(size) > MicroDataCapacity(*largest))) {
             largest = &size;
         }
@@ -76,9 +80,8 @@ HRESULT ReportMicroDoesNotFit(const QuillonState& state) {
                        std::to_string(state.CodewordCount) +
                        " codewords besides the error correction";
     if (largest != nullptr) {
-        text += ", and " + std::to_string(largest->columns) + " columns x " +
-                std::to_string(largest->rows) + " rows hold " +
-                std::to_string(MicroDataCapacity(*largest));
+        text += ", and " + Count(largest->columns, "column") + " x " + Count(largest->rows, "row") +
+                " hold " + std::to_string(MicroDataCapacity(*largest));
     }
     text += ". Shorten the data";
     if (!asked.empty()) text += " or ask for a larger size (" + MicroSizesThatExist(state) + ")";

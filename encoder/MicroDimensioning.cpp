@@ -25,8 +25,7 @@ bool QuillonState::DimensionMicroSymbol(std::int32_t dataCodewords) {
     bool allowed = false;
     for (std::int32_t s = 0; s < kMicroPdf417SizeCount; ++s) {
         const MicroPdf417Size& size = kMicroPdf417Sizes[s];
-        if (MicroColumns != kMicroColumnsChosen && size.columns != MicroColumns) continue;
-        if (MicroRows != kMicroRowsChosen && size.rows != MicroRows) continue;
+        if (!IsMicroSizeAllowed(size, MicroColumns, MicroRows)) continue;
         allowed = true;
         if (MicroDataCapacity(size) < dataCodewords) continue;
         if (MicroSize == kNoMicroSize || Modules(size) < Modules(kMicroPdf417Sizes[MicroSize])) {

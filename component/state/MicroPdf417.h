@@ -21,6 +21,14 @@ constexpr std::int32_t MicroDataCapacity(const MicroPdf417Size& size) {
     return size.columns * size.rows - size.eccCodewords;
 }
 
+// Whether MicroColumns and MicroRows settings allow the size: each one either chooses or is the
+// size's.
+constexpr bool IsMicroSizeAllowed(const MicroPdf417Size& size, std::int32_t columns,
+                                  std::int32_t rows) {
+    return (columns == kMicroColumnsChosen || columns == size.columns) &&
+           (rows == kMicroRowsChosen || rows == size.rows);
+}
+
 // The row counts a MicroRows setting may name are those of the sizes, and only those.
 constexpr bool IsMicroRowCount(std::int32_t rows) {
     for (const std::int32_t r : kMicroRowCounts) {
