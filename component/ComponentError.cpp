@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "component/state/QuillonState.h"
 #include "platform/common/ErrorReporting.h"
@@ -19,6 +20,74 @@ HRESULT ReportText(HRESULT hr, const std::string& text) {
     return ReportError(hr, description.c_str());
 }
 
+// "1 column", "2 columns".
+std::string Count(std::int32_t n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
+// A list as text: "a", "a or b", "a, b or c".
+std::string Alternatives(const std::vector<std::string>& items) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) text += i + 1 == items.size() ? " or " : ", ";
+        text += items[i];
+    }
+    return text;
+}
+
+// The MicroPDF417 sizes there are for what MicroColumns and MicroRows ask: the row counts of
+// the columns asked for, the column counts of the rows asked for, or every size.
+std::string MicroSizesThatExist(const QuillonState& state) {
+    std::vector<std::string> rows, columns, all;
+    for (const MicroPdf417Size& size : kMicroPdf417Sizes) {
+        if (size.columns == state.MicroColumns) rows.push_back(std::to_string(size.rows));
+        if (size.rows == state.MicroRows) columns.push_back(std::to_string(size.columns));
+        all.push_back(std::to_string(size.columns) + " x " + std::to_string(size.rows));
+    }
+    if (!rows.empty()) {
+        return "with " + Count(state.MicroColumns, "column") + " there are " + Alternatives(rows) +
+               " rows";
+    }
+    if (!columns.empty()) {
+        return "with " + Count(state.MicroRows, "row") + " there are " + Alternatives(columns) +
+               " columns";
+    }
+    return "the sizes (columns x rows) are " + Alternatives(all);
+}
+
+HRESULT ReportMicroDoesNotFit(const QuillonState& state) {
+    std::string asked;
+    if (state.MicroColumns != kMicroColumnsChosen) {
+        asked += " of " + Count(state.MicroColumns, "column");
+    }
+    if (state.MicroRows != kMicroRowsChosen) {
+        asked += (asked.empty() ? " of " : " and ") + Count(state.MicroRows, "row");
+    }
+    if (state.LastFit == SymbolFit::NoSuchMicroSize) {
+        return ReportText(QUILLON_E_DATA_DOES_NOT_FIT,
+                          "There is no MicroPDF417 symbol" + asked +
+                              " (MicroColumns, MicroRows): " + MicroSizesThatExist(state) + ".");
+    }
+    // The largest size asked for.
+    const MicroPdf417Size* largest = nullptr;
+    for (const MicroPdf417Size& size : kMicroPdf417Sizes) {
+        if (IsMicroSizeAllowed(size, state.MicroColumns, state.MicroRows) &&
+            (largest == nullptr || MicroDataCapacity(size) > MicroDataCapacity(*largest))) {
+            largest = &size;
+        }
+    }
+    std::string text = "The data does not fit in a MicroPDF417 symbol" + asked + ": it takes " +
+                       std::to_string(state.CodewordCount) +
+                       " codewords besides the error correction";
+    if (largest != nullptr) {
+        text += ", and " + Count(largest->columns, "column") + " x " + Count(largest->rows, "row") +
+                " hold " + std::to_string(MicroDataCapacity(*largest));
+    }
+    text += ". Shorten the data";
+    if (!asked.empty()) text += " or ask for a larger size (" + MicroSizesThatExist(state) + ")";
+    return ReportText(QUILLON_E_DATA_DOES_NOT_FIT, text + ".");
+}
+
 }  // namespace
 
 HRESULT ReportDataDoesNotFit(const QuillonState& state) {
@@ -28,6 +97,10 @@ HRESULT ReportDataDoesNotFit(const QuillonState& state) {
                                             " is not below MacroSegmentCount " +
                                             std::to_string(state.MacroSegmentCount) +
                                             ": a segment's index counts from 0 within its set.");
+    }
+    if (state.LastFit == SymbolFit::NoSuchMicroSize ||
+        state.LastFit == SymbolFit::MicroSizeTooSmall) {
+        return ReportMicroDoesNotFit(state);
     }
     std::string text = "The data does not fit in a PDF417 symbol: ";
     if (state.LastFit == SymbolFit::TooManyRows) {

@@ -12,7 +12,8 @@ HRESULT ReportError(HRESULT hr, LPCOLESTR description, REFIID iid = IID_IQuillon
 class QuillonState;
 
 // Reports QUILLON_E_DATA_DOES_NOT_FIT with a description that says why, with the numbers the
-// encoder left behind; or E_INVALIDARG for a Macro segment index outside its set's count.
+// encoder left behind (for MicroPDF417, with the sizes there are); or E_INVALIDARG for a Macro
+// segment index outside its set's count.
 HRESULT ReportDataDoesNotFit(const QuillonState& state);
 // Reports E_INVALIDARG for a symbol whose size in pixels is beyond 32-bit coordinates, with
 // that size.

@@ -35,7 +35,8 @@ HRESULT CQuillon::GetActualSize(VARIANT* ActualWidth, VARIANT* ActualHeight) {
     }
     EncodeUnlessKept();
     if (LastFit != SymbolFit::Fits) return ReportDataDoesNotFit(*this);
-    // The width counts one module more than a drawn full row takes (render/SymbolGeometry.h).
+    // A full PDF417 symbol's width counts one module more than its drawn rows take; a
+    // MicroPDF417 symbol's is its rows', the stop bar included (render/SymbolGeometry.h).
     if (!SymbolFitsCoordinates()) return ReportSymbolTooLarge(*this);
     SetLong(ActualWidth, static_cast<std::int32_t>(SymbolWidthInPixels()));
     SetLong(ActualHeight, static_cast<std::int32_t>(SymbolHeightInPixels()));

@@ -43,10 +43,14 @@ public:
         const std::int32_t column = TrailColumn(to);
         if (column >= 0) trail_[column] = from;
     }
-    // Every way to write `byte` in text from `from` at `cost` (`odd`: a value is pending).
-    void TextMoves(Submode submode, bool odd, BYTE byte, std::int32_t cost, PlanState from) {
+    // Every way to write `byte` in text from `from` at `cost` (`odd`: a value is pending),
+    // the byte shift only when `byteShift`.
+    void TextMoves(Submode submode, bool odd, BYTE byte, std::int32_t cost, PlanState from,
+                   bool byteShift = true) {
         ForEachTextMove(submode, odd, byte, [&](const TextMove& move) {
-            Reach(TextState(move.submode, move.odd), cost + move.cost, from);
+            if (byteShift || move.kind != TextMoveKind::ByteShift) {
+                Reach(TextState(move.submode, move.odd), cost + move.cost, from);
+            }
         });
     }
 
@@ -78,19 +82,25 @@ std::int32_t QuillonState::PlanCompaction() {
     std::int32_t cost[kPlanStates];
     std::int32_t next[kPlanStates];
     std::fill_n(cost, kPlanStates, kUnreached);
-    // Every symbol starts in text compaction, Alpha.
+    // Every PDF417 symbol starts in text compaction, Alpha. A MicroPDF417 symbol starts in
+    // byte compaction: the search starts from text all the same, but its first text move costs
+    // the latch to text more, and a first byte is written in byte compaction (901 b), never
+    // shifted to from text it had to latch to.
     cost[TextState(Submode::Alpha, false)] = 0;
+    const std::int32_t textEntry = 2 * TextEntryLength();
 
     for (std::int32_t i = 0; i < DataLength; ++i) {
         const BYTE byte = DataText[i];
         Step step(next, CodewordBuffer.CompactionTrail[i]);
+        const bool start = i == 0 && textEntry != 0;
 
         // From text: any text move, or a latch to byte or numeric compaction once the pending
         // value is completed.
         for (std::int32_t s = 0; s < kTextStates; ++s) {
             if (cost[s] >= kUnreached) continue;
             const auto state = static_cast<PlanState>(s);
-            step.TextMoves(SubmodeOf(state), IsOdd(state), byte, cost[s], state);
+            step.TextMoves(SubmodeOf(state), IsOdd(state), byte, cost[s] + (start ? textEntry : 0),
+                           state, !start);
         }
         const Cheapest text = CheapestOf(cost, 0, kTextStates, 1);
         const Cheapest bytes = CheapestOf(cost, kTextStates, kByteStates);

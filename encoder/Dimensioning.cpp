@@ -36,6 +36,8 @@ bool QuillonState::DimensionSymbol(std::int32_t required) {
 }
 
 bool QuillonState::DimensionData(std::int32_t dataCodewords) {
+    // Its size fixes a MicroPDF417 symbol's error correction.
+    if (IsMicroPdf417()) return DimensionMicroSymbol(dataCodewords);
     // The level never falls below the setting; data that then does not fit is refused as any
     // other.
     if (AutoErrorCorrection) AutoEccLevel = std::max(EccLevel, RecommendedEccLevel(dataCodewords));

@@ -1,5 +1,5 @@
-// The ECI designator: right after the length descriptor, before any latch, so that a reader
-// knows how to interpret every byte of the data.
+// The ECI designator: right after the length descriptor (first in MicroPDF417, which has none),
+// before any latch, so that a reader knows how to interpret every byte of the data.
 #include "component/state/QuillonState.h"
 #include "encoder/Codewords.h"
 
@@ -9,7 +9,7 @@ std::int32_t QuillonState::EciDesignatorLength() const {
 }
 
 void QuillonState::WriteEciDesignator() {
-    std::uint16_t* cell = CodewordBuffer.SymbolCodewords + 1;
+    std::uint16_t* cell = CodewordBuffer.SymbolCodewords + DescriptorLength();
     switch (EciDesignatorLength()) {
         case 0:
             return;

@@ -10,6 +10,7 @@
 #include "encoder/EccCoefficientTable.h"
 
 std::int32_t QuillonState::EccCoefficient(std::int32_t j) const {
+    if (IsMicroPdf417()) return MicroEccCoefficientTable[MicroEccTableOffset(EccCount()) + j];
     return EccCoefficientTable[EccTableOffset(SymbolEccLevel()) + j];
 }
 

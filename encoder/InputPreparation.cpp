@@ -30,6 +30,7 @@ void QuillonState::EncodeData() {
 }
 
 void QuillonState::PrepareData() {
+    RestoreColumnsSetting();
     if (HandleTilde) {
         ExpandTildeEscapes();
     } else {

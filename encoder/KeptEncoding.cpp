@@ -30,6 +30,9 @@ EncodingSettings QuillonState::CurrentEncodingSettings() const {
     s.MacroSegmentIndex = MacroSegmentIndex;
     s.MacroSegmentCount = MacroSegmentCount;
     s.MacroFileId = MacroFileId;
+    s.Symbology = Symbology;
+    s.MicroColumns = MicroColumns;
+    s.MicroRows = MicroRows;
     return s;
 }
 

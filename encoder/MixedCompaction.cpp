@@ -48,6 +48,7 @@ void QuillonState::EncodeMixedCompaction() {
 
     // Second pass.
     SymbolWriter out(CodewordBuffer.SymbolCodewords, DataStartCell());
+    if (TextEntryLength() != 0 && n > 0 && Cell(values, 0) >= 0) out.Write(kTextLatchCodeword);
     auto copyRun = [&](std::int32_t& k) {
         while (Cell(values, k) >= 0) out.Write(values[k++]);
         ++k;  // the run's end marker

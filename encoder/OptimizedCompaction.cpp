@@ -86,7 +86,8 @@ void QuillonState::EncodeOptimizedCompaction() {
 
     SymbolWriter out(CodewordBuffer.SymbolCodewords, DataStartCell());
     TextValues text(out);
-    bool inText = true;
+    // A MicroPDF417 symbol starts in byte compaction: text, too, begins with its latch.
+    bool inText = TextEntryLength() == 0;
     PlanState state = TextState(Submode::Alpha, false);
     std::int32_t i = 0;
     while (i < DataLength) {

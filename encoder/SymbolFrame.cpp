@@ -3,8 +3,10 @@
 #include "component/state/QuillonState.h"
 
 void QuillonState::CompleteSymbol() {
-    const std::int32_t dataEnd = CodewordCount - EccCount();
-    CodewordBuffer.SymbolCodewords[0] = static_cast<std::uint16_t>(dataEnd);
+    // The length descriptor counts itself and everything before the error correction.
+    if (DescriptorLength() != 0) {
+        CodewordBuffer.SymbolCodewords[0] = static_cast<std::uint16_t>(CodewordCount - EccCount());
+    }
     WriteEciDesignator();
     WriteMacroControlBlock(PadEndCell());
     ComputeErrorCorrection();

@@ -8,11 +8,13 @@
 
 namespace {
 
-// The narrowest symbol has one data column and is truncated. A module this wide makes even that
-// symbol wider than 32-bit coordinates reach, so it and every wider one are refused alike:
-// holding the width here changes no result, and keeps the module width, the wide bar (twice
-// it) and the row height (at most 5 times it) inside 32 bits.
-constexpr std::int64_t kNarrowestSymbolModules = MeasuredRowModules(kMinColumns, true);
+// The narrowest symbol is a one-column MicroPDF417 symbol (a truncated one-column PDF417 symbol
+// is wider). A module this wide makes even that symbol wider than 32-bit coordinates reach, so
+// it and every wider one are refused alike: holding the width here changes no result, and
+// keeps the module width, the wide bar (twice it) and the row height (at most 5 times it)
+// inside 32 bits.
+constexpr std::int64_t kNarrowestSymbolModules = MicroRowModules(1);
+static_assert(kNarrowestSymbolModules < MeasuredRowModules(kMinColumns, true));
 constexpr std::int64_t kMaxModuleWidth = INT32_MAX / kNarrowestSymbolModules + 1;
 
 // Half down: trunc(v), plus one only when the fraction is strictly above one half.
@@ -40,7 +42,10 @@ bool QuillonState::ComputeModuleGeometry() {
 }
 
 std::int64_t QuillonState::SymbolWidthInPixels() const {
-    return std::int64_t{ModuleWidth} * MeasuredRowModules(Columns, TruncateSymbol != FALSE);
+    const std::int32_t modules = IsMicroPdf417()
+                                     ? MicroRowModules(Columns)
+                                     : MeasuredRowModules(Columns, TruncateSymbol != FALSE);
+    return std::int64_t{ModuleWidth} * modules;
 }
 
 std::int64_t QuillonState::SymbolHeightInPixels() const {

@@ -62,9 +62,17 @@ std::int32_t QuillonState::RightRowIndicator(std::int32_t r) const {
 // table (at most 29 × 30 + 29) and every codeword read inside what the encoder wrote.
 bool QuillonState::SymbolIsDrawable() const {
     if (LastFit != SymbolFit::Fits || !SymbolFitsCoordinates()) return false;
-    if (ActualRows < 0 || ActualRows > kMaxRows) return false;
-    if (Columns < kMinColumns || Columns > kMaxColumns) return false;
-    if (SymbolEccLevel() < 0 || SymbolEccLevel() > kMaxEccLevel) return false;
+    if (IsMicroPdf417()) {
+        // The shape is its size's, whose starting row address patterns row assembly reads.
+        if (!IsMicroSize(MicroSize) || Columns != kMicroPdf417Sizes[MicroSize].columns ||
+            ActualRows != kMicroPdf417Sizes[MicroSize].rows) {
+            return false;
+        }
+    } else {
+        if (ActualRows < 0 || ActualRows > kMaxRows) return false;
+        if (Columns < kMinColumns || Columns > kMaxColumns) return false;
+        if (SymbolEccLevel() < 0 || SymbolEccLevel() > kMaxEccLevel) return false;
+    }
     const std::int32_t cells = ActualRows * Columns;
     for (std::int32_t k = 0; k < cells; ++k) {
         if (CodewordBuffer.SymbolCodewords[k] >= kCodewordValues) return false;
@@ -73,10 +81,15 @@ bool QuillonState::SymbolIsDrawable() const {
 }
 
 std::int32_t QuillonState::SymbolRowModules() const {
+    if (IsMicroPdf417()) return MicroRowModules(Columns);
     return DrawnRowModules(Columns, TruncateSymbol != FALSE);
 }
 
 void QuillonState::AssembleRow(std::int32_t r, ModuleRow& row) const {
+    if (IsMicroPdf417()) {
+        AssembleMicroRow(r, row);
+        return;
+    }
     // Rows use clusters 0, 3 and 6 in turn; row r holds codewords r × Columns onward.
     const std::uint32_t* cluster = ClusterPatternTable + (r % 3) * kCodewordValues;
     const std::uint16_t* codeword = CodewordBuffer.SymbolCodewords + r * Columns;

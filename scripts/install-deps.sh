@@ -12,7 +12,8 @@
 # groff, lintian), mingw-w64, wixl, msitools and Wine for the Windows DLLs and their installer,
 # clang and its runtimes for the fuzz targets, Python's venv, pip, setuptools, pytest, zxing-cpp
 # and Pillow for the Python package's tests, Chromium and playwright-core (from the npm
-# registry) for the browser test of the demo page, wrk and time for the benchmarks, git, ccache
+# registry) for the browser test of the demo page, bwip-js (from the npm registry) beside zint
+# as a MicroPDF417 peer, wrk and time for the benchmarks, git, ccache
 # and mmdebstrap for the run command's test from a fresh clone (built through ccache, so that a
 # later run reuses its objects) and the package's test in a fresh Debian root; umoci, skopeo,
 # runc (the OCI runtime that runs the image as the Deployment asks) and python3-yaml (which
@@ -53,11 +54,15 @@ if ((${#missing[@]})); then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# From the npm registry: playwright-core for the browser test of the demo page, and the
-# Kubernetes API's schemas for the manifests' test.
+# From the npm registry: playwright-core for the browser test of the demo page, the
+# Kubernetes API's schemas for the manifests' test, and bwip-js, the MicroPDF417 peer that the
+# encoder's tests and benchmarks compare with.
 if [[ ${1:-} != --run && ! -d tests/browser/node_modules/playwright-core ]]; then
     npm ci --prefix tests/browser --no-audit --no-fund --loglevel=error
 fi
 if [[ ${1:-} != --run && ! -d tests/deploy/kubernetes/node_modules/kubernetes-models ]]; then
     npm ci --prefix tests/deploy/kubernetes --no-audit --no-fund --loglevel=error
+fi
+if [[ ${1:-} != --run && ! -d tests/encoder/peer/node_modules/bwip-js ]]; then
+    npm ci --prefix tests/encoder/peer --no-audit --no-fund --loglevel=error
 fi

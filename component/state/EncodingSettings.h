@@ -23,6 +23,9 @@ struct EncodingSettings {
     std::int32_t MacroSegmentIndex = 0;
     std::int32_t MacroSegmentCount = 0;
     MacroFileIdCodewords MacroFileId;
+    std::int32_t Symbology = 0;
+    std::int32_t MicroColumns = 0;
+    std::int32_t MicroRows = 0;
 
     bool operator==(const EncodingSettings&) const = default;
 };

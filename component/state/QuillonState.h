@@ -9,6 +9,7 @@
 
 #include "component/state/DrawnRows.h"
 #include "component/state/EncodingSettings.h"
+#include "component/state/MicroPdf417.h"
 #include "component/state/SymbolLimits.h"
 #include "component/state/SymbolOptions.h"
 #include "platform/Platform.h"
@@ -39,6 +40,8 @@ enum class SymbolFit : std::int32_t {
     TooManyRows,             // even 30 columns need more than 90 rows
     TooManyCodewords,        // the chosen shape would hold more than 928 codewords
     MacroSegmentOutsideSet,  // MacroSegmentIndex is not below a MacroSegmentCount that is set
+    NoSuchMicroSize,         // MicroPDF417 has no size of MicroColumns and MicroRows
+    MicroSizeTooSmall,       // no MicroPDF417 size they allow holds the data
 };
 
 struct ModuleRow;
@@ -83,8 +86,12 @@ public:
     // The error-correction level of the symbol being built or drawn: EccLevel, or with
     // AutoErrorCorrection the level the last encoding chose.
     std::int32_t SymbolEccLevel() const { return AutoErrorCorrection ? AutoEccLevel : EccLevel; }
-    // Number of error-correction codewords of that level: 2, 4, ... 512.
-    std::int32_t EccCount() const { return 2 << SymbolEccLevel(); }
+    // Number of error-correction codewords: of that level, 2, 4, ... 512; in MicroPDF417 those
+    // its size has.
+    std::int32_t EccCount() const {
+        if (!IsMicroPdf417()) return 2 << SymbolEccLevel();
+        return IsMicroSize(MicroSize) ? kMicroPdf417Sizes[MicroSize].eccCodewords : 0;
+    }
     // The two steps every compaction takes before it compacts: EccCount and the Columns check.
     void PrepareDimensioning();
     // Chooses Columns and ActualRows for `required` codewords; false when no symbol holds them.
@@ -93,21 +100,34 @@ public:
     // codeword before the error correction but the pad codewords), then dimensions the symbol.
     bool DimensionData(std::int32_t dataCodewords);
 
-    // The symbol's frame around the compacted data: the length descriptor, the ECI designator
-    // that follows it, and the Macro PDF417 control block after the pad codewords.
+    // MicroPDF417 (Symbology 1): PDF417's codewords in sizes of their own (MicroSize).
+    bool IsMicroPdf417() const { return Symbology == kSymbologyMicroPdf417; }
+    // The size that MicroColumns and MicroRows allow and that holds `dataCodewords` (every
+    // codeword but the error correction); false, with LastFit saying why, when there is none.
+    bool DimensionMicroSymbol(std::int32_t dataCodewords);
+    // Puts the caller's Columns back where the last MicroPDF417 symbol's columns stand in it.
+    void RestoreColumnsSetting();
+
+    // The symbol's frame around the compacted data: the length descriptor (none in
+    // MicroPDF417), the ECI designator that follows it, and the Macro PDF417 control block after
+    // the pad codewords.
+    std::int32_t DescriptorLength() const { return IsMicroPdf417() ? 0 : 1; }
     std::int32_t EciDesignatorLength() const;
     std::int32_t MacroControlBlockLength() const;
     std::int32_t FrameLength() const {
-        return 1 + EciDesignatorLength() + MacroControlBlockLength();
+        return DescriptorLength() + EciDesignatorLength() + MacroControlBlockLength();
     }
+    // A MicroPDF417 symbol starts in byte compaction, so data that starts in text compaction
+    // starts with a latch to it; a PDF417 symbol starts in text.
+    std::int32_t TextEntryLength() const { return IsMicroPdf417() ? 1 : 0; }
     // The first cell of the compacted data, and the cell after the last pad codeword.
-    std::int32_t DataStartCell() const { return 1 + EciDesignatorLength(); }
+    std::int32_t DataStartCell() const { return DescriptorLength() + EciDesignatorLength(); }
     std::int32_t PadEndCell() const {
         return CodewordCount - EccCount() - MacroControlBlockLength();
     }
     // Whether the Macro settings describe a segment of a set: none, or an index below the count.
     bool MacroSettingsAreConsistent() const;
-    void WriteEciDesignator();  // from cell 1
+    void WriteEciDesignator();  // after the length descriptor
     void WriteMacroControlBlock(std::int32_t firstCell);
     // After the data and pad codewords are in place: the descriptor, the ECI designator, the
     // Macro control block and the error correction.
@@ -163,6 +183,7 @@ public:
     // Row assembly: row r of the symbol as modules (render/ModuleRow.h), appended to `row`;
     // every row is SymbolRowModules() long.
     void AssembleRow(std::int32_t r, ModuleRow& row) const;
+    void AssembleMicroRow(std::int32_t r, ModuleRow& row) const;
     std::int32_t SymbolRowModules() const;
     std::int32_t LeftRowIndicator(std::int32_t r) const;
     std::int32_t RightRowIndicator(std::int32_t r) const;
@@ -271,6 +292,10 @@ public:
     std::int32_t DataLength = 0;
     BOOL HandleTilde = FALSE;
     SymbolFit LastFit = SymbolFit::Fits;
+    // The size of the last MicroPDF417 symbol, whose columns then stand in Columns, for drawing
+    // and measuring, with the caller's Columns kept in SavedColumns; kNoMicroSize otherwise.
+    std::int32_t MicroSize = kNoMicroSize;
+    std::int32_t SavedColumns = kDefaultColumns;
 
     // ---- PNG output (used only within one PNGImage request) ----
     SAFEARRAY* OutputArray = nullptr;

@@ -21,6 +21,7 @@ Codewords SymbolOf(const QuillonState& q) {
 
 Codewords DataCellsOf(const QuillonState& q) {
     const std::uint16_t* cells = q.CodewordBuffer.SymbolCodewords;
+    if (q.IsMicroPdf417()) return Codewords(cells, cells + q.CodewordCount - q.EccCount());
     return Codewords(cells + 1, cells + cells[0]);
 }
 

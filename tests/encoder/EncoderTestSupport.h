@@ -29,7 +29,8 @@ Bytes DataTextOf(const QuillonState& q);
 // The finished symbol: SymbolCodewords cells 0 .. CodewordCount - 1.
 Codewords SymbolOf(const QuillonState& q);
 
-// Cells 1 .. descriptor - 1: the data codewords with their pad codewords.
+// Cells 1 .. descriptor - 1: the data codewords with their pad codewords (in MicroPDF417, which
+// has no descriptor, every cell before the error correction).
 Codewords DataCellsOf(const QuillonState& q);
 
 // Sets the data, runs EncodeData in `mode` and returns the data cells.

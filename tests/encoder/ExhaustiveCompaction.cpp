@@ -12,6 +12,13 @@ public:
     explicit ExhaustiveSearch(const Bytes& data) : data_(data) {}
 
     int Fewest() { return (Best(0, kText, kAlpha, false, 0) + 1) / 2; }
+    // The latch to text first, or one to bytes or digits with the first of them.
+    int FewestMicro() {
+        int best = 2 + Best(0, kText, kAlpha, false, 0);
+        best = std::min(best, 2 + Best(1, kByte, kAlpha, false, 1));
+        if (IsDigit(data_[0])) best = std::min(best, 2 + Best(1, kNumeric, kAlpha, false, 1));
+        return (best + 1) / 2;
+    }
 
 private:
     enum Mode { kText, kByte, kNumeric };
@@ -107,6 +114,10 @@ private:
 
 int FewestCodewordsByExhaustiveSearch(const Bytes& data) {
     return ExhaustiveSearch(data).Fewest();
+}
+
+int FewestMicroCodewordsByExhaustiveSearch(const Bytes& data) {
+    return ExhaustiveSearch(data).FewestMicro();
 }
 
 }  // namespace encoder_test

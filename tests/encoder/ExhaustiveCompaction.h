@@ -9,5 +9,8 @@
 namespace encoder_test {
 
 int FewestCodewordsByExhaustiveSearch(const Bytes& data);
+// The same for MicroPDF417, whose symbol starts in byte compaction and whose data starts with
+// a latch whatever it starts with (non-empty data).
+int FewestMicroCodewordsByExhaustiveSearch(const Bytes& data);
 
 }  // namespace encoder_test

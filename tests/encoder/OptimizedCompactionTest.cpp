@@ -173,7 +173,7 @@ Bytes Printable(const Bytes& s) {
 }
 
 // Every way of writing is tried by the search; the choice must reach its minimum exactly, and
-// its codewords must mean the data.
+// its codewords must mean the data. In MicroPDF417, too, whose data starts with a latch.
 TEST(OptimizedCompaction, TakesExactlyAsFewCodewordsAsAnExhaustiveSearch) {
     // Characters of every sub-mode, those that two sub-modes hold, digits, and bytes that only
     // byte compaction or the byte shift can carry.
@@ -192,6 +192,14 @@ TEST(OptimizedCompaction, TakesExactlyAsFewCodewordsAsAnExhaustiveSearch) {
         const DecodeResult decoded = DecodeDataCodewords(cells);
         ASSERT_TRUE(decoded.ok) << decoded.error;
         ASSERT_EQ(decoded.bytes, data);
+
+        auto micro = NewState();
+        micro->Symbology = kSymbologyMicroPdf417;
+        const Codewords microCells = OptimizedData(*micro, data);
+        ASSERT_EQ(static_cast<int>(microCells.size()),
+                  FewestMicroCodewordsByExhaustiveSearch(data));
+        ASSERT_TRUE(microCells[0] >= 900 && microCells[0] != 913) << microCells[0];
+        ASSERT_EQ(DecodeDataCodewords(microCells).bytes, data);
     }
 }
 

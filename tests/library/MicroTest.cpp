@@ -84,11 +84,11 @@ TEST(Micro, AMacroSetWarnsOnce) {
     EXPECT_EQ(barcode.Warnings(), std::vector<std::string>{"Columns=5 " + kSizeFromMicro});
 }
 
-// Once the MicroPDF417 encoder draws its symbols: GetActualSize's width is ModuleWidth × 38,
-// 55, 82 or 99 (the stop bar included), and the picture the host sizes is that and a quiet
-// zone of 2 modules of 3 pixels on every side; rows under 2 modules (Y2XRatio 1.8 gives rows
-// of 5 pixels for 3-pixel modules) are warned of with their figures, 2 modules are not.
-TEST(Micro, DISABLED_ThePictureIsSizedToMicroPdf417sRows) {
+// GetActualSize's width is ModuleWidth × 38, 55, 82 or 99 (the stop bar included), and the
+// picture the host sizes is that and a quiet zone of 2 modules of 3 pixels on every side; rows
+// under 2 modules (Y2XRatio 1.8 gives rows of 5 pixels for 3-pixel modules) are warned of with
+// their figures, 2 modules are not.
+TEST(Micro, ThePictureIsSizedToMicroPdf417sRows) {
     const int modules[] = {38, 55, 82, 99};
     for (int columns = 1; columns <= 4; ++columns) {
         SCOPED_TRACE(columns);

@@ -56,10 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Modules wider than any picture keep their width: 96 × 1000 / 2.54 = 37795.3.
         GeometryCase{96, 96, 0, 866.0f, 1.0f, 96, 32731, 32731},
         GeometryCase{96, 96, 0, 1000.0f, 3.0f, 96, 37795, 113385},
-        // Beyond 2147483647 / 53 + 1 pixels even the narrowest symbol (one column, truncated:
-        // 53 modules) is wider than 32-bit coordinates: all such modules are held there.
-        GeometryCase{96, 96, 0, 1.0e30f, 3.0f, 96, 40518560, 121555680},
-        GeometryCase{96, 96, 3, 3.4e38f, 5.0f, 96, 40518560, 202592800}));
+        // Beyond 2147483647 / 38 + 1 pixels even the narrowest symbol (one-column MicroPDF417:
+        // 38 modules) is wider than 32-bit coordinates: all such modules are held there.
+        GeometryCase{96, 96, 0, 1.0e30f, 3.0f, 96, 56512728, 169538184},
+        GeometryCase{96, 96, 3, 3.4e38f, 5.0f, 96, 56512728, 282563640}));
 
 TEST(ModuleGeometryFailure, NeedsTheScreen) {
     auto q = std::make_unique<QuillonState>();

@@ -27,6 +27,16 @@ const std::map<std::uint32_t, int>& CodewordOf(int block) {
     return tables[static_cast<size_t>(block)];
 }
 
+}  // namespace
+
+int CodewordOfPattern(int block, std::uint32_t pattern) {
+    const auto& table = CodewordOf(block);
+    const auto it = table.find(pattern);
+    return it == table.end() ? -1 : it->second;
+}
+
+namespace {
+
 std::uint32_t PatternAt(const std::vector<bool>& modules, int first) {
     std::uint32_t pattern = 0;
     for (int m = 0; m < kPatternModules; ++m) {
@@ -54,16 +64,16 @@ SymbolReading ReadSymbolModules(const std::vector<std::vector<bool>>& rows) {
             return reading;
         }
         const int columns = (width - kRowOverhead) / kPatternModules;
-        const auto& table = CodewordOf(static_cast<int>(r % 3));
         std::vector<int> values;
         for (int k = 0; k < columns + 2; ++k) {
-            const auto it = table.find(PatternAt(modules, kPatternModules * (k + 1)));
-            if (it == table.end()) {
+            const int value = CodewordOfPattern(static_cast<int>(r % 3),
+                                                PatternAt(modules, kPatternModules * (k + 1)));
+            if (value < 0) {
                 reading.error = "row " + std::to_string(r) + " pattern " + std::to_string(k) +
                                 " is no codeword of its cluster";
                 return reading;
             }
-            values.push_back(it->second);
+            values.push_back(value);
         }
         left.push_back(values.front());
         reading.codewords.insert(reading.codewords.end(), values.begin() + 1, values.end() - 1);
@@ -83,7 +93,8 @@ SymbolReading ReadSymbolModules(const std::vector<std::vector<bool>>& rows) {
     return reading;
 }
 
-SymbolReading ReadSymbolPicture(const DecodedPng& picture, int module, int rowHeight) {
+std::vector<std::vector<bool>> ModulesOfPicture(const DecodedPng& picture, int module,
+                                                int rowHeight) {
     auto dark = [&](int x, int y) {
         const std::uint32_t rgb = picture.Pixel(x, y);
         return ((rgb >> 16 & 0xFF) + (rgb >> 8 & 0xFF) + (rgb & 0xFF)) < 3 * 128;
@@ -98,11 +109,7 @@ SymbolReading ReadSymbolPicture(const DecodedPng& picture, int module, int rowHe
             bottom = std::max(bottom, y);
         }
     }
-    SymbolReading reading;
-    if (right < 0 || module <= 0 || rowHeight <= 0) {
-        reading.error = "no symbol in the picture";
-        return reading;
-    }
+    if (right < 0 || module <= 0 || rowHeight <= 0) return {};
     const int modules = (right - left + 1) / module;
     const int rowCount = (bottom - top + 1) / rowHeight;
     std::vector<std::vector<bool>> rows(static_cast<size_t>(rowCount));
@@ -110,6 +117,16 @@ SymbolReading ReadSymbolPicture(const DecodedPng& picture, int module, int rowHe
         const int y = top + r * rowHeight + rowHeight / 2;
         for (int m = 0; m < modules; ++m)
             rows[static_cast<size_t>(r)].push_back(dark(left + m * module + module / 2, y));
+    }
+    return rows;
+}
+
+SymbolReading ReadSymbolPicture(const DecodedPng& picture, int module, int rowHeight) {
+    const std::vector<std::vector<bool>> rows = ModulesOfPicture(picture, module, rowHeight);
+    if (rows.empty()) {
+        SymbolReading reading;
+        reading.error = "no symbol in the picture";
+        return reading;
     }
     return ReadSymbolModules(rows);
 }

@@ -3,6 +3,7 @@
 // zint's module matrix).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,3 +29,11 @@ SymbolReading ReadSymbolModules(const std::vector<std::vector<bool>>& rows);
 // An upright symbol in a picture: modules `module` pixels wide, rows `rowHeight` pixels high,
 // bars darker than the background, nothing else dark.
 SymbolReading ReadSymbolPicture(const DecodedPng& picture, int module, int rowHeight);
+
+// Such a symbol's rows as modules, from its first bar to its last (empty when there is none).
+std::vector<std::vector<bool>> ModulesOfPicture(const DecodedPng& picture, int module,
+                                                int rowHeight);
+
+// The codeword that `pattern` (17 modules, bit 16 the leftmost) stands for in cluster block
+// `block` (0, 1, 2: clusters 0, 3, 6), or -1.
+int CodewordOfPattern(int block, std::uint32_t pattern);

@@ -57,7 +57,7 @@ std::string Piece(const std::string& kind, Generator& g) {
 
 }  // namespace
 
-std::vector<CorpusEntry> CompactionCorpus() {
+std::vector<CorpusEntry> CompactionCorpus(int longest) {
     static const std::string kinds[] = {"digits",          "capitals",       "prose",
                                         "ascii",           "binary",         "dates and numbers",
                                         "text and digits", "text and binary"};
@@ -66,8 +66,8 @@ std::vector<CorpusEntry> CompactionCorpus() {
     std::uint64_t seed = 1;
     for (const std::string& kind : kinds) {
         for (int i = 0; i < kLengths; ++i) {
-            // 1 to 2,000 bytes, spaced evenly on a logarithmic scale.
-            const auto length = static_cast<size_t>(std::lround(std::pow(2000.0, i / 29.0)));
+            // 1 to `longest` bytes, spaced evenly on a logarithmic scale.
+            const auto length = static_cast<size_t>(std::lround(std::pow(longest, i / 29.0)));
             Generator g(seed++);
             std::string bytes;
             while (bytes.size() < length) bytes += Piece(kind, g);

@@ -1,5 +1,5 @@
 // A fixed corpus for comparing compactions: digits, text, binary and mixtures of them, at
-// lengths from 1 to 2,000 bytes, generated the same way on every platform.
+// lengths from 1 to `longest` bytes, generated the same way on every platform.
 #pragma once
 
 #include <string>
@@ -10,4 +10,4 @@ struct CorpusEntry {
     std::string bytes;
 };
 
-std::vector<CorpusEntry> CompactionCorpus();
+std::vector<CorpusEntry> CompactionCorpus(int longest = 2000);

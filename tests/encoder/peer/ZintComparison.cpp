@@ -6,6 +6,8 @@
 
 #include "component/state/QuillonState.h"
 #include "tests/encoder/peer/CompactionCorpus.h"
+#include "tests/encoder/peer/MicroPeers.h"
+#include "tests/support/MicroSymbolModules.h"
 #include "tests/support/SymbolModules.h"
 #include "tests/support/TildeEscapes.h"
 
@@ -19,17 +21,24 @@ int WithoutPads(const std::vector<int>& dataArea) {
     return n;
 }
 
-EncodedSize Ours(const std::string& bytes, int columns, int level) {
+// A state holding the bytes (zero bytes and tildes as escapes, every other byte as it is), to
+// be encoded with OptimizeCompaction; null when the escaped text is too long for Data.
+std::unique_ptr<QuillonState> OptimizingState(const std::string& bytes) {
     auto q = std::make_unique<QuillonState>();
-    // Zero bytes and tildes as escapes, every other byte as it is.
     std::string text;
     for (const char c : bytes)
         text += c == 0 || c == '~' ? TildeEscaped({&c, 1}) : std::string(1, c);
-    if (text.size() > static_cast<size_t>(kMaxDataLength)) return {};
+    if (text.size() > static_cast<size_t>(kMaxDataLength)) return nullptr;
     for (size_t i = 0; i < text.size(); ++i) q->DataText[i] = static_cast<BYTE>(text[i]);
     q->DataText[text.size()] = 0;
     q->HandleTilde = TRUE;
     q->OptimizeCompaction = TRUE;
+    return q;
+}
+
+EncodedSize Ours(const std::string& bytes, int columns, int level) {
+    auto q = OptimizingState(bytes);
+    if (q == nullptr) return {};
     q->Columns = columns;
     q->EccLevel = level;
     q->EncodeData();
@@ -84,6 +93,54 @@ std::vector<ComparedString> CompareWithZint() {
         c.ours = Ours(entry.bytes, c.columns, c.eccLevel);
         c.zint = Zint(entry.bytes, c.columns, c.eccLevel, c.zintError);
         compared.push_back(c);
+    }
+    return compared;
+}
+
+namespace {
+
+EncodedSize MicroOurs(const std::string& bytes, int columns) {
+    auto q = OptimizingState(bytes);
+    if (q == nullptr) return {};
+    q->Symbology = kSymbologyMicroPdf417;
+    q->MicroColumns = columns;
+    q->EncodeData();
+    if (q->LastFit != SymbolFit::Fits) return {};
+    const std::uint16_t* cells = q->CodewordBuffer.SymbolCodewords;
+    return {true, q->ActualRows,
+            WithoutPads(std::vector<int>(cells, cells + q->CodewordCount - q->EccCount()))};
+}
+
+// A peer's symbol, when it has the columns asked for.
+EncodedSize MicroPeer(const PeerSymbol& symbol, int columns) {
+    const MicroReading reading = ReadMicroModules(symbol.rows);
+    if (symbol.rows.empty() || !reading.ok() || reading.columns != columns) return {};
+    return {true, reading.rows, WithoutPads(reading.DataCodewords())};
+}
+
+}  // namespace
+
+std::vector<MicroComparedString> CompareMicroWithPeers(bool withBwipjs) {
+    // The largest symbol holds 126 data codewords: some 370 digits, fewer of anything else.
+    constexpr int kLongest = 370;
+    std::vector<MicroComparedString> compared;
+    std::vector<PeerCase> cases;
+    for (const CorpusEntry& entry : CompactionCorpus(kLongest)) {
+        MicroComparedString c;
+        c.kind = entry.kind;
+        c.length = static_cast<int>(entry.bytes.size());
+        // Every column count, but for longer data only those that can hold it.
+        const int n = static_cast<int>(compared.size());
+        c.columns = c.length <= 16 ? 1 + n % 4 : c.length <= 50 ? 2 + n % 3 : 3 + n % 2;
+        c.ours = MicroOurs(entry.bytes, c.columns);
+        c.zint = MicroPeer(ZintMicroPdf417({entry.bytes, c.columns}), c.columns);
+        cases.push_back({entry.bytes, c.columns});
+        compared.push_back(c);
+    }
+    if (withBwipjs) {
+        const std::vector<PeerSymbol> bwipjs = BwipjsMicroPdf417(cases);
+        for (std::size_t i = 0; i < compared.size(); ++i)
+            compared[i].bwipjs = MicroPeer(bwipjs[i], compared[i].columns);
     }
     return compared;
 }

@@ -23,3 +23,15 @@ struct ComparedString {
 };
 
 std::vector<ComparedString> CompareWithZint();
+
+// MicroPDF417's compaction against both peers: each string of a corpus up to the largest
+// symbol's capacity, with OptimizeCompaction at a column count of 1 to 4 (forced for all three).
+// Data codewords here are every codeword but the error correction and the pad codewords.
+struct MicroComparedString {
+    std::string kind;
+    int length = 0;
+    int columns = 0;
+    EncodedSize ours, zint, bwipjs;
+};
+
+std::vector<MicroComparedString> CompareMicroWithPeers(bool withBwipjs);
