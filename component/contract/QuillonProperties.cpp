@@ -1,5 +1,8 @@
 #include "component/contract/QuillonProperties.h"
 
+#include <array>
+#include <iterator>
+
 #include "platform/common/AsciiCase.h"
 
 bool QuillonProperty::Accepts(const VARIANT& converted) const {
@@ -24,8 +27,16 @@ std::span<const QuillonProperty> QuillonProperties() {
 }
 
 const QuillonProperty* FindQuillonProperty(std::string_view name) {
-    for (const QuillonProperty& p : kQuillonProperties) {
-        if (platform::EqualsIgnoringCase(p.name, name)) return &p;
+    // The names' lengths are compared first: a lookup is made for every setting.
+    static const auto names = [] {
+        std::array<std::string_view, std::size(kQuillonProperties)> all{};
+        for (std::size_t i = 0; i < all.size(); ++i) all[i] = kQuillonProperties[i].name;
+        return all;
+    }();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].size() == name.size() && platform::EqualsIgnoringCase(names[i], name)) {
+            return &kQuillonProperties[i];
+        }
     }
     return nullptr;
 }

@@ -235,21 +235,39 @@ Outcome BarcodeSession::EndPage() {
 }
 
 Outcome BarcodeSession::Open() {
-    width_ = {DefaultOf("Width"), false};
-    height_ = {DefaultOf("Height"), false};
-    orientation_ = static_cast<int>(DefaultOf("Orientation"));
-    truncated_ = FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
-    handle_tilde_ = FindQuillonProperty("HandleTilde")->default_value == std::string("True");
-    border_style_ = static_cast<int>(DefaultOf("BorderStyle"));
-    back_colour_ = static_cast<std::uint32_t>(DefaultOf("BackColor"));
-    data_ = FindQuillonProperty("Data")->default_value;
+    // A new object's settings, as the interface's description gives them, read once.
+    static const struct Defaults {
+        std::int64_t width = DefaultOf("Width");
+        std::int64_t height = DefaultOf("Height");
+        int orientation = static_cast<int>(DefaultOf("Orientation"));
+        bool truncated =
+            FindQuillonProperty("TruncateSymbol")->default_value == std::string("True");
+        bool handle_tilde =
+            FindQuillonProperty("HandleTilde")->default_value == std::string("True");
+        int border_style = static_cast<int>(DefaultOf("BorderStyle"));
+        std::uint32_t back_colour = static_cast<std::uint32_t>(DefaultOf("BackColor"));
+        std::string data = FindQuillonProperty("Data")->default_value;
+        std::int32_t eci = static_cast<std::int32_t>(DefaultOf("Eci"));
+        std::int32_t columns = static_cast<std::int32_t>(DefaultOf("Columns"));
+        std::int32_t mode = static_cast<std::int32_t>(DefaultOf("Mode"));
+        std::int32_t macro_index = static_cast<std::int32_t>(DefaultOf("MacroSegmentIndex"));
+        std::int32_t macro_count = static_cast<std::int32_t>(DefaultOf("MacroSegmentCount"));
+    } defaults;
+    width_ = {defaults.width, false};
+    height_ = {defaults.height, false};
+    orientation_ = defaults.orientation;
+    truncated_ = defaults.truncated;
+    handle_tilde_ = defaults.handle_tilde;
+    border_style_ = defaults.border_style;
+    back_colour_ = defaults.back_colour;
+    data_ = defaults.data;
     data_encoding_ = DataEncoding::kText;
-    eci_ = static_cast<std::int32_t>(DefaultOf("Eci"));
-    columns_ = static_cast<std::int32_t>(DefaultOf("Columns"));
-    mode_ = static_cast<std::int32_t>(DefaultOf("Mode"));
+    eci_ = defaults.eci;
+    columns_ = defaults.columns;
+    mode_ = defaults.mode;
     eci_set_ = false;
-    macro_index_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentIndex"));
-    macro_count_ = static_cast<std::int32_t>(DefaultOf("MacroSegmentCount"));
+    macro_index_ = defaults.macro_index;
+    macro_count_ = defaults.macro_count;
     macro_file_id_.clear();
     micro_ = {};
     CallError error;

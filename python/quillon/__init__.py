@@ -136,8 +136,7 @@ class Barcode:
         handle = lib.quillon_create()
         if not handle:
             raise MemoryError("cannot create a barcode object")
-        object.__setattr__(self, "_handle", handle)
-        object.__setattr__(self, "_values", {})
+        self.__dict__.update(_handle=handle, _values={})
         problem = lib.quillon_message(handle).decode()
         if problem:
             raise InternalError(problem)
@@ -156,7 +155,7 @@ class Barcode:
         for name, value in properties.items():
             self.set(name, value)
         if data is not None:
-            self.data = data
+            self._set_data(data)
 
     def __del__(self) -> None:
         handle = self.__dict__.get("_handle")
@@ -167,7 +166,10 @@ class Barcode:
     def _call(self, status: int, property: Optional[str] = None, value: Any = None) -> None:
         """Turns the last call's warnings into QuillonWarnings and its failure into an Error."""
         handle = self._handle
-        for i in range(lib.quillon_warning_count(handle)):
+        count = lib.quillon_warning_count(handle)
+        if status == _library.OK and count == 0:  # most calls
+            return
+        for i in range(count):
             warnings.warn(lib.quillon_warning(handle, i).decode("utf-8", "replace"),
                           QuillonWarning, stacklevel=4)
         if status != _library.OK:
@@ -206,6 +208,9 @@ class Barcode:
 
     @data.setter
     def data(self, value: Data) -> None:
+        self._set_data(value)
+
+    def _set_data(self, value: Data) -> None:
         raw, mode = _raw(value)
         self._call(lib.quillon_set_data(self._handle, raw, len(raw), mode), "Data", value)
         self._values["data"] = value
