@@ -20,6 +20,9 @@ char16_t FoldRegistryCase(char16_t c) {
 bool RegistryNameLess::operator()(std::u16string_view a, std::u16string_view b) const {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
+        // Names mostly agree where they are compared (GUIDs under CLSID, ProgIDs sharing their
+        // vendor's prefix): only a difference needs folding.
+        if (a[i] == b[i]) continue;
         const char16_t x = FoldRegistryCase(a[i]);
         const char16_t y = FoldRegistryCase(b[i]);
         if (x != y) return x < y;
@@ -30,7 +33,7 @@ bool RegistryNameLess::operator()(std::u16string_view a, std::u16string_view b) 
 bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldRegistryCase(a[i]) != FoldRegistryCase(b[i])) return false;
+        if (a[i] != b[i] && FoldRegistryCase(a[i]) != FoldRegistryCase(b[i])) return false;
     }
     return true;
 }
