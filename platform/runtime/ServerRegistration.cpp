@@ -63,8 +63,11 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
             if (FAILED(hr)) reason = TakeErrorDescription();
             if (unregister && hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
         }
+        // Whether anything changed matters only to unregistering, and telling costs a pass over
+        // the whole registry.
         bool changed = true;
-        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason, &changed)) != ERROR_SUCCESS) {
+        if (SUCCEEDED(hr) && (status = transaction.Commit(
+                                  &reason, unregister ? &changed : nullptr)) != ERROR_SUCCESS) {
             hr = HRESULT_FROM_WIN32(status);
         }
         if (FAILED(hr)) {
