@@ -69,14 +69,14 @@ public:
         return platform::UpdateRegistry(
             platform::RegistryStoreName(),
             [&](platform::RegistryKeyNode& root) -> long {
-                platform::RegistryPath path;
+                std::vector<std::u16string_view> path;
                 for (const Write& write : writes_) {
-                    if (const long status = platform::ParseRegistryPath(write.key, &path);
+                    if (const long status = platform::SplitRegistryPath(write.key, &path);
                         status != ERROR_SUCCESS) {
                         *message = "invalid key name " + platform::Utf16ToUtf8(write.key);
                         return status;
                     }
-                    platform::CreateKey(root, path, nullptr)
+                    platform::CreateKeyAt(root, path, nullptr)
                         ->values.insert_or_assign(write.name, write.value);
                 }
                 return ERROR_SUCCESS;
