@@ -4,7 +4,11 @@
 # (the data sets of quillon_bench). The two tools take turns, RUNS times each (default 200);
 # prints the median elapsed time of each and their ratio, and, when valgrind is there, the
 # instructions one run of each executes (callgrind): a figure that, unlike the times on a
-# shared machine, does not wander from one run of the script to the next.
+# shared machine, does not wander from one run of the script to the next. Below them, the
+# floor any process starts from, timed in turn with the two tools: /bin/true, and a statically
+# linked hello world built here with the C compiler, and how far above it each run lies. On a
+# virtual machine the floor is mostly the loader's questions to the processor (CPUID), which
+# the hypervisor answers; no program can go below it.
 #
 #   bench/cli_vs_zint.sh [BUILD_DIR] [RUNS]     (default build/release, 200; needs zint)
 set -euo pipefail
@@ -57,6 +61,17 @@ instructions() {
         sed -n 's/.*refs: *\([0-9,]*\).*/\1/p' | tr -d ,
 }
 
+# The floor: what starting any program costs here, timed in the same loop as the two tools so
+# that it sees the same machine.
+floor=("/bin/true")
+if command -v cc >/dev/null &&
+    printf '#include <stdio.h>\nint main(void) { puts("hello"); return 0; }\n' |
+    cc -O2 -static -x c -o "$work/static-hello" - 2>/dev/null; then
+    floor+=("$work/static-hello")
+fi
+floor_names=("/bin/true" "static hello")
+
+labels=() ours_medians=() peer_medians=() floor_medians=()
 printf '%-16s %10s %10s %8s %14s %14s\n' "data" "quillon" "zint" "ratio" "instr. quillon" "instr. zint"
 for set in "a 0 (a) \"12\"" "b 1 (b) 100 ASCII" "c 2 (c) 1000 mixed"; do
     read -r name mode label <<<"$set"
@@ -74,12 +89,27 @@ for set in "a 0 (a) \"12\"" "b 1 (b) 100 ASCII" "c 2 (c) 1000 mixed"; do
     for ((i = 0; i < runs; i++)); do
         elapsed "${ours[@]}" >>"$work/ours"
         elapsed "${peer[@]}" >>"$work/peer"
+        for k in "${!floor[@]}"; do elapsed "${floor[k]}" >>"$work/floor-$k-$name"; done
     done
     o=$(median <"$work/ours")
     p=$(median <"$work/peer")
+    f=$(for k in "${!floor[@]}"; do median <"$work/floor-$k-$name"; done | sort -g | head -1)
     oi=$(instructions "${ours[@]}")
     pi=$(instructions "${peer[@]}")
     awk -v l="$label" -v o="$o" -v p="$p" -v oi="${oi:--}" -v pi="${pi:--}" 'BEGIN {
         printf "%-16s %7.2f ms %7.2f ms %7.2fx %14s %14s\n", l, o / 1000, p / 1000, p / o, oi, pi }'
+    labels+=("$label") ours_medians+=("$o") peer_medians+=("$p") floor_medians+=("$f")
 done
 echo "(medians of $runs runs each, elapsed time; a ratio above 1 means quillon is faster)"
+for f in "${!floor[@]}"; do
+    t=$(cat "$work"/floor-"$f"-* | median)
+    floor_instructions=$(instructions "${floor[f]}")
+    awk -v l="${floor_names[f]}" -v t="$t" -v fi="${floor_instructions:--}" 'BEGIN {
+        printf "%-16s %7.2f ms %10s %8s %14s\n", l, t / 1000, "", "", fi }'
+done
+echo "(the floor: starting any program, timed in turn with the two tools)"
+for i in "${!labels[@]}"; do
+    awk -v l="${labels[i]}" -v o="${ours_medians[i]}" -v p="${peer_medians[i]}" \
+        -v f="${floor_medians[i]}" 'BEGIN {
+        printf "%-16s above the floor: quillon %.2f ms, zint %.2f ms\n", l, (o - f) / 1000, (p - f) / 1000 }'
+done

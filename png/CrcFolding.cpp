@@ -10,6 +10,14 @@
 #define QUILLON_CRC_FOLDING 1
 #include <emmintrin.h>
 #include <wmmintrin.h>
+// glibc answers from what its loader learnt of the processor at start. The compiler's own
+// __builtin_cpu_supports brings a constructor that asks the processor again, in every process
+// that loads the library, and each such question costs tens of microseconds in a virtual
+// machine, where the hypervisor answers it: more than drawing a small symbol.
+#if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
+#define QUILLON_CPU_FEATURES_FROM_GLIBC 1
+#include <sys/platform/x86.h>
+#endif
 #endif
 
 #if defined(QUILLON_CRC_FOLDING)
@@ -97,8 +105,13 @@ __attribute__((target("sse2,pclmul"))) std::uint32_t Crc32Folded(std::uint32_t c
 }  // namespace
 
 CrcFunction Crc32Folding() {
+#if defined(QUILLON_CPU_FEATURES_FROM_GLIBC)
+    const bool carry_less_multiply = CPU_FEATURE_ACTIVE(PCLMULQDQ);
+#else
     __builtin_cpu_init();
-    return __builtin_cpu_supports("pclmul") ? Crc32Folded : nullptr;
+    const bool carry_less_multiply = __builtin_cpu_supports("pclmul");
+#endif
+    return carry_less_multiply ? Crc32Folded : nullptr;
 }
 
 #else

@@ -214,7 +214,7 @@ EarlyExit ParseCommandLine(int argc, char** argv, CommandLine* line) {
         .program = "quillon",
         .version = QUILLON_VERSION,
         .usage = Usage(),
-        .epilogue = Epilogue(),
+        .epilogue = Epilogue,
         .help_summary =
             "the options and the properties with their types, defaults and accepted "
             "values",

@@ -56,7 +56,7 @@ EarlyExit Show(BuiltInOption asked, const CommandLineRules& rules) {
     const std::string program(rules.program);
     if (asked == BuiltInOption::kHelp) {
         std::printf("%s%s%s", rules.usage.c_str(), OptionsHelp(rules).c_str(),
-                    rules.epilogue.c_str());
+                    rules.epilogue ? rules.epilogue().c_str() : "");
     } else if (asked == BuiltInOption::kVersion) {
         std::printf("%s %s\n", program.c_str(), std::string(rules.version).c_str());
     } else {

@@ -54,8 +54,10 @@ struct CommandOption {
 struct CommandLineRules {
     std::string_view program;  // "quillon", as messages and --version name it
     std::string_view version;
-    std::string usage;              // --help's text before the options
-    std::string epilogue;           // --help's text after them
+    std::string usage;  // --help's text before the options
+    // --help's text after them, made only when asked for: quillon's lists every property with
+    // its range, which would cost every run more than its symbol.
+    std::function<std::string()> epilogue;
     std::string_view help_summary;  // what the manual page says --help prints
     std::vector<CommandOption> options;
     // Takes an argument that is not an option (every one after --); an error message refuses

@@ -103,7 +103,7 @@ EarlyExit ParseServeCommandLine(int argc, char** argv, ServeCommandLine* line) {
         .program = "quillon-serve",
         .version = QUILLON_VERSION,
         .usage = kUsage,
-        .epilogue = kEpilogue,
+        .epilogue = [] { return std::string(kEpilogue); },
         .help_summary = "the options and routes",
         .options = Options(line, &port_given),
     };

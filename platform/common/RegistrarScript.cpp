@@ -1,5 +1,7 @@
 #include "platform/common/RegistrarScript.h"
 
+#include <algorithm>
+
 #include "platform/common/AsciiCase.h"
 #include "platform/common/RegistryKeyName.h"
 #include "platform/common/Utf8.h"
@@ -51,15 +53,17 @@ private:
         std::string text;
         ++pos_;
         while (true) {
-            if (pos_ >= text_.size()) {
+            // Up to the next quote at once: registering runs every script at every host's start.
+            const size_t quote = text_.find('\'', pos_);
+            if (quote == std::string_view::npos) {
                 *error = "line " + std::to_string(start_line) + ": unterminated quoted text";
                 return false;
             }
-            const char c = text_[pos_++];
-            if (c == '\n') ++line_;
-            if (c != '\'') {
-                text.push_back(c);
-            } else if (pos_ < text_.size() && text_[pos_] == '\'') {
+            const std::string_view run = text_.substr(pos_, quote - pos_);
+            line_ += static_cast<int>(std::count(run.begin(), run.end(), '\n'));
+            text.append(run);
+            pos_ = quote + 1;
+            if (pos_ < text_.size() && text_[pos_] == '\'') {
                 text.push_back('\'');
                 ++pos_;
             } else {
@@ -144,8 +148,12 @@ private:
 
     // Replaces %NAME% and %% in text, then converts it from UTF-8.
     bool Expand(const Token& token, std::u16string* out, std::string* error) {
-        std::string expanded;
         const std::string& text = token.text;
+        if (text.find('%') == std::string::npos) {
+            if (!Utf8ToUtf16(text, out)) return Fail(token, "text is not valid UTF-8", error);
+            return true;
+        }
+        std::string expanded;
         for (size_t i = 0; i < text.size(); ++i) {
             if (text[i] != '%') {
                 expanded.push_back(text[i]);

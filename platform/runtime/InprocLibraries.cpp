@@ -70,10 +70,17 @@ HRESULT Acquire(const std::string& path, Library** result) {
     if (path.find('/') != std::string::npos && stat(path.c_str(), &info) != 0) {
         return ReportFailure(CO_E_DLLNOTFOUND, "the server library " + path + " does not exist");
     }
-    if (std::string why; !IsTrustedLibrary(path, &why)) {
-        return ReportFailure(E_ACCESSDENIED, "refusing the server library " + path + ": " + why);
+    // A library the process has loaded already (a host registers its server a moment before
+    // it creates the class) runs nothing when it is opened again: judging it, a system call for
+    // every folder on its path, is for a library about to be loaded.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+    if (handle == nullptr) {
+        if (std::string why; !IsTrustedLibrary(path, &why)) {
+            return ReportFailure(E_ACCESSDENIED,
+                                 "refusing the server library " + path + ": " + why);
+        }
+        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const bool searched = path.find('/') == std::string::npos;
         return ReportFailure(searched ? CO_E_DLLNOTFOUND : CO_E_ERRORINDLL,

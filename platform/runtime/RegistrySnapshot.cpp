@@ -7,14 +7,13 @@ namespace platform {
 
 long RegistrySnapshot::Read(std::string* message) {
     store_ = RegistryStoreName();
-    root_ = RegistryKeyNode();
-    return ReadRegistry(store_, &root_, message);
+    return ShareRegistry(store_, &root_, message);
 }
 
 const RegistryKeyNode* RegistrySnapshot::Find(std::u16string_view path) const {
     RegistryPath names;
-    if (ParseRegistryPath(path, &names) != ERROR_SUCCESS) return nullptr;
-    return FindKey(root_, names);
+    if (root_ == nullptr || ParseRegistryPath(path, &names) != ERROR_SUCCESS) return nullptr;
+    return FindKey(*root_, names);
 }
 
 std::optional<std::u16string> RegistrySnapshot::Value(std::u16string_view path,

@@ -4,6 +4,7 @@
 // after another process's change.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,7 @@ private:
     const RegistryKeyNode* Find(std::u16string_view path) const;
 
     std::string store_;
-    RegistryKeyNode root_;
+    std::shared_ptr<const RegistryKeyNode> root_;
 };
 
 }  // namespace platform

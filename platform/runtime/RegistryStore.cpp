@@ -244,11 +244,22 @@ long ParseStore(const std::string& file, const std::string& text, RegistryKeyNod
     return ERROR_SUCCESS;
 }
 
-// The private registry. Never destroyed: it may be used while the process shuts down.
+// The private registry. Never destroyed: it may be used while the process shuts down. Readers
+// may share the tree (ShareRegistry); a change is made in place only while no one else holds it.
 struct PrivateRegistry {
     std::atomic<bool> in_use{false};
     std::mutex mutex;
-    RegistryKeyNode tree;
+    std::shared_ptr<RegistryKeyNode> tree = std::make_shared<RegistryKeyNode>();
+
+    // Under the lock.
+    RegistryKeyNode& Changeable() {
+        if (tree.use_count() > 1) {
+            auto copy = std::make_shared<RegistryKeyNode>();
+            CopyKeyTree(*tree, copy.get());
+            tree = std::move(copy);
+        }
+        return *tree;
+    }
 };
 
 PrivateRegistry& ThePrivateRegistry() {
@@ -320,7 +331,7 @@ std::string RegistryFilePath() {
 void UsePrivateRegistry(bool use) {
     PrivateRegistry& registry = ThePrivateRegistry();
     std::lock_guard lock(registry.mutex);
-    if (use) registry.tree = RegistryKeyNode();
+    if (use) registry.tree = std::make_shared<RegistryKeyNode>();
     registry.in_use = use;
 }
 
@@ -352,7 +363,7 @@ long VisitRegistry(const std::string& store,
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         std::lock_guard lock(registry.mutex);
-        return visit(registry.tree);
+        return visit(*registry.tree);
     }
     RegistryKeyNode root;
     const long result = ReadRegistryFile(store, &root, message);
@@ -372,6 +383,21 @@ long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* 
         message);
 }
 
+long ShareRegistry(const std::string& store, std::shared_ptr<const RegistryKeyNode>* root,
+                   std::string* message) {
+    root->reset();
+    if (store.empty() && TransactionOn(store) == nullptr) {
+        PrivateRegistry& registry = ThePrivateRegistry();
+        std::lock_guard lock(registry.mutex);
+        *root = registry.tree;
+        return ERROR_SUCCESS;
+    }
+    auto tree = std::make_shared<RegistryKeyNode>();
+    const long result = ReadRegistry(store, tree.get(), message);
+    if (result == ERROR_SUCCESS) *root = std::move(tree);
+    return result;
+}
+
 long UpdateRegistry(const std::string& store, const std::function<long(RegistryKeyNode&)>& change,
                     std::string* message) {
     if (RegistryTransaction::Open* transaction = TransactionOn(store)) {
@@ -380,7 +406,7 @@ long UpdateRegistry(const std::string& store, const std::function<long(RegistryK
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         std::lock_guard lock(registry.mutex);
-        return change(registry.tree);
+        return change(registry.Changeable());
     }
     FileUpdate update;
     long result = update.Start(store, message);
@@ -406,7 +432,7 @@ long RegistryTransaction::Begin(std::string* message) {
     if (store.empty()) {
         PrivateRegistry& registry = ThePrivateRegistry();
         open->private_lock = std::unique_lock(registry.mutex);
-        CopyKeyTree(registry.tree, &open->update.tree);
+        CopyKeyTree(*registry.tree, &open->update.tree);
     } else if (const long result = open->update.Start(store, message); result != ERROR_SUCCESS) {
         return result;
     }
@@ -423,7 +449,7 @@ long RegistryTransaction::Commit(std::string* message, bool* changed) {
     const std::unique_ptr<Open> open = std::move(open_);
     if (changed != nullptr) *changed = FingerprintKeyTree(open->update.tree) != open->fingerprint;
     if (open->store.empty()) {
-        ThePrivateRegistry().tree = std::move(open->update.tree);
+        ThePrivateRegistry().tree = std::make_shared<RegistryKeyNode>(std::move(open->update.tree));
         return ERROR_SUCCESS;
     }
     return open->update.Finish(open->store, message);

@@ -43,6 +43,12 @@ inline constexpr long kMaxRegistryFileBytes = 8 << 20;
 // file and what is wrong (for a corrupt one, the line).
 long ReadRegistry(const std::string& store, RegistryKeyNode* root, std::string* message);
 
+// The same tree, read only, shared rather than copied where the store can: the private
+// registry's current tree is kept as it is while anyone holds it (a change then goes to a copy),
+// so that reading it costs nothing however large it is. *root is null after an error.
+long ShareRegistry(const std::string& store, std::shared_ptr<const RegistryKeyNode>* root,
+                   std::string* message);
+
 // Runs visit on the store as it is now, or returns ReadRegistry's error. The private registry
 // and a transaction's copy are visited where they lie, under the private registry's lock, not
 // copied: visit only reads, and calls nothing of the registry.

@@ -20,6 +20,9 @@ char16_t FoldRegistryCase(char16_t c) {
 bool RegistryNameLess::operator()(std::u16string_view a, std::u16string_view b) const {
     const size_t n = a.size() < b.size() ? a.size() : b.size();
     for (size_t i = 0; i < n; ++i) {
+        // Names mostly agree where they are compared (GUIDs under CLSID, ProgIDs sharing their
+        // vendor's prefix): only a difference needs folding.
+        if (a[i] == b[i]) continue;
         const char16_t x = FoldRegistryCase(a[i]);
         const char16_t y = FoldRegistryCase(b[i]);
         if (x != y) return x < y;
@@ -30,7 +33,7 @@ bool RegistryNameLess::operator()(std::u16string_view a, std::u16string_view b) 
 bool RegistryNamesEqual(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldRegistryCase(a[i]) != FoldRegistryCase(b[i])) return false;
+        if (a[i] != b[i] && FoldRegistryCase(a[i]) != FoldRegistryCase(b[i])) return false;
     }
     return true;
 }
@@ -86,7 +89,10 @@ RegistryKeyNode* FindKey(RegistryKeyNode& root, const RegistryPath& path) {
     return const_cast<RegistryKeyNode*>(FindKey(std::as_const(root), path));
 }
 
-RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created) {
+namespace {
+
+template <class Path>
+RegistryKeyNode* CreateKeyAlong(RegistryKeyNode& root, const Path& path, bool* created) {
     // Down to the deepest key that exists; the missing ones are built apart and added by one
     // insertion, so that running out of memory on the way adds none of them.
     RegistryKeyNode* key = &root;
@@ -101,11 +107,22 @@ RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool
     auto missing = std::make_unique<RegistryKeyNode>();
     RegistryKeyNode* last = missing.get();
     for (size_t i = depth + 1; i < path.size(); ++i) {
-        last =
-            last->subkeys.emplace(path[i], std::make_unique<RegistryKeyNode>()).first->second.get();
+        last = last->subkeys.emplace(std::u16string(path[i]), std::make_unique<RegistryKeyNode>())
+                   .first->second.get();
     }
-    key->subkeys.emplace(path[depth], std::move(missing));
+    key->subkeys.emplace(std::u16string(path[depth]), std::move(missing));
     return last;
+}
+
+}  // namespace
+
+RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created) {
+    return CreateKeyAlong(root, path, created);
+}
+
+RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, const std::vector<std::u16string_view>& path,
+                             bool* created) {
+    return CreateKeyAlong(root, path, created);
 }
 
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path) {

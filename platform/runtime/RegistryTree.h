@@ -50,6 +50,9 @@ const RegistryKeyNode* FindKey(const RegistryKeyNode& root, const RegistryPath& 
 // Creates the missing keys along the path, all of them or, out of memory, none; *created tells
 // whether the last one is new.
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created);
+// The same for names lying in a text (SplitRegistryPath), without copying them first.
+RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, const std::vector<std::u16string_view>& path,
+                             bool* created);
 // Removes the key at a non-empty path with everything below it; false when it is missing.
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);
 

@@ -1,13 +1,12 @@
 #include "platform/runtime/ServerRegistration.h"
 
 #include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
 
 #include <cstdio>
 
 #include "platform/common/ErrorReporting.h"
 #include "platform/runtime/RegistryStore.h"
+#include "platform/runtime/ResolvedPaths.h"
 #include "platform/runtime/TrustedFiles.h"
 #include "platform/winapi/WinError.h"
 
@@ -16,8 +15,8 @@ namespace {
 
 // Messages name the library by its full path when it has one.
 std::string FullPath(const std::string& path) {
-    char resolved[PATH_MAX];
-    return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+    std::string resolved = ResolvedPath(path);
+    return resolved.empty() ? path : resolved;
 }
 
 std::string Hex(HRESULT hr) {
@@ -63,8 +62,11 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
             if (FAILED(hr)) reason = TakeErrorDescription();
             if (unregister && hr == TYPE_E_LIBNOTREGISTERED) hr = S_OK;
         }
+        // Whether anything changed matters only to unregistering, and telling costs a pass over
+        // the whole registry.
         bool changed = true;
-        if (SUCCEEDED(hr) && (status = transaction.Commit(&reason, &changed)) != ERROR_SUCCESS) {
+        if (SUCCEEDED(hr) && (status = transaction.Commit(
+                                  &reason, unregister ? &changed : nullptr)) != ERROR_SUCCESS) {
             hr = HRESULT_FROM_WIN32(status);
         }
         if (FAILED(hr)) {
@@ -86,12 +88,7 @@ ServerRegistration RegisterServerLibrary(const std::string& path, bool unregiste
 }
 
 std::string RuntimeDirectory() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&RuntimeDirectory), &info) == 0 ||
-        info.dli_fname == nullptr) {
-        return ".";
-    }
-    const std::string path = FullPath(info.dli_fname);
+    const std::string path = LoadedLibraryPath(reinterpret_cast<const void*>(&RuntimeDirectory));
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }

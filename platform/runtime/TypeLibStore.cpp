@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,16 +54,44 @@ const char16_t* SystemKey(SYSKIND syskind) {
     }
 }
 
-LONG SetString(const std::u16string& key, const OLECHAR* name, const std::u16string& value) {
-    HKEY handle = nullptr;
-    LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &handle, nullptr);
-    if (status != ERROR_SUCCESS) return status;
-    status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            static_cast<DWORD>((value.size() + 1) * sizeof(OLECHAR)));
-    RegCloseKey(handle);
-    return status;
-}
+// The strings a registration writes, gathered and then written in one update of the store. Each
+// through RegCreateKeyExW, RegSetValueExW and RegCloseKey would look the store up three times,
+// and registering a server is much of what a short-lived host does.
+class EntryWrites {
+public:
+    void Set(std::u16string key, const OLECHAR* name, const std::u16string& value) {
+        writes_.push_back({std::move(key), name == nullptr ? u"" : name, value});
+    }
+
+    // Within the transaction that AsOneChange opens, so that a failure half-way drops the
+    // transaction's copy with everything written to it.
+    LONG Apply(std::string* message) const {
+        return platform::UpdateRegistry(
+            platform::RegistryStoreName(),
+            [&](platform::RegistryKeyNode& root) -> long {
+                std::vector<std::u16string_view> path;
+                for (const Write& write : writes_) {
+                    if (const long status = platform::SplitRegistryPath(write.key, &path);
+                        status != ERROR_SUCCESS) {
+                        *message = "invalid key name " + platform::Utf16ToUtf8(write.key);
+                        return status;
+                    }
+                    platform::CreateKeyAt(root, path, nullptr)
+                        ->values.insert_or_assign(write.name, write.value);
+                }
+                return ERROR_SUCCESS;
+            },
+            message);
+    }
+
+private:
+    struct Write {
+        std::u16string key;
+        std::u16string name;
+        std::u16string value;
+    };
+    std::vector<Write> writes_;
+};
 
 std::optional<std::u16string> GetString(const std::u16string& key, const OLECHAR* name) {
     HKEY handle = nullptr;
@@ -157,15 +186,14 @@ HRESULT AsOneChange(Writes writes) {
 
 // Interface\{IID} entries of the library's dual and automation interfaces, so that hosts can
 // find an interface's library from the interface alone.
-HRESULT WriteInterfaces(ITypeLib* library, const std::u16string& libid,
-                        const std::u16string& version) {
+void WriteInterfaces(ITypeLib* library, const std::u16string& libid, const std::u16string& version,
+                     EntryWrites* writes) {
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         ITypeInfo* info = nullptr;
         if (FAILED(library->GetTypeInfo(i, &info))) continue;
         TYPEATTR* attributes = nullptr;
         BSTR name = nullptr;
-        LONG status = ERROR_SUCCESS;
         if (SUCCEEDED(info->GetTypeAttr(&attributes))) {
             const bool automation =
                 attributes->typekind == TKIND_INTERFACE &&
@@ -173,24 +201,18 @@ HRESULT WriteInterfaces(ITypeLib* library, const std::u16string& libid,
             if (automation &&
                 SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
                 const std::u16string key = u"Interface\\" + GuidKey(attributes->guid);
-                status = SetString(key, nullptr, name == nullptr ? u"" : name);
+                writes->Set(key, nullptr, name == nullptr ? u"" : name);
                 for (const char16_t* proxy : {u"\\ProxyStubClsid", u"\\ProxyStubClsid32"}) {
-                    if (status == ERROR_SUCCESS) {
-                        status = SetString(key + proxy, nullptr, kAutomationProxyStub);
-                    }
+                    writes->Set(key + proxy, nullptr, kAutomationProxyStub);
                 }
-                if (status == ERROR_SUCCESS) status = SetString(key + u"\\TypeLib", nullptr, libid);
-                if (status == ERROR_SUCCESS) {
-                    status = SetString(key + u"\\TypeLib", u"Version", version);
-                }
+                writes->Set(key + u"\\TypeLib", nullptr, libid);
+                writes->Set(key + u"\\TypeLib", u"Version", version);
             }
             info->ReleaseTypeAttr(attributes);
         }
         SysFreeString(name);
         info->Release();
-        if (status != ERROR_SUCCESS) return Failed(status, PlatformRegistryErrorText());
     }
-    return S_OK;
 }
 
 HRESULT WriteEntries(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
@@ -211,20 +233,25 @@ HRESULT WriteEntries(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory
     SysFreeString(help);
 
     const std::u16string key = u"TypeLib\\" + libid + u"\\" + version;
-    LONG status = SetString(key, nullptr, title);
-    if (status == ERROR_SUCCESS) status = SetString(key + u"\\FLAGS", nullptr, u"0");
-    if (status == ERROR_SUCCESS) {
-        status = SetString(key + u"\\HELPDIR", nullptr, help_directory ? help_directory : u"");
+    EntryWrites writes;
+    writes.Set(key, nullptr, title);
+    writes.Set(key + u"\\FLAGS", nullptr, u"0");
+    writes.Set(key + u"\\HELPDIR", nullptr, help_directory ? help_directory : u"");
+    writes.Set(key + u"\\" + locale + u"\\" + system, nullptr, path ? path : u"");
+    WriteInterfaces(library, libid, version, &writes);
+    std::string message;
+    if (const LONG status = writes.Apply(&message); status != ERROR_SUCCESS) {
+        return Failed(status, message);
     }
-    if (status == ERROR_SUCCESS) {
-        status = SetString(key + u"\\" + locale + u"\\" + system, nullptr, path ? path : u"");
-    }
-    if (status != ERROR_SUCCESS) return Failed(status, PlatformRegistryErrorText());
-    return WriteInterfaces(library, libid, version);
+    return S_OK;
 }
 
 HRESULT Write(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory) {
-    return AsOneChange([&] { return WriteEntries(library, path, help_directory); });
+    try {
+        return AsOneChange([&] { return WriteEntries(library, path, help_directory); });
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 HRESULT EraseEntries(REFGUID libid, WORD major, WORD minor, LCID lcid, SYSKIND syskind) {

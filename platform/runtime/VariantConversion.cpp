@@ -174,7 +174,10 @@ HRESULT ToInteger(const Number& n, std::int64_t low, std::int64_t high, std::int
     if (!std::isfinite(n.real)) return DISP_E_OVERFLOW;
     double whole = std::floor(n.real);
     const double fraction = n.real - whole;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    // A number with a half has a fraction bit, so its whole part lies within 2^52 and converts
+    // exactly: its lowest bit tells an odd one.
+    const bool odd = fraction == 0.5 && (static_cast<std::int64_t>(whole) & 1) != 0;
+    if (fraction > 0.5 || odd) whole += 1.0;
     if (whole < static_cast<double>(low) || whole > static_cast<double>(high)) {
         return DISP_E_OVERFLOW;
     }

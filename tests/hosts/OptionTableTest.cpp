@@ -21,7 +21,7 @@ CommandLineRules Rules(Parsed* parsed) {
         .program = "tool",
         .version = "1.0",
         .usage = "usage: tool\n",
-        .epilogue = "",
+        .epilogue = {},
         .help_summary = "the options",
         .options =
             {

@@ -33,8 +33,8 @@ public:
         directory_ = mkdtemp(pattern);
         const fs::path built = fs::path(QUILLON_PATH).parent_path();
         for (const char* file :
-             {"quillon", "quillon-serve", "regsvr", "libQuillonRuntime.so", "libQuillonWinApi.so",
-              "libTarvexQuillon.so", "libTarvexUnicode.so"}) {
+             {"quillon", "quillon-serve", "regsvr", "libQuillonRuntime.so", "libTarvexQuillon.so",
+              "libTarvexUnicode.so"}) {
             fs::copy_file(built / file, directory_ / file);
         }
         // libquillon by the name the hosts load it by, libquillon.so.MAJOR.

@@ -18,7 +18,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quillon bin/quillon-serve lib/quillon/regsvr lib/quillon/libTarvexQuillon.so \
             lib/quillon/libTarvexUnicode.so lib/quillon/libQuillonRuntime.so \
-            lib/quillon/libQuillonWinApi.so share/man/man1/quillon.1.gz share/man/man1/quillon-serve.1.gz \
+            share/man/man1/quillon.1.gz share/man/man1/quillon-serve.1.gz \
             share/bash-completion/completions/quillon lib/systemd/system/quillon-serve.service \
             share/doc/quillon/copyright share/doc/quillon/changelog.Debian.gz; do
     [[ -e $prefix/$file ]] || fail "$file is not installed"

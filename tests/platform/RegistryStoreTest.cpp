@@ -12,6 +12,7 @@
 #include "platform/Runtime.h"
 #include "platform/runtime/Registrar.h"
 #include "platform/runtime/RegistryFormat.h"
+#include "platform/runtime/RegistrySnapshot.h"
 #include "platform/runtime/RegistryStore.h"
 #include "tests/platform/FileEvents.h"
 #include "tests/platform/TemporaryRegistry.h"
@@ -351,6 +352,40 @@ TEST_F(RegistryStore, APrivateRegistryNeitherReadsNorWritesTheFile) {
     PlatformUsePrivateRegistry(TRUE);
     EXPECT_FALSE(KeyExists(u"Private"));  // a new private registry starts empty
     PlatformUsePrivateRegistry(FALSE);
+}
+
+// A snapshot holds the private registry's tree as it found it, without a copy: whatever
+// changes it afterwards (an update, a value set, a transaction) goes to a tree of its own,
+// which the next snapshot sees.
+TEST_F(RegistryStore, APrivateRegistrySnapshotKeepsWhatItFound) {
+    struct Private {
+        Private() { PlatformUsePrivateRegistry(TRUE); }
+        ~Private() { PlatformUsePrivateRegistry(FALSE); }
+    } in_private;
+    ASSERT_EQ(RegistrarRegister("HKCR { Kept = s 'before' }", {}), S_OK);
+    std::string message;
+    platform::RegistrySnapshot before;
+    ASSERT_EQ(before.Read(&message), ERROR_SUCCESS) << message;
+
+    ASSERT_EQ(RegistrarRegister("HKCR { Kept = s 'after' { Below = s 'new' } }", {}), S_OK);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, u"Named", u"set"), ERROR_SUCCESS);
+    {
+        platform::RegistryTransaction transaction;
+        ASSERT_EQ(transaction.Begin(&message), ERROR_SUCCESS) << message;
+        ASSERT_EQ(CreateKey(u"Committed"), ERROR_SUCCESS);
+        ASSERT_EQ(transaction.Commit(&message), ERROR_SUCCESS) << message;
+    }
+
+    EXPECT_EQ(before.Value(u"Kept", u""), u"before");
+    EXPECT_FALSE(before.HasKey(u"Kept\\Below"));
+    EXPECT_EQ(before.Value(u"", u"Named"), std::nullopt);
+    EXPECT_FALSE(before.HasKey(u"Committed"));
+    platform::RegistrySnapshot after;
+    ASSERT_EQ(after.Read(&message), ERROR_SUCCESS) << message;
+    EXPECT_EQ(after.Value(u"Kept", u""), u"after");
+    EXPECT_EQ(after.Value(u"Kept\\Below", u""), u"new");
+    EXPECT_EQ(after.Value(u"", u"Named"), u"set");
+    EXPECT_TRUE(after.HasKey(u"Committed"));
 }
 
 // Run in a child process by the next test, with QUILLON_REGISTRY naming a user's registry.

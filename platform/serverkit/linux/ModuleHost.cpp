@@ -2,27 +2,16 @@
 // text, and our registry's registrar.
 #include "platform/serverkit/ModuleHost.h"
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <stdlib.h>
-
 #include "platform/runtime/Registrar.h"
+#include "platform/runtime/ResolvedPaths.h"
 
 namespace serverkit {
 
 std::string ModulePath() {
-    // Worked out once: the library cannot move while it is loaded, and resolving the path
-    // takes a system call for every directory in it. Any address inside this library names
-    // it; this function's own will do.
-    static const std::string path = [] {
-        Dl_info info{};
-        char resolved[PATH_MAX];
-        if (dladdr(reinterpret_cast<void*>(&ModulePath), &info) == 0 || info.dli_fname == nullptr ||
-            realpath(info.dli_fname, resolved) == nullptr) {
-            return std::string();
-        }
-        return std::string(resolved);
-    }();
+    // Worked out once: the library cannot move while it is loaded. Any address inside this
+    // library names it; this function's own will do.
+    static const std::string path =
+        platform::LoadedLibraryPath(reinterpret_cast<const void*>(&ModulePath));
     return path;
 }
 
