@@ -147,25 +147,28 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 
 }  // namespace
 
-MemberIds::MemberIds(IDispatch* object, std::span<const std::u16string> names) {
-    for (const std::u16string& name : names) {
-        LPOLESTR text[] = {const_cast<LPOLESTR>(name.c_str())};
-        DISPID dispid = DISPID_UNKNOWN;
-        if (FAILED(object->GetIDsOfNames(IID_NULL, text, 1, 0, &dispid))) dispid = DISPID_UNKNOWN;
-        ids_.emplace_back(name, dispid);
-    }
+MemberIds::MemberIds(std::vector<std::u16string> names)
+    : names_(std::move(names)), ids_(new std::atomic<DISPID>[names_.size()]) {
+    for (std::size_t i = 0; i < names_.size(); ++i) ids_[i].store(kNotLookedUp);
 }
 
-DISPID MemberIds::Find(std::u16string_view name) const {
-    for (const auto& [known, dispid] : ids_) {
-        if (SameName(known, name)) return dispid;
+DISPID MemberIds::Find(IDispatch* object, std::u16string_view name) const {
+    const auto known = std::find_if(names_.begin(), names_.end(),
+                                    [&](const std::u16string& n) { return SameName(n, name); });
+    if (known == names_.end()) return DISPID_UNKNOWN;
+    std::atomic<DISPID>& slot = ids_[static_cast<std::size_t>(known - names_.begin())];
+    DISPID dispid = slot.load(std::memory_order_relaxed);
+    if (dispid == kNotLookedUp) {
+        LPOLESTR text[] = {const_cast<LPOLESTR>(known->c_str())};
+        if (FAILED(object->GetIDsOfNames(IID_NULL, text, 1, 0, &dispid))) dispid = DISPID_UNKNOWN;
+        slot.store(dispid, std::memory_order_relaxed);
     }
-    return DISPID_UNKNOWN;
+    return dispid;
 }
 
 HRESULT ScriptedObject::Invoke(std::u16string_view name, WORD flags, std::span<const VARIANT> args,
                                VARIANT* result, CallError* error) {
-    DISPID dispid = known_ != nullptr ? known_->Find(name) : DISPID_UNKNOWN;
+    DISPID dispid = known_ != nullptr ? known_->Find(object_.get(), name) : DISPID_UNKNOWN;
     if (dispid == DISPID_UNKNOWN) {
         const auto looked_up = std::find_if(ids_.begin(), ids_.end(), [&](const auto& entry) {
             return SameName(entry.first, name);

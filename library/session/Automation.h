@@ -3,6 +3,8 @@
 // script does.
 #pragma once
 
+#include <atomic>
+#include <climits>
 #include <memory>
 #include <span>
 #include <string>
@@ -60,17 +62,21 @@ struct CallError {
 // says about the class.
 DispatchPtr CreateByProgId(const char16_t* progid, const char* library, CallError* error);
 
-// The DISPIDs of a class's members, looked up by name (GetIDsOfNames) once on one of its
-// objects, for every object of the class: its type library gives them all the same.
+// The DISPIDs of a class's members, each looked up by name (GetIDsOfNames) on whichever of its
+// objects first needs it, for every object of the class after it: its type library gives them
+// all the same. Any thread may use it: a member's slot is written once, and whoever writes it
+// writes the same value.
 class MemberIds {
 public:
-    MemberIds(IDispatch* object, std::span<const std::u16string> names);
-    // The member's DISPID, or DISPID_UNKNOWN when the name was not among those looked up, or
-    // not found.
-    DISPID Find(std::u16string_view name) const;
+    explicit MemberIds(std::vector<std::u16string> names);
+    // The member's DISPID, looked up on `object` if no object has looked it up yet;
+    // DISPID_UNKNOWN when the name is not one of the class's names given, or not found.
+    DISPID Find(IDispatch* object, std::u16string_view name) const;
 
 private:
-    std::vector<std::pair<std::u16string, DISPID>> ids_;
+    static constexpr DISPID kNotLookedUp = INT32_MIN;
+    std::vector<std::u16string> names_;
+    std::unique_ptr<std::atomic<DISPID>[]> ids_;
 };
 
 // An object called by name, as a script calls it. Like a script engine, it looks each name up
@@ -80,8 +86,8 @@ private:
 class ScriptedObject {
 public:
     ScriptedObject() = default;
-    ScriptedObject(DispatchPtr object, std::shared_ptr<const MemberIds> known)
-        : object_(std::move(object)), known_(std::move(known)) {}
+    ScriptedObject(DispatchPtr object, const MemberIds* known)
+        : object_(std::move(object)), known_(known) {}
     IDispatch* get() const { return object_.get(); }
     explicit operator bool() const { return static_cast<bool>(object_); }
 
@@ -92,6 +98,6 @@ public:
 
 private:
     DispatchPtr object_;
-    std::shared_ptr<const MemberIds> known_;
+    const MemberIds* known_ = nullptr;
     std::vector<std::pair<std::u16string, DISPID>> ids_;  // other names looked up so far
 };

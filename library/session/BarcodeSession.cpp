@@ -4,8 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
 #include <tuple>
 
 #include "library/session/DataText.h"
@@ -56,20 +54,18 @@ std::u16string_view MemberName(const QuillonProperty& property) {
     return names[static_cast<std::size_t>(&property - QuillonProperties().data())];
 }
 
-// The members the session calls, looked up once, on the first object made: the properties and
-// the requests and page hooks.
-std::shared_ptr<const MemberIds> MembersOfTheComponent(IDispatch* first) {
-    static std::shared_ptr<const MemberIds> ids;
-    static std::once_flag looked_up;
-    std::call_once(looked_up, [&] {
+// The members the session calls: the properties, and the requests and page hooks. Never
+// destroyed: objects may be made and called until the process ends.
+const MemberIds* MembersOfTheComponent() {
+    static const MemberIds* ids = [] {
         std::vector<std::u16string> names;
         for (const QuillonProperty& p : QuillonProperties()) names.emplace_back(MemberName(p));
         for (const char16_t* method :
              {u"GetActualRC", u"GetActualSize", u"PNGImage", u"OnStartPage", u"OnEndPage"}) {
             names.emplace_back(method);
         }
-        ids = std::make_shared<const MemberIds>(first, names);
-    });
+        return new MemberIds(std::move(names));
+    }();
     return ids;
 }
 
@@ -273,8 +269,7 @@ Outcome BarcodeSession::Open() {
     CallError error;
     DispatchPtr created = CreateByProgId(kQuillonProgId, QUILLON_SERVER_FILE_NAME, &error);
     if (!created) return Failed(Failure::Internal, error.message);
-    std::shared_ptr<const MemberIds> ids = MembersOfTheComponent(created.get());
-    object_ = ScriptedObject(std::move(created), std::move(ids));
+    object_ = ScriptedObject(std::move(created), MembersOfTheComponent());
     return {};
 }
 

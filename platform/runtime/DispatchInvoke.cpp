@@ -158,7 +158,15 @@ HRESULT FindIDsOfNames(const InterfaceDescription& d, LPOLESTR* rgszNames, UINT 
     if (cNames == 0) return S_OK;
     if (rgszNames == nullptr || rgDispId == nullptr) return E_INVALIDARG;
     for (UINT i = 0; i < cNames; ++i) rgDispId[i] = DISPID_UNKNOWN;
-    const auto named = [&](const MemberDescription& m) { return SameName(m.name, rgszNames[0]); };
+    if (rgszNames[0] == nullptr) return DISP_E_UNKNOWNNAME;
+    // The name's first letter is compared before the whole name is measured and compared: the
+    // members are looked through one by one, and most differ at once.
+    const std::u16string_view wanted(rgszNames[0]);
+    const auto named = [&](const MemberDescription& m) {
+        return m.name != nullptr && !wanted.empty() &&
+               LowerAscii(m.name[0]) == LowerAscii(wanted[0]) &&
+               EqualsIgnoringCase(std::u16string_view(m.name), wanted);
+    };
     const MemberDescription* member = FindReachableMember(d, named);
     if (member == nullptr) return DISP_E_UNKNOWNNAME;
     rgDispId[0] = member->dispid;
