@@ -178,28 +178,30 @@ class Barcode:
 
     def set(self, name: str, value: Any) -> None:
         """Sets a property by name, as a script sets it."""
-        if name.lower() == "data":
-            self.data = value
+        key = name.lower()
+        if key == "data":
+            self._set_data(value)
             return
-        encoded = name.encode()
-        if isinstance(value, bool):
-            text = b"True" if value else b"False"
-            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
-        elif isinstance(value, int):
-            # As its digits, whatever its size: the component converts them as a script's
-            # number, and refuses one too large for the property's type with its digits.
-            text = int.__repr__(value).encode()
-            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
-        elif isinstance(value, float):
-            status = lib.quillon_set_double(self._handle, encoded, value)
-        elif isinstance(value, str):
-            text = value.encode()
-            status = lib.quillon_set_n(self._handle, encoded, text, len(text))
+        kind = type(value)
+        if kind is float:
+            status = lib.quillon_set_double(self._handle, name.encode(), value)
         else:
-            raise TypeError(f"{name}: a {type(value).__name__} is no property value "
-                            "(int, float, bool or str)")
+            if kind is bool:
+                text = b"True" if value else b"False"
+            elif isinstance(value, int):
+                # As its digits, whatever its size: the component converts them as a script's
+                # number, and refuses one too large for the property's type with its digits.
+                text = int.__repr__(value).encode()
+            elif isinstance(value, float):
+                text = float.__repr__(value).encode()
+            elif isinstance(value, str):
+                text = value.encode()
+            else:
+                raise TypeError(f"{name}: a {type(value).__name__} is no property value "
+                                "(int, float, bool or str)")
+            status = lib.quillon_set_n(self._handle, name.encode(), text, len(text))
         self._call(status, name, value)
-        self._values[name.lower()] = value
+        self._values[key] = value
 
     @property
     def data(self) -> Optional[Data]:
