@@ -148,8 +148,7 @@ void Pack(const std::uint64_t* mask, std::int64_t width, int bits, int bar, int 
         for (std::int64_t w = 0; w < WordsFor(width); ++w) {
             const std::uint64_t pixels =
                 __builtin_bswap64((mask[w] & bar_bits) | (~mask[w] & back_bits));
-            const std::int64_t left = bytes - 8 * w;
-            std::memcpy(out + 8 * w, &pixels, static_cast<std::size_t>(left < 8 ? left : 8));
+            std::memcpy(out + 8 * w, &pixels, 8);
         }
     } else {
         const std::uint32_t bar_nibbles = 0x11111111u * static_cast<std::uint32_t>(bar);
@@ -160,8 +159,7 @@ void Pack(const std::uint64_t* mask, std::int64_t width, int bits, int bar, int 
             const std::uint32_t set = kNibbles.nibbles[byte];
             const std::uint32_t pixels =
                 __builtin_bswap32((set & bar_nibbles) | (~set & back_nibbles));
-            const std::int64_t left = bytes - 4 * k;
-            std::memcpy(out + 4 * k, &pixels, static_cast<std::size_t>(left < 4 ? left : 4));
+            std::memcpy(out + 4 * k, &pixels, 4);
         }
     }
     // The bits after the last pixel are 0.

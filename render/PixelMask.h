@@ -28,8 +28,12 @@ void SpreadModules(const ModuleRow& row, std::int64_t module, std::int64_t offse
 // Turns the first `width` pixels of the mask left to right.
 void Mirror(std::uint64_t* mask, std::int64_t width);
 
+// The bytes a packed row may be written past its end: whole words are stored.
+constexpr std::size_t kPackSlack = 8;
+
 // The mask as a captured row of `bits` (1 or 4) a pixel: set pixels become entry `bar`, clear
 // ones entry `back`, the first pixel in the highest bits, the bits after the last pixel 0.
+// `out` has room for kPackSlack bytes past the row, which are left undefined.
 void Pack(const std::uint64_t* mask, std::int64_t width, int bits, int bar, int back, BYTE* out);
 
 }  // namespace pixel_mask

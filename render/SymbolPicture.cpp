@@ -55,8 +55,8 @@ SymbolPicture::SymbolPicture(const QuillonState& q) : q_(q) {
 }
 
 bool SymbolPicture::Allocate() {
-    content_row_.reset(static_cast<BYTE*>(CoTaskMemAlloc(row_bytes_)));
-    out_row_.reset(static_cast<BYTE*>(CoTaskMemAlloc(row_bytes_)));
+    content_row_.reset(static_cast<BYTE*>(CoTaskMemAlloc(row_bytes_ + pixel_mask::kPackSlack)));
+    out_row_.reset(static_cast<BYTE*>(CoTaskMemAlloc(row_bytes_ + pixel_mask::kPackSlack)));
     mask_.reset(static_cast<std::uint64_t*>(CoTaskMemAlloc(mask_words_ * sizeof(std::uint64_t))));
     if (!content_row_ || !out_row_ || !mask_) return false;
     if (across_ || !drawable_) return true;
