@@ -31,19 +31,6 @@ protected:
     ~CQuillon();
 
 private:
-    // Called by every put that changes what a setting holds, after storing it: the one place
-    // to hear of a change. Nothing needs to yet: the kept encoding compares the settings it
-    // was made from (EncodeUnlessKept).
-    void SettingChanged() {}
-
-    // Stores `value` in a setting, and tells SettingChanged when that changes it.
-    template <typename Field>
-    void Keep(Field& field, std::type_identity_t<Field> value) {
-        if (field == value) return;
-        field = value;
-        SettingChanged();
-    }
-
     // The generated accessors' two shapes. A get reads the field back as the declared type; a
     // put keeps a value that `accepted` (the property's range or list) holds, checked as the
     // field keeps it (a double as the single-precision float it becomes), and ignores any other
@@ -55,11 +42,11 @@ private:
         return S_OK;
     }
     template <typename Field, typename Value, typename Accepted>
-    HRESULT PutSetting(Field& field, Value value, const Accepted& accepted) {
+    static HRESULT PutSetting(Field& field, Value value, const Accepted& accepted) {
         // An integer is checked whole: no field is narrower than its property's type.
         static_assert(!std::is_integral_v<Value> || sizeof(Field) >= sizeof(Value));
         const auto kept = static_cast<Field>(value);
-        if (accepted.Contains(kept)) Keep(field, kept);
+        if (accepted.Contains(kept)) field = kept;
         return S_OK;
     }
     static HRESULT GetSwitch(BOOL field, VARIANT_BOOL* pVal) {
@@ -67,8 +54,8 @@ private:
         *pVal = field != 0 ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    HRESULT PutSwitch(BOOL& field, VARIANT_BOOL value) {
-        Keep(field, value == VARIANT_TRUE ? TRUE : FALSE);
+    static HRESULT PutSwitch(BOOL& field, VARIANT_BOOL value) {
+        field = value == VARIANT_TRUE ? TRUE : FALSE;
         return S_OK;
     }
 };

@@ -37,13 +37,12 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
                         : static_cast<std::size_t>(static_cast<const char*>(zero) - converted);
     std::memcpy(DataText, converted, length);
     DataText[length] = 0;
-    SettingChanged();
     return S_OK;
 }
 
 HRESULT CQuillon::put_BackColor(LONG newVal) {
     if (kBackColorRange.Contains(newVal)) {
-        Keep(BackColor, static_cast<COLORREF>(newVal) & 0xFFFFFF);
+        BackColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BackColorBits = BackColor == 0xFFFFFF ? 1 : 4;
     }
     return S_OK;
@@ -51,7 +50,7 @@ HRESULT CQuillon::put_BackColor(LONG newVal) {
 
 HRESULT CQuillon::put_BarColor(LONG newVal) {
     if (kBarColorRange.Contains(newVal)) {
-        Keep(BarColor, static_cast<COLORREF>(newVal) & 0xFFFFFF);
+        BarColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
         BarColorBits = BarColor == 0 ? 1 : 4;
     }
     return S_OK;
@@ -83,9 +82,6 @@ HRESULT CQuillon::put_MacroFileId(BSTR newVal) {
         const std::basic_string<OLECHAR> description(text.begin(), text.end());
         return ReportError(E_INVALIDARG, description.c_str(), IID_IQuillon2);
     }
-    if (MacroFileIdText(parsed) != MacroFileIdText(MacroFileId)) {
-        MacroFileId = parsed;
-        SettingChanged();
-    }
+    MacroFileId = parsed;
     return S_OK;
 }
