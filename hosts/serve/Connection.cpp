@@ -81,6 +81,9 @@ void Connection::Receive() {
             }
             if (Unparsed() == 0) request_started_ = Clock::now();
             in_.append(chunk, bytes);
+            // Less than asked for is all there was: the loop, which reports the socket for as
+            // long as it holds more, spares a read that would only find it empty.
+            if (bytes < sizeof chunk) return;
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
