@@ -6,6 +6,7 @@
 #include "hosts/common/OptionTable.h"
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
+#include "hosts/serve/Gzip.h"
 #include "hosts/serve/PageContext.h"
 #include "hosts/serve/QueryString.h"
 #include "library/session/PrintableText.h"
@@ -120,23 +121,29 @@ int StatusFor(quillon_status status) {
 
 enum class Page { kPng, kSvg, kMeasure };
 
+HttpResponse ServePage(const HttpRequest& request, const RouteLimits& limits, Page page,
+                       std::string_view key);
+
 // A large picture, drawn later on an answer thread: the whole page runs again there, with an
 // object of that thread's own, as objects stay on the thread that made them. What it holds
 // at its peak, measured: under a byte a pixel for a PNG (its rows, the file, the answer), and
 // for SVG twice that, as it reads the PNG's pixels back.
-HttpResponse DrawnLater(Page page, std::int64_t pixels, const RouteLimits& limits) {
+HttpResponse DrawnLater(Page page, std::int64_t pixels, const RouteLimits& limits,
+                        std::string_view key) {
     RouteLimits there = limits;
     there.later_pixels = 0;
     HttpResponse response;
-    response.later = std::make_shared<LaterAnswer>(LaterAnswer{
-        [there](const HttpRequest& request) { return ServeBarcodeRequest(request, there); },
-        static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1)});
+    response.later = std::make_shared<LaterAnswer>(
+        LaterAnswer{[there, page, key = std::string(key)](const HttpRequest& request) {
+                        return ServePage(request, there, page, key);
+                    },
+                    static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1)});
     return response;
 }
 
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
-                     const RouteLimits& limits) {
+                     const RouteLimits& limits, std::string_view key) {
     // On an event loop, a picture above later_pixels is not drawn: the library refuses it at
     // that limit once it has sized it, before drawing, and it is made again on a drawing
     // thread with the full one.
@@ -161,7 +168,7 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     if (large_drawn_later && result.status == QUILLON_TOO_LARGE &&
         result.picture_pixels > limits.later_pixels &&
         (limits.max_pixels == 0 || result.picture_pixels <= limits.max_pixels)) {
-        return DrawnLater(page, result.picture_pixels, limits);
+        return DrawnLater(page, result.picture_pixels, limits, key);
     }
     if (!result.ok()) {
         return HttpResponse::Text(StatusFor(result.status), PrintableText(result.message));
@@ -181,6 +188,31 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     return response;
 }
 
+// The page's answer, finished and kept under `key` when it succeeds.
+HttpResponse ServePage(const HttpRequest& request, const RouteLimits& limits, Page page,
+                       std::string_view key) {
+    HttpResponse response = RunPage(page, ParseQuery(request.query), limits, key);
+    if (response.status == 200 && !response.later) {
+        FinishCacheableAnswer(request, kCacheControl, &response, limits.cache, key);
+    }
+    return response;
+}
+
+// Writes the key of the answer to `request`: everything it depends on but the method and
+// If-None-Match. Those are the server's defaults, the route, whether the client takes gzip,
+// and the query's pairs as the page reads them (decoded, in order: every option, whether
+// this build knows it or not), but for the demo page, which reads its query itself.
+void WriteAnswerKey(const HttpRequest& request, const RouteLimits& limits, std::string* key) {
+    key->clear();
+    for (const std::int64_t limit : {std::int64_t{limits.quiet_zone}, limits.max_pixels}) {
+        *key += std::to_string(limit);
+        *key += ' ';
+    }
+    *key += AcceptsGzip(request.Header("Accept-Encoding")) ? "gzip " : "identity ";
+    *key += request.path;
+    if (request.path != "/") AppendParsedQuery(request.query, key);
+}
+
 }  // namespace
 
 std::vector<std::string> BarcodeRoutePaths() {
@@ -193,23 +225,27 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
         response.headers.emplace_back("Allow", "GET, HEAD");
         return response;
     }
-    if (request.path == "/") {
-        HttpResponse response;
-        response.content_type = "text/html; charset=utf-8";
-        response.body = DemoPageHtml();
-        FinishCacheableAnswer(request, "no-cache", &response);
-        return response;
-    }
+    const bool demo_page = request.path == "/";
     const Page page = request.path == "/barcode.png"   ? Page::kPng
                       : request.path == "/barcode.svg" ? Page::kSvg
                                                        : Page::kMeasure;
-    if (page == Page::kMeasure && request.path != "/measure") {
+    if (!demo_page && page == Page::kMeasure && request.path != "/measure") {
         return HttpResponse::Text(404, "no page at " + PrintableText(request.path, kLongestPath));
     }
-
-    HttpResponse response = RunPage(page, ParseQuery(request.query), limits);
-    if (response.status == 200 && !response.later) {
-        FinishCacheableAnswer(request, kCacheControl, &response);
+    // A buffer of each thread's, so that looking an answer up allocates nothing.
+    thread_local std::string key_buffer;
+    std::string_view key;
+    if (limits.cache != nullptr) {
+        WriteAnswerKey(request, limits, &key_buffer);
+        key = key_buffer;
+        if (auto kept = limits.cache->Find(key)) return KeptAnswerFor(request, std::move(kept));
     }
-    return response;
+    if (demo_page) {
+        HttpResponse response;
+        response.content_type = "text/html; charset=utf-8";
+        response.body = DemoPageHtml();
+        FinishCacheableAnswer(request, "no-cache", &response, limits.cache, key);
+        return response;
+    }
+    return ServePage(request, limits, page, key);
 }

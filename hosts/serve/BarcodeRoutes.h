@@ -1,6 +1,7 @@
 // The page host's pages: the picture, the measured size and the demo page. Each request gets
 // its own component object, made and used on the worker thread that serves it, between an
-// OnStartPage and an OnEndPage as a page script's object would be.
+// OnStartPage and an OnEndPage as a page script's object would be; unless its answer was
+// made before and is kept in the server's answer cache, which then answers it.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "hosts/common/HostBarcode.h"
+#include "hosts/serve/AnswerCache.h"
 #include "hosts/serve/HttpMessage.h"
 
 struct RouteLimits {
@@ -16,6 +18,7 @@ struct RouteLimits {
     // Pictures above this many pixels are drawn on one of the server's answer threads, so
     // that the event loop answers the others meanwhile (0: all on the event loop).
     std::int64_t later_pixels = std::int64_t{1} << 20;
+    AnswerCache* cache = nullptr;  // where answers are kept for the next to ask; null: none
 };
 
 // The paths served here, for counting requests by route.

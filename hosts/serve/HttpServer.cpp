@@ -291,9 +291,11 @@ HttpServer::HttpServer(HttpServerConfig config, Handler handler, ThreadHook thre
       stop_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       stop_now_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       memory_(config_.answer_memory),
+      cache_(config_.answer_cache > 0 ? std::make_unique<AnswerCache>(config_.answer_cache, memory_)
+                                      : nullptr),
       peers_(config_.max_per_address),
       pool_(thread_start_, thread_stop_) {
-    if (config_.metrics != nullptr) config_.metrics->WatchAnswerMemory(&memory_);
+    if (config_.metrics != nullptr) config_.metrics->WatchAnswerMemory(&memory_, cache_.get());
 }
 
 HttpServer::~HttpServer() {

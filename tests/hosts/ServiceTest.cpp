@@ -17,36 +17,11 @@
 
 #include "tests/hosts/ChildProcess.h"
 #include "tests/hosts/RawHttpClient.h"
+#include "tests/hosts/ServedProgram.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// A quillon-serve of its own for each test, on a free port unless the arguments say.
-struct Served {
-    explicit Served(std::vector<std::string> args, const std::function<void()>& in_child = {}) {
-        args.insert(args.end(), {"--threads", "2"});
-        program = std::make_unique<RunningProgram>(SERVE_PATH, args, in_child);
-        banner = program->WaitFor("\n");
-        std::smatch m;
-        if (std::regex_search(banner, m, std::regex(R"(http://(\S+):(\d+)/)"))) {
-            host = m[1];
-            port = std::stoi(m[2]);
-        }
-    }
-    // GET target: status line, headers and body, as one string.
-    std::string Get(const std::string& target, const char* address = "127.0.0.1") const {
-        RawHttpClient client(port, address);
-        if (!client.Send("GET " + target + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"))
-            return "";
-        return client.ReadResponse();
-    }
-
-    std::unique_ptr<RunningProgram> program;
-    std::string banner;
-    std::string host;
-    int port = 0;
-};
 
 std::string FileText(const std::string& path) {
     std::ifstream in(path);
