@@ -50,7 +50,8 @@ struct PreparedAnswer {
 
 struct HttpResponse {
     int status = 200;
-    std::string content_type = "text/plain; charset=utf-8";
+    // Always one of a few fixed types, written as literals: nothing to copy or allocate.
+    std::string_view content_type = "text/plain; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     // Set: the answer is too costly to make on an event loop, and is made later, elsewhere;
