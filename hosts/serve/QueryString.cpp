@@ -13,6 +13,15 @@ int HexDigit(char c) {
 
 void AppendDecoded(std::string_view text, bool plus_is_space, std::string* out) {
     for (std::size_t i = 0; i < text.size(); ++i) {
+        // What needs no decoding goes over in one piece.
+        std::size_t plain = i;
+        while (plain < text.size() && text[plain] != '%' &&
+               (text[plain] != '+' || !plus_is_space)) {
+            ++plain;
+        }
+        out->append(text.substr(i, plain - i));
+        if (plain == text.size()) return;
+        i = plain;
         const char c = text[i];
         if (c == '%' && i + 2 < text.size()) {
             const int high = HexDigit(text[i + 1]);
