@@ -15,8 +15,9 @@
 struct RouteLimits {
     std::int64_t max_pixels = kDefaultMaxPixels;  // largest picture served
     int quiet_zone = kDefaultQuietZone;           // unless a request says quietzone=N
-    // Pictures above this many pixels are drawn on one of the server's answer threads, so
-    // that the event loop answers the others meanwhile (0: all on the event loop).
+    // Answers that cost more than drawing this many pixels (a larger picture, or a Macro
+    // PDF417 set cut from long data) are made on one of the server's answer threads, so that
+    // the event loop answers the others meanwhile (0: all on the event loop).
     std::int64_t later_pixels = std::int64_t{1} << 20;
     AnswerCache* cache = nullptr;  // where answers are kept for the next to ask; null: none
 };
