@@ -98,6 +98,8 @@ private:
     void ShutListeners(Worker& worker);
     // A worker's event loop cannot go on: the server stops, and Run's caller learns why.
     void Fail(std::string why);
+    // Clients wait that `from` cannot take for want of room: the other workers try.
+    void HandClientsOn(const Worker& from);
 
     HttpServerConfig config_;
     Handler handler_;
