@@ -191,11 +191,10 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
         return MadeLater(page, PictureMemory(page, limits.later_pixels), limits, key);
     }
 
-    IScriptingContext* context = CreateScriptingContext();
+    IScriptingContext* context = ThreadScriptingContext();
     if (context == nullptr) return HttpResponse::Text(503, "out of memory");
     request.page_context = static_cast<IUnknown*>(context);
     BarcodeResult result = MakeBarcode(request);
-    context->Release();  // the component held what it needed of it until OnEndPage
 
     if (costly_made_later && result.status == QUILLON_TOO_LARGE &&
         result.picture_pixels > limits.later_pixels &&
