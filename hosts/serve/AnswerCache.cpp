@@ -23,16 +23,20 @@ AnswerCache::~AnswerCache() {
     }
 }
 
-std::shared_ptr<const KeptAnswer> AnswerCache::Find(std::string_view key) {
+AnswerCache::Found AnswerCache::Find(std::string_view key) {
     const std::lock_guard lock(mutex_);
     const auto found = index_.find(key);
     if (found == index_.end()) {
         misses_.fetch_add(1, std::memory_order_relaxed);
-        return nullptr;
+        const std::size_t hash = std::hash<std::string_view>()(key);
+        std::size_t& slot = missed_[hash % missed_.size()];
+        const bool again = slot == hash;
+        slot = hash;
+        return {nullptr, again};
     }
     hits_.fetch_add(1, std::memory_order_relaxed);
     order_.splice(order_.begin(), order_, found->second);
-    return found->second->answer;
+    return {found->second->answer, true};
 }
 
 void AnswerCache::Keep(std::string_view key, std::shared_ptr<const KeptAnswer> answer) {

@@ -266,17 +266,20 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
     // A buffer of each thread's, so that looking an answer up allocates nothing.
     thread_local std::string key_buffer;
     std::string_view key;
+    RouteLimits made = limits;  // with the cache that keeps what is made, if it is worth it
     if (limits.cache != nullptr) {
         WriteAnswerKey(request, limits, &key_buffer);
         key = key_buffer;
-        if (auto kept = limits.cache->Find(key)) return KeptAnswerFor(request, std::move(kept));
+        AnswerCache::Found found = limits.cache->Find(key);
+        if (found.answer) return KeptAnswerFor(request, std::move(found.answer));
+        if (!found.worth_keeping) made.cache = nullptr;
     }
     if (demo_page) {
         HttpResponse response;
         response.content_type = "text/html; charset=utf-8";
         response.body = DemoPageHtml();
-        FinishCacheableAnswer(request, "no-cache", &response, limits.cache, key);
+        FinishCacheableAnswer(request, "no-cache", &response, made.cache, key);
         return response;
     }
-    return ServePage(request, limits, page, key);
+    return ServePage(request, made, page, key);
 }

@@ -33,25 +33,38 @@ void ExpectWithin(const AnswerMemory& memory, const AnswerCache& cache) {
 TEST(AnswerCache, FindsWhatItKeptInThePlaceOfWhatWasThereAndCountsHitsAndMisses) {
     AnswerMemory memory(1 << 20);
     AnswerCache cache(1 << 20, memory);
-    EXPECT_EQ(cache.Find("a"), nullptr);
+    EXPECT_EQ(cache.Find("a").answer, nullptr);
     const auto first = Kept(), second = Kept(10);
     cache.Keep("a", first);
-    EXPECT_EQ(cache.Find("a"), first);
-    EXPECT_EQ(cache.Find("b"), nullptr);
+    EXPECT_EQ(cache.Find("a").answer, first);
+    EXPECT_EQ(cache.Find("b").answer, nullptr);
     const std::size_t one = cache.bytes();
     cache.Keep("a", second);
-    EXPECT_EQ(cache.Find("a"), second);
+    EXPECT_EQ(cache.Find("a").answer, second);
     EXPECT_LT(cache.bytes(), one);  // the first is gone with its bytes
     EXPECT_EQ(cache.hits(), 2u);
     EXPECT_EQ(cache.misses(), 2u);
     ExpectWithin(memory, cache);
 }
 
+// Kept once asked for twice: a flood of different requests pushes nothing out.
+TEST(AnswerCache, AnAnswerIsWorthKeepingOnceItsKeyIsLookedForAgain) {
+    AnswerMemory memory(1 << 20);
+    AnswerCache cache(1 << 20, memory);
+    EXPECT_FALSE(cache.Find("a").worth_keeping);
+    EXPECT_FALSE(cache.Find("b").worth_keeping);
+    EXPECT_TRUE(cache.Find("a").worth_keeping);
+    for (int i = 0; i < 10000; ++i) cache.Find(Key(i));  // a flood of others, a moment long
+    EXPECT_FALSE(cache.Find("b").worth_keeping);
+    cache.Keep("a", Kept());
+    EXPECT_TRUE(cache.Find("a").worth_keeping);
+}
+
 TEST(AnswerCache, DropsTheAnswersFoundLeastRecentlyToStayWithinItsLimit) {
     AnswerMemory memory(1 << 20);
     AnswerCache cache(32 * kBody, memory);
     for (int i = 0; i < 10; ++i) cache.Keep(Key(i), Kept());
-    ASSERT_NE(cache.Find(Key(0)), nullptr);  // 0 found again: 1 is now the least recent
+    ASSERT_NE(cache.Find(Key(0)).answer, nullptr);  // 0 found again: 1 is now the least recent
     // More, until one had to go to make room.
     int next = 10;
     for (std::size_t before = 0; cache.bytes() > before && next < 1000; ++next) {
@@ -59,12 +72,13 @@ TEST(AnswerCache, DropsTheAnswersFoundLeastRecentlyToStayWithinItsLimit) {
         cache.Keep(Key(next), Kept());
     }
     EXPECT_LE(cache.bytes(), 32 * kBody);
-    EXPECT_EQ(cache.Find(Key(1)), nullptr);
-    for (const int kept : {0, 2, next - 1}) EXPECT_NE(cache.Find(Key(kept)), nullptr) << kept;
+    EXPECT_EQ(cache.Find(Key(1)).answer, nullptr);
+    for (const int kept : {0, 2, next - 1})
+        EXPECT_NE(cache.Find(Key(kept)).answer, nullptr) << kept;
     ExpectWithin(memory, cache);
     // An answer larger than a sixteenth of the limit is not kept at all.
     cache.Keep("large", Kept(2 * kBody + 1));
-    EXPECT_EQ(cache.Find("large"), nullptr);
+    EXPECT_EQ(cache.Find("large").answer, nullptr);
 }
 
 TEST(AnswerCache, KeepsOnlyWhatTheAnswersLeaveFreeAndGivesWayToThem) {
@@ -82,20 +96,20 @@ TEST(AnswerCache, KeepsOnlyWhatTheAnswersLeaveFreeAndGivesWayToThem) {
 
     // The answers take the budget as if nothing were kept, and what is kept shrinks, the
     // answers found least recently first.
-    ASSERT_NE(cache.Find(Key(100)), nullptr);  // found again: 101 is older than the rest
+    ASSERT_NE(cache.Find(Key(100)).answer, nullptr);  // found again: 101 is older than the rest
     EXPECT_TRUE(memory.TryTake(kBudget / 2));
     ExpectWithin(memory, cache);
     EXPECT_LE(cache.bytes(), kBudget / 2);
-    EXPECT_NE(cache.Find(Key(100)), nullptr);
-    EXPECT_NE(cache.Find(Key(127)), nullptr);
-    EXPECT_EQ(cache.Find(Key(101)), nullptr);
+    EXPECT_NE(cache.Find(Key(100)).answer, nullptr);
+    EXPECT_NE(cache.Find(Key(127)).answer, nullptr);
+    EXPECT_EQ(cache.Find(Key(101)).answer, nullptr);
     EXPECT_FALSE(memory.Spent());
     memory.Take(kBudget / 2);
     EXPECT_EQ(cache.bytes(), 0u);
     EXPECT_TRUE(memory.Spent());
     // Nothing is kept while the answers hold the whole budget.
     cache.Keep("more", Kept());
-    EXPECT_EQ(cache.Find("more"), nullptr);
+    EXPECT_EQ(cache.Find("more").answer, nullptr);
     memory.Give(kBudget);
     EXPECT_EQ(memory.used(), 0u);
 }
