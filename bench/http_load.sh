@@ -45,11 +45,8 @@ quillon=$(grep -o 'http://[^ ]*/' "$work/serve.log")
 mkdir "$work/www"
 curl -sf -o "$work/www/barcode.png" "${quillon}barcode.png"
 
-floor_bin="$build/bin/http_floor"
-if [[ ! -x $floor_bin ]]; then
-    floor_bin="$work/http_floor"
-    cc -O2 -o "$floor_bin" bench/http_floor.c
-fi
+floor_bin="$work/http_floor"
+cc -O2 -Wall -Wextra -Werror -o "$floor_bin" bench/http_floor.c
 floor_port=$(free_port)
 "$floor_bin" "$floor_port" "$work/www/barcode.png" >"$work/floor.log" &
 pids+=($!)

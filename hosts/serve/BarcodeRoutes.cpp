@@ -235,9 +235,9 @@ HttpResponse ServePage(const HttpRequest& request, const RouteLimits& limits, Pa
 // this build knows it or not), but for the demo page, which reads its query itself.
 void WriteAnswerKey(const HttpRequest& request, const RouteLimits& limits, std::string* key) {
     key->clear();
+    // As their bytes: the key is compared, never read.
     for (const std::int64_t limit : {std::int64_t{limits.quiet_zone}, limits.max_pixels}) {
-        *key += std::to_string(limit);
-        *key += ' ';
+        key->append(reinterpret_cast<const char*>(&limit), sizeof limit);
     }
     *key += AcceptsGzip(request.Header("Accept-Encoding")) ? "gzip " : "identity ";
     *key += request.path;
