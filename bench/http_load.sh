@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # quillon-serve against this machine's floor and against nginx, in one run: the server CPU
 # (user and system, from /proc, of all the server's processes) each request costs under
-# `wrk -t1 -c32 -d6s` with keep-alive, the least of three rounds per server, which other
-# work on the machine disturbs far less than the rate does. Three loads:
+# `wrk -t1 -c32 -d6s` with keep-alive, the least of three rounds (HTTP_LOAD_ROUNDS) per
+# server, which other work on the machine disturbs far less than the rate does. Three loads:
 #   default-picture  GET /barcode.png, the same every time: the floor (bench/http_floor.c,
 #                    one fixed answer), nginx serving that picture from a file (2 workers,
 #                    sendfile, tcp_nopush, no access log) and quillon-serve --threads 2 --quiet
@@ -107,38 +107,37 @@ ticks() {
     echo $total
 }
 
-# The least server CPU a request, in microseconds, over the rounds: `cost PID URL [PREFIX]`,
-# with a prefix meaning a counter after it.
+# The server CPU of one round, in microseconds a request: `cost PID URL ROUND [PREFIX]`, with
+# a prefix meaning a counter after it, from where the round says.
 cost() {
-    local pid=$1 url=$2 best=
-    local round
-    for round in $(seq "$rounds"); do
-        local script=()
-        [[ $# -ge 3 ]] && script=(-s "$work/counter.lua" "$url" -- $((round * 300000)) "$3")
-        local before output
-        before=$(ticks "$pid")
-        [[ ${#script[@]} -gt 0 ]] || script=("$url")
-        output=$(wrk -t1 -c32 -d6s "${script[@]}")
-        local spent=$(($(ticks "$pid") - before))
-        printf '%s\n' "$output" >&2
-        if grep -q 'Non-2xx\|Socket errors' <<<"$output"; then
-            echo "http_load: not every answer from $url was 200" >&2
-            exit 1
-        fi
-        local us
-        us=$(awk -v ticks="$spent" -v hz="$(getconf CLK_TCK)" \
-            '/requests in/ {printf "%.1f", ticks / hz * 1e6 / $1}' <<<"$output")
-        best=$(awk -v a="$us" -v b="${best:-$us}" 'BEGIN {print (a < b ? a : b)}')
-    done
-    echo "$best"
+    local pid=$1 url=$2 round=$3
+    local load=("$url")
+    [[ $# -ge 4 ]] && load=(-s "$work/counter.lua" "$url" -- $((round * 300000)) "$4")
+    local before output
+    before=$(ticks "$pid")
+    output=$(wrk -t1 -c32 -d6s "${load[@]}")
+    local spent=$(($(ticks "$pid") - before))
+    printf '%s\n' "$output" >&2
+    if grep -q 'Non-2xx\|Socket errors' <<<"$output"; then
+        echo "http_load: not every answer from $url was 200" >&2
+        exit 1
+    fi
+    awk -v ticks="$spent" -v hz="$(getconf CLK_TCK)" \
+        '/requests in/ {printf "%.1f", ticks / hz * 1e6 / $1}' <<<"$output"
 }
+least() { awk -v a="$1" -v b="${2:-$1}" 'BEGIN {print (a < b ? a : b)}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
-floor=$(cost $floor_pid "http://127.0.0.1:$floor_port/barcode.png")
-nginx=$(cost $nginx_pid "http://127.0.0.1:$nginx_port/barcode.png")
-default=$(cost $serve_pid "${quillon}barcode.png")
-digits=$(cost $serve_pid "${quillon}barcode.png" "")
-text=$(cost $serve_pid "${quillon}barcode.png" "$sentence")
+# Each round loads every server in turn, so that what else the machine does weighs on each
+# alike; the least of the rounds counts.
+floor= nginx= default= digits= text=
+for round in $(seq "$rounds"); do
+    floor=$(least "$(cost $floor_pid "http://127.0.0.1:$floor_port/barcode.png" $round)" $floor)
+    nginx=$(least "$(cost $nginx_pid "http://127.0.0.1:$nginx_port/barcode.png" $round)" $nginx)
+    default=$(least "$(cost $serve_pid "${quillon}barcode.png" $round)" $default)
+    digits=$(least "$(cost $serve_pid "${quillon}barcode.png" $round "")" $digits)
+    text=$(least "$(cost $serve_pid "${quillon}barcode.png" $round "$sentence")" $text)
+done
 echo "http default-picture: floor $floor us, nginx $nginx us, quillon $default us," \
     "quillon/floor $(ratio "$default" "$floor"), quillon/nginx $(ratio "$default" "$nginx")," \
     "goal quillon/floor <= 1.3"
