@@ -122,8 +122,11 @@ cost() {
         echo "http_load: not every answer from $url was 200" >&2
         exit 1
     fi
-    awk -v ticks="$spent" -v hz="$(getconf CLK_TCK)" \
-        '/requests in/ {printf "%.1f", ticks / hz * 1e6 / $1}' <<<"$output"
+    local us
+    us=$(awk -v ticks="$spent" -v hz="$(getconf CLK_TCK)" \
+        '/requests in/ {printf "%.1f", ticks / hz * 1e6 / $1}' <<<"$output")
+    echo "http_load: round $round, $url${4+ and a counter}: $us us a request" >&2
+    echo "$us"
 }
 least() { awk -v a="$1" -v b="${2:-$1}" 'BEGIN {print (a < b ? a : b)}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
