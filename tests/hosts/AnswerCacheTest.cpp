@@ -30,34 +30,27 @@ void ExpectWithin(const AnswerMemory& memory, const AnswerCache& cache) {
     }
 }
 
-TEST(AnswerCache, FindsWhatItKeptInThePlaceOfWhatWasThereAndCountsHitsAndMisses) {
-    AnswerMemory memory(1 << 20);
-    AnswerCache cache(1 << 20, memory);
-    EXPECT_EQ(cache.Find("a").answer, nullptr);
-    const auto first = Kept(), second = Kept(10);
-    cache.Keep("a", first);
-    EXPECT_EQ(cache.Find("a").answer, first);
-    EXPECT_EQ(cache.Find("b").answer, nullptr);
-    const std::size_t one = cache.bytes();
-    cache.Keep("a", second);
-    EXPECT_EQ(cache.Find("a").answer, second);
-    EXPECT_LT(cache.bytes(), one);  // the first is gone with its bytes
-    EXPECT_EQ(cache.hits(), 2u);
-    EXPECT_EQ(cache.misses(), 2u);
-    ExpectWithin(memory, cache);
-}
-
-// Kept once asked for twice: a flood of different requests pushes nothing out.
-TEST(AnswerCache, AnAnswerIsWorthKeepingOnceItsKeyIsLookedForAgain) {
+// Found as kept, in the place of what was there; worth keeping once its key is looked for
+// again, so that a flood of different requests (which overwrites what was looked for) keeps
+// nothing.
+TEST(AnswerCache, FindsWhatItKeptAndWhatIsWorthKeeping) {
     AnswerMemory memory(1 << 20);
     AnswerCache cache(1 << 20, memory);
     EXPECT_FALSE(cache.Find("a").worth_keeping);
     EXPECT_FALSE(cache.Find("b").worth_keeping);
     EXPECT_TRUE(cache.Find("a").worth_keeping);
-    for (int i = 0; i < 10000; ++i) cache.Find(Key(i));  // a flood of others, a moment long
+    for (int i = 0; i < 10000; ++i) cache.Find(Key(i));
     EXPECT_FALSE(cache.Find("b").worth_keeping);
-    cache.Keep("a", Kept());
-    EXPECT_TRUE(cache.Find("a").worth_keeping);
+    const auto first = Kept(), second = Kept(10);
+    cache.Keep("a", first);
+    EXPECT_EQ(cache.Find("a").answer, first);
+    const std::size_t one = cache.bytes();
+    cache.Keep("a", second);
+    EXPECT_EQ(cache.Find("a").answer, second);
+    EXPECT_LT(cache.bytes(), one);  // the first is gone with its bytes
+    EXPECT_EQ(cache.hits(), 2u);
+    EXPECT_EQ(cache.misses(), 10004u);
+    ExpectWithin(memory, cache);
 }
 
 TEST(AnswerCache, DropsTheAnswersFoundLeastRecentlyToStayWithinItsLimit) {
@@ -112,18 +105,6 @@ TEST(AnswerCache, KeepsOnlyWhatTheAnswersLeaveFreeAndGivesWayToThem) {
     EXPECT_EQ(cache.Find("more").answer, nullptr);
     memory.Give(kBudget);
     EXPECT_EQ(memory.used(), 0u);
-}
-
-TEST(AnswerCache, GivesBackAllItKeptWhenItGoes) {
-    AnswerMemory memory(1 << 20);
-    {
-        AnswerCache cache(1 << 20, memory);
-        for (int i = 0; i < 10; ++i) cache.Keep(Key(i), Kept());
-        EXPECT_GT(memory.kept(), 10 * kBody);
-    }
-    EXPECT_EQ(memory.kept(), 0u);
-    memory.Take(2 << 20);  // no cache left to ask to give way
-    memory.Give(2 << 20);
 }
 
 }  // namespace

@@ -140,12 +140,10 @@ TEST_F(HttpServerTest, AtTheCapANewClientTakesThePlaceOfTheLongestIdleOrSlowestC
     EXPECT_FALSE(ClosedWithoutWaiting(*newcomers[1]));
 }
 
-// Two workers at the cap: a new client wakes one of them only, and the one it wakes may have
-// no connection of its own to close. Here the second worker, which holds none, is the first to
-// wait on the listening socket by then, as the first stopped listening while it held two
-// answers in making and started again once they were sent. The newcomer is handed to the
-// first, which closes its longest idle connection for it, rather than waiting until that one
-// times out (30 s, the crowded limits set long).
+// Two workers at the cap: a new client wakes one of them only, here the second, which holds
+// nothing to close (the first stopped listening while its two answers were made, and started
+// again after it). The newcomer is handed to the first, which closes its longest idle
+// connection for it, rather than waiting for that one to time out (30 s here).
 TEST_F(HttpServerTest, AtTheCapAWorkerWithNothingToCloseHandsTheNewClientToOneThatHas) {
     std::atomic<int> made{0};
     std::atomic<bool> release{false};

@@ -311,10 +311,9 @@ TEST(HostileClients, AStalledLogReaderStopsNothing) {
         metrics, dropped, std::regex(R"(\nquillon_access_log_lines_dropped_total (\d+)\n)")))
         << metrics;
     EXPECT_GT(std::stol(dropped[1]), 0);
-    // Read, the pipe drains, and the log says how many lines it dropped: up to 2 MB come
-    // first (the pipe, the batch being written, the lines buffered since), so only what each
-    // read brings is looked through, never the whole log again, which cost the square of
-    // its length and outlasted the wait in a sanitized build on a busy machine.
+    // Read, the pipe drains, and the log says how many lines it dropped, after up to 2 MB:
+    // only what each read brings is looked through (the whole log each time cost the square
+    // of its length, more than the wait in a sanitized build on a busy machine).
     fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
     std::string log;
     const std::string opening = "\nquillon-serve: ";
