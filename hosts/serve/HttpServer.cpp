@@ -162,9 +162,13 @@ public:
     // close to make room (at the cap, or out of descriptors), it hands the client on to the
     // others, which may have one; unless the client was `handed` to it, so that no two hand
     // it back and forth. Else the worker that could make room would never hear of it, and
-    // the client would wait until some connection timed out.
+    // the client would wait until some connection timed out. A worker handed a client closes
+    // for it only a connection that has been there for as long as a retry waits: handed on
+    // at once, a client would otherwise take the place of one taken a moment before, which
+    // had no time to send its request.
     void AcceptAll(int listener, bool draining = false, bool handed = false) {
-        const auto round = Clock::now();
+        const auto now = Clock::now();
+        const auto round = handed ? now - kAcceptRetry : now;
         const int cap = server_.config_.max_connections;
         for (;;) {
             if (!draining && server_.open_connections_.load() >= cap &&
