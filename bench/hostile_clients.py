@@ -8,7 +8,9 @@ many of its requests went unanswered). A measuring tool for people
     bench/hostile_clients.py [BUILD_DIR/bin/quillon-serve [SCENARIO...]]
 
 The targets it checks: a normal client's p99 under 100 ms during the slowloris floods, and
-under 50 ms while 16 clients ask for 16-Mpixel pictures back to back.
+under 50 ms while 16 clients ask for 16-Mpixel pictures back to back, and while four clients
+ask for symbols of Macro PDF417 sets cut from 15,000 characters (macro-flood, whose last line
+bench/summary.sh reads), every one of those answered 200, at least 40 of them.
 """
 import os, re, resource, signal, socket, ssl, subprocess, sys, threading, time
 
@@ -23,11 +25,12 @@ NORMAL = b"GET /barcode.png?Data=normal HTTP/1.1\r\nHost: x\r\nConnection: close
 resource.setrlimit(resource.RLIMIT_NOFILE, (resource.getrlimit(resource.RLIMIT_NOFILE)[1],) * 2)
 
 
-def start(extra=(), nofile=None, quiet=True, **popen):
+def start(extra=(), nofile=None, quiet=True, threads=2, **popen):
     def limit():
         if nofile:
             resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
-    args = [SERVE, "--port", "0", "--threads", "2", *(["--quiet"] if quiet else []), *extra]
+    args = [SERVE, "--port", "0", *(["--threads", str(threads)] if threads else []),
+            *(["--quiet"] if quiet else []), *extra]
     proc = subprocess.Popen(args, stdout=subprocess.PIPE, preexec_fn=limit, **popen)
     line = proc.stdout.readline().decode()
     port = int(re.search(r":(\d+)/", line).group(1))
@@ -44,18 +47,18 @@ def status(proc):
     return {"peak_mb": kb("VmHWM") // 1024, "rss_mb": kb("VmRSS") // 1024, "fds": fds, "cpu_s": cpu}
 
 
-def normal_request(port, timeout=60):
+def normal_request(port, timeout=60, request=NORMAL):
     start = time.monotonic()
     try:
         with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
-            s.sendall(NORMAL)
+            s.sendall(request)
             data = b""
             while chunk := s.recv(65536):
                 data += chunk
         ok = data.startswith(b"HTTP/1.1 200")
     except OSError as e:
         ok = f"failed: {e}"
-    return ok, round(time.monotonic() - start, 3)
+    return ok, round(time.monotonic() - start, 6)
 
 
 def connect(port, n):
@@ -210,18 +213,22 @@ def pipelined_burst():
 
 class NormalClient(threading.Thread):
     """Asks for the default picture every `period` seconds on a new connection until told to
-    stop: the latencies of its answered requests, and how many went unanswered."""
+    stop (or, `distinct`, a small picture different each time, which no cache holds): the
+    latencies of its answered requests, and how many went unanswered."""
 
-    def __init__(self, port, period=0.02, timeout=10):
+    def __init__(self, port, period=0.02, timeout=10, distinct=False):
         super().__init__(daemon=True)
-        self.port, self.period, self.timeout = port, period, timeout
+        self.port, self.period, self.timeout, self.distinct = port, period, timeout, distinct
         self.latencies, self.unanswered = [], 0
         self.stopping = threading.Event()
         self.start()
 
     def run(self):
-        while not self.stopping.is_set():
-            ok, seconds = normal_request(self.port, self.timeout)
+        for count in range(1 << 30):
+            if self.stopping.is_set():
+                break
+            request = NORMAL.replace(b"normal", b"normal-%d" % count) if self.distinct else NORMAL
+            ok, seconds = normal_request(self.port, self.timeout, request)
             if ok is True:
                 self.latencies.append(seconds)
             else:
@@ -233,13 +240,19 @@ class NormalClient(threading.Thread):
         self.join()
         return self.summary()
 
+    def percentile(self, q):
+        """In milliseconds, of the answered requests."""
+        if not self.latencies:
+            return float("inf")
+        ordered = sorted(self.latencies)
+        return ordered[min(len(ordered) - 1, int(q * len(ordered)))] * 1000
+
     def summary(self):
         if not self.latencies:
             return f"normal client: none answered, {self.unanswered} not"
-        ordered = sorted(self.latencies)
-        pick = lambda q: ordered[min(len(ordered) - 1, int(q * len(ordered)))] * 1000
-        return (f"normal client: {len(ordered)} answered, {self.unanswered} not; p50 "
-                f"{pick(0.5):.1f} ms, p99 {pick(0.99):.1f} ms, max {ordered[-1] * 1000:.0f} ms")
+        return (f"normal client: {len(self.latencies)} answered, {self.unanswered} not; p50 "
+                f"{self.percentile(0.5):.1f} ms, p99 {self.percentile(0.99):.1f} ms, max "
+                f"{max(self.latencies) * 1000:.0f} ms")
 
 
 def read_answer(sock, timeout=15, body=True):
@@ -486,6 +499,65 @@ def large_pictures(clients=16, seconds=20, svg=False):
     proc.terminate(); proc.wait(20)
 
 
+# The Macro-set requests of macro_flood, in turn: what the data is drawn from, and the rest
+# of the query.
+MACRO_KINDS = (("0123456789", "optimize=1&segments=auto&segment=0"),
+               ("abcdefghijklmnopqrstuvwxyz", "segments=auto&segment=3"),
+               ("abcdefghijklmnopqrstuvwxyz", "optimize=1&segments=auto&segment=0"))
+
+
+def ask_macro_sets(port, clients, stop, answers, length=15000):
+    """In a process of its own: `clients` threads each asking back to back, on a kept-alive
+    connection, for a symbol of a Macro PDF417 set cut from `length` characters, different
+    every time, of the kinds of MACRO_KINDS in turn. answers[0] counts the 200s, answers[1]
+    the others."""
+    import random
+
+    def asker(first):
+        generator = random.Random(first)
+        with socket.create_connection(("127.0.0.1", port), timeout=120) as s:
+            for turn in range(first, 1 << 30):
+                if stop.is_set():
+                    break
+                alphabet, options = MACRO_KINDS[turn % len(MACRO_KINDS)]
+                data = "".join(generator.choices(alphabet, k=length))
+                s.sendall(f"GET /barcode.png?Data={data}&{options} HTTP/1.1\r\nHost: x\r\n"
+                          "\r\n".encode())
+                line, _ = read_answer(s, timeout=120)
+                with answers.get_lock():
+                    answers[0 if line.startswith("HTTP/1.1 200 ") else 1] += 1
+
+    threads = [threading.Thread(target=asker, args=(i,), daemon=True) for i in range(clients)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+
+
+def macro_flood(clients=4, seconds=8):
+    """`clients` clients asking for symbols of Macro PDF417 sets cut from 15,000 characters,
+    each different, back to back, and a normal client asking every 20 ms for a small picture
+    different each time, for `seconds`, at the server's default threads."""
+    import multiprocessing
+    proc, port = start(threads=None)
+    before = status(proc)
+    stop, answers = multiprocessing.Event(), multiprocessing.Array("i", 2)
+    heavy = multiprocessing.Process(target=ask_macro_sets, args=(port, clients, stop, answers))
+    heavy.start()
+    normal = NormalClient(port, distinct=True)
+    time.sleep(seconds)
+    summary = normal.finish()
+    stop.set()
+    heavy.join(300)
+    report(f"{clients} clients asking for Macro-set symbols of 15,000 characters for {seconds} s",
+           proc, port, before,
+           f"; {summary}; their answers: {answers[0]} 200, {answers[1]} other")
+    print(f"macro-flood: normal p50 {normal.percentile(0.5):.1f} ms, p99 "
+          f"{normal.percentile(0.99):.1f} ms, {normal.unanswered} unanswered; Macro sets "
+          f"{answers[0]} 200 of {answers[0] + answers[1]}", flush=True)
+    proc.terminate(); proc.wait(20)
+
+
 def conformance():
     """What a few malformed or unusual requests get, and how soon."""
     proc, port = start()
@@ -522,11 +594,11 @@ SCENARIOS = (never_reading, slowloris, huge_head, half_closed, out_of_descriptor
              lambda: slowloris_flood(4500),
              lambda: slowloris_flood(300, nofile=256),
              stop_at_cap, stop_under_load, stalled_log, large_pictures,
-             lambda: large_pictures(svg=True), conformance)
+             lambda: large_pictures(svg=True), macro_flood, conformance)
 NAMES = ("never_reading", "slowloris", "huge_head", "half_closed", "out_of_descriptors",
          "pipelined_burst", "slow_readers", "slowloris_cap", "slowloris_4500",
          "slowloris_256_descriptors", "stop_at_cap", "stop_under_load", "stalled_log",
-         "large_pictures", "large_svgs", "conformance")
+         "large_pictures", "large_svgs", "macro-flood", "conformance")
 
 
 if __name__ == "__main__":

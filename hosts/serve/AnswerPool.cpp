@@ -40,7 +40,7 @@ void AnswerJob::Make() {
         response_ = HttpResponse::Text(500, std::string("internal error: ") + e.what());
     }
     // Made, it holds its answer alone until the connection takes it.
-    const std::size_t answer = response_.body.size();
+    const std::size_t answer = response_.BodySize();
     if (answer < held_) {
         memory_.Give(held_ - answer);
     } else {

@@ -6,6 +6,7 @@
 #include "hosts/common/OptionTable.h"
 #include "hosts/serve/CacheableAnswer.h"
 #include "hosts/serve/DemoPage.h"
+#include "hosts/serve/Gzip.h"
 #include "hosts/serve/PageContext.h"
 #include "hosts/serve/QueryString.h"
 #include "library/session/PrintableText.h"
@@ -124,48 +125,85 @@ int StatusFor(quillon_status status) {
 
 enum class Page { kPng, kSvg, kMeasure };
 
-// A large picture, drawn later on an answer thread: the whole page runs again there, with an
-// object of that thread's own, as objects stay on the thread that made them. What it holds
-// at its peak, measured: under a byte a pixel for a PNG (its rows, the file, the answer), and
-// for SVG twice that, as it reads the PNG's pixels back.
-HttpResponse DrawnLater(Page page, std::int64_t pixels, const RouteLimits& limits) {
+HttpResponse ServePage(const HttpRequest& request, const RouteLimits& limits, Page page,
+                       std::string_view key);
+
+// What a picture holds at its peak while it is made, measured: under a byte a pixel for a
+// PNG (its rows, the file, the answer), and for SVG twice that, as it reads the PNG's pixels
+// back.
+std::size_t PictureMemory(Page page, std::int64_t pixels) {
+    return static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1);
+}
+
+// A costly answer, made later on an answer thread, holding `memory` bytes meanwhile: the
+// whole page runs again there, with an object of that thread's own, as objects stay on the
+// thread that made them.
+HttpResponse MadeLater(Page page, std::size_t memory, const RouteLimits& limits,
+                       std::string_view key) {
     RouteLimits there = limits;
     there.later_pixels = 0;
     HttpResponse response;
-    response.later = std::make_shared<LaterAnswer>(LaterAnswer{
-        [there](const HttpRequest& request) { return ServeBarcodeRequest(request, there); },
-        static_cast<std::size_t>(pixels) * (page == Page::kSvg ? 2 : 1)});
+    response.later = std::make_shared<LaterAnswer>(
+        LaterAnswer{[there, page, key = std::string(key)](const HttpRequest& request) {
+                        return ServePage(request, there, page, key);
+                    },
+                    memory});
     return response;
+}
+
+// What cutting a Macro PDF417 set costs, in the pixels of a picture that takes as long to
+// draw, as the query tells before anything is made. The set is cut whole, whichever symbol
+// is asked for, by encoding trial pieces of its data about a hundred times: the cost grows
+// with the data, several times over when compaction is optimized. Measured on 2 cores, where
+// a picture of 1 Mpixel took 4 ms: 15,000 letters took 12 ms, optimized 50 ms, and 15,000
+// digits optimized 110 ms; 2,000 digits optimized, 3.6 ms.
+std::int64_t MacroSetCost(const Settings& settings) {
+    constexpr std::int64_t kPixelsPerByte = 256, kOptimizedPixelsPerByte = 2048;
+    std::size_t data = 0;
+    bool optimized = false;
+    for (const auto& [name, value] : settings) {
+        if (platform::EqualsIgnoringCase(name, "Data")) data = value.size();
+        if (platform::EqualsIgnoringCase(name, "OptimizeCompaction")) {
+            optimized = !platform::EqualsIgnoringCase(value, "False") && value != "0";
+        }
+    }
+    return static_cast<std::int64_t>(data) * (optimized ? kOptimizedPixelsPerByte : kPixelsPerByte);
 }
 
 // Runs one page: context, object, hooks, settings, then the picture or the measurement.
 HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::string>>& pairs,
-                     const RouteLimits& limits) {
-    // On an event loop, a picture above later_pixels is not drawn: the library refuses it at
-    // that limit once it has sized it, before drawing, and it is made again on a drawing
-    // thread with the full one.
-    const bool large_drawn_later =
+                     const RouteLimits& limits, std::string_view key) {
+    // On an event loop, what costs more than drawing later_pixels is not made. A picture
+    // above that is not drawn: the library refuses it at that limit once it has sized it,
+    // before drawing, and it is made again on a drawing thread with the full one. A Macro
+    // PDF417 set that costs more to cut is not cut at all.
+    const bool costly_made_later =
         page != Page::kMeasure && limits.later_pixels > 0 &&
         (limits.max_pixels == 0 || limits.later_pixels < limits.max_pixels);
     BarcodeRequest request;
-    request.max_pixels = large_drawn_later ? limits.later_pixels : limits.max_pixels;
+    request.max_pixels = costly_made_later ? limits.later_pixels : limits.max_pixels;
     request.product = page == Page::kPng   ? Product::kPng
                       : page == Page::kSvg ? Product::kSvg
                                            : Product::kMeasurement;
     if (const std::string refusal = ReadPageOptions(pairs, limits, &request); !refusal.empty()) {
         return HttpResponse::Text(400, refusal);
     }
+    // Its picture's size is known only once it is cut: it holds at most what a picture drawn
+    // here would, or so it is counted.
+    if (costly_made_later && request.product == Product::kMacroSet &&
+        MacroSetCost(request.settings) > limits.later_pixels) {
+        return MadeLater(page, PictureMemory(page, limits.later_pixels), limits, key);
+    }
 
-    IScriptingContext* context = CreateScriptingContext();
+    IScriptingContext* context = ThreadScriptingContext();
     if (context == nullptr) return HttpResponse::Text(503, "out of memory");
     request.page_context = static_cast<IUnknown*>(context);
     BarcodeResult result = MakeBarcode(request);
-    context->Release();  // the component held what it needed of it until OnEndPage
 
-    if (large_drawn_later && result.status == QUILLON_TOO_LARGE &&
+    if (costly_made_later && result.status == QUILLON_TOO_LARGE &&
         result.picture_pixels > limits.later_pixels &&
         (limits.max_pixels == 0 || result.picture_pixels <= limits.max_pixels)) {
-        return DrawnLater(page, result.picture_pixels, limits);
+        return MadeLater(page, PictureMemory(page, result.picture_pixels), limits, key);
     }
     if (!result.ok()) {
         return HttpResponse::Text(StatusFor(result.status), PrintableText(result.message));
@@ -185,6 +223,31 @@ HttpResponse RunPage(Page page, const std::vector<std::pair<std::string, std::st
     return response;
 }
 
+// The page's answer, finished and kept under `key` when it succeeds.
+HttpResponse ServePage(const HttpRequest& request, const RouteLimits& limits, Page page,
+                       std::string_view key) {
+    HttpResponse response = RunPage(page, ParseQuery(request.query), limits, key);
+    if (response.status == 200 && !response.later) {
+        FinishCacheableAnswer(request, kCacheControl, &response, limits.cache, key);
+    }
+    return response;
+}
+
+// Writes the key of the answer to `request`: everything it depends on but the method and
+// If-None-Match. Those are the server's defaults, the route, whether the client takes gzip,
+// and the query's pairs as the page reads them (decoded, in order: every option, whether
+// this build knows it or not), but for the demo page, which reads its query itself.
+void WriteAnswerKey(const HttpRequest& request, const RouteLimits& limits, std::string* key) {
+    key->clear();
+    // As their bytes: the key is compared, never read.
+    for (const std::int64_t limit : {std::int64_t{limits.quiet_zone}, limits.max_pixels}) {
+        key->append(reinterpret_cast<const char*>(&limit), sizeof limit);
+    }
+    *key += AcceptsGzip(request.Header("Accept-Encoding")) ? "gzip " : "identity ";
+    *key += request.path;
+    if (request.path != "/") AppendParsedQuery(request.query, key);
+}
+
 }  // namespace
 
 std::vector<std::string> BarcodeRoutePaths() {
@@ -197,23 +260,30 @@ HttpResponse ServeBarcodeRequest(const HttpRequest& request, const RouteLimits& 
         response.headers.emplace_back("Allow", "GET, HEAD");
         return response;
     }
-    if (request.path == "/") {
-        HttpResponse response;
-        response.content_type = "text/html; charset=utf-8";
-        response.body = DemoPageHtml();
-        FinishCacheableAnswer(request, "no-cache", &response);
-        return response;
-    }
+    const bool demo_page = request.path == "/";
     const Page page = request.path == "/barcode.png"   ? Page::kPng
                       : request.path == "/barcode.svg" ? Page::kSvg
                                                        : Page::kMeasure;
-    if (page == Page::kMeasure && request.path != "/measure") {
+    if (!demo_page && page == Page::kMeasure && request.path != "/measure") {
         return HttpResponse::Text(404, "no page at " + PrintableText(request.path, kLongestPath));
     }
-
-    HttpResponse response = RunPage(page, ParseQuery(request.query), limits);
-    if (response.status == 200 && !response.later) {
-        FinishCacheableAnswer(request, kCacheControl, &response);
+    // A buffer of each thread's, so that looking an answer up allocates nothing.
+    thread_local std::string key_buffer;
+    std::string_view key;
+    RouteLimits made = limits;  // with the cache that keeps what is made, if it is worth it
+    if (limits.cache != nullptr) {
+        WriteAnswerKey(request, limits, &key_buffer);
+        key = key_buffer;
+        AnswerCache::Found found = limits.cache->Find(key);
+        if (found.answer) return KeptAnswerFor(request, std::move(found.answer));
+        if (!found.worth_keeping) made.cache = nullptr;
     }
-    return response;
+    if (demo_page) {
+        HttpResponse response;
+        response.content_type = "text/html; charset=utf-8";
+        response.body = DemoPageHtml();
+        FinishCacheableAnswer(request, "no-cache", &response, made.cache, key);
+        return response;
+    }
+    return ServePage(request, made, page, key);
 }

@@ -29,23 +29,42 @@ bool Matches(std::string_view if_none_match, std::string_view tag) {
     return false;
 }
 
+void Compress(HttpResponse* response) {
+    response->body = Gzip(response->body);
+    response->headers.emplace_back("Content-Encoding", "gzip");
+}
+
 }  // namespace
 
 void FinishCacheableAnswer(const HttpRequest& request, std::string_view cache_control,
-                           HttpResponse* response) {
+                           HttpResponse* response, AnswerCache* cache, std::string_view key) {
     const bool gzip = response->body.size() >= kSmallestCompressed &&
                       AcceptsGzip(request.Header("Accept-Encoding"));
-    const std::string tag = EntityTag(response->content_type, response->body, gzip);
+    std::string tag = EntityTag(response->content_type, response->body, gzip);
     response->headers.emplace_back("Cache-Control", std::string(cache_control));
     response->headers.emplace_back("ETag", tag);
     response->headers.emplace_back("Vary", "Accept-Encoding");
-    if (Matches(request.Header("If-None-Match"), tag)) {
-        response->status = 304;
-        response->body.clear();
+    if (cache == nullptr) {
+        if (Matches(request.Header("If-None-Match"), tag)) {
+            response->status = 304;
+            response->body.clear();
+        } else if (gzip) {
+            Compress(response);
+        }
         return;
     }
-    if (gzip) {
-        response->body = Gzip(response->body);
-        response->headers.emplace_back("Content-Encoding", "gzip");
-    }
+    // Kept both ways it may be sent, whichever this request asked for.
+    PreparedAnswer not_modified = PrepareNotModified(*response);
+    if (gzip) Compress(response);
+    auto kept = std::make_shared<KeptAnswer>(
+        KeptAnswer{std::move(tag), Prepare(std::move(*response)), std::move(not_modified)});
+    cache->Keep(key, kept);
+    *response = KeptAnswerFor(request, std::move(kept));
+}
+
+HttpResponse KeptAnswerFor(const HttpRequest& request, std::shared_ptr<const KeptAnswer> kept) {
+    const bool current = Matches(request.Header("If-None-Match"), kept->tag);
+    const PreparedAnswer* answer = current ? &kept->not_modified : &kept->full;
+    // The answer's bytes stay with the rest of what is kept, alive as long as either is used.
+    return HttpResponse::Prepared(std::shared_ptr<const PreparedAnswer>(std::move(kept), answer));
 }

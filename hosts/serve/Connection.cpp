@@ -81,6 +81,9 @@ void Connection::Receive() {
             }
             if (Unparsed() == 0) request_started_ = Clock::now();
             in_.append(chunk, bytes);
+            // Less than asked for is all there was: the loop, which reports the socket for as
+            // long as it holds more, spares a read that would only find it empty.
+            if (bytes < sizeof chunk) return;
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
@@ -122,7 +125,8 @@ void Connection::ServeRequests() {
         if (state == RequestState::kIncomplete) {
             // A client that waits for a go-ahead before it sends the body gets it once.
             if (parser_.ExpectsContinue() && !continued_) {
-                Queue(std::string(kContinue), true);
+                OpenOut() += kContinue;
+                Queued(true);
                 continued_ = true;
             }
             break;
@@ -165,7 +169,8 @@ void Connection::ServeRequests() {
 void Connection::Answer(const HttpRequest& request, const HttpResponse& response, bool keep_alive,
                         Clock::time_point started) {
     const bool head_only = request.method == "HEAD";
-    Queue(SerializeResponse(response, keep_alive, head_only));
+    AppendResponse(response, keep_alive, head_only, &OpenOut());
+    Queued();
     closing_ = !keep_alive;
     Record(request, response, head_only, started);
 }
@@ -185,21 +190,23 @@ void Connection::Await(const HttpRequest& request, std::shared_ptr<LaterAnswer> 
     Answer(job->request(), job->response(), keep_alive, started);
 }
 
-void Connection::Queue(std::string answer, bool interim) {
+std::string& Connection::OpenOut() {
     if (Unsent() == 0) {
-        out_ = std::move(answer);  // the usual case: sent from where it was made, not copied
+        // The usual case: written where it is sent from, in the room the last answer left.
+        out_.clear();
         out_sent_ = 0;
         waiting_since_ = Clock::now();  // the client's time to take it starts now
-    } else {
-        if (out_sent_ >= Unsent()) {
-            // Forget the sent part once it outweighs the rest, so out_ stays within twice what
-            // is unsent and each byte moves at most once more.
-            out_.erase(0, out_sent_);
-            for (std::size_t& end : answer_ends_) end -= out_sent_;
-            out_sent_ = 0;
-        }
-        out_ += answer;
+    } else if (out_sent_ >= Unsent()) {
+        // Forget the sent part once it outweighs the rest, so out_ stays within twice what
+        // is unsent and each byte moves at most once more.
+        out_.erase(0, out_sent_);
+        for (std::size_t& end : answer_ends_) end -= out_sent_;
+        out_sent_ = 0;
     }
+    return out_;
+}
+
+void Connection::Queued(bool interim) {
     if (!interim) answer_ends_.push_back(out_.size());
     CountOut();
 }
@@ -260,7 +267,7 @@ void Connection::Record(const HttpRequest& request, const HttpResponse& response
     if (context_.access_log == nullptr) return;
     context_.access_log->Write({std::chrono::system_clock::now(), peer_, request.method,
                                 request.path, request.query, response.status,
-                                head_only ? 0 : response.body.size(), elapsed.count() * 1000});
+                                head_only ? 0 : response.BodySize(), elapsed.count() * 1000});
 }
 
 void Connection::Watch() {

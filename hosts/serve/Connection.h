@@ -101,8 +101,10 @@ private:
     HttpResponse Respond(const HttpRequest& request) const;
     void Record(const HttpRequest& request, const HttpResponse& response, bool head_only,
                 Clock::time_point started) const;
-    // Queues bytes to send: an answer, or (interim) a 100 Continue, which answers nothing.
-    void Queue(std::string answer, bool interim = false);
+    // Queues bytes to send: OpenOut gives the string to append them to, and Queued counts
+    // them, as an answer or (interim) as a 100 Continue, which answers nothing.
+    std::string& OpenOut();
+    void Queued(bool interim = false);
     // Counts in the server's AnswerMemory the room out_ holds now: all of it, sent or not,
     // for a partly sent answer is freed only once it is all sent.
     void CountOut();

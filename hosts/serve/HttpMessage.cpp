@@ -38,6 +38,13 @@ HttpResponse HttpResponse::Busy(std::string text) {
     return response;
 }
 
+HttpResponse HttpResponse::Prepared(std::shared_ptr<const PreparedAnswer> prepared) {
+    HttpResponse response;
+    response.status = prepared->status;
+    response.prepared = std::move(prepared);
+    return response;
+}
+
 HttpResponse HttpResponse::Text(int status, std::string text) {
     HttpResponse response;
     response.status = status;
@@ -92,31 +99,72 @@ const char* ReasonPhrase(int status) {
     }
 }
 
-std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only) {
-    std::string out;
-    out.reserve(256 + (head_only ? 0 : response.body.size()));
-    out += "HTTP/1.1 ";
-    out += std::to_string(response.status);
-    out += ' ';
-    out += ReasonPhrase(response.status);
-    out += "\r\nServer: quillon-serve\r\n";
-    if (response.status != 304) {
-        out += "Content-Type: ";
-        out += response.content_type;
-        out += "\r\n";
+namespace {
+
+// Room for the fixed parts of a head (status line, Server, Content-Length, Connection).
+constexpr std::size_t kHeadRoom = 128;
+
+// The status line and the header fields but Connection, of `response` with `status`: a 304
+// has neither Content-Type nor Content-Length, as it has no body. With room for `more`.
+void AppendHead(const HttpResponse& response, int status, std::string* out, std::size_t more = 0) {
+    std::size_t size = kHeadRoom + response.content_type.size();
+    for (const auto& [name, value] : response.headers) size += name.size() + value.size() + 4;
+    out->reserve(out->size() + size + more);
+    *out += "HTTP/1.1 ";
+    *out += std::to_string(status);
+    *out += ' ';
+    *out += ReasonPhrase(status);
+    *out += "\r\nServer: quillon-serve\r\n";
+    if (status != 304) {
+        *out += "Content-Type: ";
+        *out += response.content_type;
+        *out += "\r\n";
     }
     for (const auto& [name, value] : response.headers) {
-        out += name;
-        out += ": ";
-        out += value;
-        out += "\r\n";
+        *out += name;
+        *out += ": ";
+        *out += value;
+        *out += "\r\n";
     }
-    if (response.status != 304) {
-        out += "Content-Length: ";
-        out += std::to_string(response.body.size());
-        out += "\r\n";
+    if (status != 304) {
+        *out += "Content-Length: ";
+        *out += std::to_string(response.body.size());
+        *out += "\r\n";
     }
-    out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
-    if (!head_only && response.status != 304) out += response.body;
+}
+
+}  // namespace
+
+void AppendResponse(const HttpResponse& response, bool keep_alive, bool head_only,
+                    std::string* out) {
+    const PreparedAnswer* prepared = response.prepared.get();
+    const bool body = !head_only && response.status != 304;
+    if (prepared != nullptr) {
+        out->reserve(out->size() + prepared->head.size() + kHeadRoom +
+                     (body ? prepared->body.size() : 0));
+        *out += prepared->head;
+    } else {
+        AppendHead(response, response.status, out, body ? response.body.size() : 0);
+    }
+    *out += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
+    if (body) *out += prepared != nullptr ? prepared->body : response.body;
+}
+
+std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only) {
+    std::string out;
+    AppendResponse(response, keep_alive, head_only, &out);
     return out;
+}
+
+PreparedAnswer Prepare(HttpResponse response) {
+    PreparedAnswer prepared{response.status, {}, {}};
+    AppendHead(response, response.status, &prepared.head);
+    if (response.status != 304) prepared.body = std::move(response.body);
+    return prepared;
+}
+
+PreparedAnswer PrepareNotModified(const HttpResponse& response) {
+    PreparedAnswer prepared{304, {}, {}};
+    AppendHead(response, 304, &prepared.head);
+    return prepared;
 }

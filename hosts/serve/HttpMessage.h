@@ -40,18 +40,33 @@ private:
 
 struct LaterAnswer;
 
+// An answer written out once, to be sent as it is to every request it answers: the head
+// without its Connection field (which each request's keep-alive decides) and the body.
+struct PreparedAnswer {
+    int status = 200;
+    std::string head;
+    std::string body;
+};
+
 struct HttpResponse {
     int status = 200;
-    std::string content_type = "text/plain; charset=utf-8";
+    // Always one of a few fixed types, written as literals: nothing to copy or allocate.
+    std::string_view content_type = "text/plain; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     // Set: the answer is too costly to make on an event loop, and is made later, elsewhere;
     // the fields above are unused.
     std::shared_ptr<LaterAnswer> later;
+    // Set: the answer as it is sent; of the fields above only the status is used.
+    std::shared_ptr<const PreparedAnswer> prepared;
+
+    std::size_t BodySize() const { return prepared ? prepared->body.size() : body.size(); }
 
     static HttpResponse Text(int status, std::string text);
     // 503 with Retry-After: the server is busy, and the client may ask again in a moment.
     static HttpResponse Busy(std::string text);
+    // The answer `prepared` holds, which it keeps alive.
+    static HttpResponse Prepared(std::shared_ptr<const PreparedAnswer> prepared);
 };
 
 // What a server calls to answer each request.
@@ -75,5 +90,12 @@ std::vector<std::string_view> ListItems(std::string_view value, char separator =
 
 const char* ReasonPhrase(int status);
 // The full response: status line, headers (Content-Length included) and, unless head_only,
-// the body.
+// the body; appended to *out, or returned.
+void AppendResponse(const HttpResponse& response, bool keep_alive, bool head_only,
+                    std::string* out);
 std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only);
+// The response written out once (a 304 keeps no body), for AppendResponse to send as it is;
+// and the 304 Not Modified to a client whose copy of it is current: its head alone, without
+// the fields that describe a body.
+PreparedAnswer Prepare(HttpResponse response);
+PreparedAnswer PrepareNotModified(const HttpResponse& response);

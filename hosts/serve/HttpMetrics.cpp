@@ -83,6 +83,19 @@ std::string HttpMetrics::Text() const {
                  "Memory held by answers not yet sent and by answers being made.");
         out += "quillon_http_answer_memory_bytes " + std::to_string(answer_memory_->used()) + "\n";
     }
+    if (answer_cache_ != nullptr) {
+        Describe(out, "quillon_http_answer_cache_hits_total", "counter",
+                 "Requests answered with an answer kept from an earlier one.");
+        out +=
+            "quillon_http_answer_cache_hits_total " + std::to_string(answer_cache_->hits()) + "\n";
+        Describe(out, "quillon_http_answer_cache_misses_total", "counter",
+                 "Requests whose answer was looked for among those kept and not found.");
+        out += "quillon_http_answer_cache_misses_total " + std::to_string(answer_cache_->misses()) +
+               "\n";
+        Describe(out, "quillon_http_answer_cache_bytes", "gauge",
+                 "Memory held by answers kept, which gives way to the answers being sent.");
+        out += "quillon_http_answer_cache_bytes " + std::to_string(answer_cache_->bytes()) + "\n";
+    }
     Describe(out, "quillon_access_log_lines_dropped_total", "counter",
              "Access log lines dropped because the log's reader did not keep up.");
     out += "quillon_access_log_lines_dropped_total " +

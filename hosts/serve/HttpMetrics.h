@@ -1,6 +1,7 @@
 // What the server has done, for a Prometheus scrape (GET /metrics): requests by route and
 // status, a latency histogram by route, bytes sent, requests in flight, open connections, the
-// memory answers hold, and access log lines dropped. Every worker updates the same counters
+// memory answers hold, the answer cache's hits, misses and bytes, and access log lines
+// dropped. Every worker updates the same counters
 // without locks; a scrape reads each one once.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hosts/serve/AnswerCache.h"
 #include "hosts/serve/AnswerMemory.h"
 
 class HttpMetrics {
@@ -27,8 +29,12 @@ public:
     void LogLinesDropped(std::size_t lines) {
         log_lines_dropped_.fetch_add(lines, std::memory_order_relaxed);
     }
-    // Shows what `memory` holds in every scrape; set before the server serves.
-    void WatchAnswerMemory(const AnswerMemory* memory) { answer_memory_ = memory; }
+    // Shows what `memory` holds, and what `cache` (if any) keeps and how often it is found,
+    // in every scrape; set before the server serves.
+    void WatchAnswerMemory(const AnswerMemory* memory, const AnswerCache* cache = nullptr) {
+        answer_memory_ = memory;
+        answer_cache_ = cache;
+    }
 
     // The Prometheus text exposition of every counter.
     std::string Text() const;
@@ -51,4 +57,5 @@ private:
     std::atomic<std::int64_t> connections_{0};
     std::atomic<std::uint64_t> log_lines_dropped_{0};
     const AnswerMemory* answer_memory_ = nullptr;
+    const AnswerCache* answer_cache_ = nullptr;
 };

@@ -77,6 +77,7 @@ public:
     ~Worker() {
         connections_.clear();
         if (poll_ >= 0) close(poll_);
+        if (handed_clients_ >= 0) close(handed_clients_);
     }
 
     // Has the event loop watch the stop events, the mailbox and the listening sockets; false
@@ -86,11 +87,12 @@ public:
             *error = Failed("cannot make a worker's event loop (epoll_create1)");
             return false;
         }
-        if (mailbox_.fd() < 0) {
+        if (mailbox_.fd() < 0 || handed_clients_ < 0) {
             *error = Failed("cannot make a worker's mailbox (eventfd)");
             return false;
         }
-        for (const int fd : {server_.stop_event_, server_.stop_now_event_, mailbox_.fd()}) {
+        for (const int fd :
+             {server_.stop_event_, server_.stop_now_event_, mailbox_.fd(), handed_clients_}) {
             if (!Watch(poll_, fd, EPOLLIN)) {
                 *error = Failed("cannot watch a worker's events (epoll_ctl)");
                 return false;
@@ -127,7 +129,9 @@ public:
                     fd == mailbox_.fd()) {
                     continue;
                 }
-                if (IsListener(fd)) {
+                if (fd == handed_clients_) {
+                    TakeHandedClients();
+                } else if (IsListener(fd)) {
                     if (accepting_) AcceptAll(fd);
                 } else if (const auto found = connections_.find(fd);
                            found != connections_.end() &&
@@ -153,13 +157,24 @@ public:
     // is none, the clients wait in the backlog, unless the server is `draining` it for the
     // last time before it stops listening, when they are taken even beyond the cap. What a
     // new client has sent already is read at once.
-    void AcceptAll(int listener, bool draining = false) {
-        const auto round = Clock::now();
+    //
+    // A new client wakes one worker only: should that one have no connection of its own to
+    // close to make room (at the cap, or out of descriptors), it hands the client on to the
+    // others, which may have one; unless the client was `handed` to it, so that no two hand
+    // it back and forth. Else the worker that could make room would never hear of it, and
+    // the client would wait until some connection timed out. A worker handed a client closes
+    // for it only a connection that has been there for as long as a retry waits: handed on
+    // at once, a client would otherwise take the place of one taken a moment before, which
+    // had no time to send its request.
+    void AcceptAll(int listener, bool draining = false, bool handed = false) {
+        const auto now = Clock::now();
+        const auto round = handed ? now - kAcceptRetry : now;
         const int cap = server_.config_.max_connections;
         for (;;) {
             if (!draining && server_.open_connections_.load() >= cap &&
                 deadlines_.Evictable(round) == nullptr) {
                 SetAccepting(false);
+                if (!handed) server_.HandClientsOn(*this);
                 return;
             }
             sockaddr_storage peer{};
@@ -172,6 +187,7 @@ public:
                     if (Evict(round)) continue;  // its descriptor makes room
                     out_of_descriptors_until_ = Clock::now() + kAcceptRetry;
                     SetAccepting(false);
+                    if (!handed) server_.HandClientsOn(*this);
                 }
                 return;
             }
@@ -189,7 +205,21 @@ public:
         }
     }
 
+    // Has the loop try to take the clients waiting on the listening sockets, which another
+    // worker could not take. Thread-safe.
+    void HandClients() {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = write(handed_clients_, &one, sizeof one);
+    }
+
 private:
+    void TakeHandedClients() {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = read(handed_clients_, &count, sizeof count);
+        if (stop_deadline_) return;
+        for (const int listener : server_.listeners_) AcceptAll(listener, false, true);
+    }
+
     // Milliseconds until the loop must wake: for the first wait to end, the stop's deadline,
     // or a look at the server's room.
     int WakeIn(Clock::time_point now) const {
@@ -273,6 +303,7 @@ private:
     HttpServer& server_;
     const int poll_;
     AnswerMailbox mailbox_;
+    const int handed_clients_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);  // see HandClients
     Deadlines deadlines_;  // of connections_, which leave it as they close
     const ConnectionContext context_;
     std::unordered_map<int, Connection> connections_;  // by socket
@@ -291,9 +322,11 @@ HttpServer::HttpServer(HttpServerConfig config, Handler handler, ThreadHook thre
       stop_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       stop_now_event_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
       memory_(config_.answer_memory),
+      cache_(config_.answer_cache > 0 ? std::make_unique<AnswerCache>(config_.answer_cache, memory_)
+                                      : nullptr),
       peers_(config_.max_per_address),
       pool_(thread_start_, thread_stop_) {
-    if (config_.metrics != nullptr) config_.metrics->WatchAnswerMemory(&memory_);
+    if (config_.metrics != nullptr) config_.metrics->WatchAnswerMemory(&memory_, cache_.get());
 }
 
 HttpServer::~HttpServer() {
@@ -402,6 +435,12 @@ void HttpServer::Fail(std::string why) {
 std::string HttpServer::failure() const {
     const std::lock_guard lock(mutex_);
     return failure_;
+}
+
+void HttpServer::HandClientsOn(const Worker& from) {
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        if (worker.get() != &from) worker->HandClients();
+    }
 }
 
 void HttpServer::ShutListeners(Worker& worker) {

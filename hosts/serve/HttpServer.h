@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "hosts/serve/AccessLog.h"
+#include "hosts/serve/AnswerCache.h"
 #include "hosts/serve/AnswerMemory.h"
 #include "hosts/serve/AnswerPool.h"
 #include "hosts/serve/Connection.h"
@@ -39,6 +40,9 @@ struct HttpServerConfig {
     int max_per_address = 0;  // connections a client address may hold; 0: no limit
     // The memory of answers not yet sent, and of answers being made (see AnswerMemory).
     std::size_t answer_memory = std::size_t{256} << 20;
+    // Answers kept for the requests that ask for them again, at most, within answer_memory
+    // (see AnswerCache); 0: none kept.
+    std::size_t answer_cache = 0;
     ConnectionLimits limits;
     const AccessLog* access_log = nullptr;  // one line per request; null for none
     HttpMetrics* metrics = nullptr;         // null for none
@@ -65,6 +69,8 @@ public:
     // of it fails. The threads wait for Run.
     bool Listen(std::string* error);
     int port() const { return port_; }
+    // Where the handler may keep answers (see HttpServerConfig::answer_cache), or null.
+    AnswerCache* answer_cache() { return cache_.get(); }
     // Where it listens, as "127.0.0.1:8080" or "[::1]:8080"; and how to reach it there, as
     // "http://127.0.0.1:8080/", or "unix:/run/quillon.sock" for a Unix socket it was handed.
     std::vector<std::string> addresses() const;
@@ -92,6 +98,8 @@ private:
     void ShutListeners(Worker& worker);
     // A worker's event loop cannot go on: the server stops, and Run's caller learns why.
     void Fail(std::string why);
+    // Clients wait that `from` cannot take for want of room: the other workers try.
+    void HandClientsOn(const Worker& from);
 
     HttpServerConfig config_;
     Handler handler_;
@@ -105,6 +113,7 @@ private:
     std::atomic<int> open_connections_{0};
     int port_ = 0;
     AnswerMemory memory_;
+    const std::unique_ptr<AnswerCache> cache_;  // counted in memory_
     PeerCounts peers_;
     std::vector<std::unique_ptr<Worker>> workers_;  // outlive the answer threads' jobs
     AnswerPool pool_;

@@ -117,6 +117,18 @@ IScriptingContext* CreateScriptingContext() {
     return context;
 }
 
+IScriptingContext* ThreadScriptingContext() {
+    struct Owned {
+        IScriptingContext* context = nullptr;
+        ~Owned() {
+            if (context != nullptr) context->Release();
+        }
+    };
+    thread_local Owned owned;
+    if (owned.context == nullptr) owned.context = CreateScriptingContext();
+    return owned.context;
+}
+
 long LivePageObjects() {
     return live_page_objects.load();
 }

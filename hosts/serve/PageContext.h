@@ -8,5 +8,10 @@
 // Creates a context with its five page objects; the caller owns the one reference.
 IScriptingContext* CreateScriptingContext();
 
+// The context of every page the calling thread runs, made at its first (null when it cannot
+// be, until it can): the component holds the page objects only from OnStartPage to
+// OnEndPage, so a page leaves nothing in it for the next. The thread owns it.
+IScriptingContext* ThreadScriptingContext();
+
 // Page objects alive in this process, for tests that check every one is released.
 long LivePageObjects();

@@ -1,6 +1,7 @@
 #include "hosts/serve/RequestParser.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -11,13 +12,23 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-bool IsAlphanumeric(char c) {
+constexpr bool IsAlphanumeric(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// A character of a method or a header name.
+// The characters of a method or a header name, as a table: one is looked up for every byte
+// of them.
+constexpr std::array<bool, 256> kTokenCharacters = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[c] = IsAlphanumeric(static_cast<char>(c)) ||
+                   std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != kNone;
+    }
+    return table;
+}();
+
 bool IsTokenCharacter(char c) {
-    return IsAlphanumeric(c) || std::string_view("!#$%&'*+-.^_`|~").find(c) != kNone;
+    return kTokenCharacters[static_cast<unsigned char>(c)];
 }
 
 bool IsToken(std::string_view text) {

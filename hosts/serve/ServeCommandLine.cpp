@@ -61,6 +61,18 @@ std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
                      [&server](std::int64_t mb) {
                          server.answer_memory = static_cast<std::size_t>(mb) << 20;
                      })},
+        {"answer-cache", 0, "MB",
+         "answers kept for the requests that ask for them again (default " +
+             std::to_string(kDefaultAnswerCacheMb) +
+             "; 0 keeps none), within the answer memory, where they give way to the answers "
+             "being sent",
+         WholeNumber(0, kMostAnswerMegabytes,
+                     [&server](std::int64_t mb) {
+                         server.answer_cache = static_cast<std::size_t>(mb) << 20;
+                     }),
+         "A kept answer is sent again for the same route, query (as decoded), gzip or not, "
+         "and server defaults, with the same bytes and entity tag; If-None-Match still gets "
+         "304."},
         {"access-log", 0, "FILE",
          "append the access log to FILE (default: standard error); SIGHUP reopens it",
          Text(&line->access_log)},
@@ -75,8 +87,8 @@ std::vector<CommandOption> Options(ServeCommandLine* line, bool* port_given) {
 constexpr const char* kUsage =
     "usage: quillon-serve [--bind ADDRESS] [--port N | --fd N] [--threads N]\n"
     "                     [--max-pixels N] [--max-connections N] [--max-per-address N]\n"
-    "                     [--answer-memory MB] [--quiet-zone N] [--access-log FILE]\n"
-    "                     [--log-query] [--quiet]\n"
+    "                     [--answer-memory MB] [--answer-cache MB] [--quiet-zone N]\n"
+    "                     [--access-log FILE] [--log-query] [--quiet]\n"
     "\n";
 
 constexpr const char* kEpilogue =

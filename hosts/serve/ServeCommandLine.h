@@ -2,6 +2,7 @@
 // (--port=9000, --port 9000, -- to end them).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "hosts/common/OptionTable.h"
@@ -10,6 +11,8 @@
 
 // Connections served at once by default, unless the descriptor limit allows fewer.
 constexpr int kMostConnections = 4096;
+// Megabytes of answers kept for the requests that ask for them again, by default.
+constexpr std::int64_t kDefaultAnswerCacheMb = 16;
 
 struct ServeCommandLine {
     HttpServerConfig server;

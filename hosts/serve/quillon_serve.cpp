@@ -164,7 +164,7 @@ int Serve(const ServeCommandLine& line, AccessLog& access_log, const sigset_t& h
     config.metrics = &metrics;
     config.access_log = line.quiet ? nullptr : &access_log;
     config.answer_threads = config.threads;
-    const RouteLimits& limits = line.routes;
+    RouteLimits limits = line.routes;
     HttpServer server(
         config,
         [&limits, &metrics](const HttpRequest& request) {
@@ -172,6 +172,7 @@ int Serve(const ServeCommandLine& line, AccessLog& access_log, const sigset_t& h
             return ServeBarcodeRequest(request, limits);
         },
         [] { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }, [] { CoUninitialize(); });
+    limits.cache = server.answer_cache();  // before any request can come
     if (!server.Listen(&error)) return Failed(error);
     std::string urls;
     for (const std::string& url : server.urls()) urls += (urls.empty() ? "" : " and ") + url;
@@ -194,6 +195,7 @@ int main(int argc, char** argv) {
     config.max_connections =
         static_cast<int>(std::clamp(descriptors - kSpareDescriptors, 1LL, 1LL * kMostConnections));
     config.inherited_listeners = ActivatedSockets();
+    config.answer_cache = static_cast<std::size_t>(kDefaultAnswerCacheMb) << 20;
     if (const EarlyExit exit = ParseServeCommandLine(argc, argv, &line)) return *exit;
     mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
     mallopt(M_TRIM_THRESHOLD, kHeapKeptFree);

@@ -140,6 +140,54 @@ TEST_F(HttpServerTest, AtTheCapANewClientTakesThePlaceOfTheLongestIdleOrSlowestC
     EXPECT_FALSE(ClosedWithoutWaiting(*newcomers[1]));
 }
 
+// Two workers at the cap: a new client wakes one of them only, here the second, which holds
+// nothing to close (the first stopped listening while its two answers were made, and started
+// again after it). The newcomer is handed to the first, which closes its longest idle
+// connection for it, rather than waiting for that one to time out (30 s here).
+TEST_F(HttpServerTest, AtTheCapAWorkerWithNothingToCloseHandsTheNewClientToOneThatHas) {
+    std::atomic<int> made{0};
+    std::atomic<bool> release{false};
+    HttpMetrics metrics({});
+    HttpServerConfig config = Config(2);
+    config.max_connections = 2;
+    config.answer_threads = 1;
+    config.limits.crowded_idle_timeout = 30s;
+    config.limits.crowded_request_timeout = 30s;
+    config.metrics = &metrics;
+    Start(MadeLater(0,
+                    [&] {
+                        ++made;
+                        while (!release) std::this_thread::sleep_for(1ms);
+                    }),
+          config);
+    const auto open = [&metrics](int count) {
+        const std::string line = "quillon_http_connections_open " + std::to_string(count) + "\n";
+        for (int i = 0; i < 500 && metrics.Text().find(line) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return metrics.Text().find(line) != std::string::npos;
+    };
+    // Each taken by the first worker, which waits on the listening socket first.
+    RawHttpClient first(server_->port()), second(server_->port());
+    ASSERT_TRUE(first.Send("GET /later/1 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    for (int i = 0; i < 5000 && made == 0; ++i) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(second.Send("GET /later/2 HTTP/1.1\r\nHost: x\r\n\r\n"));
+    ASSERT_TRUE(open(2));
+    // Nothing to close: the third waits in the backlog, and the first worker stops listening.
+    RawHttpClient third(server_->port());
+    ASSERT_TRUE(third.Send("GET /third HTTP/1.1\r\nHost: x\r\n\r\n"));
+    std::this_thread::sleep_for(200ms);
+    release = true;
+    EXPECT_NE(first.ReadResponse().find("/later/1?"), std::string::npos);
+    EXPECT_NE(second.ReadResponse().find("/later/2?"), std::string::npos);
+    EXPECT_NE(third.ReadResponse().find("/third?"), std::string::npos);
+    const auto started = std::chrono::steady_clock::now();
+    RawHttpClient fourth(server_->port());
+    ASSERT_TRUE(fourth.Send("GET /fourth HTTP/1.1\r\nHost: x\r\n\r\n"));
+    EXPECT_NE(fourth.ReadResponse().find("/fourth?"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+}
+
 // With a limit per address, a client address holds no more connections than it: the next
 // ones are closed at once, and taken again once the first have gone.
 TEST_F(HttpServerTest, ALimitPerAddressClosesTheConnectionsPastIt) {

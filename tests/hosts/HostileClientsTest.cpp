@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -310,21 +311,78 @@ TEST(HostileClients, AStalledLogReaderStopsNothing) {
         metrics, dropped, std::regex(R"(\nquillon_access_log_lines_dropped_total (\d+)\n)")))
         << metrics;
     EXPECT_GT(std::stol(dropped[1]), 0);
-    // Read, the pipe drains, and the log says how many lines it dropped.
+    // Read, the pipe drains, and the log says how many lines it dropped, after up to 2 MB:
+    // only what each read brings is looked through (the whole log each time cost the square
+    // of its length, more than the wait in a sanitized build on a busy machine).
     fcntl(pipe_ends[0], F_SETFL, O_NONBLOCK);
     std::string log;
+    const std::string opening = "\nquillon-serve: ";
     const std::regex said(R"(\nquillon-serve: (\d+) access log lines dropped)");
     std::smatch count;
-    for (const auto end = Clock::now() + 20s; Clock::now() < end;) {
+    bool found = false;
+    std::size_t searched = 0;  // where the message may begin, at the earliest
+    for (const auto end = Clock::now() + 20s; !found && Clock::now() < end;) {
         char chunk[65536];
         const ssize_t n = read(pipe_ends[0], chunk, sizeof chunk);
         if (n > 0) log.append(chunk, static_cast<std::size_t>(n));
-        if (std::regex_search(log, count, said)) break;
+        const std::size_t at = log.find(opening, searched);
+        found = at != std::string::npos &&
+                std::regex_search(log.cbegin() + static_cast<std::ptrdiff_t>(at), log.cend(), count,
+                                  said);
+        searched = at != std::string::npos ? at : log.size() - std::min(log.size(), opening.size());
         if (n <= 0) std::this_thread::sleep_for(20ms);
     }
     close(pipe_ends[0]);
-    ASSERT_TRUE(std::regex_search(log, count, said)) << log.size() << " bytes of log";
+    ASSERT_TRUE(found) << log.size() << " bytes of log";
     EXPECT_GE(std::stol(count[1]), std::stol(dropped[1]));  // the scrape's own line may be one
+}
+
+// Clients that each ask, back to back on a connection of their own, for what `target` gives
+// for the client's number and turn, until the flood goes: how many were answered 200, and
+// how many otherwise.
+class Flood {
+public:
+    Flood(int port, int clients, std::function<std::string(int client, int turn)> target) {
+        for (int i = 0; i < clients; ++i) {
+            askers_.emplace_back([this, port, i, target] {
+                RawHttpClient client(port);
+                for (int turn = 0; !done_; ++turn) {
+                    const bool sent =
+                        client.Send("GET " + target(i, turn) + " HTTP/1.1\r\nHost: x\r\n\r\n");
+                    const std::string answer = sent ? client.ReadResponse() : "";
+                    ++(answer.rfind("HTTP/1.1 200 ", 0) == 0 ? answered_ : refused_);
+                    if (answer.empty()) break;
+                }
+            });
+        }
+    }
+    ~Flood() { Stop(); }
+    // Waits for the answers in flight.
+    void Stop() {
+        done_ = true;
+        for (std::thread& asker : askers_) asker.join();
+        askers_.clear();
+    }
+    int answered() const { return answered_; }
+    int refused() const { return refused_; }
+
+private:
+    std::atomic<bool> done_{false};
+    std::atomic<int> answered_{0}, refused_{0};
+    std::vector<std::thread> askers_;
+};
+
+// A normal client asking every `period` for a small picture, different each time (so that no
+// kept answer serves it), for `how_long`.
+NormalClientLog AskNormally(const Server& server, Clock::duration how_long,
+                            Clock::duration period) {
+    NormalClientLog normal;
+    for (const auto end = Clock::now() + how_long; Clock::now() < end;) {
+        normal.Add(server.NormalRequest("/barcode.png?Data=normal-" +
+                                        std::to_string(normal.times.size() + normal.unanswered)));
+        std::this_thread::sleep_for(period);
+    }
+    return normal;
 }
 
 // Clients asking for 16-Mpixel pictures back to back, each 10 ms or more of drawing: a normal
@@ -332,33 +390,46 @@ TEST(HostileClients, AStalledLogReaderStopsNothing) {
 TEST(HostileClients, LargePicturesDoNotStallOtherClients) {
     Server server;
     ASSERT_TRUE(server.NormalRequest());
-    std::atomic<bool> done{false};
-    std::atomic<int> large{0};
-    std::vector<std::thread> askers;
-    for (int i = 0; i < Lighter(16, 4); ++i) {
-        askers.emplace_back([&] {
-            RawHttpClient client(server.port);
-            while (!done) {
-                if (!client.Send("GET /barcode.png?Width=4096&Height=4096&Data=large HTTP/1.1\r\n"
-                                 "Host: x\r\n\r\n") ||
-                    client.ReadResponse().rfind("HTTP/1.1 200 ", 0) != 0) {
-                    break;
-                }
-                ++large;
-            }
-        });
-    }
+    Flood large(server.port, Lighter(16, 4), [](int, int turn) {
+        return "/barcode.png?Width=4096&Height=4096&Data=large-" + std::to_string(turn);
+    });
     std::this_thread::sleep_for(500ms);
-    NormalClientLog normal;
-    for (const auto end = Clock::now() + 5s; Clock::now() < end;) {
-        normal.Add(server.NormalRequest());
-        std::this_thread::sleep_for(50ms);
-    }
-    done = true;
-    for (std::thread& asker : askers) asker.join();
+    const NormalClientLog normal = AskNormally(server, 5s, 50ms);
+    large.Stop();
     EXPECT_EQ(normal.unanswered, 0);
     EXPECT_LT(normal.Percentile(0.99), 250ms);
-    EXPECT_GT(large.load(), 0);
+    EXPECT_GT(large.answered(), 0);
+}
+
+// Clients asking for symbols of Macro PDF417 sets cut from 15,000 characters, each different,
+// back to back: cutting one costs up to 110 ms, and more where the machine is busy, and a
+// normal client is answered meanwhile, as the sets are cut off the event loops, at a lower
+// priority than theirs.
+TEST(HostileClients, MacroSetsCutFromLongDataDoNotStallOtherClients) {
+    Server server;
+    ASSERT_TRUE(server.NormalRequest());
+    const char* const kinds[] = {"&optimize=1&segments=auto&segment=0", "&segments=auto&segment=3",
+                                 "&optimize=1&segments=auto&segment=0"};
+    // 15,000 characters take a sanitized build 1.4 s to cut, ten times that beside two busy
+    // loops: there it is 3,000, which it cuts in 0.3 s, still made off the event loops.
+    const std::size_t length = Lighter(15000, 3000);
+    Flood sets(server.port, Lighter(4, 2), [&kinds, length](int client, int turn) {
+        // Digits or letters, begun by the client's number and turn, in digits or as letters.
+        const bool digits = turn % 3 == 0;
+        const char first = digits ? '0' : 'a';
+        std::string data = std::to_string(client * 1000000 + turn);
+        for (char& c : data) c = static_cast<char>(first + (c - '0'));
+        while (data.size() < length) {
+            data += static_cast<char>(first + data.size() * 7 % (digits ? 10 : 26));
+        }
+        return "/barcode.png?Data=" + data + kinds[turn % 3];
+    });
+    std::this_thread::sleep_for(500ms);
+    const NormalClientLog normal = AskNormally(server, 5s, 20ms);
+    sets.Stop();
+    EXPECT_EQ(normal.unanswered, 0);
+    EXPECT_LT(normal.Percentile(0.99), 1s);
+    EXPECT_GT(sets.answered(), 0) << sets.refused() << " refused";
 }
 
 }  // namespace

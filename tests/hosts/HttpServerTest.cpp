@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <string>
 #include <thread>
@@ -130,8 +131,10 @@ TEST_F(HttpServerTest, StopClosesIdleConnectionsAndFinishesHalfReceivedRequests)
     runner_.join();
 }
 
-// What the access log wrote to the file at `path`, which goes.
-std::string ReadAndRemove(const std::string& path) {
+// What the access log wrote to the file at `path`, which goes, once the log has gone: its
+// thread writes the lines out a moment after the answers, and all of them as it ends.
+std::string ReadAndRemove(const std::string& path, std::unique_ptr<AccessLog> log) {
+    log.reset();
     std::ifstream in(path, std::ios::binary);
     const std::string written(std::istreambuf_iterator<char>(in), {});
     std::remove(path.c_str());
@@ -141,10 +144,10 @@ std::string ReadAndRemove(const std::string& path) {
 TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBodySize) {
     const std::string path = testing::TempDir() + "access-" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
-    AccessLog log;
+    auto log = std::make_unique<AccessLog>();
     std::string error;
-    ASSERT_TRUE(log.Open(path, &error)) << error;
-    Start(Echo, 2, &log);
+    ASSERT_TRUE(log->Open(path, &error)) << error;
+    Start(Echo, 2, log.get());
     {
         RawHttpClient client(server_->port());
         ASSERT_TRUE(client.Send("GET /a?x=1&secret=personal HTTP/1.1\r\nHost: x\r\n\r\n"));
@@ -164,7 +167,7 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBod
     server_->Stop();
     runner_.join();
 
-    const std::string written = ReadAndRemove(path);
+    const std::string written = ReadAndRemove(path, std::move(log));
     // Bodies: the echoed path, "?", query and newline, or "Bad Request\n"; none for HEAD.
     // Query values are left out; targets are cut at 200 bytes; control characters and quotes
     // are escaped.
@@ -188,10 +191,10 @@ TEST_F(HttpServerTest, AccessLogHasALinePerRequestWithTimePeerTargetStatusAndBod
 TEST_F(HttpServerTest, AccessLogNamesTheMethodAndPathOfARefusedRequest) {
     const std::string path = testing::TempDir() + "refused-" + std::to_string(getpid()) + ".log";
     std::remove(path.c_str());
-    AccessLog log;
+    auto log = std::make_unique<AccessLog>();
     std::string error;
-    ASSERT_TRUE(log.Open(path, &error)) << error;
-    Start(Echo, 2, &log);
+    ASSERT_TRUE(log->Open(path, &error)) << error;
+    Start(Echo, 2, log.get());
     std::string many_headers;
     for (std::size_t i = 0; i <= kMaxHeaders; ++i)
         many_headers += "X-" + std::to_string(i) + ": 1\r\n";
@@ -204,7 +207,7 @@ TEST_F(HttpServerTest, AccessLogNamesTheMethodAndPathOfARefusedRequest) {
     }
     server_->Stop();
     runner_.join();
-    const std::string written = ReadAndRemove(path);
+    const std::string written = ReadAndRemove(path, std::move(log));
     EXPECT_NE(written.find(R"(127.0.0.1 "GET /barcode.png" 414 )"), std::string::npos) << written;
     EXPECT_NE(written.find(R"(127.0.0.1 "GET /measure" 431 )"), std::string::npos) << written;
 }
