@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "platform/Platform.h"
 #include "platform/common/Utf8.h"
@@ -55,6 +56,14 @@ bool IsAscii(std::string_view bytes) {
 }
 
 CarriedBytes CarryBytes(std::string_view bytes) {
+    // ASCII without a zero byte, most data, is its own characters: checked and widened many
+    // bytes at a time.
+    if (IsAscii(bytes) && std::memchr(bytes.data(), 0, bytes.size()) == nullptr) {
+        CarriedBytes carried{std::u16string(bytes.size(), u'\0'), false, 0, bytes.size()};
+        char16_t* out = carried.data.data();
+        for (const char byte : bytes) *out++ = static_cast<char16_t>(byte);
+        return carried;
+    }
     const std::array<char16_t, 256>& character = CharacterOfByte();
     // The size first, then the text written in place: a character appended at a time cost
     // more than the component's whole encoding of the data.
