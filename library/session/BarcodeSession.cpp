@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <tuple>
 
 #include "library/session/DataText.h"
@@ -275,6 +276,10 @@ Outcome BarcodeSession::Open() {
 
 Outcome BarcodeSession::PutText(const char16_t* name, std::u16string_view value) {
     VARIANT args[] = {TextVariant(value)};
+    return PutVariant(name, args);
+}
+
+Outcome BarcodeSession::PutVariant(const char16_t* name, VARIANT (&args)[1]) {
     CallError error;
     object_.Invoke(name, DISPATCH_PROPERTYPUT, args, nullptr, &error);
     VariantClear(&args[0]);
@@ -451,7 +456,16 @@ Outcome BarcodeSession::ChooseEci(std::string_view data, DataEncoding encoding) 
 }
 
 Outcome BarcodeSession::PutNumber(const char16_t* name, std::int64_t value) {
-    return PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(value)));
+    // A number the component's own conversion takes as it is, with no text made and read back;
+    // one too large for a Long goes as text, so that the component words its refusal.
+    if (value < std::numeric_limits<LONG>::min() || value > std::numeric_limits<LONG>::max()) {
+        return PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(value)));
+    }
+    VARIANT args[1];
+    VariantInit(&args[0]);
+    args[0].vt = VT_I4;
+    args[0].lVal = static_cast<LONG>(value);
+    return PutVariant(name, args);
 }
 
 Outcome BarcodeSession::PutBytes(std::string_view bytes, const char* unit) {
@@ -508,7 +522,7 @@ Outcome BarcodeSession::SizePicture(const PictureSizing& sizing, Figures figures
         for (const auto& [name, side, pixels] :
              {std::tuple{u"Width", &width_, width}, std::tuple{u"Height", &height_, height}}) {
             if (side->pixels == pixels) continue;
-            outcome = PutText(name, platform::Utf8ToUtf16Lossy(std::to_string(pixels)));
+            outcome = PutNumber(name, pixels);
             if (!outcome.ok()) return outcome;
             side->pixels = pixels;
         }

@@ -150,6 +150,8 @@ private:
     };
 
     Outcome PutText(const char16_t* name, std::u16string_view value);
+    // Puts the one argument and clears it, whatever the component answers.
+    Outcome PutVariant(const char16_t* name, VARIANT (&args)[1]);
     Outcome PutBytes(std::string_view bytes, const char* unit);
     // Puts Data as `encoding` says, after SetData's checks and warnings.
     Outcome PutData(std::string_view data, DataEncoding encoding);
