@@ -108,6 +108,11 @@ std::size_t FirstMalformedUtf8(std::string_view text) {
 
 TextLoss TextModeLoss(std::string_view text) {
     TextLoss loss;
+    // ASCII, the common case, loses nothing; a zero byte still ends it.
+    if (IsAscii(text)) {
+        loss.cut_at = text.find('\0');
+        return loss;
+    }
     for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
         char32_t c = 0;
