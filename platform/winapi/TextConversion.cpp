@@ -1,6 +1,7 @@
 #include "platform/winapi/TextConversion.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -145,10 +146,23 @@ int ToSingleBytes(const char16_t* text, int length, char* out, int capacity,
     for (int i = 0; i < length;) {
         // A run of ASCII, most text, is itself.
         const int run_end = i + std::min(length - i, room - count);
-        if (capacity == 0) {
-            while (i < run_end && text[i] < 0x80) ++i, ++count;
-        } else {
+        if (capacity != 0) {
+            // Eight characters at a time while all are ASCII: loops of a fixed length the
+            // compiler turns into a few vector instructions.
+            while (run_end - i >= 8) {
+                char16_t wide[8];
+                std::memcpy(wide, text + i, sizeof wide);
+                char16_t any = 0;
+                for (const char16_t c : wide) any |= c;
+                if (any >= 0x80) break;
+                char narrow[8];
+                for (int k = 0; k < 8; ++k) narrow[k] = static_cast<char>(wide[k]);
+                std::memcpy(out + count, narrow, sizeof narrow);
+                i += 8, count += 8;
+            }
             while (i < run_end && text[i] < 0x80) out[count++] = static_cast<char>(text[i++]);
+        } else {
+            while (i < run_end && text[i] < 0x80) ++i, ++count;
         }
         if (i == length) break;
         if (count == room) {

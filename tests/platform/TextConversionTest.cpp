@@ -52,6 +52,25 @@ TEST(WideCharToMultiByte, ThreadCodePageIsWindows1252) {
     EXPECT_TRUE(used_default);
 }
 
+// ASCII runs are copied several characters at a time: a character that is not ASCII, and the
+// buffer's end, at every place within and after such a run.
+TEST(WideCharToMultiByte, AsciiRunsOfEveryLengthAroundOtherCharacters) {
+    for (std::size_t before = 0; before <= 17; ++before) {
+        for (std::size_t after = 0; after <= 17; ++after) {
+            const std::u16string text =
+                std::u16string(before, u'a') + u"\u20AC" + std::u16string(after, u'b');
+            EXPECT_EQ(ToBytes(CP_THREAD_ACP, text),
+                      std::string(before, 'a') + "\x80" + std::string(after, 'b'));
+        }
+        const std::u16string ascii(before + 1, u'c');
+        std::string out(before + 1, '\0');  // no room for the terminating zero
+        EXPECT_EQ(WideCharToMultiByte(CP_THREAD_ACP, 0, ascii.c_str(), -1, out.data(),
+                                      static_cast<int>(out.size()), nullptr, nullptr),
+                  0);
+        EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    }
+}
+
 TEST(WideCharToMultiByte, TooSmallABufferFails) {
     char out[2];
     EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, u"abc", -1, out, 2, nullptr, nullptr), 0);
