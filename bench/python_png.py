@@ -2,8 +2,10 @@
 makes a barcode object for the call, against a quillon_barcode kept from call to call doing
 quillon_set_data and quillon_png_into (through ctypes, as the package calls the library), with
 the same settings: 2-pixel modules and the data set's Mode. The data sets (a), (b) and (c) of
-the C benchmarks, each call taking the other of two data. The two take turns, a batch each;
-each side's median batch is reported per call, in processor time, with the difference.
+the C benchmarks, each call taking the other of two data. The kept object is timed twice: with
+its settings made once, and putting them again before each picture (quillon_set_double,
+quillon_set_n), as a fresh object must. The three take turns, a batch each; each one's median
+batch is reported per call, in processor time, with quillon.png's difference from each.
 
     QUILLON_LIBRARY=BUILD/bin/libquillon.so PYTHONPATH=python python3 bench/python_png.py [REPS]
 """
@@ -53,26 +55,34 @@ def main():
     lib = _library.lib
     buffer = ctypes.create_string_buffer(1 << 20)
     size = ctypes.c_size_t(0)
-    print(f"{'case':16} {'quillon.png us':>15} {'kept C API us':>14} {'difference us':>14}")
+    print(f"{'case':16} {'quillon.png us':>15} {'kept C API us':>14} {'difference us':>14} "
+          f"{'kept+settings us':>17} {'difference us':>14}")
     for name, data, mode in data_sets():
         kept = quillon.Barcode(NarrowBarWidth=MODULE_CM, Mode=mode)
         handle = kept._handle
+        mode_text = b"%d" % mode
 
         def with_kept(i):
             lib.quillon_set_data(handle, data[i & 1], len(data[i & 1]), _library.DATA_BYTES)
             lib.quillon_png_into(handle, buffer, len(buffer), ctypes.byref(size))
 
+        def with_kept_settings(i):
+            lib.quillon_set_double(handle, b"NarrowBarWidth", MODULE_CM)
+            lib.quillon_set_n(handle, b"Mode", mode_text, len(mode_text))
+            with_kept(i)
+
         def with_png(i):
             quillon.png(data[i & 1], NarrowBarWidth=MODULE_CM, Mode=mode)
 
         calls = max(20, int(0.005 / max(batch(with_png, 20), 1e-7)))
-        times = {"png": [], "kept": []}
+        sides = {"png": with_png, "kept": with_kept, "settings": with_kept_settings}
+        times = {side: [] for side in sides}
         for _ in range(repetitions):
-            times["png"].append(batch(with_png, calls))
-            times["kept"].append(batch(with_kept, calls))
-        ours = statistics.median(times["png"]) * 1e6
-        theirs = statistics.median(times["kept"]) * 1e6
-        print(f"{name:16} {ours:15.2f} {theirs:14.2f} {ours - theirs:14.2f}")
+            for side, call in sides.items():
+                times[side].append(batch(call, calls))
+        ours, kept_us, settings_us = (statistics.median(times[side]) * 1e6 for side in sides)
+        print(f"{name:16} {ours:15.2f} {kept_us:14.2f} {ours - kept_us:14.2f} "
+              f"{settings_us:17.2f} {ours - settings_us:14.2f}")
 
 
 if __name__ == "__main__":

@@ -106,7 +106,10 @@ _buffers = threading.local()
 
 def _png_buffer(size: int = 0) -> ctypes.Array:
     """The calling thread's buffer for PNG files, of at least `size` bytes."""
-    buffer = getattr(_buffers, "png", None)
+    try:
+        buffer = _buffers.png
+    except AttributeError:
+        buffer = None
     if buffer is None or len(buffer) < size:
         buffer = ctypes.create_string_buffer(max(size, 1 << 16))
         _buffers.png = buffer
@@ -122,6 +125,118 @@ def _raw(data: Data):
     raise TypeError(f"data is bytes or str, not {type(data).__name__}")
 
 
+# What one picture takes is written as functions of the library's handle, shared by Barcode and
+# by png(), which makes no Barcode: quillon.png costs little more than the C calls it makes.
+# Each call returns a status; one that succeeds may still have warned, which one more call
+# tells, so every call is followed by `if status or _warning_count(handle)`.
+_set_n = lib.quillon_set_n
+_set_double = lib.quillon_set_double
+_set_data = lib.quillon_set_data
+_png_into = lib.quillon_png_into
+_warning_count = lib.quillon_warning_count
+
+
+def _report(handle, status: int, property: Optional[str] = None, value: Any = None) -> None:
+    """The last call's warnings as QuillonWarnings, then its failure as an Error."""
+    for i in range(lib.quillon_warning_count(handle)):
+        warnings.warn(lib.quillon_warning(handle, i).decode("utf-8", "replace"),
+                      QuillonWarning, stacklevel=4)
+    if status != _library.OK:
+        reason = lib.quillon_message(handle).decode("utf-8", "replace")
+        raise _ERRORS.get(status, InternalError)(reason, property, value)
+
+
+def _check(handle, status: int, property: Optional[str] = None, value: Any = None) -> None:
+    if status or _warning_count(handle):
+        _report(handle, status, property, value)
+
+
+def _open():
+    """A new handle of the library; freed by the caller."""
+    handle = lib.quillon_create()
+    if not handle:
+        raise MemoryError("cannot create a barcode object")
+    problem = lib.quillon_message(handle)
+    if problem:
+        lib.quillon_free(handle)
+        raise InternalError(problem.decode("utf-8", "replace"))
+    return handle
+
+
+def _put_data(handle, value: Data) -> None:
+    raw, mode = _raw(value)
+    status = _set_data(handle, raw, len(raw), mode)
+    if status or _warning_count(handle):
+        _report(handle, status, "Data", value)
+
+
+def _put(handle, name: str, value: Any) -> None:
+    """Sets a property by name, as a script sets it."""
+    if len(name) == 4 and name.lower() == "data":
+        _put_data(handle, value)
+        return
+    kind = type(value)
+    if kind is float:
+        status = _set_double(handle, name.encode(), value)
+    else:
+        if kind is bool:
+            text = b"True" if value else b"False"
+        elif isinstance(value, int):
+            # As its digits, whatever its size: the component converts them as a script's
+            # number, and refuses one too large for the property's type with its digits.
+            text = b"%d" % value
+        elif isinstance(value, float):
+            text = float.__repr__(value).encode()
+        elif isinstance(value, str):
+            text = value.encode()
+        else:
+            raise TypeError(f"{name}: a {type(value).__name__} is no property value "
+                            "(int, float, bool or str)")
+        status = _set_n(handle, name.encode(), text, len(text))
+    if status or _warning_count(handle):
+        _report(handle, status, name, value)
+
+
+def _configure(handle, data: Optional[Data], fit: bool, quiet_zone: Optional[int],
+               max_pixels: Optional[int], compress: bool, micro: bool,
+               properties: Dict[str, Any], values: Optional[Dict[str, Any]]) -> None:
+    """Sets what Barcode() and the module's functions take, each value kept in `values`."""
+    if fit:  # else the library's: sized only where Width or Height is not set
+        _check(handle, lib.quillon_set_fit(handle, 1), "fit", fit)
+    if quiet_zone is not None:  # else the library's, 2 modules
+        modules = _c_integer(quiet_zone, ctypes.c_int, "quiet_zone")
+        _check(handle, lib.quillon_set_quiet_zone(handle, modules), "quiet_zone", quiet_zone)
+    if max_pixels is not None:  # else the library's, 16 Mpixels
+        pixels = _c_integer(max_pixels, ctypes.c_longlong, "max_pixels")
+        _check(handle, lib.quillon_set_max_pixels(handle, pixels), "max_pixels", max_pixels)
+    if compress:  # else the component's stored PNG
+        _check(handle, lib.quillon_set_compression(handle, 1), "compress", compress)
+    if micro:
+        _put(handle, "Symbology", 1)
+    for name, value in properties.items():
+        _put(handle, name, value)
+        if values is not None:
+            values[name.lower()] = value
+    if data is not None:
+        _put_data(handle, data)
+        if values is not None:
+            values["data"] = data
+
+
+def _png(handle) -> bytes:
+    # Into a buffer the thread keeps, grown when a picture needs more: the library keeps the
+    # picture it could not hand over for the call that can take it.
+    buffer = _png_buffer()
+    size = ctypes.c_size_t(0)
+    status = _png_into(handle, buffer, len(buffer), ctypes.byref(size))
+    if status == _library.BUFFER_TOO_SMALL:
+        buffer = _png_buffer(size.value)
+        status = _png_into(handle, buffer, len(buffer), ctypes.byref(size))
+    if status or _warning_count(handle):
+        _report(handle, status)
+    return ctypes.string_at(buffer, size.value)
+
+
 class Barcode:
     """A barcode object for repeated use: set properties as attributes (any case), or as
     keywords; `data` takes bytes or str. `fit` sizes the picture to the symbol and its
@@ -133,29 +248,10 @@ class Barcode:
     def __init__(self, data: Optional[Data] = None, *, fit: bool = False,
                  quiet_zone: Optional[int] = None, max_pixels: Optional[int] = None,
                  compress: bool = False, micro: bool = False, **properties: Any):
-        handle = lib.quillon_create()
-        if not handle:
-            raise MemoryError("cannot create a barcode object")
-        self.__dict__.update(_handle=handle, _values={})
-        problem = lib.quillon_message(handle).decode()
-        if problem:
-            raise InternalError(problem)
-        if fit:  # else the library's: sized only where Width or Height is not set
-            self._call(lib.quillon_set_fit(handle, 1))
-        if quiet_zone is not None:  # else the library's, 2 modules
-            modules = _c_integer(quiet_zone, ctypes.c_int, "quiet_zone")
-            self._call(lib.quillon_set_quiet_zone(handle, modules), "quiet_zone", quiet_zone)
-        if max_pixels is not None:  # else the library's, 16 Mpixels
-            pixels = _c_integer(max_pixels, ctypes.c_longlong, "max_pixels")
-            self._call(lib.quillon_set_max_pixels(handle, pixels), "max_pixels", max_pixels)
-        if compress:  # else the component's stored PNG
-            self._call(lib.quillon_set_compression(handle, 1), "compress", compress)
-        if micro:
-            self.set("Symbology", 1)
-        for name, value in properties.items():
-            self.set(name, value)
-        if data is not None:
-            self._set_data(data)
+        values: Dict[str, Any] = {}
+        self.__dict__.update(_handle=_open(), _values=values)
+        _configure(self._handle, data, fit, quiet_zone, max_pixels, compress, micro, properties,
+                   values)
 
     def __del__(self) -> None:
         handle = self.__dict__.get("_handle")
@@ -164,44 +260,12 @@ class Barcode:
             object.__setattr__(self, "_handle", None)
 
     def _call(self, status: int, property: Optional[str] = None, value: Any = None) -> None:
-        """Turns the last call's warnings into QuillonWarnings and its failure into an Error."""
-        handle = self._handle
-        count = lib.quillon_warning_count(handle)
-        if status == _library.OK and count == 0:  # most calls
-            return
-        for i in range(count):
-            warnings.warn(lib.quillon_warning(handle, i).decode("utf-8", "replace"),
-                          QuillonWarning, stacklevel=4)
-        if status != _library.OK:
-            reason = lib.quillon_message(handle).decode("utf-8", "replace")
-            raise _ERRORS.get(status, InternalError)(reason, property, value)
+        _check(self._handle, status, property, value)
 
     def set(self, name: str, value: Any) -> None:
         """Sets a property by name, as a script sets it."""
-        key = name.lower()
-        if key == "data":
-            self._set_data(value)
-            return
-        kind = type(value)
-        if kind is float:
-            status = lib.quillon_set_double(self._handle, name.encode(), value)
-        else:
-            if kind is bool:
-                text = b"True" if value else b"False"
-            elif isinstance(value, int):
-                # As its digits, whatever its size: the component converts them as a script's
-                # number, and refuses one too large for the property's type with its digits.
-                text = int.__repr__(value).encode()
-            elif isinstance(value, float):
-                text = float.__repr__(value).encode()
-            elif isinstance(value, str):
-                text = value.encode()
-            else:
-                raise TypeError(f"{name}: a {type(value).__name__} is no property value "
-                                "(int, float, bool or str)")
-            status = lib.quillon_set_n(self._handle, name.encode(), text, len(text))
-        self._call(status, name, value)
-        self._values[key] = value
+        _put(self._handle, name, value)
+        self._values[name.lower()] = value
 
     @property
     def data(self) -> Optional[Data]:
@@ -213,8 +277,7 @@ class Barcode:
         self._set_data(value)
 
     def _set_data(self, value: Data) -> None:
-        raw, mode = _raw(value)
-        self._call(lib.quillon_set_data(self._handle, raw, len(raw), mode), "Data", value)
+        _put_data(self._handle, value)
         self._values["data"] = value
 
     def __setattr__(self, name: str, value: Any) -> None:
@@ -232,16 +295,7 @@ class Barcode:
 
     def png(self) -> bytes:
         """The PNG file."""
-        # Into a buffer the thread keeps, grown when a picture needs more: the library keeps
-        # the picture it could not hand over for the call that can take it.
-        buffer = _png_buffer()
-        size = ctypes.c_size_t(0)
-        status = lib.quillon_png_into(self._handle, buffer, len(buffer), ctypes.byref(size))
-        if status == _library.BUFFER_TOO_SMALL:
-            buffer = _png_buffer(size.value)
-            status = lib.quillon_png_into(self._handle, buffer, len(buffer), ctypes.byref(size))
-        self._call(status)
-        return ctypes.string_at(buffer, size.value)
+        return _png(self._handle)
 
     def svg(self) -> str:
         """The SVG file."""
@@ -291,10 +345,17 @@ class Barcode:
         return Image.open(io.BytesIO(self.png()))
 
 
-def png(data: Optional[Data] = None, **properties: Any) -> bytes:
+def png(data: Optional[Data] = None, *, fit: bool = False, quiet_zone: Optional[int] = None,
+        max_pixels: Optional[int] = None, compress: bool = False, micro: bool = False,
+        **properties: Any) -> bytes:
     """The PNG file of `data` with the properties given (and fit, quiet_zone, max_pixels,
     compress, micro)."""
-    return Barcode(data, **properties).png()
+    handle = _open()
+    try:
+        _configure(handle, data, fit, quiet_zone, max_pixels, compress, micro, properties, None)
+        return _png(handle)
+    finally:
+        lib.quillon_free(handle)
 
 
 def svg(data: Optional[Data] = None, **properties: Any) -> str:
