@@ -37,6 +37,18 @@ std::uint64_t ContentHash(std::string_view bytes, std::uint64_t seed) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     std::size_t left = bytes.size();
     std::uint64_t value = seed + kPrime3 + bytes.size();
+    if (left >= 32) {
+        // Four lanes, 32 bytes a round: each step waits for its lane's last one, so four
+        // chains side by side run about four times as fast as one. Each lane changes with
+        // each of its words alone, and the sum with each lane alone.
+        std::uint64_t lane[4] = {value + kPrime1 + kPrime2, value + kPrime2, value,
+                                 value - kPrime1};
+        for (; left >= 32; p += 32, left -= 32) {
+            for (int i = 0; i < 4; ++i) lane[i] = Step(lane[i], WholeWord(p + 8 * i));
+        }
+        value = std::rotl(lane[0], 1) + std::rotl(lane[1], 7) + std::rotl(lane[2], 12) +
+                std::rotl(lane[3], 18);
+    }
     for (; left >= 8; p += 8, left -= 8) value = Step(value, WholeWord(p));
     if (left > 0) value = Step(value, Word(p, left));
     // Spread every bit over the whole value, as xxHash64 ends.

@@ -1,4 +1,4 @@
-// A 64-bit hash of an answer's bytes for its entity tag: eight bytes a step, so that tagging
+// A 64-bit hash of an answer's bytes for its entity tag: 32 bytes a round, so that tagging
 // a picture costs far less than making it. The same bytes give the same hash on every
 // instance and every run (no random seed), which a cache behind a balancer needs.
 #pragma once
