@@ -1,6 +1,7 @@
 #include "library/session/Automation.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -148,18 +149,36 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 }  // namespace
 
 MemberIds::MemberIds(std::vector<std::u16string> names)
-    : names_(std::move(names)), ids_(new std::atomic<DISPID>[names_.size()]) {
-    for (std::size_t i = 0; i < names_.size(); ++i) ids_[i].store(kNotLookedUp);
+    : names_(std::move(names)),
+      ids_(new std::atomic<DISPID>[names_.size()]),
+      slots_(std::bit_ceil(4 * names_.size() + 1), -1) {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        ids_[i].store(kNotLookedUp);
+        std::size_t at = Start(names_[i]);
+        while (slots_[at] >= 0) at = (at + 1) & (slots_.size() - 1);
+        slots_[at] = static_cast<std::int16_t>(i);
+    }
+}
+
+std::size_t MemberIds::Start(std::u16string_view name) const {
+    // The length and three characters tell the component's names apart well enough.
+    std::size_t hash = name.size();
+    if (!name.empty())
+        hash = hash * 31 + name.front() * 7 + name[name.size() / 2] * 3 + name.back();
+    return hash & (slots_.size() - 1);
 }
 
 DISPID MemberIds::Find(IDispatch* object, std::u16string_view name) const {
-    const auto known = std::find_if(names_.begin(), names_.end(),
-                                    [&](const std::u16string& n) { return SameName(n, name); });
-    if (known == names_.end()) return DISPID_UNKNOWN;
-    std::atomic<DISPID>& slot = ids_[static_cast<std::size_t>(known - names_.begin())];
+    std::size_t at = Start(name);
+    while (slots_[at] >= 0 && !SameName(names_[static_cast<std::size_t>(slots_[at])], name)) {
+        at = (at + 1) & (slots_.size() - 1);
+    }
+    if (slots_[at] < 0) return DISPID_UNKNOWN;
+    const auto index = static_cast<std::size_t>(slots_[at]);
+    std::atomic<DISPID>& slot = ids_[index];
     DISPID dispid = slot.load(std::memory_order_relaxed);
     if (dispid == kNotLookedUp) {
-        LPOLESTR text[] = {const_cast<LPOLESTR>(known->c_str())};
+        LPOLESTR text[] = {const_cast<LPOLESTR>(names_[index].c_str())};
         if (FAILED(object->GetIDsOfNames(IID_NULL, text, 1, 0, &dispid))) dispid = DISPID_UNKNOWN;
         slot.store(dispid, std::memory_order_relaxed);
     }
