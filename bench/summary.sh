@@ -4,7 +4,7 @@
 # micro_bench, bench/python_png.py, bench/http_load.sh, bench/cli_vs_zint.sh and the Macro-set
 # flood (bench/hostile_clients.py macro-flood) over BUILD_DIR, as built by
 # `cmake -S . -B BUILD_DIR -DCMAKE_BUILD_TYPE=RelWithDebInfo`. The benchmarks' own reports go
-# to standard error; takes about five minutes.
+# to standard error; takes about ten minutes.
 #
 #   bench/summary.sh [BUILD_DIR]     (default build/release)
 set -euo pipefail
@@ -14,54 +14,57 @@ bin=$build/bin
 for program in quillon_bench compressed_png_bench library_bench micro_bench quillon quillon-serve; do
     [[ -x $bin/$program ]] || { echo "summary: build $bin/$program first" >&2; exit 2; }
 done
+python=/usr/bin/python3  # Debian's, which has what the package's benchmark imports
+[[ -x $python ]] || python=python3
 
-# The lines of a benchmark's report that start with one of the data sets' labels.
-cases() { grep -E '^\((a|b|c)\) ' || true; }
-line() { printf '%-44s %s\n' "$1" "$2"; }
+# The benchmarks' lines of the data sets (a), (b) and (c), their labels' words as they are;
+# each reader below takes its numbers counting from the end of the line, past the label.
+cases() { tee /dev/stderr | grep -E '^\((a|b|c)\) ' || true; }
+# Prints `label: text` with the label padded, from awk: figure(label, text).
+figure='function figure(label, text) { printf "%-40s %s\n", label, text }
+        function label(words) { s = $1; for (i = 2; i <= words; i++) s = s " " $i; return s }'
 
 echo "== PNGImage and the C API against zint + libpng (quillon_bench)"
-"$bin/quillon_bench" 21 | tee /dev/stderr | cases | while read -r label text rest; do
-    read -r _ _ _ _ png _ api _ zdef _ zst _ xdef xst <<<"$label $text $rest"
-    line "$label $text C API x zint+libpng default" "${xdef} (goal: none; PNGImage $png us, C API $api us)"
-    line "$label $text C API x zint+libpng stored" "${xst} (goal >= 4x, moonshot 6x)"
-done
+"$bin/quillon_bench" 21 | cases | awk "$figure"'
+    $NF ~ /x$/ { l = label(NF - 14)
+        figure(l " C API x zint default", $(NF - 1) " (goal: none; PNGImage " $(NF - 9) \
+            " us, C API " $(NF - 7) " us)")
+        figure(l " C API x zint stored", $NF " (goal >= 4x, moonshot 6x)") }'
 
 echo "== compressed PNGs against zint + libpng at its default (compressed_png_bench)"
-"$bin/compressed_png_bench" 21 | tee /dev/stderr | cases | while read -r label text ours zint us them ratio _; do
-    line "$label $text compressed" "$ratio faster, $ours bytes against zint's $zint (goal >= 2x, no more bytes)"
-done
+"$bin/compressed_png_bench" 21 | cases | awk "$figure"'
+    { figure(label(NF - 7) " compressed", $(NF - 2) " faster, " $(NF - 6) " bytes against zint'"'"'s " \
+        $(NF - 5) " (goal >= 2x, no more bytes)") }'
 
 echo "== the C library's cost over PNGImage (library_bench)"
-"$bin/library_bench" 31 | tee /dev/stderr | cases | while read -r label text direct api cost percent; do
-    line "$label $text C API cost" "$cost us, $percent of $direct us (goal <= max(0.5 us, 10%))"
-done
+"$bin/library_bench" 31 | cases | awk "$figure"'
+    { figure(label(NF - 4) " C API cost", $(NF - 1) " us, " $NF " of " $(NF - 3) \
+        " us (goal <= max(0.5 us, 10%))") }'
 
 echo "== Python's quillon.png against a kept object (bench/python_png.py)"
-QUILLON_LIBRARY=$bin/libquillon.so PYTHONPATH=python python3 bench/python_png.py 15 |
-    tee /dev/stderr | cases | while read -r label text png kept difference; do
-    line "$label $text quillon.png over kept" "$difference us (goal <= 3 us)"
-done
+QUILLON_LIBRARY=$bin/libquillon.so PYTHONPATH=python "$python" bench/python_png.py 15 |
+    cases | awk "$figure"'
+    { figure(label(NF - 5) " quillon.png over kept", $(NF - 3) " us; over kept putting its settings " \
+        $NF " us (goal <= 3 us)") }'
 
 echo "== MicroPDF417 against zint + libpng (micro_bench)"
-"$bin/micro_bench" 21 | tee /dev/stderr | sed -E 's/.*compressed \(([0-9.]+x)\).*stored \(([0-9.]+x)\).*/\1 \2/' |
-    while read -r compressed stored; do
-        line "MicroPDF417 20 ASCII x zint+libpng" "$compressed compressed, $stored stored (goal >= 10x)"
-    done
+"$bin/micro_bench" 21 | tee /dev/stderr | awk "$figure"'
+    /^MicroPDF417/ { match($0, /compressed \([0-9.]+x\)/); c = substr($0, RSTART + 12, RLENGTH - 13)
+        match($0, /stored \([0-9.]+x\)/); s = substr($0, RSTART + 8, RLENGTH - 9)
+        figure("MicroPDF417 20 ASCII x zint+libpng", c " compressed, " s " stored (goal >= 10x)") }'
 
 echo "== HTTP: server CPU a request (bench/http_load.sh)"
-bash bench/http_load.sh "$build" | tee /dev/stderr | grep '^http ' | while read -r line; do
-    line "${line%%:*}" "${line#*: }"
-done
+bash bench/http_load.sh "$build" | tee /dev/stderr | awk "$figure"'
+    /^http / { split($0, part, ": "); figure(part[1], part[2]) }'
 echo "   (goals: default picture <= 1.3x the floor; six digits <= 1.0x nginx; 100 characters <= 1.3x nginx)"
 
-echo "== the command line against zint (bench/cli_vs_zint.sh)"
-bash bench/cli_vs_zint.sh "$build" 200 | tee /dev/stderr | grep -E '^\((a|b|c)\) .* ms ' |
-    while read -r label text quillon _ zint _ ratio _; do
-        line "$label $text quillon x zint" "$ratio ($quillon ms against $zint ms; goal >= 1.2x)"
-    done
+echo "== the command line against zint, and the process floor (bench/cli_vs_zint.sh)"
+bash bench/cli_vs_zint.sh "$build" 200 | tee /dev/stderr | awk "$figure"'
+    /^\((a|b|c)\) / && $(NF - 2) ~ /x$/ { figure(label(NF - 7) " quillon x zint", $(NF - 2) " (" $(NF - 6) \
+        " ms against " $(NF - 4) " ms; goal >= 1.2x)") }
+    /^(\/bin\/true|static hello) / { figure("process floor: " label(NF - 3), $(NF - 2) " ms") }'
 
 echo "== a normal client beside a flood of Macro sets (bench/hostile_clients.py macro-flood)"
-python3 bench/hostile_clients.py "$bin/quillon-serve" macro-flood | tee /dev/stderr |
-    grep -E '^macro-flood' | while read -r line; do
-        line "${line%%:*}" "${line#*: } (goal: p99 < 50 ms, every heavy request 200, >= 40)"
-    done
+"$python" bench/hostile_clients.py "$bin/quillon-serve" macro-flood | tee /dev/stderr | awk "$figure"'
+    /^macro-flood/ { split($0, part, ": ")
+        figure(part[1], part[2] " (goal: p99 < 50 ms, every Macro set 200, >= 40)") }'
