@@ -16,7 +16,14 @@
 // machine, where the hypervisor answers it: more than drawing a small symbol.
 #if defined(__GLIBC__) && __has_include(<sys/platform/x86.h>)
 #define QUILLON_CPU_FEATURES_FROM_GLIBC 1
+// The header is written for C and spells its truth type _Bool, which clang's C++ does not know.
+#if defined(__clang__) && !defined(_Bool)
+#define _Bool bool
 #include <sys/platform/x86.h>
+#undef _Bool
+#else
+#include <sys/platform/x86.h>
+#endif
 #endif
 #endif
 
