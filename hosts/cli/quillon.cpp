@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "TarvexQuillonBuiltIn.h"
 #include "component/contract/QuillonProperties.h"
 #include "hosts/cli/CommandLine.h"
 #include "library/session/PrintableText.h"
@@ -285,6 +286,9 @@ int main(int argc, char** argv) {
     CommandLine line;
     if (const EarlyExit exit = ParseCommandLine(argc, argv, &line)) return *exit;
 
+    // The component's server is built in: registering libTarvexQuillon.so, as the session does
+    // beside the runtime (built in too), and creating the class run it, and load no library.
+    platform::AddBuiltInServer(&kTarvexQuillonBuiltIn);
     // libquillon joins the component's apartment on its own.
     return Run(line);
 }
