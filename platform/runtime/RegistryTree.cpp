@@ -120,7 +120,7 @@ RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool
     return CreateKeyAlong(root, path, created);
 }
 
-RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, const std::vector<std::u16string_view>& path,
+RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, std::span<const std::u16string_view> path,
                              bool* created) {
     return CreateKeyAlong(root, path, created);
 }
@@ -129,6 +129,26 @@ bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path) {
     if (path.empty()) return false;
     RegistryKeyNode* parent = FindKey(root, RegistryPath(path.begin(), path.end() - 1));
     return parent != nullptr && parent->subkeys.erase(path.back()) == 1;
+}
+
+void MoveKeyTree(RegistryKeyNode&& from, RegistryKeyNode* into) {
+    // Node by node, so that no name or value is copied.
+    while (!from.values.empty()) {
+        auto value = from.values.extract(from.values.begin());
+        if (const auto found = into->values.find(value.key()); found != into->values.end()) {
+            found->second = std::move(value.mapped());
+        } else {
+            into->values.insert(std::move(value));
+        }
+    }
+    while (!from.subkeys.empty()) {
+        auto key = from.subkeys.extract(from.subkeys.begin());
+        if (const auto found = into->subkeys.find(key.key()); found != into->subkeys.end()) {
+            MoveKeyTree(std::move(*key.mapped()), found->second.get());
+        } else {
+            into->subkeys.insert(std::move(key));
+        }
+    }
 }
 
 void CopyKeyTree(const RegistryKeyNode& key, RegistryKeyNode* copy) {
