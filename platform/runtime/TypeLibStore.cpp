@@ -61,12 +61,16 @@ const char16_t* SystemKey(SYSKIND syskind) {
 // name.
 class EntryWrites {
 public:
-    // The key at path (its names below the tree's root) with the value name (null: the
-    // default value) set to value.
-    void Set(std::initializer_list<std::u16string_view> path, const OLECHAR* name,
-             std::u16string value) {
-        platform::CreateKeyAt(tree_, {path.begin(), path.size()}, nullptr)
-            ->values.insert_or_assign(name == nullptr ? u"" : name, std::move(value));
+    using Key = platform::RegistryKeyNode;
+
+    // The key at path below `under` (the tree's root when null), made when missing.
+    Key& At(std::initializer_list<std::u16string_view> path, Key* under = nullptr) {
+        return *platform::CreateKeyAt(under != nullptr ? *under : tree_,
+                                      {path.begin(), path.size()}, nullptr);
+    }
+    // The key's value name (null: its default value).
+    static void Set(Key& key, const OLECHAR* name, std::u16string value) {
+        key.values.insert_or_assign(name == nullptr ? u"" : name, std::move(value));
     }
 
     // Within the transaction that AsOneChange opens, so that a failure half-way drops the
@@ -192,13 +196,14 @@ void WriteInterfaces(ITypeLib* library, const std::u16string& libid, const std::
                 (attributes->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
             if (automation &&
                 SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
-                const std::u16string iid = GuidKey(attributes->guid);
-                writes->Set({u"Interface", iid}, nullptr, name == nullptr ? u"" : name);
+                EntryWrites::Key& key = writes->At({u"Interface", GuidKey(attributes->guid)});
+                EntryWrites::Set(key, nullptr, name == nullptr ? u"" : name);
                 for (const char16_t* proxy : {u"ProxyStubClsid", u"ProxyStubClsid32"}) {
-                    writes->Set({u"Interface", iid, proxy}, nullptr, kAutomationProxyStub);
+                    EntryWrites::Set(writes->At({proxy}, &key), nullptr, kAutomationProxyStub);
                 }
-                writes->Set({u"Interface", iid, u"TypeLib"}, nullptr, libid);
-                writes->Set({u"Interface", iid, u"TypeLib"}, u"Version", version);
+                EntryWrites::Key& type_library = writes->At({u"TypeLib"}, &key);
+                EntryWrites::Set(type_library, nullptr, libid);
+                EntryWrites::Set(type_library, u"Version", version);
             }
             info->ReleaseTypeAttr(attributes);
         }
@@ -225,11 +230,11 @@ HRESULT WriteEntries(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory
     SysFreeString(help);
 
     EntryWrites writes;
-    writes.Set({u"TypeLib", libid, version}, nullptr, title);
-    writes.Set({u"TypeLib", libid, version, u"FLAGS"}, nullptr, u"0");
-    writes.Set({u"TypeLib", libid, version, u"HELPDIR"}, nullptr,
-               help_directory ? help_directory : u"");
-    writes.Set({u"TypeLib", libid, version, locale, system}, nullptr, path ? path : u"");
+    EntryWrites::Key& key = writes.At({u"TypeLib", libid, version});
+    EntryWrites::Set(key, nullptr, title);
+    EntryWrites::Set(writes.At({u"FLAGS"}, &key), nullptr, u"0");
+    EntryWrites::Set(writes.At({u"HELPDIR"}, &key), nullptr, help_directory ? help_directory : u"");
+    EntryWrites::Set(writes.At({locale, system}, &key), nullptr, path ? path : u"");
     WriteInterfaces(library, libid, version, &writes);
     std::string message;
     if (const LONG status = writes.Apply(&message); status != ERROR_SUCCESS) {
