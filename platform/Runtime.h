@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 
 #ifndef _WIN32
+#include "platform/runtime/BuiltInServers.h"
 #include "platform/runtime/ClassRuntime.h"
 #include "platform/runtime/Registry.h"
 #include "platform/runtime/ServerRegistration.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -58,7 +59,9 @@ std::string Pdf417Only() {
 
 // The options, each with what it does to *line; *format_given records --format.
 std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
-    return {
+    // Moved into the table rather than copied from a list, as a braced list of rows would be:
+    // every row carries its help, which a run reads only for --help.
+    CommandOption rows[] = {
         {"output", 'o', "FILE",
          "write to FILE ('-': standard output, the default); with --batch a pattern whose %d "
          "(or %03d ...) is the line number",
@@ -173,6 +176,7 @@ std::vector<CommandOption> Options(CommandLine* line, bool* format_given) {
          }),
          "The default is quillon-serve's too."},
     };
+    return {std::make_move_iterator(std::begin(rows)), std::make_move_iterator(std::end(rows))};
 }
 
 bool EndsWith(std::string_view text, std::string_view end) {

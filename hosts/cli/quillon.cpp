@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "TarvexQuillonBuiltIn.h"
 #include "component/contract/QuillonProperties.h"
 #include "hosts/cli/CommandLine.h"
 #include "library/session/PrintableText.h"
@@ -158,11 +160,20 @@ bool ReadInput(const std::string& path, quillon_data_mode encoding, bool set, st
     std::FILE* file = OpenInput(path, reporter, status);
     if (file == nullptr) return false;
     const std::size_t longest = set ? kLongestSetInput : kLongestInput;
-    text->resize(longest + 1);
-    const std::size_t n = std::fread(text->data(), 1, text->size(), file);
+    // Up to one byte more than the longest input, in steps that grow with what comes: a buffer
+    // of the longest, zeroed first, touched more memory than a short run's whole symbol.
+    text->clear();
+    for (std::size_t step = 1024; text->size() <= longest; step *= 2) {
+        const std::size_t have = text->size();
+        const std::size_t want = std::min(step, longest + 1 - have);
+        text->resize(have + want);
+        const std::size_t n = std::fread(text->data() + have, 1, want, file);
+        text->resize(have + n);
+        if (n < want) break;
+    }
+    const std::size_t n = text->size();
     const int error = std::ferror(file) != 0 ? errno : 0;
     if (file != stdin) std::fclose(file);
-    text->resize(n);
     if (error != 0) {
         *status = reporter.Fail(kExitFailure, "cannot read " + path + ": " + std::strerror(error));
         return false;
@@ -285,6 +296,9 @@ int main(int argc, char** argv) {
     CommandLine line;
     if (const EarlyExit exit = ParseCommandLine(argc, argv, &line)) return *exit;
 
+    // The component's server is built in: registering libTarvexQuillon.so, as the session does
+    // beside the runtime (built in too), and creating the class run it, and load no library.
+    platform::AddBuiltInServer(&kTarvexQuillonBuiltIn);
     // libquillon joins the component's apartment on its own.
     return Run(line);
 }

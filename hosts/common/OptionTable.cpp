@@ -9,24 +9,46 @@
 
 namespace {
 
-const CommandOption* FindLong(const std::vector<CommandOption>& rows, std::string_view name) {
-    for (const CommandOption& row : rows) {
-        if (row.name == name) return &row;
+// A host's rows and those every host has, looked through without copying the host's: a table's
+// rows carry their help and effects, and a command line is read at every run.
+struct Rows {
+    const std::vector<CommandOption>& table;
+    const std::vector<CommandOption>& built_in;
+
+    template <class Matches>
+    const CommandOption* Find(Matches matches) const {
+        for (const auto* rows : {&table, &built_in}) {
+            for (const CommandOption& row : *rows) {
+                if (matches(row)) return &row;
+            }
+        }
+        return nullptr;
     }
-    return nullptr;
+    const CommandOption* FindLong(std::string_view name) const {
+        return Find([name](const CommandOption& row) { return row.name == name; });
+    }
+    const CommandOption* FindShort(char name) const {
+        return Find([name](const CommandOption& row) { return row.short_name == name; });
+    }
+};
+
+// -h/--help, --version and the hidden --man-options, whose effects set *asked.
+std::vector<CommandOption> BuiltInRows(BuiltInOption* asked) {
+    const auto ask = [asked](BuiltInOption option) { return Flag([=] { *asked = option; }); };
+    std::vector<CommandOption> rows;
+    rows.push_back({"help", 'h', "", "this text", ask(BuiltInOption::kHelp)});
+    rows.push_back({"version", 0, "", "the version", ask(BuiltInOption::kVersion)});
+    rows.push_back({"man-options", 0, "", "the manual page's OPTIONS section",
+                    ask(BuiltInOption::kManual), "", true});
+    return rows;
 }
 
-const CommandOption* FindShort(const std::vector<CommandOption>& rows, char name) {
-    for (const CommandOption& row : rows) {
-        if (row.short_name != 0 && row.short_name == name) return &row;
-    }
-    return nullptr;
-}
-
-std::string UnknownOption(const std::vector<CommandOption>& rows, std::string_view arg) {
+std::string UnknownOption(const Rows& rows, std::string_view arg) {
     std::vector<std::string> forms;
-    for (const CommandOption& row : rows) {
-        if (!row.hidden) forms.push_back("--" + std::string(row.name));
+    for (const auto* table : {&rows.table, &rows.built_in}) {
+        for (const CommandOption& row : *table) {
+            if (!row.hidden) forms.push_back("--" + std::string(row.name));
+        }
     }
     const std::vector<std::string_view> names(forms.begin(), forms.end());
     const std::string_view given = arg.substr(0, arg.find('='));
@@ -68,12 +90,8 @@ EarlyExit Show(BuiltInOption asked, const CommandLineRules& rules) {
 }  // namespace
 
 std::vector<CommandOption> OptionRows(const CommandLineRules& rules, BuiltInOption* asked) {
-    const auto ask = [asked](BuiltInOption option) { return Flag([=] { *asked = option; }); };
     std::vector<CommandOption> rows = rules.options;
-    rows.push_back({"help", 'h', "", "this text", ask(BuiltInOption::kHelp)});
-    rows.push_back({"version", 0, "", "the version", ask(BuiltInOption::kVersion)});
-    rows.push_back({"man-options", 0, "", "the manual page's OPTIONS section",
-                    ask(BuiltInOption::kManual), "", true});
+    for (CommandOption& row : BuiltInRows(asked)) rows.push_back(std::move(row));
     return rows;
 }
 
@@ -134,7 +152,8 @@ int UsageError(std::string_view program, const std::string& message) {
 
 EarlyExit ReadCommandLine(int argc, char** argv, const CommandLineRules& rules) {
     BuiltInOption asked = BuiltInOption::kNone;
-    const std::vector<CommandOption> rows = OptionRows(rules, &asked);
+    const std::vector<CommandOption> built_in = BuiltInRows(&asked);
+    const Rows rows{rules.options, built_in};
     const auto refuse = [&](const std::string& message) {
         return EarlyExit(UsageError(rules.program, message));
     };
@@ -149,11 +168,11 @@ EarlyExit ReadCommandLine(int argc, char** argv, const CommandLineRules& rules) 
         std::optional<std::string_view> value;
         if (!options_ended && arg.size() > 2 && arg.substr(0, 2) == "--") {
             const std::size_t equals = arg.find('=');
-            option = FindLong(rows, arg.substr(2, equals == arg.npos ? arg.npos : equals - 2));
+            option = rows.FindLong(arg.substr(2, equals == arg.npos ? arg.npos : equals - 2));
             if (option == nullptr) return refuse(UnknownOption(rows, arg));
             if (equals != arg.npos) value = arg.substr(equals + 1);
         } else if (!options_ended && arg.size() > 1 && arg[0] == '-') {
-            option = FindShort(rows, arg[1]);
+            option = rows.FindShort(arg[1]);
             if (option == nullptr) return refuse(UnknownOption(rows, arg));
             if (arg.size() > 2) value = arg.substr(2);
         } else {

@@ -12,14 +12,16 @@ bool IsLowSurrogate(char32_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-void AppendUtf16(char32_t c, std::u16string* out) {
+// Writes c at out; returns where the next character goes.
+char16_t* PutUtf16(char32_t c, char16_t* out) {
     if (c < 0x10000) {
-        out->push_back(static_cast<char16_t>(c));
+        *out++ = static_cast<char16_t>(c);
     } else {
         c -= 0x10000;
-        out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-        out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (c >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
     }
+    return out;
 }
 
 // Decodes the sequence at text[*i]; returns false (consuming one byte) when it is malformed.
@@ -56,18 +58,32 @@ bool NextCodePoint(std::string_view text, size_t* i, char32_t* c) {
     return *c >= minimum && *c <= 0x10FFFF && !(*c >= 0xD800 && *c <= 0xDFFF);
 }
 
+// Converts text into *out, each malformed sequence passed to malformed (which returns false to
+// stop, or the character it stands for). Written in place rather than appended a character at
+// a time: no text has more UTF-16 units than UTF-8 bytes, and registering a server converts
+// every name and value of its script.
+template <class Malformed>
+bool ConvertUtf8(std::string_view text, std::u16string* out, Malformed malformed) {
+    out->resize(text.size());
+    char16_t* next = out->data();
+    size_t i = 0;
+    while (i < text.size()) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            *next++ = static_cast<char16_t>(text[i++]);
+            continue;
+        }
+        char32_t c = 0;
+        if (!NextCodePoint(text, &i, &c) && !malformed(&c)) return false;
+        next = PutUtf16(c, next);
+    }
+    out->resize(static_cast<size_t>(next - out->data()));
+    return true;
+}
+
 }  // namespace
 
 bool Utf8ToUtf16(std::string_view text, std::u16string* out) {
-    out->clear();
-    out->reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        char32_t c = 0;
-        if (!NextCodePoint(text, &i, &c)) return false;
-        AppendUtf16(c, out);
-    }
-    return true;
+    return ConvertUtf8(text, out, [](char32_t*) { return false; });
 }
 
 bool DecodeUtf8At(std::string_view text, std::size_t* i, char32_t* c) {
@@ -79,16 +95,10 @@ bool DecodeUtf8At(std::string_view text, std::size_t* i, char32_t* c) {
 
 std::u16string Utf8ToUtf16Lossy(std::string_view text) {
     std::u16string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        char32_t c = 0;
-        if (NextCodePoint(text, &i, &c)) {
-            AppendUtf16(c, &out);
-        } else {
-            out.push_back(kReplacement);
-        }
-    }
+    ConvertUtf8(text, &out, [](char32_t* c) {
+        *c = kReplacement;
+        return true;
+    });
     return out;
 }
 

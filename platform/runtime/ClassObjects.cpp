@@ -4,6 +4,7 @@
 #include "platform/common/ErrorReporting.h"
 #include "platform/common/Utf8.h"
 #include "platform/runtime/Apartment.h"
+#include "platform/runtime/BuiltInServers.h"
 #include "platform/runtime/ClassRegistry.h"
 #include "platform/runtime/ClassRuntime.h"
 #include "platform/runtime/InprocLibraries.h"
@@ -32,6 +33,9 @@ HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO* pSer
         std::string message;
         const HRESULT hr = platform::FindInprocServer(rclsid, &path, &message);
         if (FAILED(hr)) return ReportFailure(hr, message);
+        if (HRESULT built_in; platform::GetBuiltInClassObject(path, rclsid, riid, ppv, &built_in)) {
+            return built_in;
+        }
         return platform::GetClassObjectFromLibrary(path, rclsid, riid, ppv);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -4,10 +4,11 @@
 //
 // Only in-process servers exist. A server library is loaded once per process (dlopen with
 // RTLD_NOW | RTLD_LOCAL), entered through its exported DllGetClassObject, and unloaded by
-// CoFreeUnusedLibraries when its DllCanUnloadNow says S_OK. There is no marshalling: every
-// object is called directly on the thread that calls it, whatever the threading model it is
-// registered with, so an apartment-threaded object must be kept to the thread that made it.
-// Failures leave an error object on the thread that says what is missing or what the loader
+// CoFreeUnusedLibraries when its DllCanUnloadNow says S_OK. A class whose InprocServer32 names
+// the program itself is one of the servers built into it (BuiltInServers.h). There is no
+// marshalling: every object is called directly on the thread that calls it, whatever the threading
+// model it is registered with, so an apartment-threaded object must be kept to the thread that made
+// it. Failures leave an error object on the thread that says what is missing or what the loader
 // reported.
 #pragma once
 

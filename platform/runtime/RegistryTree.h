@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,11 +51,16 @@ const RegistryKeyNode* FindKey(const RegistryKeyNode& root, const RegistryPath& 
 // Creates the missing keys along the path, all of them or, out of memory, none; *created tells
 // whether the last one is new.
 RegistryKeyNode* CreateKey(RegistryKeyNode& root, const RegistryPath& path, bool* created);
-// The same for names lying in a text (SplitRegistryPath), without copying them first.
-RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, const std::vector<std::u16string_view>& path,
+// The same for names lying elsewhere (SplitRegistryPath's), without copying them first.
+RegistryKeyNode* CreateKeyAt(RegistryKeyNode& root, std::span<const std::u16string_view> path,
                              bool* created);
 // Removes the key at a non-empty path with everything below it; false when it is missing.
 bool DeleteKeyTree(RegistryKeyNode& root, const RegistryPath& path);
+
+// Moves the keys and values of from into *into, leaving from empty: each value replaces the one
+// of its name, and a key that *into lacks moves whole, with everything below it. Allocates
+// nothing.
+void MoveKeyTree(RegistryKeyNode&& from, RegistryKeyNode* into);
 
 // Replaces *copy with a copy of key and everything below it.
 void CopyKeyTree(const RegistryKeyNode& key, RegistryKeyNode* copy);

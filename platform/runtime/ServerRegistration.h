@@ -1,6 +1,8 @@
 // Registering an in-process server library the way regsvr32 does: load it and call its
 // DllRegisterServer (or DllUnregisterServer), which writes (or removes) its own registry
 // entries. regsvr and the hosts, which register the servers beside them on first use, share it.
+// A server built into the program (BuiltInServers.h) stands for its library: its entry point
+// runs alike, and no file is judged or loaded.
 #pragma once
 
 #include <string>

@@ -54,43 +54,39 @@ const char16_t* SystemKey(SYSKIND syskind) {
     }
 }
 
-// The strings a registration writes, gathered and then written in one update of the store. Each
-// through RegCreateKeyExW, RegSetValueExW and RegCloseKey would look the store up three times,
-// and registering a server is much of what a short-lived host does.
+// The keys and values a registration writes, gathered in a tree of their own and then moved
+// into the store in one update. Each through RegCreateKeyExW, RegSetValueExW and RegCloseKey
+// would look the store up three times, and registering a server is much of what a short-lived
+// host does. Every name here is a GUID, hexadecimal digits or a fixed word, and so a valid key
+// name.
 class EntryWrites {
 public:
-    void Set(std::u16string key, const OLECHAR* name, const std::u16string& value) {
-        writes_.push_back({std::move(key), name == nullptr ? u"" : name, value});
+    using Key = platform::RegistryKeyNode;
+
+    // The key at path below `under` (the tree's root when null), made when missing.
+    Key& At(std::initializer_list<std::u16string_view> path, Key* under = nullptr) {
+        return *platform::CreateKeyAt(under != nullptr ? *under : tree_,
+                                      {path.begin(), path.size()}, nullptr);
+    }
+    // The key's value name (null: its default value).
+    static void Set(Key& key, const OLECHAR* name, std::u16string value) {
+        key.values.insert_or_assign(name == nullptr ? u"" : name, std::move(value));
     }
 
     // Within the transaction that AsOneChange opens, so that a failure half-way drops the
     // transaction's copy with everything written to it.
-    LONG Apply(std::string* message) const {
+    LONG Apply(std::string* message) {
         return platform::UpdateRegistry(
             platform::RegistryStoreName(),
             [&](platform::RegistryKeyNode& root) -> long {
-                std::vector<std::u16string_view> path;
-                for (const Write& write : writes_) {
-                    if (const long status = platform::SplitRegistryPath(write.key, &path);
-                        status != ERROR_SUCCESS) {
-                        *message = "invalid key name " + platform::Utf16ToUtf8(write.key);
-                        return status;
-                    }
-                    platform::CreateKeyAt(root, path, nullptr)
-                        ->values.insert_or_assign(write.name, write.value);
-                }
+                platform::MoveKeyTree(std::move(tree_), &root);
                 return ERROR_SUCCESS;
             },
             message);
     }
 
 private:
-    struct Write {
-        std::u16string key;
-        std::u16string name;
-        std::u16string value;
-    };
-    std::vector<Write> writes_;
+    platform::RegistryKeyNode tree_;
 };
 
 std::optional<std::u16string> GetString(const std::u16string& key, const OLECHAR* name) {
@@ -200,13 +196,14 @@ void WriteInterfaces(ITypeLib* library, const std::u16string& libid, const std::
                 (attributes->wTypeFlags & (TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION)) != 0;
             if (automation &&
                 SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
-                const std::u16string key = u"Interface\\" + GuidKey(attributes->guid);
-                writes->Set(key, nullptr, name == nullptr ? u"" : name);
-                for (const char16_t* proxy : {u"\\ProxyStubClsid", u"\\ProxyStubClsid32"}) {
-                    writes->Set(key + proxy, nullptr, kAutomationProxyStub);
+                EntryWrites::Key& key = writes->At({u"Interface", GuidKey(attributes->guid)});
+                EntryWrites::Set(key, nullptr, name == nullptr ? u"" : name);
+                for (const char16_t* proxy : {u"ProxyStubClsid", u"ProxyStubClsid32"}) {
+                    EntryWrites::Set(writes->At({proxy}, &key), nullptr, kAutomationProxyStub);
                 }
-                writes->Set(key + u"\\TypeLib", nullptr, libid);
-                writes->Set(key + u"\\TypeLib", u"Version", version);
+                EntryWrites::Key& type_library = writes->At({u"TypeLib"}, &key);
+                EntryWrites::Set(type_library, nullptr, libid);
+                EntryWrites::Set(type_library, u"Version", version);
             }
             info->ReleaseTypeAttr(attributes);
         }
@@ -232,12 +229,12 @@ HRESULT WriteEntries(ITypeLib* library, LPCOLESTR path, LPCOLESTR help_directory
     SysFreeString(name);
     SysFreeString(help);
 
-    const std::u16string key = u"TypeLib\\" + libid + u"\\" + version;
     EntryWrites writes;
-    writes.Set(key, nullptr, title);
-    writes.Set(key + u"\\FLAGS", nullptr, u"0");
-    writes.Set(key + u"\\HELPDIR", nullptr, help_directory ? help_directory : u"");
-    writes.Set(key + u"\\" + locale + u"\\" + system, nullptr, path ? path : u"");
+    EntryWrites::Key& key = writes.At({u"TypeLib", libid, version});
+    EntryWrites::Set(key, nullptr, title);
+    EntryWrites::Set(writes.At({u"FLAGS"}, &key), nullptr, u"0");
+    EntryWrites::Set(writes.At({u"HELPDIR"}, &key), nullptr, help_directory ? help_directory : u"");
+    EntryWrites::Set(writes.At({locale, system}, &key), nullptr, path ? path : u"");
     WriteInterfaces(library, libid, version, &writes);
     std::string message;
     if (const LONG status = writes.Apply(&message); status != ERROR_SUCCESS) {

@@ -233,14 +233,19 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
         ++length;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
+    if (!utf8) {
+        // A character for each byte, written straight where the caller wants it, as
+        // ToSingleBytes does the other way.
+        if (cchWideChar == 0) return length;
+        if (length > cchWideChar) {
+            last_error = ERROR_INSUFFICIENT_BUFFER;
+            return 0;
+        }
+        for (int i = 0; i < length; ++i) lpWideCharStr[i] = Windows1252ToUnicode(bytes[i]);
+        return length;
+    }
     std::u16string converted;
     converted.reserve(static_cast<std::size_t>(length));
-    for (int i = 0; i < length;) {
-        if (utf8) {
-            AppendUtf16(NextUtf8(bytes, length, &i), &converted);
-        } else {
-            converted.push_back(Windows1252ToUnicode(bytes[i++]));
-        }
-    }
+    for (int i = 0; i < length;) AppendUtf16(NextUtf8(bytes, length, &i), &converted);
     return Deliver(converted, lpWideCharStr, cchWideChar);
 }

@@ -1,6 +1,8 @@
 // The hosts use the component built or installed with them, whatever any registry says: two
 // installations side by side (copies of the build's programs and libraries) never use each
-// other's servers, and running one changes no registry.
+// other's servers, and running one changes no registry. The command line carries its component
+// and the runtime itself and loads no library of ours; the page host registers the servers
+// beside its runtime, and names one it cannot register or will not trust.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,9 +34,8 @@ public:
         char pattern[] = "/tmp/quillon-install-XXXXXX";
         directory_ = mkdtemp(pattern);
         const fs::path built = fs::path(QUILLON_PATH).parent_path();
-        for (const char* file :
-             {"quillon", "quillon-serve", "regsvr", "libQuillonRuntime.so", "libTarvexQuillon.so",
-              "libTarvexUnicode.so"}) {
+        for (const char* file : {"quillon", "quillon-serve", "regsvr", "libQuillonRuntime.so",
+                                 "libTarvexQuillon.so", "libTarvexUnicode.so"}) {
             fs::copy_file(built / file, directory_ / file);
         }
         // libquillon by the name the hosts load it by, libquillon.so.MAJOR.
@@ -94,6 +95,20 @@ private:
     fs::path directory_;
 };
 
+// The page host's answer to GET /measure.
+std::string MeasureThroughPageHost(const std::string& serve) {
+    RunningProgram server(serve, {"--port", "0", "--threads", "1"});
+    const std::string banner = server.WaitFor("\n");
+    std::smatch m;
+    if (!std::regex_search(banner, m, std::regex(R"(127\.0\.0\.1:(\d+)/)"))) {
+        ADD_FAILURE() << banner;
+        return {};
+    }
+    RawHttpClient client(std::stoi(m[1]));
+    EXPECT_TRUE(client.Send("GET /measure HTTP/1.1\r\nHost: test\r\nConnection: close\r\n\r\n"));
+    return client.ReadResponse();
+}
+
 // Both installations, and the registry the tests run with (as a machine's registry, where the
 // other installation registered its server last).
 class TwoInstallations : public ::testing::Test {
@@ -109,11 +124,17 @@ protected:
 
     std::string Initialised() const { return loader_->Initialised(); }
 
-    void ExpectOwnComponentAndNoRegistryChange() {
+    // loads_own: whether the host loads its own installation's runtime and component, or
+    // neither, carrying them itself.
+    void ExpectOwnComponentAndNoRegistryChange(bool loads_own) {
         const std::string initialised = Initialised();
-        EXPECT_NE(initialised.find(own_ / "libTarvexQuillon.so"), std::string::npos) << initialised;
-        EXPECT_EQ(initialised.find(other_ / "libTarvexQuillon.so"), std::string::npos)
-            << initialised;
+        for (const char* file : {"libTarvexQuillon.so", "libQuillonRuntime.so"}) {
+            EXPECT_EQ(initialised.find(own_ / file) != std::string::npos, loads_own)
+                << file << ":\n"
+                << initialised;
+            EXPECT_EQ(initialised.find(other_ / file), std::string::npos) << file << ":\n"
+                                                                          << initialised;
+        }
         EXPECT_EQ(ReadText(registry_), registered_);
     }
 
@@ -124,43 +145,34 @@ protected:
     std::unique_ptr<LoaderLog> loader_;  // from the end of SetUp, after the registration
 };
 
-TEST_F(TwoInstallations, TheCommandLineUsesItsOwnComponent) {
+TEST_F(TwoInstallations, TheCommandLineUsesItsBuiltInComponent) {
     const ProcessResult r = RunProgram(own_ / "quillon", {"--measure", "Columns=5"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "{\"rows\":3,\"columns\":5,\"width\":465,\"height\":27}\n");
-    ExpectOwnComponentAndNoRegistryChange();
-}
-
-// Registering the server and then creating its class load the library once: a second load
-// would map, relocate and initialise it again, which is a good part of a short run.
-TEST_F(TwoInstallations, TheCommandLineLoadsItsComponentOnce) {
-    const ProcessResult r = RunProgram(own_ / "quillon", {"-o", "/dev/null", "Data=12"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const std::string initialised = Initialised();
-    const std::string line = own_ / "libTarvexQuillon.so" + "\n";
-    std::size_t loads = 0;
-    for (std::size_t at = initialised.find(line); at != std::string::npos;
-         at = initialised.find(line, at + 1)) {
-        ++loads;
-    }
-    EXPECT_EQ(loads, 1u) << initialised;
+    ExpectOwnComponentAndNoRegistryChange(false);
 }
 
 TEST_F(TwoInstallations, ThePageHostUsesItsOwnComponent) {
-    {
-        RunningProgram server(own_ / "quillon-serve", {"--port", "0", "--threads", "1"});
-        const std::string banner = server.WaitFor("\n");
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(banner, m, std::regex(R"(127\.0\.0\.1:(\d+)/)"))) << banner;
-        RawHttpClient client(std::stoi(m[1]));
-        ASSERT_TRUE(
-            client.Send("GET /measure HTTP/1.1\r\nHost: test\r\nConnection: close\r\n\r\n"));
-        const std::string response = client.ReadResponse();
-        EXPECT_NE(response.find("{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}"),
-                  std::string::npos)
-            << response;
+    const std::string response = MeasureThroughPageHost(own_ / "quillon-serve");
+    EXPECT_NE(response.find("{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}"),
+              std::string::npos)
+        << response;
+    ExpectOwnComponentAndNoRegistryChange(true);
+}
+
+// What lies beside the command line is not even read: it draws with files there named like
+// the libraries it once loaded that are no libraries at all.
+TEST(OwnServers, TheCommandLineNeedsNoLibraryBesideIt) {
+    char pattern[] = "/tmp/quillon-alone-XXXXXX";
+    const fs::path directory = mkdtemp(pattern);
+    fs::copy_file(QUILLON_PATH, directory / "quillon");
+    for (const char* name : {"libTarvexQuillon.so", "libQuillonRuntime.so"}) {
+        std::ofstream(directory / name) << "not a library\n";
     }
-    ExpectOwnComponentAndNoRegistryChange();
+    const ProcessResult r = RunProgram((directory / "quillon").string(), {"--measure"});
+    fs::remove_all(directory);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"rows\":4,\"columns\":3,\"width\":363,\"height\":36}\n");
 }
 
 // A program's libraries come from beside it and from the system, never from the directory it
@@ -173,28 +185,30 @@ TEST(OwnServers, TheWorkingDirectoryLendsTheHostsNoLibraries) {
     }
     const fs::path before = fs::current_path();
     fs::current_path(directory);
-    const ProcessResult r = RunProgram(QUILLON_PATH, {"--measure"});
+    const ProcessResult cli = RunProgram(QUILLON_PATH, {"--measure"});
+    const ProcessResult page_host = RunProgram(SERVE_PATH, {"--version"});
     fs::current_path(before);
     fs::remove_all(directory);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(page_host.status, 0) << page_host.err;
 }
 
 TEST(OwnServers, AServerThatCannotBeRegisteredIsNamedWithTheReason) {
     Installation broken;
     std::ofstream(broken / "libTarvexQuillon.so", std::ios::trunc) << "not a library\n";
-    const ProcessResult r = RunProgram(broken / "quillon", {"--measure"});
-    EXPECT_EQ(r.status, 1);
+    const std::string response = MeasureThroughPageHost(broken / "quillon-serve");
+    EXPECT_EQ(response.rfind("HTTP/1.1 500 ", 0), 0u) << response;
     // The loader's own words follow ("file too short", "invalid ELF header"...).
     const std::string said =
         "cannot register the component: cannot load " + (broken / "libTarvexQuillon.so") + ": ";
-    const std::size_t at = r.err.find(said);
-    ASSERT_NE(at, std::string::npos) << r.err;
-    EXPECT_GT(r.err.find('\n', at), at + said.size() + 1) << r.err;
+    const std::size_t at = response.find(said);
+    ASSERT_NE(at, std::string::npos) << response;
+    EXPECT_GT(response.size(), at + said.size() + 1) << response;
 }
 
-// A host's own servers are judged before they are loaded, as the runtime judges the libraries a
-// registry names: one that others than its owner and root could have changed never runs, not
-// even its constructors.
+// The page host's servers are judged before they are loaded, as the runtime judges the
+// libraries a registry names: one that others than its owner and root could have changed never
+// runs, not even its constructors.
 struct UntrustedServerCase {
     const char* what;
     const char* file;  // the file made writable, or null for the installation's folder
@@ -213,12 +227,12 @@ TEST(OwnServers, AServerOthersCouldChangeIsNeverLoaded) {
         const std::string changed = c.file ? installation / c.file : installation.directory();
         chmod(changed.c_str(), c.mode);
         LoaderLog loader;
-        const ProcessResult r = RunProgram(installation / "quillon", {"--measure"});
-        EXPECT_EQ(r.status, 1) << c.what;
-        EXPECT_NE(r.err.find("cannot register the component: refusing the server library " +
-                             server + ": " + changed + " " + c.reason + "\n"),
+        const std::string response = MeasureThroughPageHost(installation / "quillon-serve");
+        EXPECT_EQ(response.rfind("HTTP/1.1 500 ", 0), 0u) << c.what << ": " << response;
+        EXPECT_NE(response.find("cannot register the component: refusing the server library " +
+                                server + ": " + changed + " " + c.reason),
                   std::string::npos)
-            << c.what << ": " << r.err;
+            << c.what << ": " << response;
         const std::string initialised = loader.Initialised();
         EXPECT_EQ(initialised.find(server), std::string::npos) << c.what << ": " << initialised;
         chmod(changed.c_str(), 0755);

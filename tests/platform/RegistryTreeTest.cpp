@@ -94,4 +94,40 @@ TEST(RegistryTree, FingerprintsTellTreesApart) {
     }
 }
 
+// MoveKeyTree of one tree into another, both as the store's text: what the second then holds
+// is what writing the first's keys and values into it one by one would leave, as Windows
+// writes them (a key found keeps its letter case, a value is replaced), and the first is empty.
+TEST(RegistryTree, MoveKeyTreeWritesEveryKeyAndValueIntoTheOther) {
+    struct Case {
+        const char* from;
+        const char* into;
+        const char* after;
+        const char* what;
+    } cases[] = {
+        {"[A]\n@=\"x\"\n[A\\B]\n", "", "[A]\n@=\"x\"\n[A\\B]\n", "into nothing"},
+        {"[A]\n@=\"x\"\n", "[A]\n@=\"y\"\n\"n\"=\"z\"\n", "[A]\n@=\"x\"\n\"n\"=\"z\"\n",
+         "a value replaced, another kept"},
+        {"[a\\b]\n\"N\"=\"x\"\n", "[A]\n[A\\B]\n\"n\"=\"y\"\n", "[A]\n[A\\B]\n\"n\"=\"x\"\n",
+         "keys and value names found without regard to case keep theirs"},
+        {"[A\\C]\n", "[A]\n[A\\B]\n[D]\n", "[A]\n[A\\B]\n[A\\C]\n[D]\n", "beside what is there"},
+    };
+    const auto read = [](const char* text) {
+        RegistryKeyNode tree;
+        std::string error;
+        EXPECT_TRUE(platform::ParseRegistryText(
+            std::string(platform::kRegistryFileHeader) + "\n" + text, &tree, &error))
+            << text << ": " << error;
+        return tree;
+    };
+    for (const Case& c : cases) {
+        RegistryKeyNode from = read(c.from);
+        RegistryKeyNode into = read(c.into);
+        platform::MoveKeyTree(std::move(from), &into);
+        EXPECT_TRUE(platform::SameKeyTree(into, read(c.after)))
+            << c.what << ":\n"
+            << platform::FormatRegistryText(into);
+        EXPECT_TRUE(from.values.empty() && from.subkeys.empty()) << c.what;
+    }
+}
+
 }  // namespace

@@ -1,8 +1,10 @@
-// The path of a loaded library is the file the loader mapped, as dladdr and realpath(3) name it.
+// The path of a loaded library is the file the loader mapped, as dladdr and realpath(3) name it;
+// the program's, the file it was started from.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <stdlib.h>
+#include <sys/auxv.h>
 
 #include <string>
 
@@ -20,8 +22,10 @@ TEST(LoadedLibraryPath, IsTheFileTheLoaderMapped) {
     Dl_info info{};
     ASSERT_NE(dladdr(inside_runtime, &info), 0);
     EXPECT_EQ(platform::LoadedLibraryPath(inside_runtime), RealPath(info.dli_fname));
-    // The main program has no name of the loader's.
-    EXPECT_EQ(platform::LoadedLibraryPath(reinterpret_cast<const void*>(&RealPath)), "");
+    // The program, which the loader does not name, by the name it was started by.
+    const std::string program = RealPath(reinterpret_cast<const char*>(getauxval(AT_EXECFN)));
+    EXPECT_EQ(platform::LoadedLibraryPath(reinterpret_cast<const void*>(&RealPath)), program);
+    EXPECT_EQ(platform::ProgramPath(), program);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The server kit on Linux: the library found by an address inside it, scripts built in as
-// text, and our registry's registrar.
+// The server kit on Linux: the library (or program) found by an address inside it, scripts
+// built in as text, and our registry's registrar.
 #include "platform/serverkit/ModuleHost.h"
 
 #include "platform/runtime/Registrar.h"
@@ -9,7 +9,7 @@ namespace serverkit {
 
 std::string ModulePath() {
     // Worked out once: the library cannot move while it is loaded. Any address inside this
-    // library names it; this function's own will do.
+    // library (or the program, for a server built into it) names it; this function's will do.
     static const std::string path =
         platform::LoadedLibraryPath(reinterpret_cast<const void*>(&ModulePath));
     return path;

@@ -38,6 +38,7 @@ private:
 
 }  // namespace serverkit
 
+#ifndef SERVERKIT_BUILT_IN
 // The exports of a server library whose classes are listed in `classes` and whose type
 // library `type_library` describes: the four entry points, and the type library as the
 // resource that LoadRegTypeLib reads (revoked when the library is unloaded).
@@ -55,3 +56,27 @@ private:
     PLATFORM_API const TypeLibDescription* PlatformTypeLibResource() {  \
         return &type_library;                                           \
     }
+#else
+#include "platform/runtime/BuiltInServers.h"
+// The same server built into a program (quillon_add_inproc_server's BUILT_IN): its entry points
+// are no exports, named alike in every server, but the program's own, handed to the runtime in
+// one record named SERVERKIT_BUILT_IN, which stands for the library SERVERKIT_BUILT_IN_FILE_NAME.
+// Its type library is registered in this process, where LoadRegTypeLib finds it.
+#define SERVERKIT_ENTRY_POINTS(classes, type_library)                                 \
+    namespace {                                                                       \
+    serverkit::EmbeddedTypeLibrary embedded_type_library(type_library);               \
+    HRESULT BuiltInGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {         \
+        return serverkit::GetModuleClassObject(classes, rclsid, riid, ppv);           \
+    }                                                                                 \
+    HRESULT BuiltInRegisterServer() {                                                 \
+        return serverkit::RegisterServer(classes, type_library);                      \
+    }                                                                                 \
+    HRESULT BuiltInUnregisterServer() {                                               \
+        return serverkit::UnregisterServer(classes, type_library);                    \
+    }                                                                                 \
+    }                                                                                 \
+    extern const platform::BuiltInServer SERVERKIT_BUILT_IN;                          \
+    const platform::BuiltInServer SERVERKIT_BUILT_IN{                                 \
+        SERVERKIT_BUILT_IN_FILE_NAME, &BuiltInGetClassObject, &BuiltInRegisterServer, \
+        &BuiltInUnregisterServer};
+#endif
