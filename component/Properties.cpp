@@ -40,6 +40,17 @@ HRESULT CQuillon::put_Data(BSTR newVal) {
     return S_OK;
 }
 
+HRESULT CQuillon::put_Columns(SHORT newVal) {
+    if (kColumnsRange.Contains(newVal)) {
+        Columns = newVal;
+        // A MicroPDF417 symbol's columns stand in Columns until the next encoding, which gives
+        // back the caller's setting kept aside; a put is the caller's setting, even one equal
+        // to the symbol's columns.
+        SavedColumns = newVal;
+    }
+    return S_OK;
+}
+
 HRESULT CQuillon::put_BackColor(LONG newVal) {
     if (kBackColorRange.Contains(newVal)) {
         BackColor = static_cast<COLORREF>(newVal) & 0xFFFFFF;
