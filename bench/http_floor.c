@@ -4,7 +4,7 @@
  * requests can spend less. For bench/http_load.sh, on loopback only.
  *
  *   http_floor PORT FILE     (prints "listening" once it does) */
-#define _GNU_SOURCE  /* accept4 */
+#define _GNU_SOURCE /* accept4 */
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <stdio.h>
