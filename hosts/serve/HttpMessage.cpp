@@ -150,12 +150,6 @@ void AppendResponse(const HttpResponse& response, bool keep_alive, bool head_onl
     if (body) *out += prepared != nullptr ? prepared->body : response.body;
 }
 
-std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only) {
-    std::string out;
-    AppendResponse(response, keep_alive, head_only, &out);
-    return out;
-}
-
 PreparedAnswer Prepare(HttpResponse response) {
     PreparedAnswer prepared{response.status, {}, {}};
     AppendHead(response, response.status, &prepared.head);

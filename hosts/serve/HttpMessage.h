@@ -90,10 +90,9 @@ std::vector<std::string_view> ListItems(std::string_view value, char separator =
 
 const char* ReasonPhrase(int status);
 // The full response: status line, headers (Content-Length included) and, unless head_only,
-// the body; appended to *out, or returned.
+// the body; appended to *out.
 void AppendResponse(const HttpResponse& response, bool keep_alive, bool head_only,
                     std::string* out);
-std::string SerializeResponse(const HttpResponse& response, bool keep_alive, bool head_only);
 // The response written out once (a 304 keeps no body), for AppendResponse to send as it is;
 // and the 304 Not Modified to a client whose copy of it is current: its head alone, without
 // the fields that describe a body.

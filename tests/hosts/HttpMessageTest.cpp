@@ -35,15 +35,20 @@ TEST(ParseQuery, TwoQueriesWriteTheSameKeyExactlyWhenTheyGiveTheSamePairs) {
     }
 }
 
-TEST(SerializeResponse, CarriesLengthAndConnection) {
+TEST(AppendResponse, CarriesLengthAndConnection) {
     HttpResponse response = HttpResponse::Text(422, "does not fit");
     response.headers.emplace_back("ETag", "\"1\"");
-    const std::string text = SerializeResponse(response, false, false);
+    const auto written = [&](bool keep_alive, bool head_only) {
+        std::string out;
+        AppendResponse(response, keep_alive, head_only, &out);
+        return out;
+    };
+    const std::string text = written(false, false);
     EXPECT_EQ(text.rfind("HTTP/1.1 422 Unprocessable Content\r\n", 0), 0u);
     EXPECT_NE(text.find("Content-Length: 13\r\n"), std::string::npos);
     EXPECT_NE(text.find("ETag: \"1\"\r\n"), std::string::npos);
     EXPECT_NE(text.find("Connection: close\r\n\r\ndoes not fit\n"), std::string::npos);
-    const std::string head = SerializeResponse(response, true, true);
+    const std::string head = written(true, true);
     EXPECT_NE(head.find("Content-Length: 13\r\n"), std::string::npos);
     EXPECT_EQ(head.substr(head.size() - 4), "\r\n\r\n");  // HEAD: no body
 }
