@@ -42,10 +42,9 @@ bool QuillonState::ComputeModuleGeometry() {
 }
 
 std::int64_t QuillonState::SymbolWidthInPixels() const {
-    const std::int32_t modules = IsMicroPdf417()
-                                     ? MicroRowModules(Columns)
-                                     : MeasuredRowModules(Columns, TruncateSymbol != FALSE);
-    return std::int64_t{ModuleWidth} * modules;
+    // The measured row of either symbology, not the drawn one the member SymbolRowModules gives.
+    return std::int64_t{ModuleWidth} *
+           ::SymbolRowModules(Symbology, Columns, TruncateSymbol != FALSE);
 }
 
 std::int64_t QuillonState::SymbolHeightInPixels() const {
