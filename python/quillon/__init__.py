@@ -274,9 +274,6 @@ class Barcode:
 
     @data.setter
     def data(self, value: Data) -> None:
-        self._set_data(value)
-
-    def _set_data(self, value: Data) -> None:
         _put_data(self._handle, value)
         self._values["data"] = value
 
